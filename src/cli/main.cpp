@@ -1,0 +1,64 @@
+#include "command.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace {
+
+QList<Command>& commandTable() {
+    static QList<Command> table;
+    return table;
+}
+
+void printHelp(QTextStream& out) {
+    out << "Usage: quorvel-cli COMMAND [ARGS...]\n\n"
+        << "Reads, renames and retags MP3 files by the rules of a Quorvel profile.\n\n"
+        << "Commands:\n";
+    QList<Command> commands = commandTable();
+    std::sort(commands.begin(), commands.end(),
+              [](const Command& a, const Command& b) { return a.name < b.name; });
+    for (const Command& c : commands)
+        out << "  " << c.usage << "\n      " << c.summary << "\n";
+    out << "\nOptions:\n  --help     show this text\n  --version  show the version\n";
+}
+
+} // namespace
+
+CommandRegistration::CommandRegistration(Command command) {
+    commandTable().append(std::move(command));
+}
+
+const QList<Command>& registeredCommands() { return commandTable(); }
+
+int usageError(const QString& reason) {
+    QTextStream err(stderr);
+    err << "quorvel-cli: " << reason << "\n";
+    return ExitUsage;
+}
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Norvesta"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+
+    QStringList args = QCoreApplication::arguments().mid(1);
+    QTextStream out(stdout);
+    if (args.isEmpty())
+        return (printHelp(out), usageError(QStringLiteral("a command is needed")));
+    const QString name = args.takeFirst();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+        printHelp(out);
+        return ExitOk;
+    }
+    if (name == QLatin1String("--version")) {
+        out << "quorvel-cli " << QUORVEL_VERSION << "\n";
+        return ExitOk;
+    }
+    for (const Command& c : commandTable()) {
+        if (c.name == name)
+            return c.run(args);
+    }
+    return usageError(QStringLiteral("unknown command '%1' (see --help)").arg(name));
+}
