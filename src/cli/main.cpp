@@ -30,7 +30,9 @@ CommandRegistration::CommandRegistration(Command command) {
     commandTable().append(std::move(command));
 }
 
-const QList<Command>& registeredCommands() { return commandTable(); }
+const QList<Command>& registeredCommands() {
+    return commandTable();
+}
 
 int usageError(const QString& reason) {
     QTextStream err(stderr);

@@ -1,8 +1,8 @@
 #include "fields.h"
 
 namespace {
-constexpr std::array<const char*, FieldCount> keys = {
-    "Location", "Filename", "Artist", "Title", "Album", "Genre", "Year", "Track"};
+constexpr std::array<const char*, FieldCount> keys = {"Location", "Filename", "Artist", "Title",
+                                                      "Album",    "Genre",    "Year",   "Track"};
 constexpr std::array<const char*, FieldCount> codes = {"%L", "%F", "%A", "%T",
                                                        "%B", "%G", "%Y", "%#"};
 } // namespace

@@ -11,9 +11,11 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("stdoutHas");
         QTest::addColumn<QString>("stderrHas");
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: quorvel-cli" << "";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: quorvel-cli"
+                              << "";
         QTest::newRow("version") << QStringList{"--version"} << 0 << QUORVEL_VERSION << "";
-        QTest::newRow("nothing") << QStringList{} << 2 << "Usage" << "a command is needed";
+        QTest::newRow("nothing") << QStringList{} << 2 << "Usage"
+                                 << "a command is needed";
         QTest::newRow("unknown") << QStringList{"frobnicate"} << 2 << ""
                                  << "unknown command 'frobnicate'";
     }
