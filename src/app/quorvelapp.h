@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QApplication>
+
+// The application object: names the settings store's company and runs the
+// main window as a modal dialog; when the window ends, the program ends.
+class CQuorvelApp : public QApplication {
+    Q_OBJECT
+public:
+    CQuorvelApp(int& argc, char** argv);
+
+    // Runs the main window until it ends; its result is not looked at.
+    int run();
+};

@@ -1,0 +1,69 @@
+// Renders the main window on each page into PNG files for the documentation.
+// Usage: quorvel-screenshots OUTPUT_FOLDER
+#include "window/controlids.h"
+#include "window/quorveldlg.h"
+#include "window/uiseam.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTextStream>
+
+namespace {
+
+// Nothing modal may stop the run: messages go to standard error.
+class PrintingSeam : public UiSeam {
+public:
+    void showMessage(QWidget*, const QString& text, const QString&) override {
+        QTextStream(stderr) << text << "\n";
+    }
+    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
+    std::optional<QString> askProfileName(QWidget*) override { return std::nullopt; }
+    void showAbout(QWidget*) override {}
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    app.setOrganizationName(QStringLiteral("Norvesta"));
+    if (argc != 2) {
+        QTextStream(stderr) << "usage: quorvel-screenshots OUTPUT_FOLDER\n";
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    PrintingSeam seam;
+    CQuorvelDlg dialog(seam);
+    // A file as the selection refresh would show it.
+    FieldValues& input = dialog.fieldGrid()[RowInput];
+    input = {QStringLiteral("/home/ana/Music/incoming"),
+             QStringLiteral("07 harbour lights"),
+             QStringLiteral("The Blue Ferries"),
+             QStringLiteral("harbour lights"),
+             QStringLiteral("Northern Piers"),
+             QStringLiteral("Folk"),
+             QStringLiteral("2019"),
+             QStringLiteral("7")};
+    dialog.loadControls();
+    dialog.show();
+    dialog.activateWindow();
+    const struct {
+        int button;
+        const char* name;
+    } pages[] = {{IDC_PAGE_INPUT, "input"},
+                 {IDC_PAGE_PARSE, "parse-input"},
+                 {IDC_PAGE_CREATE, "create-output"},
+                 {IDC_PAGE_OUTPUT, "output"}};
+    for (const auto& page : pages) {
+        dialog.controls().as<QPushButton>(page.button)->click();
+        if (page.button == IDC_PAGE_PARSE)
+            dialog.controls().widget(fieldEditId(1))->setFocus(); // fills the Original row
+        app.processEvents();
+        const QString file = out.filePath(QStringLiteral("screenshot-%1.png").arg(page.name));
+        if (!dialog.grab().save(file)) {
+            QTextStream(stderr) << "cannot write " << file << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}

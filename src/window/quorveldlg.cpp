@@ -1,0 +1,223 @@
+#include "window/quorveldlg.h"
+
+#if __has_include("transform/transform.h")
+#include "transform/transform.h"
+#define HAVE_TRANSFORM 1
+#endif
+#include "window/controlids.h"
+#include "window/uiseam.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+
+namespace {
+
+constexpr int kEditLimit = 1024;
+
+QIcon programIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48})
+        icon.addFile(QStringLiteral(":/quorvel/icons/quorvel-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+// The caption of every message box that gives none of its own.
+[[maybe_unused]] QString applicationCaption() {
+    return QCoreApplication::applicationName();
+}
+
+} // namespace
+
+CQuorvelDlg::CQuorvelDlg(UiSeam& seam, QWidget* parent)
+    : QDialog(parent), m_seam(seam), m_controls(this, mainWindowTemplate(), DialogUnits(font())) {
+    setWindowTitle(mainWindowTemplate().caption);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setAcceptDrops(true);
+    connectControls();
+    onInitDialog();
+}
+
+CQuorvelDlg::~CQuorvelDlg() = default;
+
+void CQuorvelDlg::onInitDialog() {
+    // The lists hold their entries from the template; one load shows the
+    // members as constructed.
+    loadControls();
+
+    // TODO profile list
+
+    const QString aboutText = aboutCommandText();
+    if (!aboutText.isEmpty()) {
+        m_aboutAction = new QAction(aboutText, this);
+        m_aboutAction->setShortcut(QKeySequence(Qt::Key_F1));
+        m_aboutAction->setShortcutContext(Qt::WindowShortcut);
+        connect(m_aboutAction, &QAction::triggered, this, &CQuorvelDlg::showAboutBox);
+        addAction(m_aboutAction);
+    }
+
+    setWindowIcon(programIcon());
+
+    for (int f = 0; f < FieldCount; ++f)
+        m_controls.setLimit(fieldEditId(f), kEditLimit);
+
+    // The file list and the options group take turns in the same place.
+    m_controls.setRect(IDC_FILELIST, m_controls.rect(IDC_OPTIONS_GROUP));
+
+    m_controls.setChecked(IDC_PAGE_INPUT, true);
+    switchPage(RowInput);
+    m_controls.widget(fieldEditId(FieldFilename))->setFocus();
+}
+
+void CQuorvelDlg::connectControls() {
+    for (int page = 0; page < RowCount; ++page) {
+        auto* button = m_controls.as<QPushButton>(kPageButtonIds[page]);
+        connect(button, &QPushButton::clicked, this, [this, page] { switchPage(page); });
+    }
+    for (int f = 0; f < FieldCount; ++f)
+        m_controls.widget(fieldEditId(f))->installEventFilter(this);
+    connect(m_controls.as<QComboBox>(IDC_CASE), &QComboBox::currentIndexChanged, this,
+            &CQuorvelDlg::onCaseChange);
+    connect(m_controls.as<QPushButton>(IDC_EXIT), &QPushButton::clicked, this,
+            &CQuorvelDlg::onExit);
+}
+
+void CQuorvelDlg::saveControls() {
+    for (int f = 0; f < FieldCount; ++f)
+        m_grid[size_t(m_page)][size_t(f)] = m_controls.text(fieldEditId(f));
+    // TODO options
+}
+
+void CQuorvelDlg::loadControls() {
+    for (int f = 0; f < FieldCount; ++f)
+        m_controls.setText(fieldEditId(f), m_grid[size_t(m_page)][size_t(f)]);
+    // TODO options
+    onCaseChange();
+}
+
+void CQuorvelDlg::switchPage(int page) {
+    saveControls();
+    m_page = page;
+
+    for (int f = 0; f < FieldCount; ++f)
+        m_controls.setReadOnly(fieldEditId(f), page == RowOutput);
+
+    // The options group is the group box and every control whose top-left
+    // corner lies inside it, decided anew at each switch.
+    // QRect::contains counts the left and top edges in and the right and
+    // bottom edges out, as the dialog manager's rectangles do.
+    const QRect group = m_controls.rect(IDC_OPTIONS_GROUP);
+    for (const ControlRegistry::Control& c : m_controls.controls()) {
+        if (c.id == IDC_FILELIST)
+            continue;
+        if (c.id == IDC_OPTIONS_GROUP || group.contains(c.widget->geometry().topLeft()))
+            c.widget->setVisible(page == RowCreate);
+    }
+
+    for (int id : {IDC_FILELIST, IDC_REMOVE_ALL, IDC_REMOVE_ITEM})
+        m_controls.setVisible(id, page != RowCreate);
+    for (int id : {IDC_ORIGINAL_LABEL, IDC_ORIGINAL_EDIT})
+        m_controls.setVisible(id, page == RowParse);
+
+    if (page == RowOutput)
+        transform(true);
+    loadControls();
+}
+
+bool CQuorvelDlg::transform(bool showMessages) {
+#ifndef HAVE_TRANSFORM
+    return false;
+#else
+    const TransformOptions options{m_ansi, m_case, m_separator};
+    const bool ok = Transform(m_grid, options, showMessages, m_controls.isChecked(IDC_PAGE_OUTPUT),
+                              [this](const QString& message) {
+                                  m_seam.showMessage(this, message, applicationCaption());
+                              });
+    if (ok && m_page == RowOutput)
+        loadControls();
+    return ok;
+#endif
+}
+
+void CQuorvelDlg::updateOriginalRow(int field) {
+    if (m_page != RowParse)
+        return;
+    const QWidget* label = m_controls.previous(fieldEditId(field));
+    m_controls.setText(IDC_ORIGINAL_LABEL,
+                       QStringLiteral("Original ") + qobject_cast<const QLabel*>(label)->text());
+    m_controls.setText(IDC_ORIGINAL_EDIT, m_grid[RowInput][size_t(field)]);
+}
+
+void CQuorvelDlg::clearOriginalRow() {
+    m_controls.setText(IDC_ORIGINAL_LABEL, QString());
+    m_controls.setText(IDC_ORIGINAL_EDIT, QString());
+}
+
+void CQuorvelDlg::onCaseChange() {
+    m_controls.setEnabled(IDC_SEPARATOR,
+                          m_controls.text(IDC_CASE) != QLatin1String("Keep Original"));
+}
+
+void CQuorvelDlg::onExit() {
+    if (m_ending)
+        return;
+    m_ending = true;
+    saveControls();
+    // TODO save profile
+    done(QDialog::Rejected);
+}
+
+QMenu* CQuorvelDlg::createContextMenu() {
+    auto* menu = new QMenu(this);
+    if (m_aboutAction)
+        menu->addAction(m_aboutAction);
+    return menu;
+}
+
+void CQuorvelDlg::showAboutBox() {
+    m_seam.showAbout(this);
+}
+
+void CQuorvelDlg::reject() {}
+
+void CQuorvelDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter and Esc that no control took: neither ends the window.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void CQuorvelDlg::closeEvent(QCloseEvent* event) {
+    // The close box and Alt+F4 end the window as Exit does.
+    onExit();
+    event->accept();
+}
+
+void CQuorvelDlg::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = createContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+bool CQuorvelDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn) {
+        for (int f = 0; f < FieldCount; ++f) {
+            if (watched == m_controls.widget(fieldEditId(f)))
+                updateOriginalRow(f);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
