@@ -61,7 +61,7 @@ ControlRegistry::ControlRegistry(QWidget* dialog, const DialogTemplate& tmpl,
         QString name = accessibleCaption(c.caption);
         if (takesLabelCaption(c.kind) && !m_controls.empty() && isLabel(m_controls.back().kind))
             name = accessibleCaption(widgetText(m_controls.back().widget));
-        w->setAccessibleName(name);
+        w->setAccessibleName(c.accessibleName.isEmpty() ? name : c.accessibleName);
         m_controls.push_back({c.id, c.kind, w});
         if (c.id != IDC_STATIC)
             m_index.insert(c.id, int(m_controls.size()) - 1);

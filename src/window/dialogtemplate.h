@@ -31,6 +31,13 @@ struct ControlTemplate {
         : id(id), kind(kind), caption(std::move(caption)), rect(rect), tabStop(tabStop),
           readOnly(readOnly), entries(std::move(entries)) {}
 
+    // Names a control that has neither a caption nor a label before it.
+    ControlTemplate named(const QString& name) const {
+        ControlTemplate c = *this;
+        c.accessibleName = name;
+        return c;
+    }
+
     int id;
     ControlKind kind;
     QString caption;
@@ -38,6 +45,7 @@ struct ControlTemplate {
     bool tabStop;
     bool readOnly;
     QStringList entries; // initial entries of a drop-down list
+    QString accessibleName;
 };
 
 // A dialog as a list of controls in creation order, which is also the order

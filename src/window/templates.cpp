@@ -28,7 +28,7 @@ const DialogTemplate& mainWindowTemplate() {
         {
             fixedText(K::Static, QStringLiteral("Profile Name :"), QRect(9, 9, 45, 8)),
             {IDC_PROFILE_LIST, K::DropList, {}, QRect(58, 7, 121, 85)},
-            fixedText(K::GroupBox, {}, QRect(6, 19, 468, 188)),
+            fixedText(K::GroupBox, {}, QRect(6, 19, 468, 188)).named(QStringLiteral("Fields")),
             fixedText(K::SunkenStatic, QStringLiteral(" Location"), QRect(20, 28, 32, 12)),
             fieldEdit(0, QRect(20, 42, 185, 13)),
             fixedText(K::SunkenStatic, QStringLiteral(" Filename"), QRect(206, 28, 34, 12)),
@@ -48,15 +48,12 @@ const DialogTemplate& mainWindowTemplate() {
             {IDC_ORIGINAL_LABEL, K::SunkenStatic, QStringLiteral("Original"),
              QRect(174, 155, 30, 19), false},
             {IDC_ORIGINAL_EDIT, K::Edit, {}, QRect(206, 154, 251, 14), false, true},
-            {IDC_OPTIONS_GROUP, K::GroupBox, {}, QRect(20, 61, 150, 140), false},
-            {IDC_CASE,
-             K::DropList,
-             {},
-             QRect(28, 70, 88, 82),
-             true,
-             false,
-             {QStringLiteral("Title Case"), QStringLiteral("lower case"),
-              QStringLiteral("UPPER CASE"), QStringLiteral("Keep Original")}},
+            ControlTemplate(IDC_OPTIONS_GROUP, K::GroupBox, {}, QRect(20, 61, 150, 140), false)
+                .named(QStringLiteral("Options")),
+            ControlTemplate(IDC_CASE, K::DropList, {}, QRect(28, 70, 88, 82), true, false,
+                            {QStringLiteral("Title Case"), QStringLiteral("lower case"),
+                             QStringLiteral("UPPER CASE"), QStringLiteral("Keep Original")})
+                .named(QStringLiteral("Case")),
             {IDC_ANSI, K::CheckBox, QStringLiteral("Use ANSI Characters Only"),
              QRect(28, 92, 101, 10)},
             fixedText(K::Static, QStringLiteral("Filename Separator for Parts:"),
@@ -74,7 +71,8 @@ const DialogTemplate& mainWindowTemplate() {
             pageButton(IDC_PAGE_CREATE, QStringLiteral("Create Output"), 285),
             pageButton(IDC_PAGE_OUTPUT, QStringLiteral("Output"), 339),
             {IDC_APPLY, K::PushButton, QStringLiteral("Apply"), QRect(407, 128, 50, 14)},
-            {IDC_FILELIST, K::ListBox, {}, QRect(145, 167, 21, 20)},
+            ControlTemplate(IDC_FILELIST, K::ListBox, {}, QRect(145, 167, 21, 20))
+                .named(QStringLiteral("Files")),
             {IDC_EXIT, K::PushButton, QStringLiteral("Exit"), QRect(423, 216, 51, 16)},
             {IDC_CLEAR_OTHER_V2, K::CheckBox, QStringLiteral("Clear other V2 fields"),
              QRect(27, 148, 79, 10)},
@@ -91,7 +89,8 @@ const DialogTemplate& aboutBoxTemplate() {
         QStringLiteral("About Quorvel"),
         QSize(235, 62),
         {
-            {IDR_MAINFRAME, K::Icon, {}, QRect(11, 14, 21, 20), false},
+            ControlTemplate(IDR_MAINFRAME, K::Icon, {}, QRect(11, 14, 21, 20), false)
+                .named(QStringLiteral("Quorvel")),
             fixedText(K::Static, QStringLiteral("Quorvel, Version " QUORVEL_VERSION),
                       QRect(40, 10, 188, 8)),
             fixedText(K::Static, QStringLiteral("Puts MP3 collections in order by rules"),
