@@ -9,6 +9,8 @@
 #include <QMutex>
 #include <QSettings>
 
+#include <limits>
+
 namespace {
 
 struct FileStamp {
@@ -90,9 +92,12 @@ QString textOf(const QVariant& v, const QString& defaultValue) {
 int intOf(const QVariant& v, int defaultValue) {
     if (!v.isValid())
         return defaultValue;
+    // Through 64 bits, as QVariant's own conversion to int wraps larger values.
     bool ok = false;
-    const int value = v.toInt(&ok); // fails for anything beyond 32 bits
-    return ok ? value : defaultValue;
+    const qlonglong value = v.toLongLong(&ok);
+    if (!ok || value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return defaultValue;
+    return int(value);
 }
 
 void readValues(const QSettings& s, const QString& group, Profile& p) {
@@ -226,7 +231,13 @@ bool SettingsStore::DeleteProfileKey(const QString& name) {
     // An empty group would remove the whole application key.
     if (!group || group->isEmpty())
         return false;
-    s->remove(*group);
+    // Key by key: QSettings::remove(group) would also take a value of the
+    // application key that has the group's name, such as "LastProfile".
+    s->beginGroup(*group);
+    const QStringList keys = s->allKeys();
+    s->endGroup();
+    for (const QString& key : keys)
+        s->remove(path(*group, key));
     return commit(*s);
 }
 
