@@ -4,6 +4,8 @@
 #include "transform/transform.h"
 #define HAVE_TRANSFORM 1
 #endif
+#include "profiles/optioncontrols.h"
+#include "profiles/settingsstore.h"
 #include "window/controlids.h"
 #include "window/uiseam.h"
 
@@ -16,6 +18,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -29,14 +32,17 @@ QIcon programIcon() {
 }
 
 // The caption of every message box that gives none of its own.
-[[maybe_unused]] QString applicationCaption() {
+QString applicationCaption() {
     return QCoreApplication::applicationName();
 }
 
 } // namespace
 
-CQuorvelDlg::CQuorvelDlg(UiSeam& seam, QWidget* parent)
-    : QDialog(parent), m_seam(seam), m_controls(this, mainWindowTemplate(), DialogUnits(font())) {
+CQuorvelDlg::CQuorvelDlg(UiSeam& seam, SettingsStore& store, QWidget* parent)
+    : QDialog(parent), m_seam(seam), m_store(store),
+      m_controls(this, mainWindowTemplate(), DialogUnits(font())), m_profiles(*this) {
+    // Members as constructed: empty texts, options off, until the first load.
+    m_profile.separator.clear();
     setWindowTitle(mainWindowTemplate().caption);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -52,7 +58,10 @@ void CQuorvelDlg::onInitDialog() {
     // members as constructed.
     loadControls();
 
-    // TODO profile list
+    m_profiles.fill(
+        m_store.ReadText(ApplicationKey, StoreValue::LastProfile, QStringLiteral("Default")),
+        m_store.EnumProfiles());
+    showProfileList();
 
     const QString aboutText = aboutCommandText();
     if (!aboutText.isEmpty()) {
@@ -83,8 +92,12 @@ void CQuorvelDlg::connectControls() {
     }
     for (int f = 0; f < FieldCount; ++f)
         m_controls.widget(fieldEditId(f))->installEventFilter(this);
+    // Selections that the window makes itself are made with signals blocked,
+    // so these run for the user's changes only.
     connect(m_controls.as<QComboBox>(IDC_CASE), &QComboBox::currentIndexChanged, this,
             &CQuorvelDlg::onCaseChange);
+    connect(m_controls.as<QComboBox>(IDC_PROFILE_LIST), &QComboBox::currentIndexChanged, this,
+            &CQuorvelDlg::onProfileChange);
     connect(m_controls.as<QPushButton>(IDC_EXIT), &QPushButton::clicked, this,
             &CQuorvelDlg::onExit);
 }
@@ -92,14 +105,37 @@ void CQuorvelDlg::connectControls() {
 void CQuorvelDlg::saveControls() {
     for (int f = 0; f < FieldCount; ++f)
         m_grid[size_t(m_page)][size_t(f)] = m_controls.text(fieldEditId(f));
-    // TODO options
+    saveOptionControls();
 }
 
 void CQuorvelDlg::loadControls() {
     for (int f = 0; f < FieldCount; ++f)
         m_controls.setText(fieldEditId(f), m_grid[size_t(m_page)][size_t(f)]);
-    // TODO options
+    loadOptionControls();
     onCaseChange();
+}
+
+void CQuorvelDlg::saveOptionControls() {
+    OptionControls c;
+    c.ansi = m_controls.isChecked(IDC_ANSI) ? 1 : 0;
+    c.separatorText = m_controls.text(IDC_SEPARATOR);
+    c.caseIndex = m_controls.as<QComboBox>(IDC_CASE)->currentIndex();
+    c.clearV1 = m_controls.isChecked(IDC_CLEAR_V1) ? 1 : 0;
+    c.clearOtherV2 = m_controls.isChecked(IDC_CLEAR_OTHER_V2) ? 1 : 0;
+    ::saveOptionControls(c, m_profile);
+}
+
+void CQuorvelDlg::loadOptionControls() {
+    const OptionControls c = ::loadOptionControls(m_profile);
+    m_controls.setChecked(IDC_ANSI, c.ansi != 0);
+    auto* separator = m_controls.as<QComboBox>(IDC_SEPARATOR);
+    separator->setCurrentIndex(c.separatorIndex);
+    separator->setEditText(c.separatorText);
+    auto* caseList = m_controls.as<QComboBox>(IDC_CASE);
+    const QSignalBlocker blocker(caseList);
+    caseList->setCurrentIndex(c.caseIndex);
+    m_controls.setChecked(IDC_CLEAR_V1, c.clearV1 != 0);
+    m_controls.setChecked(IDC_CLEAR_OTHER_V2, c.clearOtherV2 != 0);
 }
 
 void CQuorvelDlg::switchPage(int page) {
@@ -135,7 +171,7 @@ bool CQuorvelDlg::transform(bool showMessages) {
 #ifndef HAVE_TRANSFORM
     return false;
 #else
-    const TransformOptions options{m_ansi, m_case, m_separator};
+    const TransformOptions options{m_profile.ansi, m_profile.caseMode, m_profile.separator};
     const bool ok = Transform(m_grid, options, showMessages, m_controls.isChecked(IDC_PAGE_OUTPUT),
                               [this](const QString& message) {
                                   m_seam.showMessage(this, message, applicationCaption());
@@ -162,7 +198,62 @@ void CQuorvelDlg::clearOriginalRow() {
 
 void CQuorvelDlg::onCaseChange() {
     m_controls.setEnabled(IDC_SEPARATOR,
-                          m_controls.text(IDC_CASE) != QLatin1String("Keep Original"));
+                          separatorEnabledFor(m_controls.as<QComboBox>(IDC_CASE)->currentIndex()));
+}
+
+void CQuorvelDlg::onProfileChange(int index) {
+    m_profiles.onProfileChange(index);
+    showProfileList();
+}
+
+void CQuorvelDlg::showProfileList() {
+    auto* list = m_controls.as<QComboBox>(IDC_PROFILE_LIST);
+    const QSignalBlocker blocker(list);
+    QStringList shown;
+    for (int i = 0; i < list->count(); ++i)
+        shown.append(list->itemText(i));
+    if (shown != m_profiles.entries()) {
+        list->clear();
+        list->addItems(m_profiles.entries());
+    }
+    list->setCurrentIndex(m_profiles.selectedIndex());
+}
+
+std::optional<QString> CQuorvelDlg::askProfileName() {
+    return m_seam.askProfileName(this);
+}
+
+void CQuorvelDlg::showMessage(const QString& text) {
+    m_seam.showMessage(this, text, applicationCaption());
+}
+
+bool CQuorvelDlg::askYesNo(const QString& text, const QString& caption) {
+    return m_seam.askYesNo(this, text, caption);
+}
+
+void CQuorvelDlg::loadProfile(const QString& name) {
+    const Profile loaded = m_store.LoadProfile(name);
+    m_profile = loaded;
+    m_profile.name = name;
+    m_grid[RowParse] = loaded.parse;
+    m_grid[RowCreate] = loaded.create;
+    loadControls();
+}
+
+void CQuorvelDlg::saveProfile(const QString& name) {
+    Profile saved = m_profile;
+    saved.name = name;
+    saved.parse = m_grid[RowParse];
+    saved.create = m_grid[RowCreate];
+    m_store.SaveProfile(saved);
+}
+
+void CQuorvelDlg::deleteProfile(const QString& name) {
+    m_store.DeleteProfileKey(name);
+}
+
+void CQuorvelDlg::quietTransform() {
+    transform(false);
 }
 
 void CQuorvelDlg::onExit() {
@@ -170,7 +261,7 @@ void CQuorvelDlg::onExit() {
         return;
     m_ending = true;
     saveControls();
-    // TODO save profile
+    saveProfile(m_profiles.currentName());
     done(QDialog::Rejected);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "profiles/profile.h"
+#include "profiles/profilelist.h"
 #include "transform/fields.h"
 #include "window/controlregistry.h"
 
@@ -7,26 +9,30 @@
 
 class QAction;
 class QMenu;
+class SettingsStore;
 class UiSeam;
 
 // The main window: the profile list, eight edit boxes switched between four
 // pages, the options group and the file list. It never closes except through
 // Exit, the close box or Alt+F4, and each of these saves the profile.
-class CQuorvelDlg : public QDialog {
+class CQuorvelDlg : public QDialog, private ProfileListHost {
     Q_OBJECT
 public:
-    explicit CQuorvelDlg(UiSeam& seam, QWidget* parent = nullptr);
+    CQuorvelDlg(UiSeam& seam, SettingsStore& store, QWidget* parent = nullptr);
     ~CQuorvelDlg() override;
 
     ControlRegistry& controls() { return m_controls; }
     FieldGrid& fieldGrid() { return m_grid; }
     int currentPage() const { return m_page; }
-    QString profileName() const { return m_profileName; }
+    // The current profile: its name and options; its formats are rows 1 and 2
+    // of the field grid.
+    const Profile& profile() const { return m_profile; }
+    const ProfileList& profileList() const { return m_profiles; }
 
     // Controls -> members and members -> controls: the current page's edit
     // boxes with their row of the grid, then the option controls.
-    void saveControls();
-    void loadControls();
+    void saveControls() override;
+    void loadControls() override;
     // Shows row `page` of the grid and the controls that belong to it.
     void switchPage(int page);
     // A transformation run of the grid; messages only when allowed or while
@@ -51,23 +57,35 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The profile list's needs, met with the seam and the store.
+    std::optional<QString> askProfileName() override;
+    void showMessage(const QString& text) override;
+    bool askYesNo(const QString& text, const QString& caption) override;
+    void loadProfile(const QString& name) override;
+    void saveProfile(const QString& name) override;
+    void deleteProfile(const QString& name) override;
+    void quietTransform() override;
+
+    void onProfileChange(int index);
+    // Shows the profile list's entries and selection in list 1034.
+    void showProfileList();
+    void saveOptionControls();
+    void loadOptionControls();
+
     void onInitDialog();
     void connectControls();
     void updateOriginalRow(int field);
     void showAboutBox();
 
     UiSeam& m_seam;
+    SettingsStore& m_store;
     ControlRegistry m_controls;
+    ProfileList m_profiles;
     QAction* m_aboutAction = nullptr;
     bool m_ending = false; // Exit has run; the close that follows saves nothing more
 
     // Members that the controls exchange with.
     FieldGrid m_grid;
     int m_page = RowInput;
-    QString m_profileName;
-    QString m_separator;
-    int m_case = 0;
-    int m_ansi = 0;
-    int m_clearV1 = 0;
-    int m_clearOtherV2 = 0;
+    Profile m_profile; // name and options; the formats live in the grid
 };

@@ -1,5 +1,6 @@
 #include "window/dialogtemplate.h"
 
+#include "profiles/optioncontrols.h"
 #include "window/controlids.h"
 
 namespace {
@@ -51,8 +52,7 @@ const DialogTemplate& mainWindowTemplate() {
             ControlTemplate(IDC_OPTIONS_GROUP, K::GroupBox, {}, QRect(20, 61, 150, 140), false)
                 .named(QStringLiteral("Options")),
             ControlTemplate(IDC_CASE, K::DropList, {}, QRect(28, 70, 88, 82), true, false,
-                            {QStringLiteral("Title Case"), QStringLiteral("lower case"),
-                             QStringLiteral("UPPER CASE"), QStringLiteral("Keep Original")})
+                            caseEntries())
                 .named(QStringLiteral("Case")),
             {IDC_ANSI, K::CheckBox, QStringLiteral("Use ANSI Characters Only"),
              QRect(28, 92, 101, 10)},
@@ -64,8 +64,7 @@ const DialogTemplate& mainWindowTemplate() {
              QRect(28, 123, 88, 54),
              true,
              false,
-             {QStringLiteral("SPACE"), QStringLiteral("NONE"), QStringLiteral("_(underscore)"),
-              QStringLiteral("-(dash)")}},
+             separatorEntries()},
             pageButton(IDC_PAGE_INPUT, QStringLiteral("Input"), 177),
             pageButton(IDC_PAGE_PARSE, QStringLiteral("Parse Input"), 231),
             pageButton(IDC_PAGE_CREATE, QStringLiteral("Create Output"), 285),

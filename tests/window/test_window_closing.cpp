@@ -1,7 +1,7 @@
-#include "recordingseam.h"
 #include "window/controlids.h"
 #include "window/dialogtemplate.h"
 #include "window/quorveldlg.h"
+#include "windowtestsupport.h"
 
 #include <QAction>
 #include <QMenu>
@@ -36,7 +36,8 @@ void TestWindowClosing::keysThatLeaveTheWindowOpen() {
     QFETCH(int, key);
 
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QWidget* target = dialog.controls().widget(focusId);
@@ -61,7 +62,8 @@ void TestWindowClosing::waysToClose() {
     QFETCH(QString, way);
 
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QWidget* exit = dialog.controls().widget(IDC_EXIT);
@@ -87,7 +89,8 @@ void TestWindowClosing::aboutBox() {
     QFETCH(bool, byKey);
 
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     const FieldGrid before = dialog.fieldGrid();

@@ -1,8 +1,8 @@
 #include "app/aboutdlg.h"
-#include "recordingseam.h"
 #include "window/controlids.h"
 #include "window/profilenamedlg.h"
 #include "window/quorveldlg.h"
+#include "windowtestsupport.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -13,9 +13,9 @@
 namespace {
 
 // The dialogs whose templates are checked, each built fresh.
-std::unique_ptr<QDialog> makeDialog(const QString& which, RecordingSeam& seam) {
+std::unique_ptr<QDialog> makeDialog(const QString& which, RecordingSeam& seam, TempStore& temp) {
     if (which == QLatin1String("main"))
-        return std::make_unique<CQuorvelDlg>(seam);
+        return std::make_unique<CQuorvelDlg>(seam, temp.store);
     if (which == QLatin1String("about"))
         return std::make_unique<CAboutDlg>();
     return std::make_unique<CProfileNameDlg>();
@@ -62,7 +62,8 @@ void TestWindowLayout::captionsFit_data() {
 void TestWindowLayout::captionsFit() {
     QFETCH(QString, dialog);
     RecordingSeam seam;
-    auto d = makeDialog(dialog, seam);
+    TempStore temp;
+    auto d = makeDialog(dialog, seam, temp);
     for (const ControlRegistry::Control& c : registryOf(d.get()).controls()) {
         const QString caption = captionOf(c.widget);
         if (caption.isEmpty())
@@ -80,7 +81,8 @@ void TestWindowLayout::accessibleNames_data() {
 void TestWindowLayout::accessibleNames() {
     QFETCH(QString, dialog);
     RecordingSeam seam;
-    auto d = makeDialog(dialog, seam);
+    TempStore temp;
+    auto d = makeDialog(dialog, seam, temp);
     for (const ControlRegistry::Control& c : registryOf(d.get()).controls())
         QVERIFY2(!c.widget->accessibleName().isEmpty(), qPrintable(QString::number(c.id)));
 
@@ -105,7 +107,8 @@ void TestWindowLayout::nothingOverlaps_data() {
 void TestWindowLayout::nothingOverlaps() {
     QFETCH(int, pageButton);
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QTest::mouseClick(dialog.controls().widget(pageButton), Qt::LeftButton);
@@ -126,7 +129,8 @@ void TestWindowLayout::nothingOverlaps() {
 
 void TestWindowLayout::tabOrder() {
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     ControlRegistry& r = dialog.controls();
     // Page buttons, labels, group boxes and the Original edit box are no stops.
     const QList<int> expected{IDC_PROFILE_LIST,
@@ -161,7 +165,8 @@ void TestWindowLayout::tabOrder() {
 
 void TestWindowLayout::fixedSize() {
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
     QVERIFY(!(dialog.windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(dialog.windowFlags() & Qt::WindowMinimizeButtonHint);

@@ -1,6 +1,6 @@
-#include "recordingseam.h"
 #include "window/controlids.h"
 #include "window/quorveldlg.h"
+#include "windowtestsupport.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -38,7 +38,8 @@ private slots:
 
 void TestWindowPages::openingState() {
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     ControlRegistry& r = dialog.controls();
@@ -74,7 +75,8 @@ void TestWindowPages::pageControls() {
     QFETCH(bool, readOnly);
 
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     // Come from the Create Output page, so that every page shows or hides
@@ -122,7 +124,8 @@ void TestWindowPages::typedTextGoesToThePageRow() {
     QFETCH(QString, text);
 
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     clickPage(dialog, page);
@@ -160,7 +163,8 @@ void TestWindowPages::originalRow() {
     QFETCH(QString, label);
 
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     ControlRegistry& r = dialog.controls();
@@ -189,7 +193,8 @@ void TestWindowPages::originalRowOnlyOnParsePage_data() {
 void TestWindowPages::originalRowOnlyOnParsePage() {
     QFETCH(int, page);
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     ControlRegistry& r = dialog.controls();
@@ -203,7 +208,8 @@ void TestWindowPages::originalRowOnlyOnParsePage() {
 
 void TestWindowPages::outputPageIsReadOnly() {
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     clickPage(dialog, 3);
@@ -216,7 +222,8 @@ void TestWindowPages::outputPageIsReadOnly() {
 
 void TestWindowPages::editLimit() {
     RecordingSeam seam;
-    CQuorvelDlg dialog(seam);
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
     for (int f = 0; f < FieldCount; ++f) {
         dialog.controls().setText(fieldEditId(f), QString(1500, QLatin1Char('x')));
         QCOMPARE(dialog.controls().text(fieldEditId(f)).size(), 1024);

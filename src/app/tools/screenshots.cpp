@@ -1,5 +1,6 @@
 // Renders the main window on each page into PNG files for the documentation.
 // Usage: quorvel-screenshots OUTPUT_FOLDER
+#include "profiles/settingsstore.h"
 #include "window/controlids.h"
 #include "window/quorveldlg.h"
 #include "window/uiseam.h"
@@ -33,7 +34,8 @@ int main(int argc, char** argv) {
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     PrintingSeam seam;
-    CQuorvelDlg dialog(seam);
+    SettingsStore store;
+    CQuorvelDlg dialog(seam, store);
     // A file as the selection refresh would show it.
     FieldValues& input = dialog.fieldGrid()[RowInput];
     input = {QStringLiteral("/home/ana/Music/incoming"),

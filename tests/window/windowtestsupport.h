@@ -1,10 +1,12 @@
 #pragma once
 
+#include "profiles/settingsstore.h"
 #include "window/uiseam.h"
 
 #include <QList>
 #include <QQueue>
 #include <QString>
+#include <QTemporaryDir>
 
 // Records every modal interaction of the window instead of showing it, and
 // answers questions from scripted queues (No and Cancel when empty).
@@ -39,4 +41,11 @@ public:
     QList<Shown> shown;
     QQueue<bool> yesNoAnswers;
     QQueue<std::optional<QString>> nameAnswers;
+};
+
+// A settings store of its own for one test, in a folder removed afterwards.
+struct TempStore {
+    QTemporaryDir dir;
+    QString file = dir.filePath(QStringLiteral("settings.ini"));
+    SettingsStore store{file};
 };
