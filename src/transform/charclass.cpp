@@ -1,0 +1,19 @@
+#include "charclass.h"
+
+#include <QChar>
+
+CharClass ClassifyCharacter(char32_t ucs4) {
+    // The ordinal indicators and the micro sign count as punctuation.
+    if (ucs4 == 0x00AA || ucs4 == 0x00BA || ucs4 == 0x00B5)
+        return CharClass::Neutral;
+    if (QChar::isLetterOrNumber(ucs4)) {
+        if (QChar::isLower(ucs4))
+            return CharClass::Lower;
+        if (QChar::isUpper(ucs4))
+            return CharClass::Upper;
+        return CharClass::Neutral;
+    }
+    if (ucs4 == u' ' || ucs4 == u'-' || ucs4 == u'_')
+        return CharClass::Separator;
+    return CharClass::Neutral;
+}
