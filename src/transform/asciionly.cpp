@@ -1,5 +1,7 @@
 #include "asciionly.h"
 
+#include <algorithm>
+
 namespace {
 
 // Characters that have no decomposition to ASCII but an obvious ASCII stand-in.
@@ -81,6 +83,9 @@ bool isCombiningMark(char32_t ucs4) {
 } // namespace
 
 QString ToAsciiOnly(const QString& value) {
+    // Most tag text is ASCII already; decomposition is the costly part.
+    if (std::all_of(value.cbegin(), value.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return value.size() > MaxAsciiLength ? QString() : value;
     const QString decomposed = value.normalized(QString::NormalizationForm_KD);
     QString result;
     result.reserve(decomposed.size());
