@@ -1,9 +1,6 @@
 #include "window/quorveldlg.h"
 
-#if __has_include("transform/transform.h")
 #include "transform/transform.h"
-#define HAVE_TRANSFORM 1
-#endif
 #include "profiles/optioncontrols.h"
 #include "profiles/settingsstore.h"
 #include "window/controlids.h"
@@ -168,9 +165,6 @@ void CQuorvelDlg::switchPage(int page) {
 }
 
 bool CQuorvelDlg::transform(bool showMessages) {
-#ifndef HAVE_TRANSFORM
-    return false;
-#else
     const TransformOptions options{m_profile.ansi, m_profile.caseMode, m_profile.separator};
     const bool ok = Transform(m_grid, options, showMessages, m_controls.isChecked(IDC_PAGE_OUTPUT),
                               [this](const QString& message) {
@@ -179,7 +173,6 @@ bool CQuorvelDlg::transform(bool showMessages) {
     if (ok && m_page == RowOutput)
         loadControls();
     return ok;
-#endif
 }
 
 void CQuorvelDlg::updateOriginalRow(int field) {

@@ -48,6 +48,8 @@ private slots:
     void accessibleNames();
     void nothingOverlaps_data();
     void nothingOverlaps();
+    void originalRowFits_data();
+    void originalRowFits();
     void tabOrder();
     void fixedSize();
 };
@@ -125,6 +127,31 @@ void TestWindowLayout::nothingOverlaps() {
         for (size_t j = i + 1; j < shown.size(); ++j)
             QVERIFY2(!shown[i]->geometry().intersects(shown[j]->geometry()),
                      qPrintable(shown[i]->accessibleName() + " / " + shown[j]->accessibleName()));
+}
+
+void TestWindowLayout::originalRowFits_data() {
+    QTest::addColumn<int>("field");
+    for (int f = 0; f < FieldCount; ++f)
+        QTest::newRow(qPrintable(fieldKey(f))) << f;
+}
+
+void TestWindowLayout::originalRowFits() {
+    QFETCH(int, field);
+    RecordingSeam seam;
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QTest::mouseClick(dialog.controls().widget(IDC_PAGE_PARSE), Qt::LeftButton);
+    dialog.controls().widget(fieldEditId(field))->setFocus();
+
+    // "Original" and the field's caption wrap onto two lines of the label.
+    auto* label = dialog.controls().as<QLabel>(IDC_ORIGINAL_LABEL);
+    QVERIFY(label->text().startsWith(QStringLiteral("Original ")));
+    const int width = label->contentsRect().width();
+    for (const QString& word : label->text().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        QVERIFY2(label->fontMetrics().horizontalAdvance(word) <= width, qPrintable(word));
+    QVERIFY(label->heightForWidth(label->width()) <= label->height());
 }
 
 void TestWindowLayout::tabOrder() {

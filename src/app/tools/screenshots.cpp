@@ -1,12 +1,15 @@
 // Renders the main window on each page into PNG files for the documentation.
 // Usage: quorvel-screenshots OUTPUT_FOLDER
+#include "app/aboutdlg.h"
 #include "profiles/settingsstore.h"
 #include "window/controlids.h"
+#include "window/profilenamedlg.h"
 #include "window/quorveldlg.h"
 #include "window/uiseam.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTextStream>
 
@@ -49,6 +52,11 @@ int main(int argc, char** argv) {
     dialog.loadControls();
     dialog.show();
     dialog.activateWindow();
+    // Focus changes, and with them the Original row, need the active window.
+    QElapsedTimer waited;
+    waited.start();
+    while (!dialog.isActiveWindow() && waited.elapsed() < 3000)
+        app.processEvents(QEventLoop::AllEvents, 50);
     const struct {
         int button;
         const char* name;
@@ -59,13 +67,29 @@ int main(int argc, char** argv) {
     for (const auto& page : pages) {
         dialog.controls().as<QPushButton>(page.button)->click();
         if (page.button == IDC_PAGE_PARSE)
-            dialog.controls().widget(fieldEditId(1))->setFocus(); // fills the Original row
+            dialog.controls()
+                .widget(fieldEditId(FieldArtist))
+                ->setFocus(); // fills the Original row
         app.processEvents();
         const QString file = out.filePath(QStringLiteral("screenshot-%1.png").arg(page.name));
         if (!dialog.grab().save(file)) {
             QTextStream(stderr) << "cannot write " << file << "\n";
             return 1;
         }
+    }
+    // The two small dialogs, to check their captions too.
+    CAboutDlg about(&dialog);
+    CProfileNameDlg name(&dialog);
+    for (QDialog* small : {static_cast<QDialog*>(&about), static_cast<QDialog*>(&name)}) {
+        small->show();
+        app.processEvents();
+        const QString file = out.filePath(small == &about ? QStringLiteral("screenshot-about.png")
+                                                          : QStringLiteral("screenshot-name.png"));
+        if (!small->grab().save(file)) {
+            QTextStream(stderr) << "cannot write " << file << "\n";
+            return 1;
+        }
+        small->hide();
     }
     return 0;
 }
