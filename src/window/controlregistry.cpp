@@ -1,6 +1,7 @@
 #include "window/controlregistry.h"
 
 #include "window/controlids.h"
+#include "window/typinglimit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -213,7 +214,7 @@ void ControlRegistry::setReadOnly(int id, bool readOnly) {
 
 void ControlRegistry::setLimit(int id, int characters) {
     if (auto* edit = as<QLineEdit>(id))
-        edit->setMaxLength(characters);
+        new TypingLimit(edit, characters); // owned by the edit box
 }
 
 void ControlRegistry::setVisible(int id, bool visible) {

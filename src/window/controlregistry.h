@@ -39,6 +39,7 @@ public:
     bool isChecked(int id) const;
     void setChecked(int id, bool checked);
     void setReadOnly(int id, bool readOnly);
+    // Limits typing, not the text the program sets (see TypingLimit).
     void setLimit(int id, int characters);
     void setVisible(int id, bool visible);
     void setEnabled(int id, bool enabled);

@@ -1,8 +1,8 @@
 #include "window/quorveldlg.h"
 
-#include "transform/transform.h"
 #include "profiles/optioncontrols.h"
 #include "profiles/settingsstore.h"
+#include "transform/transform.h"
 #include "window/controlids.h"
 #include "window/uiseam.h"
 

@@ -21,6 +21,10 @@ public:
     CQuorvelDlg(UiSeam& seam, SettingsStore& store, QWidget* parent = nullptr);
     ~CQuorvelDlg() override;
 
+    // Every control by its ID. The file list (1000 with "Remove Item" 1041
+    // and "Remove All" 1040) and "Apply" (1022) are driven through these
+    // controls together with saveControls, loadControls, transform and
+    // clearOriginalRow.
     ControlRegistry& controls() { return m_controls; }
     FieldGrid& fieldGrid() { return m_grid; }
     int currentPage() const { return m_page; }

@@ -33,7 +33,9 @@ private slots:
     void originalRowOnlyOnParsePage_data();
     void originalRowOnlyOnParsePage();
     void outputPageIsReadOnly();
+    void editLimit_data();
     void editLimit();
+    void longStoredFormatSurvives();
 };
 
 void TestWindowPages::openingState() {
@@ -220,14 +222,54 @@ void TestWindowPages::outputPageIsReadOnly() {
     QCOMPARE(dialog.controls().text(fieldEditId(FieldTitle)), before);
 }
 
+void TestWindowPages::editLimit_data() {
+    QTest::addColumn<int>("setLength");
+    QTest::addColumn<QString>("keys"); // "x" types a letter, "<" is a backspace
+    QTest::addColumn<int>("length");
+
+    QTest::newRow("typing stops at 1024") << 1000 << QString(50, QLatin1Char('x')) << 1024;
+    QTest::newRow("typing up to the limit") << 1023 << QStringLiteral("x") << 1024;
+    QTest::newRow("set text is never cut") << 1500 << QString() << 1500;
+    QTest::newRow("no typing beyond set text") << 1500 << QStringLiteral("xx") << 1500;
+    QTest::newRow("deleting beyond the limit") << 1500 << QStringLiteral("<<") << 1498;
+    QTest::newRow("delete then type") << 1025 << QStringLiteral("<<x") << 1024;
+}
+
 void TestWindowPages::editLimit() {
+    QFETCH(int, setLength);
+    QFETCH(QString, keys);
+    QFETCH(int, length);
+
     RecordingSeam seam;
     TempStore temp;
     CQuorvelDlg dialog(seam, temp.store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
     for (int f = 0; f < FieldCount; ++f) {
-        dialog.controls().setText(fieldEditId(f), QString(1500, QLatin1Char('x')));
-        QCOMPARE(dialog.controls().text(fieldEditId(f)).size(), 1024);
+        QWidget* edit = dialog.controls().widget(fieldEditId(f));
+        dialog.controls().setText(fieldEditId(f), QString(setLength, QLatin1Char('a')));
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_End);
+        for (QChar key : keys)
+            QTest::keyClick(edit, key == QLatin1Char('<') ? Qt::Key_Backspace : Qt::Key_X);
+        QCOMPARE(dialog.controls().text(fieldEditId(f)).size(), length);
     }
+}
+
+void TestWindowPages::longStoredFormatSurvives() {
+    TempStore temp;
+    const QString longFormat = QStringLiteral("%A ") + QString(1400, QLatin1Char('-'));
+    temp.store.WriteText(QStringLiteral("Default"), StoreValue::field(1, FieldArtist), longFormat);
+    RecordingSeam seam;
+    CQuorvelDlg dialog(seam, temp.store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    clickPage(dialog, 1);
+    clickPage(dialog, 2);
+    QTest::mouseClick(dialog.controls().widget(IDC_EXIT), Qt::LeftButton);
+    QCOMPARE(SettingsStore(temp.file).ReadText(QStringLiteral("Default"),
+                                               StoreValue::field(1, FieldArtist), {}),
+             longFormat);
 }
 
 QTEST_MAIN(TestWindowPages)
