@@ -1,12 +1,16 @@
 #include "app/aboutdlg.h"
 #include "window/controlids.h"
 #include "window/profilenamedlg.h"
+#include "window/uiseam.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 class TestSmallDialogs : public QObject {
     Q_OBJECT
@@ -14,6 +18,8 @@ private slots:
     void profileNameDialog_data();
     void profileNameDialog();
     void aboutBox();
+    void messageBoxes_data();
+    void messageBoxes();
 };
 
 void TestSmallDialogs::profileNameDialog_data() {
@@ -87,6 +93,61 @@ void TestSmallDialogs::aboutBox() {
             dialog.done(-1);
     });
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+}
+
+void TestSmallDialogs::messageBoxes_data() {
+    QTest::addColumn<bool>("question");
+    QTest::addColumn<bool>("pressYes");
+    QTest::addColumn<bool>("result");
+
+    QTest::newRow("message") << false << false << false;
+    QTest::newRow("question, Yes") << true << true << true;
+    QTest::newRow("question, No") << true << false << false;
+}
+
+void TestSmallDialogs::messageBoxes() {
+    QFETCH(bool, question);
+    QFETCH(bool, pressYes);
+    QFETCH(bool, result);
+
+    QWidget owner;
+    WidgetUiSeam seam;
+    QString title, text;
+    bool plain = false;
+    QMessageBox::Icon icon = QMessageBox::Warning;
+    QList<QMessageBox::StandardButton> buttons;
+    // The box is modal: look at it from inside its loop, then answer.
+    QTimer::singleShot(0, &owner, [&] {
+        auto* box = owner.findChild<QMessageBox*>();
+        if (!box)
+            return;
+        plain = box->textFormat() == Qt::PlainText;
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        for (QAbstractButton* b : box->buttons())
+            buttons.append(box->standardButton(b));
+        box->button(question ? (pressYes ? QMessageBox::Yes : QMessageBox::No) : QMessageBox::Ok)
+            ->click();
+    });
+    bool answer = false;
+    if (question)
+        answer = seam.askYesNo(&owner, QStringLiteral("Delete \"x\"?"), QStringLiteral("Confirm"));
+    else
+        seam.showMessage(&owner, QStringLiteral("<b>not rich</b>"), QStringLiteral("quorvel"));
+
+    QCOMPARE(answer, result);
+    QCOMPARE(icon, QMessageBox::NoIcon);
+    QVERIFY(plain);
+    QCOMPARE(title, question ? QStringLiteral("Confirm") : QStringLiteral("quorvel"));
+    QCOMPARE(text, question ? QStringLiteral("Delete \"x\"?") : QStringLiteral("<b>not rich</b>"));
+    std::sort(buttons.begin(), buttons.end());
+    const QList<QMessageBox::StandardButton> expected =
+        question ? QList<QMessageBox::StandardButton>{QMessageBox::Yes, QMessageBox::No}
+                 : QList<QMessageBox::StandardButton>{QMessageBox::Ok};
+    QList<QMessageBox::StandardButton> sortedExpected = expected;
+    std::sort(sortedExpected.begin(), sortedExpected.end());
+    QCOMPARE(buttons, sortedExpected);
 }
 
 QTEST_MAIN(TestSmallDialogs)

@@ -5,6 +5,8 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 class TestWindowClosing : public QObject {
@@ -14,6 +16,8 @@ private slots:
     void keysThatLeaveTheWindowOpen();
     void waysToClose_data();
     void waysToClose();
+    void enterClicksFocusedButton_data();
+    void enterClicksFocusedButton();
     void aboutBox_data();
     void aboutBox();
 };
@@ -77,6 +81,33 @@ void TestWindowClosing::waysToClose() {
     }
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
+}
+
+void TestWindowClosing::enterClicksFocusedButton_data() {
+    QTest::addColumn<int>("id");
+    QTest::newRow("Apply") << int(IDC_APPLY);
+    QTest::newRow("Remove Item") << int(IDC_REMOVE_ITEM);
+    QTest::newRow("Remove All") << int(IDC_REMOVE_ALL);
+}
+
+void TestWindowClosing::enterClicksFocusedButton() {
+    QFETCH(int, id);
+
+    RecordingSeam seam;
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto* button = dialog.controls().as<QPushButton>(id);
+    QSignalSpy clicks(button, &QPushButton::clicked);
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Return);
+    QCOMPARE(clicks.size(), 1);
+    // Focus back in an edit box: Enter clicks no button at all.
+    dialog.controls().widget(fieldEditId(FieldTitle))->setFocus();
+    QTest::keyClick(dialog.controls().widget(fieldEditId(FieldTitle)), Qt::Key_Return);
+    QCOMPARE(clicks.size(), 1);
+    QVERIFY(dialog.isVisible());
 }
 
 void TestWindowClosing::aboutBox_data() {
