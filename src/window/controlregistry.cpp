@@ -240,7 +240,7 @@ void ControlRegistry::setRect(int id, const QRect& rect) {
 QString ControlRegistry::accessibleCaption(const QString& caption) {
     QString name = caption;
     name.remove(QLatin1Char('&'));
-    name = name.trimmed();
+    name = name.simplified();
     if (name.endsWith(QLatin1Char(':')))
         name = name.chopped(1).trimmed();
     return name;

@@ -47,7 +47,7 @@ public:
     QRect rect(int id) const;
     void setRect(int id, const QRect& rect);
 
-    // The caption of a label without mnemonic marks, blanks and a closing colon.
+    // A caption as a name: without mnemonic marks, extra blanks and a closing colon.
     static QString accessibleCaption(const QString& caption);
 
 private:

@@ -178,10 +178,14 @@ bool CQuorvelDlg::transform(bool showMessages) {
 void CQuorvelDlg::updateOriginalRow(int field) {
     if (m_page != RowParse)
         return;
-    const QWidget* label = m_controls.previous(fieldEditId(field));
-    m_controls.setText(IDC_ORIGINAL_LABEL,
-                       QStringLiteral("Original ") + qobject_cast<const QLabel*>(label)->text());
+    // The field's label is the control just before its edit box.
+    const auto* label = qobject_cast<const QLabel*>(m_controls.previous(fieldEditId(field)));
+    const QString caption = QStringLiteral("Original ") + (label ? label->text() : QString());
+    m_controls.setText(IDC_ORIGINAL_LABEL, caption);
     m_controls.setText(IDC_ORIGINAL_EDIT, m_grid[RowInput][size_t(field)]);
+    // Screen readers name the read-only box after what it shows.
+    m_controls.widget(IDC_ORIGINAL_EDIT)
+        ->setAccessibleName(ControlRegistry::accessibleCaption(caption));
 }
 
 void CQuorvelDlg::clearOriginalRow() {

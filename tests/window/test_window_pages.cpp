@@ -179,6 +179,7 @@ void TestWindowPages::originalRow() {
     r.widget(fieldEditId(field))->setFocus();
     QCOMPARE(r.text(IDC_ORIGINAL_LABEL), label);
     QCOMPARE(r.text(IDC_ORIGINAL_EDIT), QStringLiteral("grid value"));
+    QCOMPARE(r.widget(IDC_ORIGINAL_EDIT)->accessibleName(), label.simplified());
 
     dialog.clearOriginalRow();
     QCOMPARE(r.text(IDC_ORIGINAL_LABEL), QString());
