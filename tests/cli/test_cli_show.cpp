@@ -64,17 +64,22 @@ void TestCliShow::exitStatus_data() {
     QTest::newRow("help") << QStringList{"show", "--help"} << 0 << "show [--json] FILE..."
                           << "";
     QTest::newRow("version") << QStringList{"show", "--version"} << 0 << QUORVEL_VERSION << "";
-    QTest::newRow("no file") << QStringList{"show"} << 2 << "" << "a FILE is needed";
+    QTest::newRow("no file") << QStringList{"show"} << 2 << ""
+                             << "a FILE is needed";
     QTest::newRow("json, no file") << QStringList{"show", "--json"} << 2 << ""
                                    << "a FILE is needed";
     QTest::newRow("unknown option") << QStringList{"show", "--jsn", "x.mp3"} << 2 << ""
                                     << "unknown option '--jsn'";
-    QTest::newRow("text output") << QStringList{"show", "good.mp3"} << 0 << "Artist: Ärtist" << "";
+    QTest::newRow("text output") << QStringList{"show", "good.mp3"} << 0 << "Artist: Ärtist"
+                                 << "";
     QTest::newRow("missing file") << QStringList{"show", "good.mp3", "missing.mp3"} << 1
-                                  << "cannot open file" << "";
-    QTest::newRow("folder") << QStringList{"show", "."} << 1 << "cannot open file" << "";
+                                  << "cannot open file"
+                                  << "";
+    QTest::newRow("folder") << QStringList{"show", "."} << 1 << "cannot open file"
+                            << "";
     QTest::newRow("after --, a dash name is a file")
-        << QStringList{"show", "--", "--json"} << 1 << "cannot open file" << "";
+        << QStringList{"show", "--", "--json"} << 1 << "cannot open file"
+        << "";
 }
 
 void TestCliShow::exitStatus() {
@@ -89,8 +94,8 @@ void TestCliShow::exitStatus() {
 }
 
 void TestCliShow::jsonContract() {
-    const Result r = Run({"show", "--json", "good.mp3", noTag, "refused.mp3", "empty.mp3"},
-                         dir.path());
+    const Result r =
+        Run({"show", "--json", "good.mp3", noTag, "refused.mp3", "empty.mp3"}, dir.path());
     QCOMPARE(r.status, 1);
     // Diagnostic lines go to standard error; standard output is JSON alone.
     QVERIFY(r.err.contains("Invalid id3size"));
@@ -107,7 +112,8 @@ void TestCliShow::jsonContract() {
     QCOMPARE(first["hasV1"].toBool(), false);
     QCOMPARE(first["hasV2"].toBool(), true);
     QCOMPARE(first["version"].toInt(), 3);
-    QCOMPARE(first["tagSize"].toInt(), int(QFileInfo(good).size() - fixture::SilentAudio(8).size() - 10));
+    QCOMPARE(first["tagSize"].toInt(),
+             int(QFileInfo(good).size() - fixture::SilentAudio(8).size() - 10));
     const QJsonObject fields = first["fields"].toObject();
     QCOMPARE(fields.keys().size(), 8);
     QCOMPARE(fields["Location"].toString(), QFileInfo(good).absolutePath());
@@ -118,7 +124,8 @@ void TestCliShow::jsonContract() {
     QCOMPARE(fields["Year"].toString(), QString());
     const QJsonArray frames = first["frames"].toArray();
     QCOMPARE(frames.size(), 4);
-    QCOMPARE(frames[0].toObject(), (QJsonObject{{"id", "TPE1"}, {"text", QString::fromUtf8("Ärtist")}}));
+    QCOMPARE(frames[0].toObject(),
+             (QJsonObject{{"id", "TPE1"}, {"text", QString::fromUtf8("Ärtist")}}));
     QCOMPARE(frames[2].toObject(), (QJsonObject{{"id", "TRCK"}, {"text", "3"}}));
     QCOMPARE(frames[3].toObject()["id"].toString(), QString("APIC"));
     QCOMPARE(frames[3].toObject()["size"].toInt(), 1 + 10 + 2 + 500);
