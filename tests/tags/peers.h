@@ -43,12 +43,16 @@ inline QJsonObject MutagenDump(const QString& path) {
     return run.status == 0 ? QJsonDocument::fromJson(run.out).object() : QJsonObject();
 }
 
-// Decodes the audio stream; true when ffmpeg reports no error at all.
+// ffprobe finds an MP3 audio stream and ffmpeg decodes it, neither of them
+// reporting any error.
 inline bool AudioDecodesCleanly(const QString& path, QByteArray* errors) {
-    const Run run = Execute(
+    const Run probe = Execute("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
+                                          "stream=codec_name", "-of", "csv=p=0", path});
+    const Run decode = Execute(
         "ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-map", "0:a", "-f", "null", "-"});
-    *errors = run.err;
-    return run.status == 0 && run.err.trimmed().isEmpty();
+    *errors = probe.err + decode.err;
+    return probe.status == 0 && probe.out.trimmed() == "mp3" && decode.status == 0 &&
+           errors->trimmed().isEmpty();
 }
 
 } // namespace peers
