@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -80,6 +81,7 @@ private slots:
     void refusals_data();
     void refusals();
     void keepsPermissions();
+    void longNameAndLink();
     void faultsLeaveOriginal_data();
     void faultsLeaveOriginal();
     void regionHelpers();
@@ -337,6 +339,24 @@ void TestTagWriter::keepsPermissions() {
         QCOMPARE(info.Write(), -1);
         QCOMPARE(fixture::ReadFile(path), before);
     }
+}
+
+// A name at the file system's length limit, reached through a symbolic link:
+// the file itself is replaced and the link stays a link.
+void TestTagWriter::longNameAndLink() {
+    const QString path = dir.filePath(QString(251, 'n') + ".mp3");
+    QVERIFY(fixture::WriteFile(path, fixture::SilentAudio(2)));
+    const QString link = dir.filePath("link.mp3");
+    QVERIFY(QFile::link(path, link));
+    TagInfo info;
+    QCOMPARE(info.Read(link), 1);
+    info.SetFrameWide("TIT2", QString("long"), -1);
+    QCOMPARE(info.Write(), 0);
+    QVERIFY(QFileInfo(link).isSymLink());
+    TagInfo back;
+    QCOMPARE(back.Read(path), 0);
+    QCOMPARE(back.FindFrame("TIT2", nullptr), QString("long"));
+    QVERIFY(TempLeftovers().isEmpty());
 }
 
 void TestTagWriter::faultsLeaveOriginal_data() {
