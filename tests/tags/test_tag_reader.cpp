@@ -253,6 +253,15 @@ void TestTagReader::reads_data() {
             << file << 0 << false << int(tagBytes.size() - 10) << QStringList{"TIT2=Ok"} << noLine;
     }
     {
+        // Covers larger than 1 MiB are common; the frames after one are read.
+        const QByteArray big =
+            fixture::PictureBody(0, "image/png", 3, "", QByteArray(1 << 20, 'p'));
+        const fixture::Tag tag = MakeTag(3, {{"APIC", big}, {"TIT2", TextBody(0, "After")}});
+        QTest::newRow("frame over 1 MiB")
+            << fixture::BuildFile(&tag, 1) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"APIC#" + QString::number(big.size()), "TIT2=After"} << noLine;
+    }
+    {
         const fixture::Tag tag = MakeTag(3, {{"TIT2", QByteArray("\x01\xFE\xFF\x00\x41\x00", 6)},
                                              {"TALB", TextBody(0, "lost")}});
         QTest::newRow("odd big-endian body still read")

@@ -82,6 +82,7 @@ private slots:
     void refusals();
     void keepsPermissions();
     void longNameAndLink();
+    void pseudoFrameCountsInEstimate();
     void faultsLeaveOriginal_data();
     void faultsLeaveOriginal();
     void regionHelpers();
@@ -357,6 +358,23 @@ void TestTagWriter::longNameAndLink() {
     QCOMPARE(back.Read(path), 0);
     QCOMPARE(back.FindFrame("TIT2", nullptr), QString("long"));
     QVERIFY(TempLeftovers().isEmpty());
+}
+
+// The file-name pseudo-frame is never written but counts in the estimate:
+// 10 + (2 x length + 13) for each frame with text, the path included.
+void TestTagWriter::pseudoFrameCountsInEstimate() {
+    const QString path = dir.filePath(QString(240, 'e') + ".mp3");
+    QVERIFY(fixture::WriteFile(path, fixture::SilentAudio(2)));
+    TagInfo info;
+    QCOMPARE(info.Read(path), 1);
+    info.SetFrameWide("TIT2", QString("t"), -1);
+    QCOMPARE(info.Write(), 0);
+    const qint64 needed = 10 + (2 * path.size() + 13) + (2 * 1 + 13);
+    QVERIFY(needed + 100 > 512);
+    const QByteArray after = fixture::ReadFile(path);
+    QCOMPARE(HeaderSize(after), needed + 100);
+    QCOMPARE(after.mid(10, 4), QByteArray("TIT2"));
+    QVERIFY(!after.contains(QFile::encodeName(path)));
 }
 
 void TestTagWriter::faultsLeaveOriginal_data() {
