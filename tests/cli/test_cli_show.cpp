@@ -72,6 +72,11 @@ void TestCliShow::exitStatus_data() {
                                     << "unknown option '--jsn'";
     QTest::newRow("text output") << QStringList{"show", "good.mp3"} << 0 << "Artist: Ärtist"
                                  << "";
+    const QString viaParent = "../" + QFileInfo(dir.path()).fileName() + "/./good.mp3";
+    QTest::newRow("path made absolute and clean")
+        << QStringList{"show", "--json", viaParent} << 0
+        << "\"path\": \"" + QFileInfo(good).absoluteFilePath() + "\""
+        << "";
     QTest::newRow("missing file") << QStringList{"show", "good.mp3", "missing.mp3"} << 1
                                   << "cannot open file"
                                   << "";
