@@ -51,31 +51,61 @@ void SyncFolderOf(const QString& path) {
     ::close(fd);
 }
 
-int MoveFileNoReplace(const QString& from, const QString& to) {
-    const QByteArray src = QFile::encodeName(from);
-    const QByteArray dst = QFile::encodeName(to);
+namespace {
+
+enum class Target { Free, OwnPath, CaseChange, Refused };
+
+// Looks at source and target before a move; err holds the errno when refused.
+Target classify(const QString& from, const QString& to, int& err) {
+    err = 0;
     struct stat source;
-    if (::lstat(src.constData(), &source) != 0)
-        return errno;
+    if (::lstat(QFile::encodeName(from).constData(), &source) != 0) {
+        err = errno;
+        return Target::Refused;
+    }
     struct stat target;
-    if (::lstat(dst.constData(), &target) == 0) {
-        if (!sameFile(source, target))
-            return EEXIST;
-        // The target is the file itself: its own path (perhaps spelt with a
-        // doubled separator), or the same name in another letter case on a
-        // file system that ignores case. A second hard link under another
-        // name is a different path and is not replaced.
+    if (::lstat(QFile::encodeName(to).constData(), &target) != 0)
+        return Target::Free;
+    // The target exists. It may be the file itself: its own path (perhaps
+    // spelt with a doubled separator), or the same name in another letter
+    // case on a file system that ignores case. A second hard link under an
+    // unrelated name is a different path and is not replaced.
+    if (sameFile(source, target)) {
         if (QDir::cleanPath(from) == QDir::cleanPath(to))
-            return 0;
-        if (QDir::cleanPath(from).compare(QDir::cleanPath(to), Qt::CaseInsensitive) != 0)
-            return EEXIST;
-        if (::rename(src.constData(), dst.constData()) != 0)
+            return Target::OwnPath;
+        if (QDir::cleanPath(from).compare(QDir::cleanPath(to), Qt::CaseInsensitive) == 0)
+            return Target::CaseChange;
+    }
+    err = EEXIST;
+    return Target::Refused;
+}
+
+} // namespace
+
+int CheckMoveNoReplace(const QString& from, const QString& to) {
+    int err = 0;
+    classify(from, to, err);
+    return err;
+}
+
+int MoveFileNoReplace(const QString& from, const QString& to) {
+    int err = 0;
+    switch (classify(from, to, err)) {
+    case Target::Refused:
+        return err;
+    case Target::OwnPath:
+        return 0;
+    case Target::CaseChange:
+        if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
             return errno;
         return finished(from, to);
+    case Target::Free:
+        break;
     }
-    if (::renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
+    if (::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
+                    QFile::encodeName(to).constData(), RENAME_NOREPLACE) == 0)
         return finished(from, to);
-    const int err = errno;
+    err = errno;
     if (err == EXDEV)
         return CopyThenDelete(from, to);
     if (err == EINVAL || err == ENOSYS || err == ENOTSUP || err == EOPNOTSUPP)

@@ -11,6 +11,11 @@
 // target exists).
 int MoveFileNoReplace(const QString& from, const QString& to);
 
+// What MoveFileNoReplace would find before it moves anything: 0 when the
+// move can go ahead, EEXIST when the target is another file, ENOENT (or the
+// like) when the source is missing. Changes nothing.
+int CheckMoveNoReplace(const QString& from, const QString& to);
+
 // Flushes a folder's entries to disk, so that a rename or a new file in it
 // survives a power cut. Failures are ignored: the data is safe either way.
 void SyncFolderOf(const QString& path);

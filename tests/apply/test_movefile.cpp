@@ -40,6 +40,7 @@ private slots:
         QTest::addColumn<QByteArray>("existing"); // content already at "to", or null
         QTest::addColumn<int>("result");
         QTest::addColumn<bool>("sourceStays");
+        // The check before a move sees the same, except a missing folder.
 
         QTest::newRow("plain rename") << "a.mp3"
                                       << "b.mp3" << QByteArray() << 0 << false;
@@ -75,6 +76,8 @@ private slots:
         if (!existing.isNull())
             put(dir.filePath(to), existing);
 
+        const int precheck = to.startsWith(QLatin1String("nowhere/")) ? 0 : result;
+        QCOMPARE(CheckMoveNoReplace(dir.filePath(from), dir.filePath(to)), precheck);
         QCOMPARE(MoveFileNoReplace(dir.filePath(from), dir.filePath(to)), result);
 
         QCOMPARE(QFile::exists(dir.filePath(from)), sourceStays);
