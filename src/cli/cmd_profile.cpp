@@ -1,0 +1,179 @@
+// quorvel-cli profile list|show|save|delete: the profiles of the store that
+// the window uses.
+
+#include "command.h"
+#include "runoptions.h"
+
+#include "profiles/settingsstore.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+namespace {
+
+int failed(const QString& reason) {
+    QTextStream(stderr) << "quorvel-cli: " << reason << "\n";
+    return ExitFailed;
+}
+
+// Takes "--json" out of args.
+bool takeJson(QStringList& args) {
+    return args.removeAll(QStringLiteral("--json")) > 0;
+}
+
+// The one NAME argument; anything else is a usage error. After "--" a name
+// may begin with a dash.
+bool takeName(const QStringList& args, const QString& command, QString& name, int& status) {
+    QStringList rest;
+    bool options = true;
+    for (const QString& arg : args) {
+        if (options && arg == QLatin1String("--")) {
+            options = false;
+        } else if (options && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            status =
+                usageError(QStringLiteral("profile %1: unknown option '%2'").arg(command, arg));
+            return false;
+        } else {
+            rest.append(arg);
+        }
+    }
+    if (rest.size() != 1) {
+        status = usageError(QStringLiteral("profile %1 needs one profile NAME").arg(command));
+        return false;
+    }
+    name = rest.first();
+    return true;
+}
+
+void print(const QJsonDocument& doc) {
+    QTextStream(stdout) << doc.toJson(QJsonDocument::Indented);
+}
+
+int list(QStringList args) {
+    const bool json = takeJson(args);
+    if (!args.isEmpty())
+        return usageError(
+            QStringLiteral("profile list: unexpected argument '%1'").arg(args.first()));
+    const SettingsStore store;
+    const QStringList names = store.EnumProfiles();
+    const QString last = store.ReadText(ApplicationKey, StoreValue::LastProfile, QString());
+    if (!json) {
+        QTextStream out(stdout);
+        for (const QString& name : names)
+            out << name << "\n";
+        return ExitOk;
+    }
+    QJsonArray array;
+    for (const QString& name : names) {
+        // Profile names compare without regard to case, as the store's keys do.
+        const bool isLast = !last.isEmpty() && name.compare(last, Qt::CaseInsensitive) == 0;
+        array.append(QJsonObject{{QStringLiteral("name"), name}, {QStringLiteral("last"), isLast}});
+    }
+    print(QJsonDocument(array));
+    return ExitOk;
+}
+
+QJsonArray toJson(const FieldValues& formats) {
+    QJsonArray array;
+    for (const QString& f : formats)
+        array.append(f);
+    return array;
+}
+
+int show(QStringList args) {
+    const bool json = takeJson(args);
+    QString name;
+    int status = ExitOk;
+    if (!takeName(args, QStringLiteral("show"), name, status))
+        return status;
+    const SettingsStore store;
+    const std::optional<QString> stored = store.findProfile(name);
+    if (!stored)
+        return failed(QStringLiteral("unknown profile \"%1\"").arg(name));
+    const Profile p = store.readProfile(*stored);
+    if (json) {
+        print(QJsonDocument(QJsonObject{
+            {QStringLiteral("name"), p.name},
+            {QStringLiteral("parse"), toJson(p.parse)},
+            {QStringLiteral("create"), toJson(p.create)},
+            {StoreValue::Separator, p.separator},
+            {StoreValue::Case, p.caseMode},
+            {StoreValue::Ansi, p.ansi},
+            {StoreValue::ClearOtherV2, p.clearOtherV2},
+            {StoreValue::ClearV1, p.clearV1},
+        }));
+        return ExitOk;
+    }
+    QTextStream out(stdout);
+    out << "name=" << p.name << "\n";
+    for (int f = 0; f < FieldCount; ++f)
+        out << StoreValue::field(RowParse, f) << "=" << p.parse[f] << "\n";
+    for (int f = 0; f < FieldCount; ++f)
+        out << StoreValue::field(RowCreate, f) << "=" << p.create[f] << "\n";
+    out << StoreValue::Separator << "=" << p.separator << "\n"
+        << StoreValue::Case << "=" << p.caseMode << "\n"
+        << StoreValue::Ansi << "=" << p.ansi << "\n"
+        << StoreValue::ClearOtherV2 << "=" << p.clearOtherV2 << "\n"
+        << StoreValue::ClearV1 << "=" << p.clearV1 << "\n";
+    return ExitOk;
+}
+
+int save(QStringList args) {
+    RunOptions options;
+    QString error;
+    if (!takeRunOptions(args, options, error))
+        return usageError(error);
+    if (options.profileName)
+        return usageError(QStringLiteral("profile save takes the profile NAME, not --profile"));
+    QString name;
+    int status = ExitOk;
+    if (!takeName(args, QStringLiteral("save"), name, status))
+        return status;
+    SettingsStore store;
+    // An existing profile keeps the spelling it is stored under.
+    Profile p = store.LoadProfile(store.findProfile(name).value_or(name));
+    options.applyTo(p);
+    if (!store.SaveProfile(p, LastProfileUpdate::Keep))
+        return failed(QStringLiteral("cannot write the settings store %1").arg(store.fileName()));
+    return ExitOk;
+}
+
+int remove(const QStringList& args) {
+    QString name;
+    int status = ExitOk;
+    if (!takeName(args, QStringLiteral("delete"), name, status))
+        return status;
+    SettingsStore store;
+    if (!store.findProfile(name))
+        return failed(QStringLiteral("unknown profile \"%1\"").arg(name));
+    if (store.EnumProfiles().size() <= 1)
+        return failed(QStringLiteral("At least 1 profile should always exist"));
+    if (!store.DeleteProfileKey(name))
+        return failed(QStringLiteral("cannot write the settings store %1").arg(store.fileName()));
+    return ExitOk;
+}
+
+int run(QStringList args) {
+    if (args.isEmpty())
+        return usageError(QStringLiteral("profile needs list, show, save or delete"));
+    const QString sub = args.takeFirst();
+    if (sub == QLatin1String("list"))
+        return list(args);
+    if (sub == QLatin1String("show"))
+        return show(args);
+    if (sub == QLatin1String("save"))
+        return save(args);
+    if (sub == QLatin1String("delete"))
+        return remove(args);
+    return usageError(QStringLiteral("unknown profile command '%1'").arg(sub));
+}
+
+const CommandRegistration registration{
+    Command{QStringLiteral("profile"),
+            QStringLiteral("profile list [--json] | show NAME [--json] | save NAME [OPTIONS] | "
+                           "delete NAME"),
+            QStringLiteral("list, show, save or delete the stored profiles"), run}};
+
+} // namespace

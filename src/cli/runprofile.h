@@ -1,0 +1,13 @@
+#pragma once
+
+#include "runoptions.h"
+
+// The profile a transforming command runs with: --profile NAME when given
+// (found without regard to case; an unknown name is an error), otherwise the
+// profile the window would open with ("LastProfile", else the first stored
+// profile, else "Default" with its defaults). The run options apply on top
+// for this run only; nothing is written to the store.
+//
+// On failure error receives a one-line reason and the returned profile must
+// not be used; the command then exits with status 1.
+Profile loadRunProfile(const RunOptions& options, QString* error);

@@ -1,0 +1,296 @@
+#include "settingsstore.h"
+
+#include "profilekeys.h"
+#include "storename.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QSettings>
+
+#include <limits>
+
+namespace {
+
+struct FileStamp {
+    QDateTime modified;
+    qint64 size = -1;
+    bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp stampOf(const QString& fileName) {
+    const QFileInfo info(fileName);
+    return {info.lastModified(), info.exists() ? info.size() : -1};
+}
+
+// Whether the store file could be read and parsed. QSettings parses a file on
+// first access and shares the parsed file between its objects in a process,
+// reporting a parse error only to the object that parsed it; so a damaged
+// file is remembered here until it changes on disk.
+bool readable(const QSettings& s) {
+    static QMutex mutex;
+    static QHash<QString, FileStamp> damaged;
+    (void)s.childGroups();
+    const QString fileName = s.fileName();
+    const QMutexLocker lock(&mutex);
+    if (s.status() != QSettings::NoError) {
+        damaged.insert(fileName, stampOf(fileName));
+        return false;
+    }
+    const auto known = damaged.constFind(fileName);
+    if (known == damaged.cend())
+        return true;
+    if (*known == stampOf(fileName))
+        return false;
+    damaged.erase(known);
+    return true;
+}
+
+// The value's path in the store; group is empty for the application key.
+QString path(const QString& group, const QString& valueName) {
+    return group.isEmpty() ? valueName : group + QLatin1Char('/') + valueName;
+}
+
+QString displayName(const QSettings& s, const QString& group) {
+    if (isEncodedGroup(group)) {
+        const QVariant stored = s.value(path(group, profileNameValue()));
+        if (stored.isValid())
+            return stored.toString();
+    }
+    return group;
+}
+
+// The existing group of a profile, found without regard to case.
+std::optional<QString> existingGroup(const QSettings& s, const QString& name) {
+    const QStringList groups = s.childGroups();
+    for (const QString& group : groups) {
+        if (displayName(s, group).compare(name, Qt::CaseInsensitive) == 0)
+            return group;
+    }
+    return std::nullopt;
+}
+
+QString groupFor(const QSettings& s, const StoreKey& key) {
+    if (!key)
+        return QString();
+    return existingGroup(s, *key).value_or(groupNameFor(*key));
+}
+
+QString textOf(const QVariant& v, const QString& defaultValue) {
+    if (!v.isValid())
+        return defaultValue;
+    // A hand-edited value with unquoted commas reads as a list.
+    QString text = v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(','))
+                                                        : v.toString();
+    const qsizetype nul = text.indexOf(QChar(0));
+    if (nul >= 0)
+        text.truncate(nul);
+    return text;
+}
+
+int intOf(const QVariant& v, int defaultValue) {
+    if (!v.isValid())
+        return defaultValue;
+    // Through 64 bits, as QVariant's own conversion to int wraps larger values.
+    bool ok = false;
+    const qlonglong value = v.toLongLong(&ok);
+    if (!ok || value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return defaultValue;
+    return int(value);
+}
+
+void readValues(const QSettings& s, const QString& group, Profile& p) {
+    p.separator = textOf(s.value(path(group, StoreValue::Separator)), QStringLiteral("SPACE"));
+    p.caseMode = std::max(0, intOf(s.value(path(group, StoreValue::Case)), 0));
+    p.ansi = intOf(s.value(path(group, StoreValue::Ansi)), 0);
+    p.clearOtherV2 = intOf(s.value(path(group, StoreValue::ClearOtherV2)), 0);
+    p.clearV1 = intOf(s.value(path(group, StoreValue::ClearV1)), 0);
+}
+
+void exchangeFormats(QSettings& s, const QString& group, Profile& p, Exchange direction) {
+    for (int row : {RowParse, RowCreate}) {
+        FieldValues& formats = row == RowParse ? p.parse : p.create;
+        for (int f = 0; f < FieldCount; ++f) {
+            const QString key = path(group, StoreValue::field(row, f));
+            if (direction == Exchange::Read)
+                formats[f] = textOf(s.value(key), fieldCode(f));
+            else
+                s.setValue(key, formats[f]);
+        }
+    }
+}
+
+void writeValues(QSettings& s, const QString& group, Profile p) {
+    s.setValue(path(group, StoreValue::Separator), p.separator);
+    s.setValue(path(group, StoreValue::Case), p.caseMode);
+    s.setValue(path(group, StoreValue::Ansi), p.ansi);
+    s.setValue(path(group, StoreValue::ClearOtherV2), p.clearOtherV2);
+    s.setValue(path(group, StoreValue::ClearV1), p.clearV1);
+    exchangeFormats(s, group, p, Exchange::Write);
+}
+
+// An encoded group carries the name it stands for.
+void markEncoded(QSettings& s, const QString& group, const QString& name) {
+    if (isEncodedGroup(group) && !s.contains(path(group, profileNameValue())))
+        s.setValue(path(group, profileNameValue()), name);
+}
+
+bool commit(QSettings& s) {
+    s.sync();
+    return s.status() == QSettings::NoError;
+}
+
+} // namespace
+
+QString StoreValue::field(int row, int field) {
+    return QStringLiteral("Field%1_%2").arg(row).arg(field);
+}
+
+SettingsStore::SettingsStore() : m_application(currentStoreApplicationName()) {}
+
+SettingsStore::SettingsStore(const QString& iniFile) : m_iniFile(iniFile) {}
+
+SettingsStore::~SettingsStore() = default;
+
+std::unique_ptr<QSettings> SettingsStore::open() const {
+    if (!m_iniFile.isEmpty())
+        return std::make_unique<QSettings>(m_iniFile, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QString::fromLatin1(StoreOrganization), m_application);
+}
+
+QString SettingsStore::fileName() const {
+    return open()->fileName();
+}
+
+QString SettingsStore::ReadText(const StoreKey& profile, const QString& valueName,
+                                const QString& defaultValue) const {
+    const auto s = open();
+    if (!readable(*s))
+        return defaultValue;
+    return textOf(s->value(path(groupFor(*s, profile), valueName)), defaultValue);
+}
+
+int SettingsStore::ReadInt(const StoreKey& profile, const QString& valueName,
+                           int defaultValue) const {
+    const auto s = open();
+    if (!readable(*s))
+        return defaultValue;
+    return intOf(s->value(path(groupFor(*s, profile), valueName)), defaultValue);
+}
+
+bool SettingsStore::WriteText(const StoreKey& profile, const QString& valueName,
+                              const QString& text) {
+    const auto s = open();
+    if (!readable(*s))
+        return false;
+    const QString group = groupFor(*s, profile);
+    if (profile)
+        markEncoded(*s, group, *profile);
+    s->setValue(path(group, valueName), text);
+    return commit(*s);
+}
+
+bool SettingsStore::WriteInt(const StoreKey& profile, const QString& valueName, int value) {
+    const auto s = open();
+    if (!readable(*s))
+        return false;
+    const QString group = groupFor(*s, profile);
+    if (profile)
+        markEncoded(*s, group, *profile);
+    s->setValue(path(group, valueName), value);
+    return commit(*s);
+}
+
+QStringList SettingsStore::EnumProfiles() const {
+    const auto s = open();
+    if (!readable(*s))
+        return {};
+    QStringList names;
+    for (const QString& group : s->childGroups())
+        names.append(displayName(*s, group));
+    return names;
+}
+
+std::optional<QString> SettingsStore::findProfile(const QString& name) const {
+    const auto s = open();
+    if (!readable(*s))
+        return std::nullopt;
+    const auto group = existingGroup(*s, name);
+    if (!group)
+        return std::nullopt;
+    return displayName(*s, *group);
+}
+
+bool SettingsStore::DeleteProfileKey(const QString& name) {
+    const auto s = open();
+    if (!readable(*s))
+        return false;
+    const auto group = existingGroup(*s, name);
+    // An empty group would remove the whole application key.
+    if (!group || group->isEmpty())
+        return false;
+    // Key by key: QSettings::remove(group) would also take a value of the
+    // application key that has the group's name, such as "LastProfile".
+    s->beginGroup(*group);
+    const QStringList keys = s->allKeys();
+    s->endGroup();
+    for (const QString& key : keys)
+        s->remove(path(*group, key));
+    return commit(*s);
+}
+
+Profile SettingsStore::readProfile(const QString& name) const {
+    Profile p = Profile::withDefaults(name);
+    const auto s = open();
+    if (!readable(*s))
+        return p;
+    const QString group = groupFor(*s, name);
+    readValues(*s, group, p);
+    exchangeFormats(*s, group, p, Exchange::Read);
+    return p;
+}
+
+Profile SettingsStore::LoadProfile(const QString& name) {
+    Profile p = Profile::withDefaults(name);
+    const auto s = open();
+    if (!readable(*s))
+        return p;
+    const auto group = existingGroup(*s, name);
+    if (!group) {
+        // An INI group exists only while it holds a value, so the new key is
+        // created with the defaults it would be read with anyway.
+        const QString created = groupNameFor(name);
+        markEncoded(*s, created, name);
+        writeValues(*s, created, p);
+        commit(*s);
+        return p;
+    }
+    readValues(*s, *group, p);
+    exchangeFormats(*s, *group, p, Exchange::Read);
+    return p;
+}
+
+bool SettingsStore::SaveProfile(const Profile& profile, LastProfileUpdate last) {
+    const auto s = open();
+    if (!readable(*s))
+        return false;
+    if (last == LastProfileUpdate::Write)
+        s->setValue(StoreValue::LastProfile, profile.name);
+    const QString group = groupFor(*s, profile.name);
+    markEncoded(*s, group, profile.name);
+    writeValues(*s, group, profile);
+    return commit(*s);
+}
+
+bool SettingsStore::ExchangeFormats(const QString& name, Profile& profile, Exchange direction) {
+    const auto s = open();
+    if (!readable(*s))
+        return false;
+    const QString group = groupFor(*s, name);
+    if (direction == Exchange::Write)
+        markEncoded(*s, group, name);
+    exchangeFormats(*s, group, profile, direction);
+    return direction == Exchange::Read || commit(*s);
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "profile.h"
+
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class QSettings;
+
+// The key a store operation addresses: a profile name, or ApplicationKey for
+// the application key itself (where "LastProfile" lives). The empty profile
+// name is an ordinary profile and never addresses the application key.
+using StoreKey = std::optional<QString>;
+inline constexpr std::nullopt_t ApplicationKey = std::nullopt;
+
+enum class Exchange { Read, Write };
+enum class LastProfileUpdate { Write, Keep };
+
+// Value names of the profile key and of the application key.
+namespace StoreValue {
+inline const QString LastProfile = QStringLiteral("LastProfile");
+inline const QString Separator = QStringLiteral("Separator");
+inline const QString Case = QStringLiteral("Case");
+inline const QString Ansi = QStringLiteral("ANSI");
+inline const QString ClearOtherV2 = QStringLiteral("ClearOtherV2");
+inline const QString ClearV1 = QStringLiteral("ClearV1");
+// "Field%d_%d": row 1 holds the parse formats, row 2 the create formats.
+QString field(int row, int field);
+} // namespace StoreValue
+
+// The profiles in the user's settings store (QSettings, organisation
+// "Norvesta", application storeApplicationName()). One group per profile;
+// group names compare without regard to case (see profilekeys.h for names
+// that cannot be a group).
+//
+// Every operation opens the store, does its work and closes it again, so that
+// two running programs see each other's saves: QSettings merges on sync(), so
+// saving one profile never drops another program's changes to another one.
+// Failures are silent: a read that fails gives its default, a write that fails
+// is lost and returns false. A store file that cannot be read or parsed is
+// treated as empty and is never written, so a damaged file is never replaced
+// by defaults.
+class SettingsStore {
+public:
+    // The current user's store for the running executable.
+    SettingsStore();
+    // A store kept in an INI file of its own.
+    explicit SettingsStore(const QString& iniFile);
+    ~SettingsStore();
+
+    QString ReadText(const StoreKey& profile, const QString& valueName,
+                     const QString& defaultValue) const;
+    int ReadInt(const StoreKey& profile, const QString& valueName, int defaultValue) const;
+    bool WriteText(const StoreKey& profile, const QString& valueName, const QString& text);
+    bool WriteInt(const StoreKey& profile, const QString& valueName, int value);
+
+    // The profile names in the store's own order.
+    QStringList EnumProfiles() const;
+    // The stored spelling of a profile name compared without regard to case.
+    std::optional<QString> findProfile(const QString& name) const;
+    // Deletes the profile key with everything below it; false when none exists.
+    bool DeleteProfileKey(const QString& name);
+
+    // The stored profile with defaults for missing values, creating its key
+    // when missing (so that the name is listed at the next start).
+    Profile LoadProfile(const QString& name);
+    // The same values without creating anything.
+    Profile readProfile(const QString& name) const;
+    // Writes all 21 values of the profile and, unless told to keep it,
+    // "LastProfile" = the profile's name first.
+    bool SaveProfile(const Profile& profile, LastProfileUpdate last = LastProfileUpdate::Write);
+    // Reads or writes the 16 formats of the named profile.
+    bool ExchangeFormats(const QString& name, Profile& profile, Exchange direction);
+
+    // Where the store lives (for messages and tests).
+    QString fileName() const;
+
+private:
+    std::unique_ptr<QSettings> open() const;
+
+    QString m_iniFile; // empty: the user's store
+    QString m_application;
+};

@@ -1,0 +1,44 @@
+#include "tags/framelayout.h"
+
+#include "tags/synchsafe.h"
+
+qint64 FrameLayout::BodySize(const char* header) const {
+    if (version == 2)
+        return DecodeBigEndian(header + 3, 3);
+    if (synchsafeSizes)
+        return DecodeSynchsafe(header + 4);
+    return DecodeBigEndian(header + 4, 4);
+}
+
+bool IsValidFrameId(const char* id, int size) {
+    for (int i = 0; i < size; ++i) {
+        const char c = id[i];
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+bool FramesLineUp(const QByteArray& tag, qsizetype start, const FrameLayout& layout) {
+    qsizetype pos = start;
+    while (pos < tag.size() && tag[pos] != '\0') {
+        if (pos + layout.headerSize() > tag.size())
+            return false;
+        const char* header = tag.constData() + pos;
+        if (!IsValidFrameId(header, layout.idSize()))
+            return false;
+        const qint64 size = layout.BodySize(header);
+        if (size < 0 || size > tag.size() - pos - layout.headerSize())
+            return false;
+        pos += layout.headerSize() + size;
+    }
+    return true;
+}
+
+FrameLayout ChooseFrameLayout(int version, const QByteArray& tag, qsizetype start) {
+    FrameLayout preferred{version, version == 4};
+    if (version == 2 || FramesLineUp(tag, start, preferred))
+        return preferred;
+    const FrameLayout other{version, version != 4};
+    return FramesLineUp(tag, start, other) ? other : preferred;
+}

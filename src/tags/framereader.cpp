@@ -1,0 +1,78 @@
+#include "tags/frameinfo.h"
+#include "tags/framelayout.h"
+#include "tags/latin1.h"
+#include "tags/reencode.h"
+#include "tags/synchsafe.h"
+#include "tags/textcodec.h"
+#include "tags/v22ids.h"
+#include "tags/v24frames.h"
+
+qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLayout& layout,
+                            bool tagUnsync) {
+    const int headerSize = layout.headerSize();
+    if (pos < 0 || pos + headerSize > tag.size())
+        return -1;
+    const char* header = tag.constData() + pos;
+    if (!IsValidFrameId(header, layout.idSize()))
+        return -1;
+    const qint64 size = layout.BodySize(header);
+    if (size < 0 || size > tag.size() - pos - headerSize)
+        return -1;
+    QByteArray body = tag.mid(pos + headerSize, size);
+    bool opaque = false;
+    if (layout.version == 2) {
+        const QByteArray mapped = MapV22Id(QByteArray(header, 3));
+        SetId(mapped.isEmpty() ? "" : mapped.constData());
+        flags = 0;
+        if (IsId("APIC"))
+            body = PicToApicBody(body);
+    } else {
+        SetId(QByteArray(header, 4).constData());
+        const auto fileFlags = static_cast<quint16>(DecodeBigEndian(header + 8, 2));
+        if (layout.version == 4) {
+            body = ConvertV24FrameBody(fileFlags, body, tagUnsync, &flags, &opaque);
+        } else {
+            flags = fileFlags;
+            // Compressed, encrypted or grouped: the body is not plain content.
+            opaque = fileFlags & 0x00E0;
+        }
+    }
+    TakeBody(body, opaque);
+    return headerSize + size;
+}
+
+void FrameInfo::TakeBody(const QByteArray& body, bool opaque) {
+    raw = body;
+    hasRaw = !body.isEmpty();
+    text.clear();
+    if (body.isEmpty() || opaque)
+        return;
+    const int encoding = static_cast<quint8>(body[0]);
+    if (encoding == EncodingUtf16BE || encoding == EncodingUtf8) {
+        // A version 3 tag cannot hold these encodings: text frames are
+        // written from their text, other known layouts turn into UTF-16.
+        bool ok = false;
+        const QByteArray converted = ReencodeToUtf16(id, body, &ok);
+        if (IsTextFrame())
+            hasRaw = false;
+        else if (ok)
+            raw = converted;
+    }
+    if (IsTextFrame() && encoding <= EncodingUtf8) {
+        text = DecodeText(encoding, body.constData() + 1, body.size() - 1);
+    } else if (IsId("COMM") && encoding <= EncodingUtf8 && body.size() >= 4) {
+        // Language, descriptor, a 0 unit, the comment: so comments compare
+        // by language and descriptor start.
+        const QByteArray rest = body.mid(4);
+        const qsizetype end = FindTerminator(encoding, rest, 0);
+        const QByteArray descriptor = end < 0 ? rest : rest.left(end);
+        const QByteArray comment =
+            end < 0 ? QByteArray() : rest.mid(end + TerminatorWidth(encoding));
+        text = Latin1ToWide(body.mid(1, 3)) + DecodeText(encoding, descriptor) + QChar(0) +
+               DecodeText(encoding, comment);
+    } else if (encoding == EncodingLatin1) {
+        text = Latin1ToWide(body.constData() + 1, body.size() - 1);
+    } else {
+        text = Latin1ToWide(body);
+    }
+}

@@ -1,0 +1,74 @@
+#include "tags/reencode.h"
+
+#include "tags/textcodec.h"
+
+#include <cstring>
+
+namespace {
+
+// Field layouts after the encoding byte: a digit is that many fixed bytes,
+// M a zero-terminated Latin-1 string, E a zero-terminated encoded string,
+// R encoded text to the end, B binary data to the end.
+struct BodyLayout {
+    const char* id;
+    const char* fields;
+};
+
+const BodyLayout layouts[] = {
+    {"COMM", "3ER"},  {"USLT", "3ER"}, {"TXXX", "ER"},   {"WXXX", "EB"},
+    {"APIC", "M1EB"}, {"USER", "3R"},  {"GEOB", "MEEB"},
+};
+
+const char* FieldsOf(const char* id) {
+    if (id[0] == 'T' && std::strcmp(id, "TXXX") != 0)
+        return "R";
+    for (const BodyLayout& l : layouts) {
+        if (std::strcmp(id, l.id) == 0)
+            return l.fields;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QByteArray ReencodeToUtf16(const char* id, const QByteArray& body, bool* ok) {
+    *ok = false;
+    if (body.isEmpty() || (body[0] != EncodingUtf16BE && body[0] != EncodingUtf8))
+        return body;
+    const char* fields = FieldsOf(id);
+    if (!fields)
+        return body;
+    const int enc = body[0];
+    QByteArray out(1, char(EncodingUtf16));
+    qsizetype pos = 1;
+    for (const char* f = fields; *f; ++f) {
+        if (*f >= '1' && *f <= '9') {
+            const int n = *f - '0';
+            if (pos + n > body.size())
+                return body;
+            out.append(body.mid(pos, n));
+            pos += n;
+        } else if (*f == 'M') {
+            const qsizetype end = body.indexOf('\0', pos);
+            if (end < 0)
+                return body;
+            out.append(body.mid(pos, end + 1 - pos));
+            pos = end + 1;
+        } else if (*f == 'E') {
+            const qsizetype end = FindTerminator(enc, body, pos);
+            if (end < 0)
+                return body;
+            out.append(EncodeUtf16WithMark(DecodeText(enc, body.mid(pos, end - pos))));
+            out.append(2, '\0');
+            pos = end + TerminatorWidth(enc);
+        } else if (*f == 'R') {
+            out.append(EncodeUtf16WithMark(DecodeText(enc, body.mid(pos))));
+            pos = body.size();
+        } else {
+            out.append(body.mid(pos));
+            pos = body.size();
+        }
+    }
+    *ok = true;
+    return out;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// The file operations of a write that moves the audio into a new file. A
+// test replaces them to make one of them fail; the write must then leave
+// the original as it was.
+class RewriteFileOps {
+public:
+    virtual ~RewriteFileOps() = default;
+    // pread: bytes read, 0 at the end, -1 on failure.
+    virtual qint64 Read(int fd, char* buffer, qint64 count, qint64 offset);
+    // Writes all count bytes; false on failure.
+    virtual bool Write(int fd, const char* buffer, qint64 count);
+    // Flushes the file to disk (fsync).
+    virtual bool Flush(int fd);
+    virtual bool Rename(const QString& from, const QString& to);
+};
+
+// The operations in use; SetRewriteFileOps(nullptr) restores the real ones.
+RewriteFileOps& CurrentRewriteFileOps();
+void SetRewriteFileOps(RewriteFileOps* ops);

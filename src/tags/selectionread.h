@@ -1,0 +1,19 @@
+#pragma once
+
+#include "tags/taginfo.h"
+#include "transform/fields.h"
+
+struct SelectionRead {
+    int result = -1;
+    bool ok = false;
+    FieldValues inputs;
+};
+
+// Reads the file's tags into tag (TagInfo::Read) and takes the eight Input
+// values as the window does on selecting a file: the extension is cut from
+// the file-name part, the path splits at its last "/" into Location and
+// Filename (a file in "/" gives an empty Location), Artist is TPE1 else
+// TPE2, Title TIT2, Album TALB, Genre TCON, Year TYER, Track TRCK, each up to
+// its first 0 unit. ok is false (inputs empty) when Read fails or the path
+// has no "/".
+SelectionRead ReadSelection(TagInfo& tag, const QString& path);

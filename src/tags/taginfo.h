@@ -1,0 +1,59 @@
+#pragma once
+
+#include "tags/frameinfo.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <list>
+
+class QFile;
+
+// HRESULT-style results of TagInfo::Read.
+constexpr int S_OK_RESULT = 0;    // the ID3v2 tag was read
+constexpr int S_FALSE_RESULT = 1; // the file has no ID3v2 header
+constexpr int E_FAIL_RESULT = static_cast<int>(0x80004005u);
+
+// The tag record of the file read last: its frames in order, and what the
+// writer needs to know about the file.
+class TagInfo {
+public:
+    std::list<FrameInfo> frames;
+    bool removeV1 = false; // set before Write: remove the file's ID3v1 block
+    bool hasV1 = false;    // the file read ends with an ID3v1 block
+    bool hasV2 = false;    // the file read begins with an ID3v2 header
+    qint32 tagSize = 0;    // the size field of that header
+    QString path;          // the file read; empty until a read opened one
+    int version = 0;       // major version of the tag read (2, 3, 4), else 0
+    // Bytes of the tag that followed a frame that could not be understood;
+    // written back after the frames so nothing is lost.
+    QByteArray unparsed;
+
+    // Inserts a copy under the single-instance rule.
+    void AddFrame(const FrameInfo& frame);
+    // The first frame with this id, or nullptr.
+    const FrameInfo* FindFrame(const char* id) const;
+    // Text of the first frame with this id, or a null string.
+    QString FindFrame(const char* id, int* lengthOut) const;
+    // count -1: up to the first 0; count 0 or an empty id: nothing happens.
+    void SetFrameLatin1(const char* id, const char* bytes, int count);
+    void SetFrameWide(const char* id, const char16_t* text, int count);
+    void SetFrameWide(const char* id, const QString& text, int count);
+    // Removes every frame, the pseudo-frame included; the rest stays.
+    void Clear();
+
+    // 0, 1 or E_FAIL_RESULT.
+    int Read(const QString& filePath);
+    // Adds the ID3v1 frames when the file ends with an ID3v1 block.
+    void ReadV1(QFile& file);
+    // 0 on success, -1 on any failure (the file then is unchanged).
+    int Write();
+
+    // Bytes from the start of the file that hold the ID3v2 tag read
+    // (header, frames, padding, footer); 0 when there is none.
+    qint64 regionSize = 0;
+
+private:
+    bool readRefused = false; // the last Read refused the tag
+    int ReadV2(QFile& file);
+};

@@ -1,0 +1,22 @@
+#include "tags/tagregion.h"
+
+#include "tags/tagheader.h"
+
+#include <QFile>
+
+qint64 Id3v2RegionSize(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    TagHeader header;
+    if (!ParseTagHeader(file.read(10), &header) || header.size < 0)
+        return 0;
+    return std::min(header.regionSize(), file.size());
+}
+
+bool HasId3v1(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 128 || !file.seek(file.size() - 128))
+        return false;
+    return file.read(3) == "TAG";
+}

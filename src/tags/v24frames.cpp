@@ -1,0 +1,80 @@
+#include "tags/v24frames.h"
+
+#include "tags/synchsafe.h"
+#include "tags/unsync.h"
+
+QByteArray ConvertV24FrameBody(quint16 flags24, const QByteArray& body, bool tagUnsync,
+                               quint16* flags23, bool* opaque) {
+    const quint8 status = flags24 >> 8;
+    const quint8 format = flags24 & 0xFF;
+    const bool grouped = format & 0x40;
+    const bool compressed = format & 0x08;
+    const bool encrypted = format & 0x04;
+    const bool unsynchronised = format & 0x02;
+    const bool lengthIndicator = format & 0x01;
+
+    *opaque = compressed || encrypted;
+    *flags23 = static_cast<quint16>(((status << 1) & 0xE0) << 8);
+    const QByteArray data = (unsynchronised || tagUnsync) ? RemoveUnsynchronisation(body) : body;
+
+    qsizetype pos = 0;
+    QByteArray group, method, size;
+    if (grouped)
+        group = data.mid(pos++, 1);
+    if (encrypted)
+        method = data.mid(pos++, 1);
+    if (lengthIndicator) {
+        if (pos + 4 > data.size())
+            return data;
+        qint32 length = DecodeSynchsafe(data.constData() + pos);
+        if (length < 0)
+            length = static_cast<qint32>(DecodeBigEndian(data.constData() + pos, 4));
+        size = EncodeBigEndian32(static_cast<quint32>(length));
+        pos += 4;
+    }
+    if (pos > data.size())
+        return data;
+    *flags23 |= (compressed ? 0x80 : 0) | (encrypted ? 0x40 : 0) | (grouped ? 0x20 : 0);
+    // Version 3 order: decompressed size, encryption method, group.
+    return (compressed ? size : QByteArray()) + method + group + data.mid(pos);
+}
+
+namespace {
+
+FrameInfo TextFrame(const char* id, const QString& text) {
+    FrameInfo f;
+    f.SetId(id);
+    f.SetWide(text);
+    return f;
+}
+
+bool AllDigits(const QString& s) {
+    for (QChar c : s) {
+        if (!c.isDigit())
+            return false;
+    }
+    return !s.isEmpty();
+}
+
+} // namespace
+
+bool ConvertV24OnlyFrame(const FrameInfo& frame, std::vector<FrameInfo>& replacement) {
+    const bool recording = frame.IsId("TDRC");
+    if ((!recording && !frame.IsId("TDOR")) || frame.text.isEmpty())
+        return false;
+    // The first value only: yyyy[-MM[-dd[THH[:mm[:ss]]]]].
+    const QString stamp = frame.text.left(frame.text.indexOf(QChar(0)));
+    const QString year = stamp.left(4);
+    if (year.size() != 4 || !AllDigits(year))
+        return false;
+    replacement.push_back(TextFrame(recording ? "TYER" : "TORY", year));
+    if (!recording)
+        return true;
+    const QString month = stamp.mid(5, 2), day = stamp.mid(8, 2);
+    if (AllDigits(month) && month.size() == 2 && AllDigits(day) && day.size() == 2)
+        replacement.push_back(TextFrame("TDAT", day + month));
+    const QString hour = stamp.mid(11, 2), minute = stamp.mid(14, 2);
+    if (AllDigits(hour) && hour.size() == 2 && AllDigits(minute) && minute.size() == 2)
+        replacement.push_back(TextFrame("TIME", hour + minute));
+    return true;
+}

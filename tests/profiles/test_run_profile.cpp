@@ -1,0 +1,81 @@
+#include "runprofile.h"
+
+#include "profiles/settingsstore.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestRunProfile : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> dir;
+
+private slots:
+    void init() {
+        dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir->isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir->path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir->path());
+    }
+
+    void choose_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("caseMode");
+        QTest::addColumn<QString>("error");
+        const QByteArray three = "[General]\nLastProfile=albums\n[Albums]\nCase=1\n"
+                                 "[B]\nCase=2\n[C]\nCase=3\n";
+        QTest::newRow("empty store") << QByteArray() << QStringList{} << "Default" << 0 << "";
+        QTest::newRow("last profile in other case")
+            << three << QStringList{} << "Albums" << 1 << "";
+        QTest::newRow("last profile gone")
+            << QByteArray("[General]\nLastProfile=Gone\n[B]\nCase=2\n[C]\nCase=3\n")
+            << QStringList{} << "B" << 2 << "";
+        QTest::newRow("no last profile, no Default")
+            << QByteArray("[C]\nCase=3\n") << QStringList{} << "C" << 3 << "";
+        QTest::newRow("named") << three << QStringList{"--profile", "c"} << "C" << 3 << "";
+        QTest::newRow("options on top")
+            << three << QStringList{"--profile", "B", "--case", "lower"} << "B" << 1 << "";
+        QTest::newRow("unknown") << three << QStringList{"--profile", "Missing"} << "" << 0
+                                 << "unknown profile \"Missing\"";
+        QTest::newRow("unknown in an empty store")
+            << QByteArray() << QStringList{"--profile", "Default"} << "" << 0
+            << "unknown profile \"Default\"";
+    }
+    void choose() {
+        QFETCH(QByteArray, ini);
+        QFETCH(QStringList, args);
+        QFETCH(QString, name);
+        QFETCH(int, caseMode);
+        QFETCH(QString, error);
+        const QString file = SettingsStore().fileName();
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        if (!ini.isEmpty()) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(ini);
+        }
+        RunOptions options;
+        QString parseError;
+        QVERIFY2(takeRunOptions(args, options, parseError), qPrintable(parseError));
+        QString runError;
+        const Profile p = loadRunProfile(options, &runError);
+        QCOMPARE(runError, error);
+        if (error.isEmpty()) {
+            QCOMPARE(p.name, name);
+            QCOMPARE(p.caseMode, caseMode);
+        }
+        // A run never writes the store.
+        QCOMPARE(QFile::exists(file), !ini.isEmpty());
+        if (!ini.isEmpty()) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), ini);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRunProfile)
+#include "test_run_profile.moc"

@@ -1,0 +1,347 @@
+#include "fixtures.h"
+#include "tagtestutil.h"
+
+#include "tags/taginfo.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using fixture::Frame;
+using fixture::TextBody;
+
+Q_DECLARE_METATYPE(fixture::Tag)
+
+namespace {
+
+fixture::Tag MakeTag(int version, QList<Frame> frames, int padding = 0) {
+    fixture::Tag tag;
+    tag.version = version;
+    tag.frames = std::move(frames);
+    tag.padding = padding;
+    return tag;
+}
+
+fixture::V1 MakeV1() {
+    return fixture::V1{"Song", "Band", "Disc", "1999", "hi", 7, 0};
+}
+
+QByteArray WithV1(const fixture::Tag* tag, const fixture::V1& v1) {
+    return fixture::BuildFile(tag, 4, &v1);
+}
+
+} // namespace
+
+class TestTagReader : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+    void reads_data();
+    void reads();
+    void unreadablePaths();
+    void pathAndPseudoFrame();
+    void keepsRawBodies();
+    void keepsBytesAfterBrokenFrame();
+
+private:
+    QTemporaryDir dir;
+    int fileNo = 0;
+    QString WriteBytes(const QByteArray& bytes) {
+        const QString path = dir.filePath(QString("f%1.mp3").arg(++fileNo));
+        if (!fixture::WriteFile(path, bytes))
+            qFatal("cannot write fixture");
+        return path;
+    }
+};
+
+void TestTagReader::reads_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<bool>("hasV1");
+    QTest::addColumn<int>("tagSize");
+    QTest::addColumn<QStringList>("frames");
+    QTest::addColumn<QByteArray>("diagnostic");
+
+    const QStringList v1Frames{"TIT2=Song",   "TPE2=Band",  "TALB=Disc", "TYER=1999",
+                               "COMM=eng|hi", "TCON=Blues", "TRCK=7"};
+    const QByteArray noLine;
+    QTest::newRow("no tag at all")
+        << fixture::SilentAudio(3) << 1 << false << 0 << QStringList{} << noLine;
+    QTest::newRow("zero-length file")
+        << QByteArray() << E_FAIL_RESULT << false << 0 << QStringList{} << noLine;
+    QTest::newRow("shorter than 10")
+        << QByteArray("ID3\x03", 4) << E_FAIL_RESULT << false << 0 << QStringList{} << noLine;
+    QTest::newRow("shorter than 128")
+        << QByteArray(100, 'x') << 1 << false << 0 << QStringList{} << noLine;
+    QTest::newRow("v1 only") << WithV1(nullptr, MakeV1()) << 1 << true << 0 << v1Frames << noLine;
+    {
+        fixture::V1 v1 = MakeV1();
+        v1.title = QByteArray(30, '\0');
+        v1.genre = 125;
+        v1.track = 0;
+        v1.comment.clear();
+        QTest::newRow("v1 empty title, genre 125, track 0")
+            << WithV1(nullptr, v1) << 1 << true << 0
+            << QStringList{"TPE2=Band", "TALB=Disc",       "TYER=1999",
+                           "COMM=eng|", "TCON=Dance Hall", "TRCK=0"}
+            << noLine;
+    }
+    {
+        fixture::V1 v1 = MakeV1();
+        v1.title = "Song  " + QByteArray(24, ' ');
+        v1.artist = QByteArray("Ab\0junk", 7);
+        v1.genre = 255;
+        v1.track = 200;
+        QTest::newRow("v1 blanks kept, bytes after NUL dropped, genre 255")
+            << WithV1(nullptr, v1) << 1 << true << 0 << QStringList{"TIT2=Song" + QString(26, ' '),
+                                                                    "TPE2=Ab",
+                                                                    "TALB=Disc",
+                                                                    "TYER=1999",
+                                                                    "COMM=eng|hi",
+                                                                    "TRCK=200"}
+            << noLine;
+    }
+    {
+        fixture::V1 v1 = MakeV1();
+        v1.track = -1;
+        v1.comment = QByteArray(30, 'c');
+        QTest::newRow("v1.0 comment is 30 bytes, no track")
+            << WithV1(nullptr, v1) << 1 << true << 0 << QStringList{"TIT2=Song",
+                                                                    "TPE2=Band",
+                                                                    "TALB=Disc",
+                                                                    "TYER=1999",
+                                                                    "COMM=eng|" + QString(30, 'c'),
+                                                                    "TCON=Blues"}
+            << noLine;
+    }
+    {
+        const fixture::Tag tag = MakeTag(3, {{"TIT2", TextBody(0, "Two")},
+                                             {"TPE2", TextBody(0, "")},
+                                             {"TALB", QByteArray("\x00", 1)}});
+        QTest::newRow("v2 overrides v1, empty v2 does not")
+            << WithV1(&tag, MakeV1()) << 0 << true << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"TPE2=Band",  "TALB=Disc", "TYER=1999", "COMM=eng|hi",
+                           "TCON=Blues", "TRCK=7",    "TIT2=Two"}
+            << noLine;
+    }
+    {
+        const fixture::Tag tag = MakeTag(3,
+                                         {{"TIT2", TextBody(0, QString::fromUtf8("Café"))},
+                                          {"TPE1", TextBody(1, QString::fromUtf8("Ωmega"))},
+                                          {"TALB", QByteArray("\x01\xFE\xFF\x00\x41", 5)},
+                                          {"TCON", QByteArray("\x01\xFF\xFE\x41\x00", 5)},
+                                          {"TYER", TextBody(2, "2001")},
+                                          {"TRCK", TextBody(3, QString::fromUtf8("3/ü"))}},
+                                         40);
+        QTest::newRow("v2.3 every encoding")
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"TIT2=Café", QString::fromUtf8("TPE1=Ωmega"), "TALB=A", "TCON=A",
+                           "TYER=2001", QString::fromUtf8("TRCK=3/ü")}
+            << noLine;
+    }
+    const QByteArray picture = fixture::PictureBody(0, "image/png", 3, "", fixture::ImageData(300));
+    {
+        fixture::Tag tag = MakeTag(3, {{"APIC", picture}, {"TIT2", TextBody(0, "After")}}, 10);
+        QTest::newRow("v2.3 plain size over 127")
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"APIC#" + QString::number(picture.size()), "TIT2=After"} << noLine;
+        tag.sizes = fixture::SizeForm::Synchsafe;
+        QTest::newRow("v2.3 written with synchsafe sizes")
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"APIC#" + QString::number(picture.size()), "TIT2=After"} << noLine;
+        tag.version = 4;
+        tag.sizes = fixture::SizeForm::Natural;
+        QTest::newRow("v2.4 synchsafe size over 127")
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"APIC#" + QString::number(picture.size()), "TIT2=After"} << noLine;
+        tag.sizes = fixture::SizeForm::Plain;
+        QTest::newRow("v2.4 written with plain sizes")
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"APIC#" + QString::number(picture.size()), "TIT2=After"} << noLine;
+    }
+    {
+        const fixture::Tag tag =
+            MakeTag(4, {{"TIT2", TextBody(2, QString::fromUtf8("Ωx"))},
+                        {"TPE1", TextBody(3, QString::fromUtf8("Zoë"))},
+                        {"COMM", fixture::CommentBody(3, "deu", "", QString::fromUtf8("schön"))},
+                        {"TDRC", TextBody(0, "2019-03-04T05:06")}});
+        QTest::newRow("v2.4 encodings 2 and 3, TDRC gives the year")
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{QString::fromUtf8("TIT2=Ωx"),
+                           QString::fromUtf8("TPE1=Zoë"),
+                           QString::fromUtf8("COMM=deu|schön"),
+                           "TYER=2019",
+                           "TDAT=0403",
+                           "TIME=0506"}
+            << noLine;
+    }
+    {
+        const fixture::Tag tag =
+            MakeTag(2,
+                    {{"TT2", TextBody(0, "Old")},
+                     {"TP1", TextBody(1, "Act")},
+                     {"COM", fixture::CommentBody(0, "eng", "", "note")},
+                     {"PIC", QByteArray("\0JPG\x03\0", 6) + fixture::ImageData(200)},
+                     {"XYZ", "dropped"},
+                     {"TRK", TextBody(0, "4")}},
+                    6);
+        QTest::newRow("v2.2 ids mapped")
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"TIT2=Old", "TPE1=Act", "COMM=eng|note",
+                           QString("APIC#%1").arg(1 + 11 + 2 + 200), "TRCK=4"}
+            << noLine;
+    }
+    for (int version : {3, 4}) {
+        fixture::Tag tag = MakeTag(version, {{"APIC", picture}, {"TIT2", TextBody(0, "U")}}, 20);
+        tag.unsync = true;
+        QTest::newRow(qPrintable(QString("v2.%1 unsynchronised").arg(version)))
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"APIC#" + QString::number(picture.size()), "TIT2=U"} << noLine;
+        tag.unsync = false;
+        tag.extendedHeader = true;
+        QTest::newRow(qPrintable(QString("v2.%1 extended header").arg(version)))
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"APIC#" + QString::number(picture.size()), "TIT2=U"} << noLine;
+    }
+    {
+        fixture::Tag tag = MakeTag(4, {{"TIT2", TextBody(0, "F")}});
+        tag.footer = true;
+        QTest::newRow("v2.4 footer")
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 20)
+            << QStringList{"TIT2=F"} << noLine;
+        tag.footer = false;
+        tag.extraFlags = 0x0F;
+        QTest::newRow("low flag bits ignored")
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"TIT2=F"} << noLine;
+        tag.extraFlags = 0x20;
+        QTest::newRow("experimental refused")
+            << fixture::BuildFile(&tag) << E_FAIL_RESULT << false << 0 << QStringList{}
+            << QByteArray("the tag is experimental\n");
+        tag.extraFlags = 0;
+        tag.sizeBytes = QByteArray("\x00\x00\x00\x80", 4);
+        QTest::newRow("size byte 0x80") << fixture::BuildFile(&tag) << E_FAIL_RESULT << false << 0
+                                        << QStringList{} << QByteArray("Invalid id3size\n");
+        tag.sizeBytes = QByteArray("\x00\x7F\x7F\x7F", 4);
+        QTest::newRow("size beyond the file")
+            << fixture::BuildFile(&tag, 1) << E_FAIL_RESULT << false << 0 << QStringList{}
+            << QByteArray("Invalid id3size\n");
+        tag.version = 5;
+        tag.sizeBytes.reset();
+        QTest::newRow("unknown version")
+            << fixture::BuildFile(&tag) << E_FAIL_RESULT << false << 0 << QStringList{} << noLine;
+    }
+    {
+        fixture::Tag tag = MakeTag(3, {}, 257);
+        QTest::newRow("size 257 all padding")
+            << fixture::BuildFile(&tag) << 0 << false << 257 << QStringList{} << noLine;
+        tag.padding = 0;
+        QTest::newRow("size 0") << fixture::BuildFile(&tag) << 0 << false << 0 << QStringList{}
+                                << noLine;
+    }
+    {
+        // The second frame claims more bytes than the tag holds.
+        const QByteArray tagBytes = fixture::BuildTag(MakeTag(3, {{"TIT2", TextBody(0, "Ok")}})) +
+                                    QByteArray("TALB\x00\x00\x10\x00\x00\x00xyz", 13);
+        QByteArray file = tagBytes + fixture::SilentAudio(2);
+        file.replace(6, 4, QByteArray("\x00\x00\x00", 3) + char(tagBytes.size() - 10));
+        QTest::newRow("frame size beyond the tag")
+            << file << 0 << false << int(tagBytes.size() - 10) << QStringList{"TIT2=Ok"} << noLine;
+    }
+    {
+        const fixture::Tag tag = MakeTag(3, {{"TIT2", QByteArray("\x01\xFE\xFF\x00\x41\x00", 6)},
+                                             {"TALB", TextBody(0, "lost")}});
+        QTest::newRow("odd big-endian body still read")
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"TIT2=A", "TALB=lost"} << noLine;
+    }
+}
+
+void TestTagReader::reads() {
+    QFETCH(QByteArray, file);
+    QFETCH(int, result);
+    QFETCH(bool, hasV1);
+    QFETCH(int, tagSize);
+    QFETCH(QStringList, frames);
+    QFETCH(QByteArray, diagnostic);
+
+    const QString path = WriteBytes(file);
+    TagInfo tag;
+    tag.tagSize = 12345; // stale values from an earlier read must go
+    tag.hasV2 = true;
+    DiagnosticCapture capture;
+    QCOMPARE(tag.Read(path), result);
+    QCOMPARE(capture.text(), diagnostic);
+    QCOMPARE(tag.hasV1, hasV1);
+    QCOMPARE(tag.hasV2, result == 0);
+    QCOMPARE(tag.tagSize, result == 0 ? tagSize : 0);
+    QCOMPARE(DescribeFrames(tag), frames);
+    QCOMPARE(fixture::ReadFile(path), file); // reading changes nothing
+}
+
+void TestTagReader::unreadablePaths() {
+    TagInfo tag;
+    QCOMPARE(tag.Read(dir.filePath("missing.mp3")), E_FAIL_RESULT);
+    QVERIFY(tag.path.isEmpty());
+    QVERIFY(tag.frames.empty());
+    QCOMPARE(tag.Read(dir.path()), E_FAIL_RESULT);
+    QVERIFY(tag.path.isEmpty());
+    if (::geteuid() != 0) {
+        const QString locked = WriteBytes(fixture::SilentAudio(1));
+        QFile::setPermissions(locked, QFileDevice::WriteOwner);
+        QCOMPARE(tag.Read(locked), E_FAIL_RESULT);
+        QVERIFY(tag.path.isEmpty());
+    }
+}
+
+void TestTagReader::pathAndPseudoFrame() {
+    const QString path = WriteBytes(fixture::SilentAudio(1));
+    TagInfo tag;
+    QCOMPARE(tag.Read(path), 1);
+    QCOMPARE(tag.path, path);
+    QVERIFY(!tag.frames.empty());
+    QVERIFY(tag.frames.front().IsPseudoFrame());
+    QCOMPARE(tag.frames.front().text, path);
+}
+
+void TestTagReader::keepsRawBodies() {
+    const QByteArray picture =
+        fixture::PictureBody(0, "image/jpeg", 3, "front", fixture::ImageData(1000));
+    const QByteArray comment = fixture::CommentBody(1, "eng", "d", QString::fromUtf8("wörds"));
+    const QByteArray utf8User = fixture::UserTextBody(3, "key", QString::fromUtf8("välue"));
+    fixture::Tag tag = MakeTag(4, {{"APIC", picture, 0x4000},
+                                   {"COMM", comment},
+                                   {"TXXX", utf8User},
+                                   {"PRIV", QByteArray("owner\0\x01\x02", 8)}});
+    tag.unsync = true;
+    const QString path = WriteBytes(fixture::BuildFile(&tag));
+    TagInfo info;
+    QCOMPARE(info.Read(path), 0);
+    const FrameInfo* apic = info.FindFrame("APIC");
+    QVERIFY(apic && apic->hasRaw);
+    QCOMPARE(apic->raw, picture);
+    QCOMPARE(apic->flags, quint16(0x8000)); // tag-alter bit in its version 3 place
+    QCOMPARE(info.FindFrame("COMM")->raw, comment);
+    QCOMPARE(info.FindFrame("COMM")->text,
+             QString::fromUtf8("engd") + QChar(0) + QString::fromUtf8("wörds"));
+    QCOMPARE(info.FindFrame("TXXX")->raw,
+             fixture::UserTextBody(1, "key", QString::fromUtf8("välue")));
+    QCOMPARE(info.FindFrame("PRIV")->raw, QByteArray("owner\0\x01\x02", 8));
+}
+
+void TestTagReader::keepsBytesAfterBrokenFrame() {
+    const QByteArray broken("ZZZ\x01\x00\x00\x00\x05\x00\x00stuff", 15);
+    QByteArray tagBytes =
+        fixture::BuildTag(MakeTag(3, {{"TIT2", TextBody(0, "Ok")}})) + broken + QByteArray(7, '\0');
+    tagBytes.replace(6, 4, QByteArray("\x00\x00\x00", 3) + char(tagBytes.size() - 10));
+    const QString path = WriteBytes(tagBytes + fixture::SilentAudio(1));
+    TagInfo tag;
+    QCOMPARE(tag.Read(path), 0);
+    QCOMPARE(DescribeFrames(tag), QStringList{"TIT2=Ok"});
+    QCOMPARE(tag.unparsed, broken);
+}
+
+QTEST_GUILESS_MAIN(TestTagReader)
+#include "test_tag_reader.moc"
