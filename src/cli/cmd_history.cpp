@@ -30,6 +30,8 @@ int runHistory(const QStringList& args) {
         out << QJsonDocument(array).toJson(QJsonDocument::Indented);
         return ExitOk;
     }
+    if (runs.isEmpty())
+        out << "No apply runs.\n";
     for (const JournalRun& run : runs) {
         out << run.id << "  "
             << run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << "  "
