@@ -1,5 +1,7 @@
 #include "journal.h"
 
+#include "profiles/storename.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -68,12 +70,17 @@ int JournalRun::changedFiles() const {
                              [](const JournalEntry& e) { return !e.done || e.changed; }));
 }
 
-QString JournalFolder() {
+QString JournalFolder(const QString& application) {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
     // The base directory rules ignore a relative path.
     if (state.isEmpty() || QDir::isRelativePath(state))
         state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/Norvesta/Quorvel/journal");
+    return state + QLatin1Char('/') + QLatin1String(StoreOrganization) + QLatin1Char('/') +
+           application + QStringLiteral("/journal");
+}
+
+QString JournalFolder() {
+    return JournalFolder(currentStoreApplicationName());
 }
 
 JournalWriter::JournalWriter(QString folder) : m_folder(std::move(folder)) {}

@@ -41,7 +41,11 @@ struct JournalRun {
     int changedFiles() const;
 };
 
-// $XDG_STATE_HOME/Norvesta/Quorvel/journal (~/.local/state when unset).
+// $XDG_STATE_HOME/Norvesta/<application>/journal (~/.local/state when
+// unset). The application name is the settings store's, so the window and
+// quorvel-cli share one journal.
+QString JournalFolder(const QString& application);
+// The journal of the running program.
 QString JournalFolder();
 
 // Writes the journal of one run. The file is created at the first entry, so
