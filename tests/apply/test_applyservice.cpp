@@ -263,6 +263,27 @@ private slots:
         QCOMPARE(ReadJournalRuns().size(), 0); // nothing changed, nothing kept
     }
 
+    // Without a journal record on disk the file is not touched at all.
+    void journalFailureLeavesFileAlone() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("song.mp3");
+        const QByteArray bytes = songBytes(true);
+        QVERIFY(fixture::WriteFile(path, bytes));
+        QVERIFY(fixture::WriteFile(dir.filePath("blocker"), "a file, not a folder"));
+        TagInfo tag;
+        QVERIFY(ReadSelection(tag, path).ok);
+        JournalWriter journal(dir.filePath("blocker/journal"));
+        const ApplyResult r =
+            ApplyFile(tag, outputs(dir.filePath("new"), "x", "A", "T"), {true, true}, &journal);
+        QVERIFY(!r.ok);
+        QVERIFY(!r.tagsWritten);
+        QCOMPARE(r.messages.size(), 1);
+        QVERIFY2(r.messages[0].startsWith("Cannot write the undo journal: "),
+                 qPrintable(r.messages[0]));
+        QCOMPARE(fixture::ReadFile(path), bytes);
+        QVERIFY(!QFileInfo::exists(dir.filePath("new")));
+    }
+
     // What a preview says matches what Apply then does, and it changes nothing.
     void previewMatchesApply_data() { apply_data(); }
     void previewMatchesApply() {

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -308,6 +309,38 @@ private slots:
         QCOMPARE(files[0]["moved"].toBool(), false);
         QCOMPARE(files[1]["ok"].toBool(), true);
         QCOMPARE(fixture::ReadFile(at("one/a.mp3")), song("one/a"));
+    }
+
+    // What apply writes is read by other programs as it was meant: mutagen
+    // sees the seven frames, ffprobe decodes the audio without an error.
+    void otherProgramsReadTheResult() {
+        if (!QFile::exists("/usr/bin/python3") ||
+            QStandardPaths::findExecutable("ffprobe").isEmpty())
+            QSKIP("mutagen or ffprobe missing");
+        const Run r = cli({"apply", "--case", "keep", "--clear-other-v2", "--create",
+                           "location=" + at("out"), "--create", "artist=Café Ω", "--create",
+                           "title=%T", "--create", "album=Best of", at("one/a.mp3")});
+        QCOMPARE(r.status, 0);
+        const QString file = at("out/a.mp3");
+        QProcess mutagen;
+        mutagen.start("/usr/bin/python3",
+                      {"-c",
+                       "import sys, mutagen.id3 as m\n"
+                       "t = m.ID3(sys.argv[1])\n"
+                       "print(t.version[1], '|'.join(str(t[k]) if k in t else '-' for k in "
+                       "('TPE1','TPE2','TIT2','TALB','APIC:')))",
+                       file});
+        QVERIFY(mutagen.waitForFinished(60000));
+        const QString seen = QString::fromUtf8(mutagen.readAllStandardOutput()).trimmed();
+        if (seen.isEmpty() && mutagen.readAllStandardError().contains("No module named"))
+            QSKIP("mutagen missing");
+        QCOMPARE(seen, QString("3 Café Ω|Café Ω|one/a|Best of|-"));
+        QProcess ffprobe;
+        ffprobe.start("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", "-of",
+                                  "csv=p=0", file});
+        QVERIFY(ffprobe.waitForFinished(60000));
+        QCOMPARE(ffprobe.readAllStandardOutput().trimmed(), QByteArray("mp3"));
+        QCOMPARE(ffprobe.readAllStandardError(), QByteArray());
     }
 
     void arguments_data() {
