@@ -27,19 +27,26 @@ int copyContent(int in, int out) {
         }
         if (got == 0)
             return 0;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(out, buffer.constData() + done, size_t(got - done));
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                return errno;
-            }
-            done += put;
-        }
+        if (const int err = WriteAllBytes(out, buffer.constData(), got))
+            return err;
     }
 }
 
 } // namespace
+
+int WriteAllBytes(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, size_t(size));
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += put;
+        size -= put;
+    }
+    return 0;
+}
 
 int CreateTemporaryBeside(const QString& target, QString& path) {
     QByteArray name =

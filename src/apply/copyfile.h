@@ -16,3 +16,6 @@ int PublishNoReplace(const QString& temporary, const QString& to);
 // published later. Returns the open descriptor (or -1 with errno) and the
 // file's name in path.
 int CreateTemporaryBeside(const QString& target, QString& path);
+
+// Writes all size bytes at the descriptor's position; 0 or an errno.
+int WriteAllBytes(int fd, const char* data, qint64 size);

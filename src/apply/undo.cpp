@@ -21,20 +21,6 @@ bool samePath(const QString& a, const QString& b) {
     return QDir::cleanPath(a) == QDir::cleanPath(b);
 }
 
-bool writeAll(int fd, const char* data, qint64 size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size_t(size));
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += put;
-        size -= put;
-    }
-    return true;
-}
-
 // Builds, in a temporary file beside target, the original bytes: the saved
 // head, the last `middle` bytes of the current file and, when withTail, the
 // saved ID3v1 block. Keeps it only when it hashes to the original digest.
@@ -50,27 +36,25 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
         return {};
     }
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    bool ok = writeAll(out, e.head.constData(), e.head.size());
+    err = WriteAllBytes(out, e.head.constData(), e.head.size());
     hash.addData(e.head);
     QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (qint64 at = currentSize - middle; ok && at < currentSize;) {
+    for (qint64 at = currentSize - middle; err == 0 && at < currentSize;) {
         const ssize_t got = ::pread(current, buffer.data(),
                                     size_t(std::min<qint64>(buffer.size(), currentSize - at)), at);
         if (got <= 0) {
-            ok = false;
+            err = got < 0 ? errno : EIO; // shorter than it was a moment ago
             break;
         }
         hash.addData(QByteArrayView(buffer.constData(), got));
-        ok = writeAll(out, buffer.constData(), got);
+        err = WriteAllBytes(out, buffer.constData(), got);
         at += got;
     }
-    if (ok && withTail) {
+    if (err == 0 && withTail) {
         hash.addData(e.tail);
-        ok = writeAll(out, e.tail.constData(), e.tail.size());
+        err = WriteAllBytes(out, e.tail.constData(), e.tail.size());
     }
-    if (!ok)
-        err = errno ? errno : EIO;
-    const bool matches = ok && hash.result() == e.originalSha256;
+    const bool matches = err == 0 && hash.result() == e.originalSha256;
     if (matches) {
         struct stat st;
         if (::fstat(current, &st) == 0)
