@@ -21,6 +21,19 @@ bool samePath(const QString& a, const QString& b) {
     return QDir::cleanPath(a) == QDir::cleanPath(b);
 }
 
+// The same path, or two spellings of one entry on a file system that
+// ignores letter case ("Song.MP3" and "Song.mp3").
+bool sameEntry(const QString& a, const QString& b) {
+    if (samePath(a, b))
+        return true;
+    if (QDir::cleanPath(a).compare(QDir::cleanPath(b), Qt::CaseInsensitive) != 0)
+        return false;
+    struct stat sa, sb;
+    return ::lstat(QFile::encodeName(a).constData(), &sa) == 0 &&
+           ::lstat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 // Builds, in a temporary file beside target, the original bytes: the saved
 // head, the last `middle` bytes of the current file and, when withTail, the
 // saved ID3v1 block. Keeps it only when it hashes to the original digest.
@@ -106,9 +119,11 @@ bool restore(const JournalEntry& e, const QString& path, QString& message) {
                       : QStringLiteral("%1 does not match the journal; left alone").arg(path);
         return false;
     }
-    if (samePath(path, e.originalPath)) {
+    const bool inPlace = sameEntry(path, e.originalPath);
+    if (inPlace) {
+        // Over the file itself, under its old spelling.
         if (::rename(QFile::encodeName(temporary).constData(),
-                     QFile::encodeName(path).constData()) != 0)
+                     QFile::encodeName(e.originalPath).constData()) != 0)
             err = errno;
     } else {
         err = PublishNoReplace(temporary, e.originalPath);
@@ -124,7 +139,7 @@ bool restore(const JournalEntry& e, const QString& path, QString& message) {
         return false;
     }
     SyncFolderOf(e.originalPath);
-    if (!samePath(path, e.originalPath))
+    if (!inPlace)
         SyncFolderOf(path);
     return true;
 }
