@@ -24,6 +24,7 @@ public:
     bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
     std::optional<QString> askProfileName(QWidget*) override { return std::nullopt; }
     void showAbout(QWidget*) override {}
+    QStringList askOpenFiles(QWidget*) override { return {}; }
 };
 
 } // namespace
