@@ -9,6 +9,7 @@ class CQuorvelApp : public QApplication {
 public:
     CQuorvelApp(int& argc, char** argv);
 
-    // Runs the main window until it ends; its result is not looked at.
+    // Runs the main window, with the files named as arguments listed, until
+    // it ends; its result is not looked at.
     int run();
 };
