@@ -1,3 +1,4 @@
+#include "app/quorvelapp.h"
 #include "filelisttestsupport.h"
 
 #include <QLabel>
@@ -55,6 +56,8 @@ private slots:
     void addingSteps();
     void dropKeepsSelectionAndFields();
     void openFilesShortcut();
+    void fileArguments_data();
+    void fileArguments();
     void slotsAreReused();
     void selectionRefresh_data();
     void selectionRefresh();
@@ -162,6 +165,49 @@ void TestWindowFileList::openFilesShortcut() {
     QCOMPARE(w.seam.kinds(), (QStringList{"open", "open"}));
     QCOMPARE(w.names(), (QStringList{"a.mp3", "b.mp3"}));
     QCOMPARE(QApplication::focusWidget(), w.dialog->controls().widget(fieldEditId(FieldFilename)));
+}
+
+void TestWindowFileList::fileArguments_data() {
+    QTest::addColumn<QStringList>("arguments"); // after the program's name; {dir}: test folder
+    QTest::addColumn<QStringList>("paths");     // {dir}: the test folder
+    QTest::addColumn<QStringList>("names");
+
+    QTest::newRow("relative to the working folder")
+        << QStringList{"a.mp3", "./sub/b.mp3", "sub/../c.mp3"}
+        << QStringList{"{dir}/a.mp3", "{dir}/sub/b.mp3", "{dir}/c.mp3"}
+        << QStringList{"a.mp3", "b.mp3", "c.mp3"};
+    QTest::newRow("absolute paths stay as given")
+        << QStringList{"{dir}/a.mp3", "{dir}/sub/../c.mp3"}
+        << QStringList{"{dir}/a.mp3", "{dir}/sub/../c.mp3"} << QStringList{"a.mp3", "c.mp3"};
+    QTest::newRow("folders and missing files are skipped")
+        << QStringList{"sub", "gone.mp3", "", "c.mp3"}
+        << QStringList{"{dir}/sub", "{dir}/gone.mp3", "{dir}/c.mp3"} << QStringList{"c.mp3"};
+    QTest::newRow("no arguments") << QStringList{} << QStringList{} << QStringList{};
+}
+
+void TestWindowFileList::fileArguments() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, paths);
+    QFETCH(QStringList, names);
+
+    QTemporaryDir dir;
+    const QDir root(dir.path());
+    createAll(root, {"a.mp3", "sub/b.mp3", "c.mp3"});
+    const QString working = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QStringList argv{QStringLiteral("quorvel")};
+    for (const QString& a : arguments)
+        argv.append(QString(a).replace(QStringLiteral("{dir}"), dir.path()));
+    const QStringList files = CQuorvelApp::fileArguments(argv);
+    QVERIFY(QDir::setCurrent(working));
+
+    QStringList expected;
+    for (const QString& p : paths)
+        expected.append(QString(p).replace(QStringLiteral("{dir}"), dir.path()));
+    QCOMPARE(files, expected);
+    WindowUnderTest w;
+    w.dialog->addFiles(files);
+    QCOMPARE(w.names(), names);
 }
 
 void TestWindowFileList::slotsAreReused() {
