@@ -9,6 +9,11 @@ class CQuorvelApp : public QApplication {
 public:
     CQuorvelApp(int& argc, char** argv);
 
-    // Runs the main window until it ends; its result is not looked at.
+    // Runs the main window, with the files named as arguments listed, until
+    // it ends; its result is not looked at.
     int run();
+
+    // The files named on the command line (arguments after the program's
+    // name, Qt's own options removed already) as paths to add.
+    static QStringList fileArguments(const QStringList& arguments);
 };

@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -37,7 +38,8 @@ QString applicationCaption() {
 
 CQuorvelDlg::CQuorvelDlg(UiSeam& seam, SettingsStore& store, QWidget* parent)
     : QDialog(parent), m_seam(seam), m_store(store),
-      m_controls(this, mainWindowTemplate(), DialogUnits(font())), m_profiles(*this) {
+      m_controls(this, mainWindowTemplate(), DialogUnits(font())), m_profiles(*this),
+      m_files(m_controls.as<QListWidget>(IDC_FILELIST)) {
     // Members as constructed: empty texts, options off, until the first load.
     m_profile.separator.clear();
     setWindowTitle(mainWindowTemplate().caption);
@@ -68,6 +70,11 @@ void CQuorvelDlg::onInitDialog() {
         connect(m_aboutAction, &QAction::triggered, this, &CQuorvelDlg::showAboutBox);
         addAction(m_aboutAction);
     }
+    m_openAction = new QAction(this);
+    m_openAction->setShortcut(QKeySequence::Open);
+    m_openAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_openAction, &QAction::triggered, this, &CQuorvelDlg::onOpenFiles);
+    addAction(m_openAction);
 
     setWindowIcon(programIcon());
 
@@ -97,6 +104,14 @@ void CQuorvelDlg::connectControls() {
             &CQuorvelDlg::onProfileChange);
     connect(m_controls.as<QPushButton>(IDC_EXIT), &QPushButton::clicked, this,
             &CQuorvelDlg::onExit);
+    connect(m_controls.as<QListWidget>(IDC_FILELIST), &QListWidget::itemSelectionChanged, this,
+            &CQuorvelDlg::selectionRefresh);
+    connect(m_controls.as<QPushButton>(IDC_REMOVE_ITEM), &QPushButton::clicked, this,
+            &CQuorvelDlg::onRemoveItem);
+    connect(m_controls.as<QPushButton>(IDC_REMOVE_ALL), &QPushButton::clicked, this,
+            &CQuorvelDlg::onRemoveAll);
+    connect(m_controls.as<QPushButton>(IDC_APPLY), &QPushButton::clicked, this,
+            &CQuorvelDlg::onApply);
 }
 
 void CQuorvelDlg::saveControls() {
@@ -301,6 +316,9 @@ void CQuorvelDlg::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 bool CQuorvelDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Files dropped onto an edit box are added to the list, not typed in.
+    if (takeFileDrag(event))
+        return true;
     if (event->type() == QEvent::FocusIn) {
         for (int f = 0; f < FieldCount; ++f) {
             if (watched == m_controls.widget(fieldEditId(f)))

@@ -2,12 +2,15 @@
 
 #include "profiles/profile.h"
 #include "profiles/profilelist.h"
+#include "tags/taginfo.h"
 #include "transform/fields.h"
 #include "window/controlregistry.h"
+#include "window/filelist.h"
 
 #include <QDialog>
 
 class QAction;
+class QMimeData;
 class QMenu;
 class SettingsStore;
 class UiSeam;
@@ -21,11 +24,12 @@ public:
     CQuorvelDlg(UiSeam& seam, SettingsStore& store, QWidget* parent = nullptr);
     ~CQuorvelDlg() override;
 
-    // Every control by its ID. The file list (1000 with "Remove Item" 1041
-    // and "Remove All" 1040) and "Apply" (1022) are driven through these
-    // controls together with saveControls, loadControls, transform and
-    // clearOriginalRow.
+    // Every control by its ID.
     ControlRegistry& controls() { return m_controls; }
+    // The listed files: list box 1000 and the path store behind it.
+    const FileList& fileList() const { return m_files; }
+    // The one tag record: the file read last.
+    const TagInfo& tagInfo() const { return m_tag; }
     FieldGrid& fieldGrid() { return m_grid; }
     int currentPage() const { return m_page; }
     // The current profile: its name and options; its formats are rows 1 and 2
@@ -49,6 +53,24 @@ public:
     // Saves the profile and ends the window.
     void onExit();
 
+    // Dropped files, file arguments and the Ctrl+O dialog: each path goes
+    // through the adding steps, then the focus goes to Filename. The
+    // selection and the fields stay as they are. Returns the entries added.
+    int addFiles(const QStringList& paths);
+    // Asks for files to add (Ctrl+O).
+    void onOpenFiles();
+    // Reads the selected entry's file and shows it: Input values, controls,
+    // an empty Original row and a quiet transformation run. A file that
+    // can't be read changes nothing shown.
+    void selectionRefresh();
+    // Moves the selection to `position` and refreshes; a position past the
+    // last entry leaves the selection as it is, and refreshes all the same.
+    void selectFile(int position);
+    void onRemoveItem();
+    void onRemoveAll();
+    // Carries the Output values into the selected file, then steps on.
+    void onApply();
+
     // The menu offered on the window's empty area: the about box command.
     QMenu* createContextMenu();
 
@@ -56,6 +78,9 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,12 +105,22 @@ private:
     void connectControls();
     void updateOriginalRow(int field);
     void showAboutBox();
+    // The local files of a drop, in the order given.
+    static QStringList droppedFiles(const QMimeData* mime);
+    // Handles drag events that reach a child control first; true when taken.
+    bool takeFileDrag(QEvent* event);
 
     UiSeam& m_seam;
     SettingsStore& m_store;
     ControlRegistry m_controls;
     ProfileList m_profiles;
     QAction* m_aboutAction = nullptr;
+    QAction* m_openAction = nullptr;
+    FileList m_files;
+    TagInfo m_tag;
+    // The tag record holds the selected entry's file as its last refresh
+    // read it; Apply needs this.
+    bool m_tagIsSelected = false;
     bool m_ending = false; // Exit has run; the close that follows saves nothing more
 
     // Members that the controls exchange with.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -20,6 +21,8 @@ public:
     virtual std::optional<QString> askProfileName(QWidget* owner) = 0;
     // The about box.
     virtual void showAbout(QWidget* owner) = 0;
+    // A file dialog that picks several existing files; none on Cancel.
+    virtual QStringList askOpenFiles(QWidget* owner) = 0;
 };
 
 // The seam of the running program: real modal dialogs.
@@ -29,4 +32,5 @@ public:
     bool askYesNo(QWidget* owner, const QString& text, const QString& caption) override;
     std::optional<QString> askProfileName(QWidget* owner) override;
     void showAbout(QWidget* owner) override;
+    QStringList askOpenFiles(QWidget* owner) override;
 };

@@ -2,6 +2,7 @@
 #include "window/profilenamedlg.h"
 #include "window/uiseam.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 
 void WidgetUiSeam::showMessage(QWidget* owner, const QString& text, const QString& caption) {
@@ -26,4 +27,10 @@ std::optional<QString> WidgetUiSeam::askProfileName(QWidget* owner) {
 void WidgetUiSeam::showAbout(QWidget* owner) {
     CAboutDlg dialog(owner);
     dialog.exec();
+}
+
+QStringList WidgetUiSeam::askOpenFiles(QWidget* owner) {
+    return QFileDialog::getOpenFileNames(
+        owner, QStringLiteral("Add Files"), QString(),
+        QStringLiteral("MP3 files (*.mp3 *.MP3 *.Mp3 *.mP3);;All files (*)"));
 }

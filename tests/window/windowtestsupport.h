@@ -13,7 +13,7 @@
 class RecordingSeam : public UiSeam {
 public:
     struct Shown {
-        QString kind; // "message", "question", "name", "about"
+        QString kind; // "message", "question", "name", "about", "open"
         QString text;
         QString caption;
     };
@@ -30,6 +30,10 @@ public:
         return nameAnswers.isEmpty() ? std::nullopt : nameAnswers.dequeue();
     }
     void showAbout(QWidget*) override { shown.append({QStringLiteral("about"), {}, {}}); }
+    QStringList askOpenFiles(QWidget*) override {
+        shown.append({QStringLiteral("open"), {}, {}});
+        return openAnswers.isEmpty() ? QStringList() : openAnswers.dequeue();
+    }
 
     QStringList kinds() const {
         QStringList list;
@@ -41,6 +45,7 @@ public:
     QList<Shown> shown;
     QQueue<bool> yesNoAnswers;
     QQueue<std::optional<QString>> nameAnswers;
+    QQueue<QStringList> openAnswers;
 };
 
 // A settings store of its own for one test, in a folder removed afterwards.

@@ -10,7 +10,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 namespace {
@@ -24,6 +28,7 @@ public:
     bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
     std::optional<QString> askProfileName(QWidget*) override { return std::nullopt; }
     void showAbout(QWidget*) override {}
+    QStringList askOpenFiles(QWidget*) override { return {}; }
 };
 
 } // namespace
@@ -50,6 +55,22 @@ int main(int argc, char** argv) {
              QStringLiteral("2019"),
              QStringLiteral("7")};
     dialog.loadControls();
+    // A few listed files, the first shown as selected; they are empty, so
+    // the selection is made without the refresh that would read them.
+    QTemporaryDir files;
+    QStringList paths;
+    for (const char* name : {"07 harbour lights.mp3", "08 quay side.mp3", "09 tide tables.mp3",
+                             "10 the last ferry.mp3", "11 lantern.mp3"}) {
+        paths.append(QDir(files.path()).filePath(QString::fromUtf8(name)));
+        if (!QFile(paths.last()).open(QIODevice::WriteOnly))
+            return 1;
+    }
+    dialog.addFiles(paths);
+    auto* list = dialog.controls().as<QListWidget>(IDC_FILELIST);
+    {
+        const QSignalBlocker blocker(list);
+        list->setCurrentRow(0);
+    }
     dialog.show();
     dialog.activateWindow();
     // Focus changes, and with them the Original row, need the active window.
