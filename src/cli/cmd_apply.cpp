@@ -1,14 +1,11 @@
 #include "command.h"
-#include "fileargs.h"
 #include "progressbar.h"
-#include "runoptions.h"
-#include "runprofile.h"
 #include "stopsignal.h"
+#include "transformcommand.h"
 
 #include "apply/applyservice.h"
 #include "apply/batchplan.h"
 #include "apply/journal.h"
-#include "tags/diagnostics.h"
 #include "tags/selectionread.h"
 #include "tags/taginfo.h"
 #include "transform/transform.h"
@@ -128,32 +125,16 @@ void printText(QTextStream& out, const QList<BatchFile>& files) {
 }
 
 int runApply(const QStringList& arguments) {
-    QStringList args = arguments;
-    RunOptions options;
-    QString error;
-    if (!takeRunOptions(args, options, error))
-        return usageError(error);
-    FileArgs given;
-    if (const auto status = takeFileArgs(
-            args, QStringLiteral("apply"), {QStringLiteral("--json"), QStringLiteral("--dry-run")},
-            QStringLiteral("Usage: quorvel-cli %1\n\n").arg(QLatin1String(ApplyUsage)) +
-                runOptionsHelp(),
-            given))
+    TransformCommand run;
+    if (const auto status =
+            startTransformCommand(arguments, QStringLiteral("apply"), QLatin1String(ApplyUsage),
+                                  {QStringLiteral("--json"), QStringLiteral("--dry-run")}, run))
         return *status;
-    const bool json = given.has("--json");
-    const bool dryRun = given.has("--dry-run");
-    const QStringList& paths = given.files;
-
+    const bool json = run.given.has("--json");
+    const bool dryRun = run.given.has("--dry-run");
+    const QStringList& paths = run.given.files;
+    const Profile& profile = run.profile;
     QTextStream out(stdout);
-    QTextStream err(stderr);
-    const std::optional<Profile> runProfile = loadRunProfileOrReport(options);
-    if (!runProfile)
-        return ExitFailed;
-    const Profile& profile = *runProfile;
-
-    // Standard output carries the JSON alone.
-    if (json)
-        SetTagDiagnosticStream(stderr);
 
     // Nothing has changed while the batch is planned: a stop request then
     // ends the run before the first file is touched.

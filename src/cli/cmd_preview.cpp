@@ -3,12 +3,9 @@
 // and the target path, without changing anything.
 
 #include "command.h"
-#include "fileargs.h"
-#include "runoptions.h"
-#include "runprofile.h"
+#include "transformcommand.h"
 
 #include "profiles/profile.h"
-#include "tags/diagnostics.h"
 #include "tags/selectionread.h"
 #include "transform/transform.h"
 
@@ -88,28 +85,15 @@ void printText(QTextStream& out, const Preview& p) {
 }
 
 int runPreview(const QStringList& arguments) {
-    QStringList args = arguments;
-    RunOptions options;
-    QString error;
-    if (!takeRunOptions(args, options, error))
-        return usageError(error);
-    FileArgs given;
-    if (const auto status = takeFileArgs(
-            args, QStringLiteral("preview"), {QStringLiteral("--json")},
-            QStringLiteral("Usage: quorvel-cli %1\n\n").arg(usage) + runOptionsHelp(), given))
+    TransformCommand run;
+    if (const auto status = startTransformCommand(arguments, QStringLiteral("preview"), usage,
+                                                  {QStringLiteral("--json")}, run))
         return *status;
-    const bool json = given.has("--json");
-    const QStringList& files = given.files;
-
+    const bool json = run.given.has("--json");
+    const QStringList& files = run.given.files;
+    const Profile& profile = run.profile;
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const std::optional<Profile> runProfile = loadRunProfileOrReport(options);
-    if (!runProfile)
-        return ExitFailed;
-    const Profile& profile = *runProfile;
-    // Standard output carries the JSON alone.
-    if (json)
-        SetTagDiagnosticStream(stderr);
     QJsonArray results;
     bool allOk = true;
     for (const QString& file : files) {

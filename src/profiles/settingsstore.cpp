@@ -215,17 +215,15 @@ int SettingsStore::ReadInt(const StoreKey& profile, const QString& valueName,
 
 bool SettingsStore::WriteText(const StoreKey& profile, const QString& valueName,
                               const QString& text) {
-    const auto s = openLocked();
-    if (!readable(*s))
-        return false;
-    const QString group = groupFor(*s, profile);
-    if (profile)
-        markEncoded(*s, group, *profile);
-    s->setValue(path(group, valueName), text);
-    return commit(*s);
+    return writeValue(profile, valueName, text);
 }
 
 bool SettingsStore::WriteInt(const StoreKey& profile, const QString& valueName, int value) {
+    return writeValue(profile, valueName, value);
+}
+
+bool SettingsStore::writeValue(const StoreKey& profile, const QString& valueName,
+                               const QVariant& value) {
     const auto s = openLocked();
     if (!readable(*s))
         return false;

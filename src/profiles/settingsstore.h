@@ -8,6 +8,7 @@
 #include <optional>
 
 class QSettings;
+class QVariant;
 
 // The key a store operation addresses: a profile name, or ApplicationKey for
 // the application key itself (where "LastProfile" lives). The empty profile
@@ -82,6 +83,7 @@ private:
     struct LockedSettings;
     std::unique_ptr<QSettings> open() const;
     LockedSettings openLocked() const;
+    bool writeValue(const StoreKey& profile, const QString& valueName, const QVariant& value);
 
     QString m_iniFile; // empty: the user's store
     QString m_application;
