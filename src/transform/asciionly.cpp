@@ -1,0 +1,110 @@
+#include "asciionly.h"
+
+#include <algorithm>
+
+namespace {
+
+// Characters that have no decomposition to ASCII but an obvious ASCII stand-in.
+char16_t asciiStandIn(char32_t ucs4) {
+    switch (ucs4) {
+    case 0x00C6: // Æ
+        return u'A';
+    case 0x00E6: // æ
+        return u'a';
+    case 0x00D0: // Ð
+    case 0x0110: // Đ
+        return u'D';
+    case 0x00F0: // ð
+    case 0x0111: // đ
+        return u'd';
+    case 0x00D8: // Ø
+    case 0x0152: // Œ
+        return u'O';
+    case 0x00F8: // ø
+    case 0x0153: // œ
+        return u'o';
+    case 0x00DE: // Þ
+    case 0x0166: // Ŧ
+        return u'T';
+    case 0x00FE: // þ
+    case 0x0167: // ŧ
+        return u't';
+    case 0x00DF: // ß
+        return u's';
+    case 0x0141: // Ł
+        return u'L';
+    case 0x0142: // ł
+        return u'l';
+    case 0x0126: // Ħ
+        return u'H';
+    case 0x0127: // ħ
+        return u'h';
+    case 0x0131: // dotless i
+        return u'i';
+    case 0x00AB: // «
+    case 0x2039: // ‹
+        return u'<';
+    case 0x00BB: // »
+    case 0x203A: // ›
+        return u'>';
+    case 0x2018:
+    case 0x2019:
+    case 0x201A:
+    case 0x2032:
+        return u'\'';
+    case 0x201C:
+    case 0x201D:
+    case 0x201E:
+    case 0x2033:
+        return u'"';
+    case 0x2010:
+    case 0x2011:
+    case 0x2012:
+    case 0x2013:
+    case 0x2014:
+    case 0x2212:
+        return u'-';
+    default:
+        return u'?';
+    }
+}
+
+bool isCombiningMark(char32_t ucs4) {
+    switch (QChar::category(ucs4)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+QString ToAsciiOnly(const QString& value) {
+    // Most tag text is ASCII already; decomposition is the costly part.
+    if (std::all_of(value.cbegin(), value.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return value.size() > MaxAsciiLength ? QString() : value;
+    const QString decomposed = value.normalized(QString::NormalizationForm_KD);
+    QString result;
+    result.reserve(decomposed.size());
+    for (qsizetype i = 0; i < decomposed.size(); ++i) {
+        const QChar c = decomposed.at(i);
+        if (c.unicode() < 0x80) {
+            result.append(c);
+            continue;
+        }
+        char32_t ucs4 = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < decomposed.size() &&
+            decomposed.at(i + 1).isLowSurrogate()) {
+            ucs4 = QChar::surrogateToUcs4(c, decomposed.at(i + 1));
+            ++i;
+        }
+        if (!isCombiningMark(ucs4))
+            result.append(QChar(asciiStandIn(ucs4)));
+    }
+    if (result.size() > MaxAsciiLength)
+        return QString();
+    return result;
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// Values converted to ASCII longer than this fail as a whole and become empty.
+constexpr qsizetype MaxAsciiLength = 2047;
+
+// The ANSI-only conversion: compatibility decomposition, combining marks
+// dropped, a few letters without a decomposition mapped to one ASCII letter,
+// and "?" for every other character outside ASCII (one "?" per character,
+// whether it takes one or two UTF-16 units).
+QString ToAsciiOnly(const QString& value);

@@ -1,0 +1,244 @@
+#include "profiles/profile.h"
+#include "transform/transform.h"
+
+#include <QTest>
+
+namespace {
+
+using Overrides = QList<std::pair<int, QString>>;
+
+const FieldValues previous = {"old L", "old F", "old A", "old T",
+                              "old B", "old G", "old Y", "old #"};
+
+FieldGrid makeGrid(const FieldValues& inputs, const Overrides& parse, const Overrides& create) {
+    const Profile p = Profile::withDefaults(QStringLiteral("Default"));
+    FieldGrid grid{inputs, p.parse, p.create, previous};
+    for (const auto& [field, format] : parse)
+        grid[RowParse][field] = format;
+    for (const auto& [field, format] : create)
+        grid[RowCreate][field] = format;
+    return grid;
+}
+
+const FieldValues sampleInputs = {"/music/in", "01 - help", "the_river_band", "HELP!",
+                                  "blue sky",  "Hard_Rock", " 1999",          "1/14"};
+
+} // namespace
+
+class TestTransformRun : public QObject {
+    Q_OBJECT
+private slots:
+    void run_data() {
+        QTest::addColumn<FieldValues>("inputs");
+        QTest::addColumn<Overrides>("parse");
+        QTest::addColumn<Overrides>("create");
+        QTest::addColumn<TransformOptions>("options");
+        QTest::addColumn<FieldValues>("outputs");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<bool>("result");
+
+        const TransformOptions defaults;
+        QTest::newRow("default profile")
+            << sampleInputs << Overrides{} << Overrides{} << defaults
+            << FieldValues{"/music/in", "01 Help",   "The River Band", "Help!",
+                           "Blue Sky",  "Hard_Rock", " 1999",          "01"}
+            << QStringList{} << true;
+        QTest::newRow("empty inputs")
+            << FieldValues{} << Overrides{} << Overrides{} << defaults
+            << FieldValues{"", "", "", "", "", "", "", "00"} << QStringList{} << true;
+        QTest::newRow("file name feeds track, artist and title")
+            << FieldValues{"/m", "03 - the_band - HELP!", "", "", "", "", "", ""}
+            << Overrides{{FieldFilename, "%# - %A - %T"},
+                         {FieldArtist, ""},
+                         {FieldTitle, ""},
+                         {FieldTrack, ""}}
+            << Overrides{{FieldFilename, "%# - %A - %T"}} << defaults
+            << FieldValues{"/m", "03 - The Band - Help!", "The Band", "Help!", "", "", "", "03"}
+            << QStringList{} << true;
+        QTest::newRow("filename cleaned, literals kept")
+            << sampleInputs << Overrides{} << Overrides{{FieldFilename, "%# - %A: %T?"}} << defaults
+            << FieldValues{"/music/in",      "01 - The River Band Help!",
+                           "The River Band", "Help!",
+                           "Blue Sky",       "Hard_Rock",
+                           " 1999",          "01"}
+            << QStringList{} << true;
+        QTest::newRow("location keeps slash and colon, loses backslash")
+            << FieldValues{"D:\\Music/Rock", "", "", "", "", "", "", ""} << Overrides{}
+            << Overrides{{FieldLocation, "%L/<new>"}} << defaults
+            << FieldValues{"D:Music/Rock/new", "", "", "", "", "", "", "00"} << QStringList{}
+            << true;
+        QTest::newRow("other outputs not cleaned")
+            << FieldValues{"", "", "", "AC/DC: \"x\"?", "", "", "", ""} << Overrides{}
+            << Overrides{} << TransformOptions{0, CaseKeep, "SPACE"}
+            << FieldValues{"", "", "", "AC/DC: \"x\"?", "", "", "", "00"} << QStringList{} << true;
+        QTest::newRow("upper with dash separator")
+            << FieldValues{"", "", "the river band", "", "", "", "", "7"} << Overrides{}
+            << Overrides{} << TransformOptions{0, CaseUpper, "-(dash)"}
+            << FieldValues{"", "", "THE-RIVER-BAND", "", "", "", "", "07"} << QStringList{} << true;
+        QTest::newRow("ansi only leaves genre, year, location")
+            << FieldValues{"/müsik", "Été", "Ωmega", "Café", "", "Électro", "1999年", ""}
+            << Overrides{} << Overrides{} << TransformOptions{1, CaseTitle, "SPACE"}
+            << FieldValues{"/müsik", "Ete", "? Mega", "Cafe", "", "Électro", "1999年", "00"}
+            << QStringList{} << true;
+        QTest::newRow("unicode kept without ansi")
+            << FieldValues{"/音楽", "曲 \U0001F3B5", "καλημέρα κόσμε", "ÉTÉ", "", "", "", ""}
+            << Overrides{} << Overrides{} << defaults
+            << FieldValues{"/音楽", "曲 \U0001F3B5", "καλημέρα κόσμε", "ÉtÉ", "", "", "", "00"}
+            << QStringList{} << true;
+        QTest::newRow("empty create format gives empty output")
+            << sampleInputs << Overrides{} << Overrides{{FieldAlbum, ""}} << defaults
+            << FieldValues{"/music/in", "01 Help",   "The River Band", "Help!",
+                           "",          "Hard_Rock", " 1999",          "01"}
+            << QStringList{} << true;
+        QTest::newRow("format error in create goes on")
+            << sampleInputs << Overrides{} << Overrides{{FieldAlbum, "%B -%"}} << defaults
+            << FieldValues{"/music/in", "01 Help",   "The River Band", "Help!",
+                           "Blue Sky",  "Hard_Rock", " 1999",          "01"}
+            << QStringList{"Invalid format: %B -% Need a character after % sign"} << true;
+
+        // Failures: what row 3 holds afterwards.
+        QTest::newRow("missing code keeps later outputs")
+            << sampleInputs << Overrides{} << Overrides{{FieldTitle, "%T (%X)"}} << defaults
+            << FieldValues{"/music/in", "01 Help", "The River Band", "Help! (",
+                           "old B",     "old G",   "old Y",          "old #"}
+            << QStringList{"%T (%X) has invalid value %X"} << false;
+        QTest::newRow("missing code in filename leaves it uncleaned")
+            << sampleInputs << Overrides{} << Overrides{{FieldFilename, "a:b/%F?%Q"}} << defaults
+            << FieldValues{"/music/in", "a:b/01 Help?", "old A", "old T",
+                           "old B",     "old G",        "old Y", "old #"}
+            << QStringList{"a:b/%F?%Q has invalid value %Q"} << false;
+        QTest::newRow("missing code stops later format messages")
+            << sampleInputs << Overrides{} << Overrides{{FieldArtist, "%Q"}, {FieldTitle, "%T%A"}}
+            << defaults
+            << FieldValues{"/music/in", "01 Help", "", "old T", "old B", "old G", "old Y", "old #"}
+            << QStringList{"%Q has invalid value %Q"} << false;
+        QTest::newRow("unparsed code is missing")
+            << FieldValues{"", "Song", "", "", "", "", "", ""}
+            << Overrides{{FieldFilename, "%A - %T"}, {FieldArtist, ""}, {FieldTitle, ""}}
+            << Overrides{} << defaults
+            << FieldValues{"", "", "old A", "old T", "old B", "old G", "old Y", "old #"}
+            << QStringList{"%F has invalid value %F"} << false;
+        QTest::newRow("duplicate code leaves row 3 untouched")
+            << sampleInputs << Overrides{{FieldFilename, "%# - %T"}, {FieldArtist, "%A%B"}}
+            << Overrides{} << defaults << previous
+            << QStringList{"Invalid format: %A%B Two format string together, cannot parse",
+                           "%T is created from multiple input fields"}
+            << false;
+    }
+    void run() {
+        QFETCH(FieldValues, inputs);
+        QFETCH(Overrides, parse);
+        QFETCH(Overrides, create);
+        QFETCH(TransformOptions, options);
+        QFETCH(FieldValues, outputs);
+        QFETCH(QStringList, messages);
+        QFETCH(bool, result);
+
+        FieldGrid grid = makeGrid(inputs, parse, create);
+        const FieldGrid before = grid;
+        QStringList shown;
+        QCOMPARE(Transform(grid, options, true, false, [&](const QString& m) { shown << m; }),
+                 result);
+        for (int f = 0; f < FieldCount; ++f)
+            QCOMPARE(grid[RowOutput][f], outputs[f]);
+        QCOMPARE(shown, messages);
+        for (int row = RowInput; row < RowOutput; ++row)
+            QVERIFY(grid[row] == before[row]); // only row 3 is written
+
+        // A quiet run computes the same and shows nothing.
+        FieldGrid quietGrid = makeGrid(inputs, parse, create);
+        shown.clear();
+        QCOMPARE(Transform(quietGrid, options, false, false, [&](const QString& m) { shown << m; }),
+                 result);
+        QVERIFY(quietGrid[RowOutput] == grid[RowOutput]);
+        QVERIFY(shown.isEmpty());
+    }
+
+    void outputPageForcesMessages() {
+        FieldGrid grid = makeGrid(sampleInputs, {}, {{FieldTitle, "%T (%X)"}});
+        QStringList shown;
+        QVERIFY(!Transform(grid, TransformOptions{}, false, true,
+                           [&](const QString& m) { shown << m; }));
+        QCOMPARE(shown, QStringList{"%T (%X) has invalid value %X"});
+    }
+
+    void optionsFromProfile() {
+        Profile p = Profile::withDefaults(QStringLiteral("Car"));
+        p.ansi = 5;
+        p.caseMode = CaseUpper;
+        p.separator = QStringLiteral("NONE");
+        const TransformOptions o = TransformOptions::fromProfile(p);
+        QCOMPARE(o.ansi, 5);
+        QCOMPARE(o.caseMode, int(CaseUpper));
+        QCOMPARE(o.separator, QStringLiteral("NONE"));
+    }
+
+    // Tag or file-name text must not add, climb or replace folders of the Location.
+    void hostileLocationValues_data() {
+        QTest::addColumn<QString>("artist");
+        QTest::addColumn<QString>("album");
+        QTest::addColumn<QString>("location");
+
+        QTest::newRow("slash in artist") << "AC/DC"
+                                         << "Back"
+                                         << "/music/ACDC/Back";
+        QTest::newRow("dot dot artist") << ".."
+                                        << "x"
+                                        << "/music//x";
+        QTest::newRow("dot artist") << "."
+                                    << "x"
+                                    << "/music//x";
+        QTest::newRow("climbing path") << "../../x"
+                                       << "y"
+                                       << "/music/....x/y";
+        QTest::newRow("absolute path") << "/etc"
+                                       << "passwd"
+                                       << "/music/etc/passwd";
+        QTest::newRow("backslash path") << "..\\..\\win"
+                                        << "z"
+                                        << "/music/....win/z";
+        QTest::newRow("dots are fine inside a name") << "..x"
+                                                     << "a.b"
+                                                     << "/music/..x/a.b";
+        QTest::newRow("both dot dot") << ".."
+                                      << ".."
+                                      << "/music//";
+        QTest::newRow("unicode artist") << "Björk/Ω \U0001F3B5"
+                                        << "曲"
+                                        << "/music/BjörkΩ \U0001F3B5/曲";
+    }
+    void hostileLocationValues() {
+        QFETCH(QString, artist);
+        QFETCH(QString, album);
+        QFETCH(QString, location);
+        FieldValues inputs;
+        inputs[FieldLocation] = QStringLiteral("/music");
+        inputs[FieldArtist] = artist;
+        inputs[FieldAlbum] = album;
+        FieldGrid grid = makeGrid(inputs, {}, {{FieldLocation, "%L/%A/%B"}});
+        QVERIFY(Transform(grid, TransformOptions{0, CaseKeep, "SPACE"}, false, false));
+        QCOMPARE(grid[RowOutput][FieldLocation], location);
+        // Title case reshapes the words but must not bring back a folder level or a climb.
+        FieldGrid titled = makeGrid(inputs, {}, {{FieldLocation, "%L/%A/%B"}});
+        QVERIFY(Transform(titled, TransformOptions{}, false, false));
+        const QStringList components = titled[RowOutput][FieldLocation].split(QLatin1Char('/'));
+        QCOMPARE(components.size(), 4);
+        QCOMPARE(components[1], QStringLiteral("music"));
+        QVERIFY(!components.contains(QStringLiteral("..")));
+    }
+
+    void locationLiteralsAndOwnValuesKeepTheirFolders() {
+        // The Location input's own codes and the format's literals may hold folders and dots.
+        FieldValues inputs;
+        inputs[FieldLocation] = QStringLiteral("/music/../rock/Metal");
+        inputs[FieldTitle] = QStringLiteral(".");
+        FieldGrid grid = makeGrid(inputs, {{FieldLocation, "%L/rock/%G"}, {FieldGenre, ""}},
+                                  {{FieldLocation, "%L/../%G/.%T"}, {FieldGenre, ""}});
+        QVERIFY(Transform(grid, TransformOptions{0, CaseKeep, "SPACE"}, false, false));
+        // "%T" would complete a ".." component: it contributes nothing there.
+        QCOMPARE(grid[RowOutput][FieldLocation], QStringLiteral("/music/../../Metal/."));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransformRun)
+#include "test_transform_run.moc"
