@@ -1,0 +1,81 @@
+// Files that fuzzing found mishandled: each must read with the stated result,
+// and a write afterwards must either leave the file alone or keep every byte
+// after the tag.
+#include "fixtures.h"
+
+#include "tags/diagnostics.h"
+#include "tags/taginfo.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+// A version 2.4 tag with a footer, its size field as the tag is written.
+QByteArray FooterTag() {
+    fixture::Tag tag;
+    tag.version = 4;
+    tag.footer = true;
+    tag.frames = {{"TIT2", fixture::TextBody(0, "Escape")}};
+    tag.padding = 20;
+    return fixture::BuildTag(tag);
+}
+
+} // namespace
+
+class TestTagFuzzFindings : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        SetTagDiagnosticStream(devNull);
+    }
+    void cleanupTestCase() { SetTagDiagnosticStream(nullptr); }
+    void readThenWrite_data();
+    void readThenWrite();
+
+private:
+    QTemporaryDir dir;
+    std::FILE* devNull = std::fopen("/dev/null", "w");
+};
+
+void TestTagFuzzFindings::readThenWrite_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("result");
+
+    const QByteArray tag = FooterTag();
+    QTest::newRow("footer inside the file") << tag + fixture::SilentAudio(1) << S_OK_RESULT;
+    QTest::newRow("footer ends at the file's end") << tag << S_OK_RESULT;
+    // The frames fit the file but the footer would reach past its end: the
+    // last bytes of the file are audio, not a footer.
+    QTest::newRow("footer beyond the end, audio where it should be")
+        << tag.left(tag.size() - 10) + QByteArray("\xFF\xFB\x90\xC4\x00\x00", 6) << E_FAIL_RESULT;
+    QTest::newRow("footer one byte short") << tag.left(tag.size() - 1) << E_FAIL_RESULT;
+}
+
+void TestTagFuzzFindings::readThenWrite() {
+    QFETCH(QByteArray, file);
+    QFETCH(int, result);
+    const QString path = dir.filePath(QString(QTest::currentDataTag()) + ".mp3");
+    QVERIFY(fixture::WriteFile(path, file));
+
+    TagInfo tag;
+    QCOMPARE(tag.Read(path), result);
+    QVERIFY(tag.regionSize <= file.size());
+    const qint64 oldRegion = tag.regionSize;
+    tag.SetFrameWide("TIT2", QStringLiteral("A title longer than the padding of the tag holds"), -1);
+    const int written = tag.Write();
+    const QByteArray after = fixture::ReadFile(path);
+    if (result < 0) {
+        QCOMPARE(written, -1);
+        QCOMPARE(after, file);
+    } else {
+        QCOMPARE(written, 0);
+        QCOMPARE(after.mid(tag.regionSize), file.mid(oldRegion));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestTagFuzzFindings)
+#include "test_tag_fuzz_findings.moc"
