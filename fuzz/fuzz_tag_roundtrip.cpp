@@ -48,6 +48,12 @@ std::list<FrameInfo> Kept(const std::list<FrameInfo>& frames) {
     return kept;
 }
 
+void Describe(const char* label, const FrameInfo& f) {
+    std::fprintf(stderr, "  %s %s flags=%04x raw=%d/%lld text=%s\n", label, f.id, f.flags,
+                 int(f.hasRaw), static_cast<long long>(f.raw.size()),
+                 f.text.toUtf8().toPercentEncoding(" ").constData());
+}
+
 void Fail(const char* what) {
     std::fprintf(stderr, "round trip: %s\n", what);
     std::abort();
@@ -120,8 +126,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (want.size() != got.size())
         Fail("the frame count changed");
     for (auto w = want.begin(), g = got.begin(); w != want.end(); ++w, ++g) {
-        if (!SameFrame(*w, *g))
+        if (!SameFrame(*w, *g)) {
+            Describe("written", *w);
+            Describe("read back", *g);
             Fail("a frame changed");
+        }
     }
     if (again.unparsed != tag.unparsed)
         Fail("the bytes kept after an unreadable frame changed");

@@ -11,6 +11,8 @@
 
 #include <cstdio>
 
+Q_DECLARE_METATYPE(QList<fixture::Frame>)
+
 namespace {
 
 // A version 2.4 tag with a footer, its size field as the tag is written.
@@ -35,6 +37,8 @@ private slots:
     void cleanupTestCase() { SetTagDiagnosticStream(nullptr); }
     void readThenWrite_data();
     void readThenWrite();
+    void writtenFramesReadBack_data();
+    void writtenFramesReadBack();
 
 private:
     QTemporaryDir dir;
@@ -74,6 +78,43 @@ void TestTagFuzzFindings::readThenWrite() {
     } else {
         QCOMPARE(written, 0);
         QCOMPARE(after.mid(tag.regionSize), file.mid(oldRegion));
+    }
+}
+
+// Frames converted for a version 3 tag read back as the record held them.
+void TestTagFuzzFindings::writtenFramesReadBack_data() {
+    QTest::addColumn<QList<fixture::Frame>>("frames");
+
+    QTest::newRow("TXXX in UTF-8")
+        << QList<fixture::Frame>{{"TXXX", fixture::UserTextBody(3, "mood", "calm")}};
+    QTest::newRow("WXXX in UTF-16BE")
+        << QList<fixture::Frame>{{"WXXX", QByteArray("\x02\x00m\x00\x00http://x", 13)}};
+    QTest::newRow("APIC with a UTF-8 description")
+        << QList<fixture::Frame>{{"APIC", fixture::PictureBody(3, "image/png", 3, "fr\u00f6nt",
+                                                               fixture::ImageData(40))}};
+    QTest::newRow("USLT in UTF-8")
+        << QList<fixture::Frame>{{"USLT", fixture::CommentBody(3, "deu", "", "Gr\u00fc\u00dfe")}};
+}
+
+void TestTagFuzzFindings::writtenFramesReadBack() {
+    QFETCH(QList<fixture::Frame>, frames);
+    fixture::Tag tag;
+    tag.version = 4;
+    tag.frames = frames;
+    const QString path = dir.filePath(QString(QTest::currentDataTag()) + ".mp3");
+    QVERIFY(fixture::WriteFile(path, fixture::BuildFile(&tag)));
+
+    TagInfo first;
+    QCOMPARE(first.Read(path), S_OK_RESULT);
+    QCOMPARE(first.Write(), 0);
+    TagInfo second;
+    QCOMPARE(second.Read(path), S_OK_RESULT);
+    QCOMPARE(second.frames.size(), first.frames.size());
+    for (auto a = first.frames.begin(), b = second.frames.begin(); a != first.frames.end();
+         ++a, ++b) {
+        QCOMPARE(QByteArray(b->id), QByteArray(a->id));
+        QCOMPARE(b->raw, a->raw);
+        QCOMPARE(b->text, a->text);
     }
 }
 
