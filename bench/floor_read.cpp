@@ -50,8 +50,9 @@ int main(int argc, char** argv) {
         if (ReadAll(fd, header, 10, 0)) {
             checksum += Sum(header, 10);
             if (header[0] == 'I' && header[1] == 'D' && header[2] == '3') {
-                const size_t size = size_t(header[6] & 0x7F) << 21 | size_t(header[7] & 0x7F) << 14 |
-                                    size_t(header[8] & 0x7F) << 7 | size_t(header[9] & 0x7F);
+                const size_t size = size_t(header[6] & 0x7F) << 21 |
+                                    size_t(header[7] & 0x7F) << 14 | size_t(header[8] & 0x7F) << 7 |
+                                    size_t(header[9] & 0x7F);
                 tag.resize(size);
                 if (size + 10 <= size_t(st.st_size) && ReadAll(fd, tag.data(), size, 10))
                     checksum += Sum(tag.data(), size);

@@ -19,7 +19,7 @@ namespace {
 struct Changes {
     bool removeV1;
     bool clearFirst;
-    bool longTitle; // more than any padding holds: the audio must move
+    bool longTitle;  // more than any padding holds: the audio must move
     bool wideArtist; // text without a Latin-1 form
 };
 
@@ -86,6 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const int writeResult = tag.Write();
     const QByteArray after = ReadFuzzFile(path);
+    // To look at a finding: QUORVEL_FUZZ_DUMP=FILE keeps the file as written.
+    if (const char* dump = std::getenv("QUORVEL_FUZZ_DUMP")) {
+        QFile out(QString::fromLocal8Bit(dump));
+        if (out.open(QIODevice::WriteOnly))
+            out.write(after);
+    }
     if (writeResult != 0) {
         if (writeResult != -1)
             Fail("write result is neither 0 nor -1");

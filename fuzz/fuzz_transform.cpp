@@ -40,8 +40,8 @@ void CheckTokens(const QString& format, const TokenList& tokens) {
         if (token.isEmpty())
             Fail("empty token", format);
         if (IsCodeToken(token)) {
-            const bool pair = token.size() == 3 && token[1].isHighSurrogate() &&
-                              token[2].isLowSurrogate();
+            const bool pair =
+                token.size() == 3 && token[1].isHighSurrogate() && token[2].isLowSurrogate();
             if (token.size() != 2 && !pair)
                 Fail("code token of more than one character", format);
             lastLiteral = false;

@@ -39,6 +39,8 @@ private slots:
     void readThenWrite();
     void writtenFramesReadBack_data();
     void writtenFramesReadBack();
+    void setFramesWin_data();
+    void setFramesWin();
 
 private:
     QTemporaryDir dir;
@@ -69,7 +71,8 @@ void TestTagFuzzFindings::readThenWrite() {
     QCOMPARE(tag.Read(path), result);
     QVERIFY(tag.regionSize <= file.size());
     const qint64 oldRegion = tag.regionSize;
-    tag.SetFrameWide("TIT2", QStringLiteral("A title longer than the padding of the tag holds"), -1);
+    tag.SetFrameWide("TIT2", QStringLiteral("A title longer than the padding of the tag holds"),
+                     -1);
     const int written = tag.Write();
     const QByteArray after = fixture::ReadFile(path);
     if (result < 0) {
@@ -89,9 +92,8 @@ void TestTagFuzzFindings::writtenFramesReadBack_data() {
         << QList<fixture::Frame>{{"TXXX", fixture::UserTextBody(3, "mood", "calm")}};
     QTest::newRow("WXXX in UTF-16BE")
         << QList<fixture::Frame>{{"WXXX", QByteArray("\x02\x00m\x00\x00http://x", 13)}};
-    QTest::newRow("APIC with a UTF-8 description")
-        << QList<fixture::Frame>{{"APIC", fixture::PictureBody(3, "image/png", 3, "fr\u00f6nt",
-                                                               fixture::ImageData(40))}};
+    QTest::newRow("APIC with a UTF-8 description") << QList<fixture::Frame>{
+        {"APIC", fixture::PictureBody(3, "image/png", 3, "fr\u00f6nt", fixture::ImageData(40))}};
     QTest::newRow("USLT in UTF-8")
         << QList<fixture::Frame>{{"USLT", fixture::CommentBody(3, "deu", "", "Gr\u00fc\u00dfe")}};
 }
@@ -116,6 +118,43 @@ void TestTagFuzzFindings::writtenFramesReadBack() {
         QCOMPARE(b->raw, a->raw);
         QCOMPARE(b->text, a->text);
     }
+}
+
+// A frame set before a write is the one a later read finds, whatever the
+// tag held after a frame that could not be read.
+void TestTagFuzzFindings::setFramesWin_data() {
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QByteArray>("remainder");
+
+    // A size that is plain, not synchsafe, then bytes no frame starts with:
+    // version 2.4 cannot read it, version 3 reads a TPE1 frame.
+    const QByteArray plainFrame =
+        QByteArray("TPE1\x00\x00\x00\xD3\x00\x00", 10) + fixture::TextBody(0, QString(210, 'j'));
+    QTest::newRow("2.4 remainder that version 3 reads") << 4 << plainFrame + "zz!";
+    QTest::newRow("2.3 remainder") << 3 << QByteArray("TPE1\x00\x00\x00\x40\x00\x00zz", 12);
+}
+
+void TestTagFuzzFindings::setFramesWin() {
+    QFETCH(int, version);
+    QFETCH(QByteArray, remainder);
+    fixture::Tag shape;
+    shape.version = version;
+    shape.frames = {{"TIT2", fixture::TextBody(0, "Title")}};
+    QByteArray tag = fixture::BuildTag(shape) + remainder;
+    const int size = int(tag.size() - 10);
+    for (int i = 0; i < 4; ++i)
+        tag[6 + i] = char(size >> (21 - 7 * i) & 0x7F);
+    const QString path = dir.filePath(QString(QTest::currentDataTag()) + ".mp3");
+    QVERIFY(fixture::WriteFile(path, tag + fixture::SilentAudio(2)));
+
+    TagInfo first;
+    QCOMPARE(first.Read(path), S_OK_RESULT);
+    first.SetFrameWide("TPE1", QStringLiteral("Mine"), -1);
+    QCOMPARE(first.Write(), 0);
+    TagInfo second;
+    QCOMPARE(second.Read(path), S_OK_RESULT);
+    QCOMPARE(second.FindFrame("TPE1", nullptr), QStringLiteral("Mine"));
+    QCOMPARE(second.FindFrame("TIT2", nullptr), QStringLiteral("Title"));
 }
 
 QTEST_GUILESS_MAIN(TestTagFuzzFindings)
