@@ -129,8 +129,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         expected.AddFrame(f);
     const std::list<FrameInfo> want = Kept(expected.frames);
     const std::list<FrameInfo> got = Kept(again.frames);
-    if (want.size() != got.size())
+    if (want.size() != got.size()) {
+        for (const FrameInfo& f : want)
+            Describe("written", f);
+        for (const FrameInfo& f : got)
+            Describe("read back", f);
         Fail("the frame count changed");
+    }
     for (auto w = want.begin(), g = got.begin(); w != want.end(); ++w, ++g) {
         if (!SameFrame(*w, *g)) {
             Describe("written", *w);

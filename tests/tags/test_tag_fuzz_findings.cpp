@@ -41,6 +41,8 @@ private slots:
     void writtenFramesReadBack();
     void setFramesWin_data();
     void setFramesWin();
+    void sizeFormChoice_data();
+    void sizeFormChoice();
 
 private:
     QTemporaryDir dir;
@@ -155,6 +157,50 @@ void TestTagFuzzFindings::setFramesWin() {
     QCOMPARE(second.Read(path), S_OK_RESULT);
     QCOMPARE(second.FindFrame("TPE1", nullptr), QStringLiteral("Mine"));
     QCOMPARE(second.FindFrame("TIT2", nullptr), QStringLiteral("Title"));
+}
+
+// Version 3 frame sizes are plain unless only synchsafe sizes line the frames
+// up; a 0 byte that a wrong size lands on inside a frame is no padding.
+void TestTagFuzzFindings::sizeFormChoice_data() {
+    QTest::addColumn<QByteArray>("frames");
+    QTest::addColumn<QStringList>("ids");
+
+    // 318 bytes: read as synchsafe, 190, where the body holds a 0 byte.
+    QByteArray picture(318, 'a');
+    picture[0] = '\0';
+    picture[190] = '\0';
+    const QByteArray apic = QByteArray("APIC\x00\x00\x01\x3E\x00\x00", 10) + picture;
+    const QByteArray title = QByteArray("TIT2\x00\x00\x00\x03\x00\x00\x00Hi", 13);
+    QTest::newRow("plain sizes, unreadable bytes after the frames")
+        << apic + title + "zz!" << QStringList{"APIC", "TIT2"};
+    QTest::newRow("plain sizes, padding") << apic + title << QStringList{"APIC", "TIT2"};
+    QTest::newRow("synchsafe sizes that only line up as such")
+        << QByteArray("TIT2\x00\x00\x01\x00\x00\x00", 10) + QByteArray(1, '\0') +
+               QByteArray(127, 'x') + title
+        << QStringList{"TIT2"};
+}
+
+void TestTagFuzzFindings::sizeFormChoice() {
+    QFETCH(QByteArray, frames);
+    QFETCH(QStringList, ids);
+    QByteArray tag =
+        QByteArray("ID3\x03\x00\x00\x00\x00\x00\x00", 10) + frames + QByteArray(16, '\0');
+    const int size = int(tag.size() - 10);
+    for (int i = 0; i < 4; ++i)
+        tag[6 + i] = char(size >> (21 - 7 * i) & 0x7F);
+    const QString path = dir.filePath(QString(QTest::currentDataTag()) + ".mp3");
+    QVERIFY(fixture::WriteFile(path, tag + fixture::SilentAudio(1)));
+
+    TagInfo read;
+    QCOMPARE(read.Read(path), S_OK_RESULT);
+    QStringList got;
+    for (const FrameInfo& f : read.frames) {
+        if (!f.IsPseudoFrame())
+            got << QString::fromLatin1(f.id);
+    }
+    QCOMPARE(got, ids);
+    if (ids.contains("APIC"))
+        QCOMPARE(read.FindFrame("APIC")->raw.size(), 318);
 }
 
 QTEST_GUILESS_MAIN(TestTagFuzzFindings)
