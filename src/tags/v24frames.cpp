@@ -13,7 +13,9 @@ QByteArray ConvertV24FrameBody(quint16 flags24, const QByteArray& body, bool tag
     const bool unsynchronised = format & 0x02;
     const bool lengthIndicator = format & 0x01;
 
-    *opaque = compressed || encrypted;
+    // A group byte stands before the content, as in version 3, where such
+    // a frame is held as its bytes too.
+    *opaque = compressed || encrypted || grouped;
     *flags23 = static_cast<quint16>(((status << 1) & 0xE0) << 8);
     const QByteArray data = (unsynchronised || tagUnsync) ? RemoveUnsynchronisation(body) : body;
 

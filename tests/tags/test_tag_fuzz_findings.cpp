@@ -96,6 +96,9 @@ void TestTagFuzzFindings::writtenFramesReadBack_data() {
         << QList<fixture::Frame>{{"WXXX", QByteArray("\x02\x00m\x00\x00http://x", 13)}};
     QTest::newRow("APIC with a UTF-8 description") << QList<fixture::Frame>{
         {"APIC", fixture::PictureBody(3, "image/png", 3, "fr\u00f6nt", fixture::ImageData(40))}};
+    // The group byte 3 must not be taken for the UTF-8 encoding byte.
+    QTest::newRow("grouped TPE1") << QList<fixture::Frame>{
+        {"TPE1", "\x03" + fixture::TextBody(3, "Zo\u00eb"), 0x0040}};
     QTest::newRow("USLT in UTF-8")
         << QList<fixture::Frame>{{"USLT", fixture::CommentBody(3, "deu", "", "Gr\u00fc\u00dfe")}};
 }
