@@ -99,6 +99,9 @@ void TestTagFuzzFindings::writtenFramesReadBack_data() {
     // The group byte 3 must not be taken for the UTF-8 encoding byte.
     QTest::newRow("grouped TPE1") << QList<fixture::Frame>{
         {"TPE1", "\x03" + fixture::TextBody(3, "Zo\u00eb"), 0x0040}};
+    // Encrypted, with a data length indicator, but too short to hold one.
+    QTest::newRow("short encrypted APIC")
+        << QList<fixture::Frame>{{"APIC", QByteArray("\x00OMM", 4), 0x0005}};
     QTest::newRow("USLT in UTF-8")
         << QList<fixture::Frame>{{"USLT", fixture::CommentBody(3, "deu", "", "Gr\u00fc\u00dfe")}};
 }
@@ -122,6 +125,7 @@ void TestTagFuzzFindings::writtenFramesReadBack() {
         QCOMPARE(QByteArray(b->id), QByteArray(a->id));
         QCOMPARE(b->raw, a->raw);
         QCOMPARE(b->text, a->text);
+        QCOMPARE(b->flags, a->flags);
     }
 }
 
