@@ -63,13 +63,16 @@ int TagInfo::Write() {
     }
     const qint64 available = hasV2 ? regionSize - 10 : 0;
     // Bytes kept from a frame that could not be read go back after the
-    // frames, unless the padding that follows them there would make a frame
-    // of them: one that replaces a frame written here.
+    // frames, unless a reader would then misread the tag: the padding after
+    // them could make a frame of them (one that replaces a frame written
+    // here), or, as the frames no longer line up to the padding, a reader
+    // could take their sizes for synchsafe ones.
     QByteArray remainder = unparsed;
     if (!remainder.isEmpty()) {
         const qint64 padding = PlannedSize(hasV2, available, needed + remainder.size()) -
                                frameBytes.size() - remainder.size();
-        if (ReadsAsFrame(remainder + QByteArray(padding, '\0')))
+        const QByteArray rest = remainder + QByteArray(padding, '\0');
+        if (ReadsAsFrame(rest) || ChooseFrameLayout(3, frameBytes + rest, 0).synchsafeSizes)
             remainder.clear();
     }
     needed += remainder.size();

@@ -6,6 +6,8 @@
 #include "tags/diagnostics.h"
 #include "tags/taginfo.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -43,6 +45,8 @@ private slots:
     void setFramesWin();
     void sizeFormChoice_data();
     void sizeFormChoice();
+    void seedsRoundTrip_data();
+    void seedsRoundTrip();
 
 private:
     QTemporaryDir dir;
@@ -208,6 +212,68 @@ void TestTagFuzzFindings::sizeFormChoice() {
     QCOMPARE(got, ids);
     if (ids.contains("APIC"))
         QCOMPARE(read.FindFrame("APIC")->raw.size(), 318);
+}
+
+// The files in fuzz/seeds (among them the inputs of past findings), read,
+// changed in each of the ways the round-trip fuzzer changes them, written
+// and read again: a successful write gives back the frames it was given and
+// keeps the audio; a failed one leaves the file alone.
+void TestTagFuzzFindings::seedsRoundTrip_data() {
+    QTest::addColumn<QString>("seed");
+    const QDir seeds(QStringLiteral(QUORVEL_SOURCE_DIR "/fuzz/seeds/tag"));
+    const QStringList names = seeds.entryList({"*.mp3"}, QDir::Files);
+    QVERIFY(names.size() >= 5);
+    for (const QString& name : names)
+        QTest::newRow(qPrintable(name)) << seeds.filePath(name);
+}
+
+void TestTagFuzzFindings::seedsRoundTrip() {
+    QFETCH(QString, seed);
+    const QByteArray original = fixture::ReadFile(seed);
+    QVERIFY(!original.isEmpty());
+    for (int changes = 0; changes < 8; ++changes) {
+        const QString path = dir.filePath(QStringLiteral("seed.mp3"));
+        QVERIFY(fixture::WriteFile(path, original));
+        TagInfo tag;
+        const int read = tag.Read(path);
+        if (changes & 1)
+            tag.Clear();
+        if (changes & 2)
+            tag.SetFrameWide("TIT2", QString(700, QLatin1Char('x')), -1);
+        if (changes & 4)
+            tag.SetFrameWide("TPE1", QStringLiteral(u"Zo\u00eb \u041a\u0438\u043d\u043e"), -1);
+        const qint64 oldRegion = tag.regionSize;
+        std::list<FrameInfo> written;
+        for (const FrameInfo& f : tag.frames) {
+            if (!f.IsPseudoFrame() && (f.hasRaw || !f.text.isEmpty()))
+                written.push_back(f);
+        }
+        if (tag.Write() != 0) {
+            QCOMPARE(fixture::ReadFile(path), original);
+            continue;
+        }
+        QVERIFY(read >= 0);
+        QCOMPARE(fixture::ReadFile(path).mid(tag.regionSize), original.mid(oldRegion));
+
+        TagInfo again;
+        QCOMPARE(again.Read(path), S_OK_RESULT);
+        TagInfo expected;
+        if (again.hasV1) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            expected.ReadV1(file);
+        }
+        for (const FrameInfo& f : written)
+            expected.AddFrame(f);
+        QStringList want, got;
+        for (const FrameInfo& f : expected.frames)
+            want << QString::fromLatin1(f.id) + "=" + f.text;
+        for (const FrameInfo& f : again.frames) {
+            if (!f.IsPseudoFrame() && (f.hasRaw || !f.text.isEmpty()))
+                got << QString::fromLatin1(f.id) + "=" + f.text;
+        }
+        QCOMPARE(got, want);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTagFuzzFindings)
