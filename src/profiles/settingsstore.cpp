@@ -4,10 +4,13 @@
 #include "storename.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QLockFile>
 #include <QMutex>
 #include <QSettings>
+#include <QStandardPaths>
 
 #include <limits>
 
@@ -143,6 +146,19 @@ bool commit(QSettings& s) {
 
 } // namespace
 
+// The store opened under a lock shared by every Quorvel program. QSettings
+// keeps a parsed file per process and re-reads it only when the file's size or
+// time stamp changed; a read that races with another program's save can keep
+// old content under the new stamp, and the next save then writes the other
+// program's change away. Holding the lock from before each read until after
+// each sync makes every access see what the last save wrote.
+struct SettingsStore::LockedSettings {
+    std::unique_ptr<QLockFile> lock;
+    std::unique_ptr<QSettings> settings;
+    QSettings& operator*() const { return *settings; }
+    QSettings* operator->() const { return settings.get(); }
+};
+
 QString StoreValue::field(int row, int field) {
     return QStringLiteral("Field%1_%2").arg(row).arg(field);
 }
@@ -160,13 +176,30 @@ std::unique_ptr<QSettings> SettingsStore::open() const {
                                        QString::fromLatin1(StoreOrganization), m_application);
 }
 
+SettingsStore::LockedSettings SettingsStore::openLocked() const {
+    LockedSettings session;
+    const QString file =
+        m_iniFile.isEmpty()
+            ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                  QLatin1Char('/') + QString::fromLatin1(StoreOrganization) + QLatin1Char('/') +
+                  m_application + QStringLiteral(".conf")
+            : m_iniFile;
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    session.lock = std::make_unique<QLockFile>(file + QStringLiteral(".access-lock"));
+    // A lock that cannot be had in time is given up rather than hanging the
+    // program; the access then goes ahead as QSettings alone would make it.
+    session.lock->tryLock(10000);
+    session.settings = open();
+    return session;
+}
+
 QString SettingsStore::fileName() const {
-    return open()->fileName();
+    return openLocked()->fileName();
 }
 
 QString SettingsStore::ReadText(const StoreKey& profile, const QString& valueName,
                                 const QString& defaultValue) const {
-    const auto s = open();
+    const auto s = openLocked();
     if (!readable(*s))
         return defaultValue;
     return textOf(s->value(path(groupFor(*s, profile), valueName)), defaultValue);
@@ -174,7 +207,7 @@ QString SettingsStore::ReadText(const StoreKey& profile, const QString& valueNam
 
 int SettingsStore::ReadInt(const StoreKey& profile, const QString& valueName,
                            int defaultValue) const {
-    const auto s = open();
+    const auto s = openLocked();
     if (!readable(*s))
         return defaultValue;
     return intOf(s->value(path(groupFor(*s, profile), valueName)), defaultValue);
@@ -182,7 +215,7 @@ int SettingsStore::ReadInt(const StoreKey& profile, const QString& valueName,
 
 bool SettingsStore::WriteText(const StoreKey& profile, const QString& valueName,
                               const QString& text) {
-    const auto s = open();
+    const auto s = openLocked();
     if (!readable(*s))
         return false;
     const QString group = groupFor(*s, profile);
@@ -193,7 +226,7 @@ bool SettingsStore::WriteText(const StoreKey& profile, const QString& valueName,
 }
 
 bool SettingsStore::WriteInt(const StoreKey& profile, const QString& valueName, int value) {
-    const auto s = open();
+    const auto s = openLocked();
     if (!readable(*s))
         return false;
     const QString group = groupFor(*s, profile);
@@ -204,7 +237,7 @@ bool SettingsStore::WriteInt(const StoreKey& profile, const QString& valueName, 
 }
 
 QStringList SettingsStore::EnumProfiles() const {
-    const auto s = open();
+    const auto s = openLocked();
     if (!readable(*s))
         return {};
     QStringList names;
@@ -214,7 +247,7 @@ QStringList SettingsStore::EnumProfiles() const {
 }
 
 std::optional<QString> SettingsStore::findProfile(const QString& name) const {
-    const auto s = open();
+    const auto s = openLocked();
     if (!readable(*s))
         return std::nullopt;
     const auto group = existingGroup(*s, name);
@@ -224,7 +257,7 @@ std::optional<QString> SettingsStore::findProfile(const QString& name) const {
 }
 
 bool SettingsStore::DeleteProfileKey(const QString& name) {
-    const auto s = open();
+    const auto s = openLocked();
     if (!readable(*s))
         return false;
     const auto group = existingGroup(*s, name);
@@ -243,7 +276,7 @@ bool SettingsStore::DeleteProfileKey(const QString& name) {
 
 Profile SettingsStore::readProfile(const QString& name) const {
     Profile p = Profile::withDefaults(name);
-    const auto s = open();
+    const auto s = openLocked();
     if (!readable(*s))
         return p;
     const QString group = groupFor(*s, name);
@@ -254,7 +287,7 @@ Profile SettingsStore::readProfile(const QString& name) const {
 
 Profile SettingsStore::LoadProfile(const QString& name) {
     Profile p = Profile::withDefaults(name);
-    const auto s = open();
+    const auto s = openLocked();
     if (!readable(*s))
         return p;
     const auto group = existingGroup(*s, name);
@@ -273,7 +306,7 @@ Profile SettingsStore::LoadProfile(const QString& name) {
 }
 
 bool SettingsStore::SaveProfile(const Profile& profile, LastProfileUpdate last) {
-    const auto s = open();
+    const auto s = openLocked();
     if (!readable(*s))
         return false;
     if (last == LastProfileUpdate::Write)
@@ -285,7 +318,7 @@ bool SettingsStore::SaveProfile(const Profile& profile, LastProfileUpdate last) 
 }
 
 bool SettingsStore::ExchangeFormats(const QString& name, Profile& profile, Exchange direction) {
-    const auto s = open();
+    const auto s = openLocked();
     if (!readable(*s))
         return false;
     const QString group = groupFor(*s, name);

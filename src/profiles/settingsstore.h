@@ -36,7 +36,8 @@ QString field(int row, int field);
 // that cannot be a group).
 //
 // Every operation opens the store, does its work and closes it again, so that
-// two running programs see each other's saves: QSettings merges on sync(), so
+// two running programs see each other's saves. Each operation holds a lock
+// shared by every Quorvel program (the file "<store>.access-lock"), so
 // saving one profile never drops another program's changes to another one.
 // Failures are silent: a read that fails gives its default, a write that fails
 // is lost and returns false. A store file that cannot be read or parsed is
@@ -78,7 +79,9 @@ public:
     QString fileName() const;
 
 private:
+    struct LockedSettings;
     std::unique_ptr<QSettings> open() const;
+    LockedSettings openLocked() const;
 
     QString m_iniFile; // empty: the user's store
     QString m_application;

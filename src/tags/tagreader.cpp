@@ -106,7 +106,8 @@ int TagInfo::ReadV2(QFile& file) {
         if (frame.id[0] == '\0')
             continue;
         std::vector<FrameInfo> replacement;
-        if (header.major == 4 && ConvertV24OnlyFrame(frame, replacement)) {
+        // Version 2.4 dates also turn up in version 3 tags.
+        if (header.major >= 3 && ConvertV24OnlyFrame(frame, replacement)) {
             for (const FrameInfo& f : replacement)
                 AddFrame(f);
         } else {

@@ -58,8 +58,9 @@ bool RewriteWithNewTag(const QString& path, const QByteArray& tag, qint64 audioS
     if (source.fd < 0 || ::fstat(source.fd, &st) != 0)
         return false;
 
-    QByteArray tempName =
-        QFile::encodeName(info.absolutePath() + "/." + info.fileName() + ".quorvel-XXXXXX");
+    // A short name of its own, so a file name near the length limit still
+    // leaves room for it.
+    QByteArray tempName = QFile::encodeName(info.absolutePath() + "/.quorvel-XXXXXX");
     Descriptor temp;
     temp.fd = ::mkostemp(tempName.data(), O_CLOEXEC);
     if (temp.fd < 0)

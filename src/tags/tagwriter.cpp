@@ -44,7 +44,7 @@ int TagInfo::Write() {
     if (readRefused)
         return -1;
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
         return -1;
     // The file must still be as it was read.
     TagHeader header;

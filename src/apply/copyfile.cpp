@@ -1,0 +1,131 @@
+#include "copyfile.h"
+
+#include "movefile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Copies everything from in to out; 0 or errno.
+int copyContent(int in, int out) {
+    static constexpr size_t BufferSize = 1 << 20;
+    QByteArray buffer(BufferSize, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), BufferSize);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (got == 0)
+            return 0;
+        if (const int err = WriteAllBytes(out, buffer.constData(), got))
+            return err;
+    }
+}
+
+} // namespace
+
+int WriteAllBytes(int fd, const char* data, qint64 size) {
+    while (size > 0) {
+        const ssize_t put = ::write(fd, data, size_t(size));
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += put;
+        size -= put;
+    }
+    return 0;
+}
+
+int CreateTemporaryBeside(const QString& target, QString& path) {
+    QByteArray name =
+        QFile::encodeName(QFileInfo(target).absolutePath() + QStringLiteral("/.quorvel-XXXXXX"));
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0)
+        path = QFile::decodeName(name);
+    return fd;
+}
+
+int PublishNoReplace(const QString& temporary, const QString& to) {
+    const QByteArray tmp = QFile::encodeName(temporary);
+    const QByteArray dst = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    int err = errno;
+    if (err != EINVAL && err != ENOSYS && err != ENOTSUP && err != EOPNOTSUPP)
+        return err;
+    if (::link(tmp.constData(), dst.constData()) == 0) {
+        ::unlink(tmp.constData());
+        return 0;
+    }
+    err = errno;
+    if (err != EPERM && err != ENOTSUP && err != EOPNOTSUPP)
+        return err;
+    // A file system with neither: the narrowest check we can make. The
+    // temporary name is ours alone, so only a name created in this instant
+    // by another program could be replaced.
+    struct stat st;
+    if (::lstat(dst.constData(), &st) == 0)
+        return EEXIST;
+    return ::rename(tmp.constData(), dst.constData()) == 0 ? 0 : errno;
+}
+
+int CopyThenDelete(const QString& from, const QString& to) {
+    const QByteArray src = QFile::encodeName(from);
+    const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return errno;
+    struct stat st;
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = S_ISREG(st.st_mode) ? errno : EISDIR;
+        ::close(in);
+        return err;
+    }
+    QString temporary;
+    const int out = CreateTemporaryBeside(to, temporary);
+    if (out < 0) {
+        const int err = errno;
+        ::close(in);
+        return err;
+    }
+    int err = copyContent(in, out);
+    ::close(in);
+    if (err == 0) {
+        // Keep what a rename would keep: permissions and times.
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ::fchmod(out, st.st_mode & 07777);
+        ::futimens(out, times);
+        if (::fsync(out) != 0)
+            err = errno;
+    }
+    if (::close(out) != 0 && err == 0)
+        err = errno;
+    if (err == 0)
+        err = PublishNoReplace(temporary, to);
+    if (err != 0) {
+        ::unlink(QFile::encodeName(temporary).constData());
+        return err;
+    }
+    SyncFolderOf(to);
+    if (::unlink(src.constData()) != 0) {
+        // The source stays (say, its folder is read-only): take the copy back
+        // so that the file is in one place only and the move reads as failed.
+        err = errno;
+        ::unlink(QFile::encodeName(to).constData());
+        SyncFolderOf(to);
+        return err;
+    }
+    SyncFolderOf(from);
+    return 0;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// The cross-file-system half of a move: copies the file into a hidden
+// temporary file in the target folder, flushes it, gives it the target name
+// without replacing anything, and only then deletes the source. Returns 0 or
+// an errno; on failure the source is untouched and no target is left behind.
+int CopyThenDelete(const QString& from, const QString& to);
+
+// Gives a finished temporary file its final name, failing with EEXIST when
+// that name exists. Both must be in the same folder.
+int PublishNoReplace(const QString& temporary, const QString& to);
+
+// A new empty file "<folder>/.quorvel-XXXXXX" for building a file that is
+// published later. Returns the open descriptor (or -1 with errno) and the
+// file's name in path.
+int CreateTemporaryBeside(const QString& target, QString& path);
+
+// Writes all size bytes at the descriptor's position; 0 or an errno.
+int WriteAllBytes(int fd, const char* data, qint64 size);

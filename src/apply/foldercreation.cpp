@@ -1,0 +1,61 @@
+#include "foldercreation.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+bool MissingFolderLevels(const QString& folder, QStringList& missing) {
+    missing.clear();
+    // An empty Location would put the file into the root folder.
+    if (folder.isEmpty() || folder.size() > MaxFolderPathLength)
+        return false;
+    QString copy = folder;
+    if (!copy.endsWith(QLatin1Char('/')))
+        copy += QLatin1Char('/');
+    // Walk back from the end to the deepest level that exists.
+    qsizetype deepest = -1; // index of the "/" that closes the deepest existing level
+    for (qsizetype slash = copy.size() - 1; slash >= 0;
+         slash = slash == 0 ? -1 : copy.lastIndexOf(QLatin1Char('/'), slash - 1)) {
+        const QString level = copy.left(slash);
+        if (level.isEmpty()) { // the root of an absolute path
+            deepest = slash;
+            break;
+        }
+        const QFileInfo info(level);
+        if (info.exists()) {
+            if (!info.isDir())
+                return false;
+            deepest = slash;
+            break;
+        }
+    }
+    for (qsizetype slash = copy.indexOf(QLatin1Char('/'), deepest + 1); slash >= 0;
+         slash = copy.indexOf(QLatin1Char('/'), slash + 1)) {
+        const QString level = copy.left(slash);
+        if (!level.endsWith(QLatin1Char('/'))) // "a//b": the doubled "/" adds no level
+            missing.append(level);
+    }
+    return true;
+}
+
+bool CreateFolderLevels(const QString& folder, QStringList* created) {
+    QStringList missing;
+    if (created)
+        created->clear();
+    if (!MissingFolderLevels(folder, missing))
+        return false;
+    QDir dir;
+    for (const QString& level : missing) {
+        if (!dir.mkdir(level)) {
+            // Another program may have made it in the meantime; that is fine.
+            if (!QFileInfo(level).isDir())
+                return false;
+            continue;
+        }
+        if (created)
+            created->append(level);
+    }
+    return true;
+}

@@ -1,0 +1,232 @@
+#include "journal.h"
+
+#include "profiles/storename.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+QString errnoText(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+
+QByteArray toLine(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+}
+
+QJsonObject startRecord(const JournalEntry& e) {
+    return {{"type", "start"},
+            {"seq", e.seq},
+            {"original", e.originalPath},
+            {"target", e.targetPath},
+            {"head", QString::fromLatin1(e.head.toBase64())},
+            {"tail", QString::fromLatin1(e.tail.toBase64())},
+            {"size", e.originalSize},
+            {"sha256", QString::fromLatin1(e.originalSha256.toHex())},
+            {"mtimeNs", e.originalMtimeNs},
+            {"folders", QJsonArray::fromStringList(e.plannedFolders)}};
+}
+
+QJsonObject outcomeRecord(const JournalEntry& e) {
+    return {{"type", "outcome"},    {"seq", e.seq},
+            {"changed", e.changed}, {"final", e.finalPath},
+            {"size", e.finalSize},  {"sha256", QString::fromLatin1(e.finalSha256.toHex())}};
+}
+
+QByteArray fromBase64(const QJsonValue& v) {
+    return QByteArray::fromBase64(v.toString().toLatin1());
+}
+
+QByteArray fromHex(const QJsonValue& v) {
+    return QByteArray::fromHex(v.toString().toLatin1());
+}
+
+// Appends one record to an existing journal and flushes it.
+bool appendTo(const QString& file, const QJsonObject& record) {
+    const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const QByteArray line = toLine(record);
+    const bool ok =
+        ::write(fd, line.constData(), size_t(line.size())) == line.size() && ::fdatasync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+int JournalRun::changedFiles() const {
+    return int(std::count_if(entries.begin(), entries.end(),
+                             [](const JournalEntry& e) { return !e.done || e.changed; }));
+}
+
+QString JournalFolder(const QString& application) {
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    // The base directory rules ignore a relative path.
+    if (state.isEmpty() || QDir::isRelativePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QLatin1Char('/') + QLatin1String(StoreOrganization) + QLatin1Char('/') +
+           application + QStringLiteral("/journal");
+}
+
+QString JournalFolder() {
+    return JournalFolder(currentStoreApplicationName());
+}
+
+JournalWriter::JournalWriter(QString folder) : m_folder(std::move(folder)) {}
+
+JournalWriter::~JournalWriter() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool JournalWriter::append(const QByteArray& line, QString* error) {
+    if (m_fd < 0) {
+        if (!QDir().mkpath(m_folder)) {
+            if (error)
+                *error = QStringLiteral("cannot create %1").arg(m_folder);
+            return false;
+        }
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const QString stem = now.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+        for (int n = 1; m_fd < 0; ++n) {
+            m_id = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
+            m_path = m_folder + QLatin1Char('/') + m_id + QStringLiteral(".jsonl");
+            m_fd = ::open(QFile::encodeName(m_path).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+            if (m_fd < 0 && errno != EEXIST) {
+                if (error)
+                    *error = QStringLiteral("%1: %2").arg(m_path, errnoText(errno));
+                return false;
+            }
+        }
+        const QJsonObject run{
+            {"type", "run"}, {"id", m_id}, {"time", now.toString(Qt::ISODateWithMs)}};
+        if (!append(toLine(run), error))
+            return false;
+        // The journal's own name must survive a power cut too.
+        const int dir = ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_DIRECTORY);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+    }
+    if (::write(m_fd, line.constData(), size_t(line.size())) != line.size() ||
+        ::fdatasync(m_fd) != 0) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(m_path, errnoText(errno));
+        return false;
+    }
+    return true;
+}
+
+bool JournalWriter::recordStart(JournalEntry& entry, QString* error) {
+    entry.seq = m_next;
+    if (!append(toLine(startRecord(entry)), error))
+        return false;
+    ++m_next;
+    ++m_open;
+    return true;
+}
+
+bool JournalWriter::recordOutcome(const JournalEntry& entry, QString* error) {
+    if (!append(toLine(outcomeRecord(entry)), error))
+        return false;
+    --m_open;
+    if (entry.changed)
+        ++m_changed;
+    return true;
+}
+
+void JournalWriter::finish() {
+    if (m_fd < 0)
+        return;
+    ::close(m_fd);
+    m_fd = -1;
+    if (m_changed == 0 && m_open == 0)
+        QFile::remove(m_path);
+}
+
+JournalRun ReadJournalRun(const QString& file) {
+    JournalRun run;
+    run.file = file;
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return run;
+    auto entryFor = [&run](int seq) -> JournalEntry* {
+        for (JournalEntry& e : run.entries) {
+            if (e.seq == seq)
+                return &e;
+        }
+        return nullptr;
+    };
+    while (!in.atEnd()) {
+        const QJsonObject r = QJsonDocument::fromJson(in.readLine()).object();
+        const QString type = r.value("type").toString();
+        if (type == QLatin1String("run")) {
+            run.id = r.value("id").toString();
+            run.time = QDateTime::fromString(r.value("time").toString(), Qt::ISODateWithMs);
+        } else if (type == QLatin1String("start")) {
+            JournalEntry e;
+            e.seq = r.value("seq").toInt();
+            e.originalPath = r.value("original").toString();
+            e.targetPath = r.value("target").toString();
+            e.head = fromBase64(r.value("head"));
+            e.tail = fromBase64(r.value("tail"));
+            e.originalSize = r.value("size").toInteger();
+            e.originalSha256 = fromHex(r.value("sha256"));
+            e.originalMtimeNs = r.value("mtimeNs").toInteger();
+            for (const QJsonValue& f : r.value("folders").toArray())
+                e.plannedFolders.append(f.toString());
+            run.entries.append(e);
+        } else if (type == QLatin1String("outcome")) {
+            if (JournalEntry* e = entryFor(r.value("seq").toInt())) {
+                e->done = true;
+                e->changed = r.value("changed").toBool();
+                e->finalPath = r.value("final").toString();
+                e->finalSize = r.value("size").toInteger();
+                e->finalSha256 = fromHex(r.value("sha256"));
+            }
+        } else if (type == QLatin1String("undone")) {
+            if (JournalEntry* e = entryFor(r.value("seq").toInt()))
+                e->undone = true;
+        } else if (type == QLatin1String("undo")) {
+            run.undoAttempted = true;
+        }
+        // Anything else is a line cut off by a kill: skipped.
+    }
+    return run;
+}
+
+QList<JournalRun> ReadJournalRuns(const QString& folder) {
+    QList<JournalRun> runs;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral("*.jsonl")}, QDir::Files)) {
+        JournalRun run = ReadJournalRun(dir.filePath(name));
+        if (!run.id.isEmpty())
+            runs.append(run);
+    }
+    std::sort(runs.begin(), runs.end(), [](const JournalRun& a, const JournalRun& b) {
+        return a.time != b.time ? a.time > b.time : a.id > b.id;
+    });
+    return runs;
+}
+
+bool RecordUndone(const QString& file, int seq) {
+    return appendTo(file, {{"type", "undone"}, {"seq", seq}});
+}
+
+bool RecordUndoAttempt(const QString& file) {
+    return appendTo(file, {{"type", "undo"},
+                           {"time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}});
+}

@@ -1,0 +1,114 @@
+#include "movefile.h"
+
+#include "copyfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// After the new name exists: flush both folders, then report success.
+int finished(const QString& from, const QString& to) {
+    SyncFolderOf(to);
+    if (QFileInfo(from).absolutePath() != QFileInfo(to).absolutePath())
+        SyncFolderOf(from);
+    return 0;
+}
+
+// For file systems without RENAME_NOREPLACE: a hard link fails atomically
+// when the target exists; the old name is removed once the new one stands.
+int linkThenUnlink(const QString& from, const QString& to) {
+    const QByteArray src = QFile::encodeName(from);
+    if (::link(src.constData(), QFile::encodeName(to).constData()) != 0) {
+        const int err = errno;
+        if (err == EXDEV || err == EPERM || err == ENOTSUP || err == EOPNOTSUPP)
+            return CopyThenDelete(from, to); // no hard links here (FAT, some shares)
+        return err;
+    }
+    ::unlink(src.constData());
+    return finished(from, to);
+}
+
+} // namespace
+
+void SyncFolderOf(const QString& path) {
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+namespace {
+
+enum class Target { Free, OwnPath, CaseChange, Refused };
+
+// Looks at source and target before a move; err holds the errno when refused.
+Target classify(const QString& from, const QString& to, int& err) {
+    err = 0;
+    struct stat source;
+    if (::lstat(QFile::encodeName(from).constData(), &source) != 0) {
+        err = errno;
+        return Target::Refused;
+    }
+    struct stat target;
+    if (::lstat(QFile::encodeName(to).constData(), &target) != 0)
+        return Target::Free;
+    // The target exists. It may be the file itself: its own path (perhaps
+    // spelt with a doubled separator), or the same name in another letter
+    // case on a file system that ignores case. A second hard link under an
+    // unrelated name is a different path and is not replaced.
+    if (sameFile(source, target)) {
+        if (QDir::cleanPath(from) == QDir::cleanPath(to))
+            return Target::OwnPath;
+        if (QDir::cleanPath(from).compare(QDir::cleanPath(to), Qt::CaseInsensitive) == 0)
+            return Target::CaseChange;
+    }
+    err = EEXIST;
+    return Target::Refused;
+}
+
+} // namespace
+
+int CheckMoveNoReplace(const QString& from, const QString& to) {
+    int err = 0;
+    classify(from, to, err);
+    return err;
+}
+
+int MoveFileNoReplace(const QString& from, const QString& to) {
+    int err = 0;
+    switch (classify(from, to, err)) {
+    case Target::Refused:
+        return err;
+    case Target::OwnPath:
+        return 0;
+    case Target::CaseChange:
+        if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+            return errno;
+        return finished(from, to);
+    case Target::Free:
+        break;
+    }
+    if (::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
+                    QFile::encodeName(to).constData(), RENAME_NOREPLACE) == 0)
+        return finished(from, to);
+    err = errno;
+    if (err == EXDEV)
+        return CopyThenDelete(from, to);
+    if (err == EINVAL || err == ENOSYS || err == ENOTSUP || err == EOPNOTSUPP)
+        return linkThenUnlink(from, to);
+    return err;
+}

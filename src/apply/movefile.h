@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// Moves a file to a new path and never replaces an existing file, not even
+// one that another program creates while the move runs. A move onto the
+// file's own path succeeds (on a file system that ignores letter case it may
+// change the case of the name). Across file systems the file is copied,
+// flushed to disk and only then deleted at its old place.
+// Returns 0 on success, otherwise the errno of the failure (EEXIST when the
+// target exists).
+int MoveFileNoReplace(const QString& from, const QString& to);
+
+// What MoveFileNoReplace would find before it moves anything: 0 when the
+// move can go ahead, EEXIST when the target is another file, ENOENT (or the
+// like) when the source is missing. Changes nothing.
+int CheckMoveNoReplace(const QString& from, const QString& to);
+
+// Flushes a folder's entries to disk, so that a rename or a new file in it
+// survives a power cut. Failures are ignored: the data is safe either way.
+void SyncFolderOf(const QString& path);

@@ -1,0 +1,73 @@
+#include "command.h"
+
+#include "apply/journal.h"
+#include "apply/undo.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+namespace {
+
+QJsonObject toJson(const UndoReport& report) {
+    QJsonArray files;
+    for (const UndoFileResult& f : report.files) {
+        files.append(QJsonObject{{"path", f.path},
+                                 {"restoredTo", f.restoredPath},
+                                 {"ok", f.ok},
+                                 {"messages", QJsonArray::fromStringList(f.messages)}});
+    }
+    return {{"run", report.runId},
+            {"ok", report.ok},
+            {"files", files},
+            {"foldersRemoved", QJsonArray::fromStringList(report.foldersRemoved)}};
+}
+
+int runUndo(const QStringList& args) {
+    bool json = false;
+    QString wanted;
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--json"))
+            json = true;
+        else if (arg.startsWith(QLatin1Char('-')) || !wanted.isEmpty())
+            return usageError(QStringLiteral("undo: unexpected argument '%1'").arg(arg));
+        else
+            wanted = arg;
+    }
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const QList<JournalRun> runs = ReadJournalRuns();
+    // Without RUN: the newest run not taken back yet.
+    const auto found = std::find_if(runs.begin(), runs.end(), [&](const JournalRun& r) {
+        return wanted.isEmpty() ? !r.undoAttempted : r.id == wanted;
+    });
+    if (found == runs.end()) {
+        err << "quorvel-cli: "
+            << (wanted.isEmpty() ? QStringLiteral("nothing to undo")
+                                 : QStringLiteral("no run '%1' (see history)").arg(wanted))
+            << "\n";
+        return ExitFailed;
+    }
+    const UndoReport report = UndoRun(*found);
+    if (json) {
+        out << QJsonDocument(toJson(report)).toJson(QJsonDocument::Indented);
+    } else {
+        out << "Run " << report.runId << "\n";
+        for (const UndoFileResult& f : report.files) {
+            out << (f.ok ? "ok     " : "FAILED ") << f.path << " -> " << f.restoredPath << "\n";
+            for (const QString& m : f.messages)
+                out << "       " << m << "\n";
+        }
+        for (const QString& folder : report.foldersRemoved)
+            out << "removed folder " << folder << "\n";
+    }
+    return report.ok ? ExitOk : ExitFailed;
+}
+
+const CommandRegistration registration(
+    {QStringLiteral("undo"), QStringLiteral("undo [--json] [RUN]"),
+     QStringLiteral("takes back the newest apply run (or RUN): files moved back, bytes restored"),
+     runUndo});
+
+} // namespace

@@ -1,0 +1,360 @@
+#include "apply/applyservice.h"
+#include "apply/journal.h"
+#include "apply/undo.h"
+#include "fixtures.h"
+#include "immutablefile.h"
+#include "tags/selectionread.h"
+#include "tags/taginfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Apply on real MP3 files, one file per row. Paths in the table are relative
+// to a temporary folder; "@" stands for that folder.
+namespace {
+
+// id -> text up to its first 0 for text frames, "+" for a present comment
+// or user text frame, "-" for an absent frame.
+using FrameTexts = QMap<QString, QString>;
+
+const QByteArray Audio = fixture::SilentAudio(8);
+
+fixture::V1 v1Block() {
+    fixture::V1 v1;
+    v1.comment = "old comment";
+    v1.track = 4;
+    v1.genre = 17;
+    return v1;
+}
+
+// TPE1 "Old Artist", TIT2 "Old Title", a comment and a user text frame.
+QByteArray songBytes(bool withV1) {
+    fixture::Tag tag;
+    tag.frames = {{"TPE1", fixture::TextBody(0, "Old Artist")},
+                  {"TIT2", fixture::TextBody(0, "Old Title")},
+                  {"COMM", fixture::CommentBody(0, "eng", "", "a comment")},
+                  {"TXXX", fixture::UserTextBody(0, "mood", "calm")}};
+    tag.padding = 64;
+    const fixture::V1 v1 = v1Block();
+    return fixture::BuildFile(&tag, 8, withV1 ? &v1 : nullptr);
+}
+
+FrameTexts framesOf(const QString& path) {
+    TagInfo tag;
+    tag.Read(path);
+    FrameTexts texts;
+    for (const char* id : {"TPE1", "TPE2", "TIT2", "TALB", "TYER", "COMM", "TXXX"}) {
+        const FrameInfo* f = tag.FindFrame(id);
+        if (!f)
+            texts[id] = QStringLiteral("-");
+        else if (id[0] == 'T' && id[1] != 'X')
+            texts[id] = f->text.section(QChar(0), 0, 0);
+        else
+            texts[id] = QStringLiteral("+");
+    }
+    return texts;
+}
+
+FieldValues outputs(const QString& location, const QString& filename, const QString& artist,
+                    const QString& title) {
+    FieldValues v;
+    v[FieldLocation] = location;
+    v[FieldFilename] = filename;
+    v[FieldArtist] = artist;
+    v[FieldTitle] = title;
+    v[FieldAlbum] = QStringLiteral("New Album");
+    return v;
+}
+
+} // namespace
+
+class TestApplyService : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QDir(JournalFolder()).removeRecursively(); }
+
+    void apply_data() {
+        QTest::addColumn<QString>("file");     // created in @/music
+        QTest::addColumn<QString>("occupied"); // a file made beforehand, or ""
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("filename");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("clearOtherV2");
+        QTest::addColumn<QString>("finalPath"); // where the file ends up
+        QTest::addColumn<bool>("moved");
+        QTest::addColumn<bool>("folderCreated");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<FrameTexts>("frames");
+
+        const FrameTexts kept{{"TPE1", "New Artist"}, {"TPE2", "New Artist"}, {"TIT2", "New Title"},
+                              {"TALB", "New Album"},  {"TYER", "-"},          {"COMM", "+"},
+                              {"TXXX", "+"}};
+        FrameTexts oldTitle = kept;
+        oldTitle["TIT2"] = "Old Title";
+        FrameTexts cleared = kept;
+        cleared["COMM"] = cleared["TXXX"] = "-";
+        FrameTexts clearedNoTitle = cleared;
+        clearedNoTitle["TIT2"] = "-";
+
+        QTest::newRow("own path") << "song.mp3"
+                                  << ""
+                                  << "@/music"
+                                  << "song"
+                                  << "New Title" << false << "@/music/song.mp3" << true << false
+                                  << QStringList{} << kept;
+        QTest::newRow("upper-case extension")
+            << "Song.MP3"
+            << ""
+            << "@/music"
+            << "Song"
+            << "New Title" << false << "@/music/Song.mp3" << true << false << QStringList{} << kept;
+        QTest::newRow("other extension")
+            << "x.wav"
+            << ""
+            << "@/music"
+            << "x"
+            << "New Title" << false << "@/music/x.mp3" << true << false << QStringList{} << kept;
+        QTest::newRow("empty title keeps the frame")
+            << "song.mp3"
+            << ""
+            << "@/music"
+            << "song"
+            << "" << false << "@/music/song.mp3" << true << false << QStringList{} << oldTitle;
+        QTest::newRow("clear other frames") << "song.mp3"
+                                            << ""
+                                            << "@/music"
+                                            << "song"
+                                            << "New Title" << true << "@/music/song.mp3" << true
+                                            << false << QStringList{} << cleared;
+        QTest::newRow("clear other frames, empty title")
+            << "song.mp3"
+            << ""
+            << "@/music"
+            << "song"
+            << "" << true << "@/music/song.mp3" << true << false << QStringList{} << clearedNoTitle;
+        QTest::newRow("two missing levels")
+            << "song.mp3"
+            << ""
+            << "@/music/New Artist/New Album"
+            << "01 New Title"
+            << "New Title" << false << "@/music/New Artist/New Album/01 New Title.mp3" << true
+            << true << QStringList{} << kept;
+        QTest::newRow("location names a file")
+            << "song.mp3"
+            << "@/music/plain"
+            << "@/music/plain"
+            << "song"
+            << "New Title" << false << "@/music/song.mp3" << false << false
+            << QStringList{"Cannot create folder"} << kept;
+        QTest::newRow("empty location") << "song.mp3"
+                                        << ""
+                                        << ""
+                                        << "song"
+                                        << "New Title" << false << "@/music/song.mp3" << false
+                                        << false << QStringList{"Cannot create folder"} << kept;
+        QTest::newRow("target exists")
+            << "song.mp3"
+            << "@/music/taken.mp3"
+            << "@/music"
+            << "taken"
+            << "New Title" << false << "@/music/song.mp3" << false << false
+            << QStringList{"Cannot move file as @/music/taken.mp3. Error 17"} << kept;
+    }
+    void apply() {
+        QFETCH(QString, file);
+        QFETCH(QString, occupied);
+        QFETCH(QString, location);
+        QFETCH(QString, filename);
+        QFETCH(QString, title);
+        QFETCH(bool, clearOtherV2);
+        QFETCH(QString, finalPath);
+        QFETCH(bool, moved);
+        QFETCH(bool, folderCreated);
+        QFETCH(QStringList, messages);
+        QFETCH(FrameTexts, frames);
+        QTemporaryDir dir;
+        const QString root = dir.path();
+        for (QString* s : {&occupied, &location, &finalPath})
+            s->replace('@', root);
+        messages.replaceInStrings("@", root);
+        QVERIFY(QDir(root).mkdir("music"));
+        const QString path = root + "/music/" + file;
+        QVERIFY(fixture::WriteFile(path, songBytes(false)));
+        if (!occupied.isEmpty())
+            QVERIFY(fixture::WriteFile(occupied, "someone else's"));
+
+        TagInfo tag;
+        QVERIFY(ReadSelection(tag, path).ok);
+        const ApplyResult r =
+            ApplyFile(tag, outputs(location, filename, "New Artist", title), {clearOtherV2, false});
+
+        QCOMPARE(r.messages, messages);
+        QVERIFY(r.tagsWritten);
+        QCOMPARE(r.moved, moved);
+        QCOMPARE(r.ok, moved);
+        QCOMPARE(r.folderCreated, folderCreated);
+        QCOMPARE(r.target, location + '/' + filename + ".mp3");
+        QVERIFY2(QFileInfo::exists(finalPath), qPrintable(finalPath));
+        if (finalPath != path)
+            QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(framesOf(finalPath), frames);
+        QVERIFY(fixture::ReadFile(finalPath).endsWith(Audio));
+        if (!occupied.isEmpty())
+            QCOMPARE(fixture::ReadFile(occupied), QByteArray("someone else's"));
+    }
+
+    // The ID3v1 block goes only when asked for, and is never rewritten.
+    void idv1Block_data() {
+        QTest::addColumn<bool>("clearV1");
+        QTest::newRow("kept") << false;
+        QTest::newRow("removed") << true;
+    }
+    void idv1Block() {
+        QFETCH(bool, clearV1);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("song.mp3");
+        QVERIFY(fixture::WriteFile(path, songBytes(true)));
+        const QByteArray v1 = fixture::BuildV1(v1Block());
+        TagInfo tag;
+        QVERIFY(ReadSelection(tag, path).ok);
+        const ApplyResult r =
+            ApplyFile(tag, outputs(dir.path(), "song", "Someone Else", "T"), {false, clearV1});
+        QVERIFY(r.ok);
+        const QByteArray after = fixture::ReadFile(path);
+        QCOMPARE(after.endsWith(Audio + v1), !clearV1);
+        QVERIFY(after.endsWith(clearV1 ? Audio : Audio + v1));
+    }
+
+    // A write that fails is reported; the file is neither moved nor is any
+    // folder made for it.
+    void failedWrite_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("file gone") << "gone";
+        QTest::newRow("read-only file") << "readonly";
+    }
+    void failedWrite() {
+        QFETCH(QString, how);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("song.mp3");
+        const QByteArray bytes = songBytes(true);
+        QVERIFY(fixture::WriteFile(path, bytes));
+        TagInfo tag;
+        QVERIFY(ReadSelection(tag, path).ok);
+        ImmutableFile guard;
+        if (how == QLatin1String("gone"))
+            QVERIFY(QFile::remove(path));
+        else if (!guard.protect(path))
+            QSKIP("this file system cannot make a file read-only for this user");
+        JournalWriter journal;
+        const ApplyResult r =
+            ApplyFile(tag, outputs(dir.filePath("new/sub"), "x", "A", "T"), {true, true}, &journal);
+        journal.finish();
+        QCOMPARE(r.messages, QStringList{"Cannot write tags to " + path});
+        QVERIFY(!r.ok);
+        QVERIFY(!r.tagsWritten);
+        QVERIFY(!r.moved);
+        QVERIFY(!QFileInfo::exists(dir.filePath("new")));
+        if (how == QLatin1String("readonly")) {
+            guard.release();
+            QCOMPARE(fixture::ReadFile(path), bytes);
+        }
+        QCOMPARE(ReadJournalRuns().size(), 0); // nothing changed, nothing kept
+    }
+
+    // Without a journal record on disk the file is not touched at all.
+    void journalFailureLeavesFileAlone() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("song.mp3");
+        const QByteArray bytes = songBytes(true);
+        QVERIFY(fixture::WriteFile(path, bytes));
+        QVERIFY(fixture::WriteFile(dir.filePath("blocker"), "a file, not a folder"));
+        TagInfo tag;
+        QVERIFY(ReadSelection(tag, path).ok);
+        JournalWriter journal(dir.filePath("blocker/journal"));
+        const ApplyResult r =
+            ApplyFile(tag, outputs(dir.filePath("new"), "x", "A", "T"), {true, true}, &journal);
+        QVERIFY(!r.ok);
+        QVERIFY(!r.tagsWritten);
+        QCOMPARE(r.messages.size(), 1);
+        QVERIFY2(r.messages[0].startsWith("Cannot write the undo journal: "),
+                 qPrintable(r.messages[0]));
+        QCOMPARE(fixture::ReadFile(path), bytes);
+        QVERIFY(!QFileInfo::exists(dir.filePath("new")));
+    }
+
+    // What a preview says matches what Apply then does, and it changes nothing.
+    void previewMatchesApply_data() { apply_data(); }
+    void previewMatchesApply() {
+        QFETCH(QString, file);
+        QFETCH(QString, occupied);
+        QFETCH(QString, location);
+        QFETCH(QString, filename);
+        QFETCH(QString, title);
+        QFETCH(bool, clearOtherV2);
+        QTemporaryDir dir;
+        location.replace('@', dir.path());
+        occupied.replace('@', dir.path());
+        QVERIFY(QDir(dir.path()).mkdir("music"));
+        const QString path = dir.path() + "/music/" + file;
+        QVERIFY(fixture::WriteFile(path, songBytes(false)));
+        if (!occupied.isEmpty())
+            QVERIFY(fixture::WriteFile(occupied, "x"));
+        const FieldValues out = outputs(location, filename, "New Artist", title);
+
+        const ApplyResult preview = PreviewApply(path, out);
+        QCOMPARE(fixture::ReadFile(path), songBytes(false));
+        QCOMPARE(QDir(dir.path() + "/music").count(), occupied.isEmpty() ? 3u : 4u);
+
+        TagInfo tag;
+        QVERIFY(ReadSelection(tag, path).ok);
+        const ApplyResult applied = ApplyFile(tag, out, {clearOtherV2, false});
+        QCOMPARE(preview.messages, applied.messages);
+        QCOMPARE(preview.ok, applied.ok);
+        QCOMPARE(preview.moved, applied.moved);
+        QCOMPARE(preview.folderCreated, applied.folderCreated);
+        QCOMPARE(preview.target, applied.target);
+    }
+
+    // The service's journal takes back real writes byte for byte, growing
+    // tags and removed ID3v1 blocks included.
+    void journaledUndo_data() {
+        QTest::addColumn<bool>("withV1");
+        QTest::addColumn<bool>("clearOtherV2");
+        QTest::addColumn<bool>("clearV1");
+        QTest::addColumn<int>("titleLength"); // long titles make the tag grow
+        QTest::newRow("in place") << false << false << false << 5;
+        QTest::newRow("tag grows") << true << false << false << 3000;
+        QTest::newRow("everything cleared, tag grows") << true << true << true << 3000;
+        QTest::newRow("v1 removed in place") << true << false << true << 3;
+    }
+    void journaledUndo() {
+        QFETCH(bool, withV1);
+        QFETCH(bool, clearOtherV2);
+        QFETCH(bool, clearV1);
+        QFETCH(int, titleLength);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("in/song.mp3");
+        QVERIFY(QDir().mkpath(dir.filePath("in")));
+        const QByteArray before = songBytes(withV1);
+        QVERIFY(fixture::WriteFile(path, before));
+        TagInfo tag;
+        QVERIFY(ReadSelection(tag, path).ok);
+        JournalWriter journal;
+        const ApplyResult r = ApplyFile(
+            tag, outputs(dir.filePath("out/a/b"), "x", "Artist", QString(titleLength, 'T')),
+            {clearOtherV2, clearV1}, &journal);
+        journal.finish();
+        QVERIFY(r.ok);
+        QVERIFY(fixture::ReadFile(dir.filePath("out/a/b/x.mp3")) != before);
+
+        const UndoReport undo = UndoRun(ReadJournalRuns().value(0));
+        QVERIFY2(undo.ok, qPrintable(undo.files.value(0).messages.join(' ')));
+        QCOMPARE(fixture::ReadFile(path), before);
+        QVERIFY(!QFileInfo::exists(dir.filePath("out")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestApplyService)
+#include "test_applyservice.moc"

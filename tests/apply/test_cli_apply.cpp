@@ -1,0 +1,383 @@
+#include "apply/journal.h"
+#include "fixtures.h"
+#include "immutablefile.h"
+#include "profiles/storename.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+// quorvel-cli apply, history and undo on real files, as a user runs them.
+namespace {
+
+// The journal that quorvel-cli keeps.
+QString cliJournal() {
+    return JournalFolder(storeApplicationName(QStringLiteral(QUORVEL_CLI_PATH)));
+}
+
+struct Run {
+    int status = -1;
+    QByteArray out;
+    QString err;
+};
+
+Run cli(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(QUORVEL_CLI_PATH), args);
+    Run r;
+    if (!p.waitForFinished(60000))
+        return r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QByteArray song(const QString& title, bool withV1 = true) {
+    fixture::Tag tag;
+    tag.frames = {{"TPE1", fixture::TextBody(0, "Artist")},
+                  {"TIT2", fixture::TextBody(1, title)},
+                  {"APIC", fixture::PictureBody(0, "image/png", 3, "", fixture::ImageData(2000))}};
+    fixture::V1 v1;
+    v1.title = title.toLatin1();
+    return fixture::BuildFile(&tag, 8, withV1 ? &v1 : nullptr);
+}
+
+// Every file and folder under root with the SHA-256 of each file.
+QMap<QString, QByteArray> tree(const QString& root) {
+    QMap<QString, QByteArray> t;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString rel = QDir(root).relativeFilePath(path);
+        t[rel] = it.fileInfo().isDir() ? QByteArray("folder")
+                                       : QCryptographicHash::hash(fixture::ReadFile(path),
+                                                                  QCryptographicHash::Sha256);
+    }
+    return t;
+}
+
+QJsonArray jsonArray(const QByteArray& out) {
+    return QJsonDocument::fromJson(out).array();
+}
+
+QStringList messagesOf(const QJsonValue& file) {
+    QStringList m;
+    for (const QJsonValue& v : file["messages"].toArray())
+        m << v.toString();
+    return m;
+}
+
+} // namespace
+
+class TestCliApply : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_root;
+
+    // Files a, b, c in one folder and d in another.
+    void makeSongs() {
+        m_root = m_dir.path() + "/lib";
+        QDir(m_root).removeRecursively();
+        QVERIFY(QDir().mkpath(m_root + "/one"));
+        QVERIFY(QDir().mkpath(m_root + "/two"));
+        for (const char* name : {"one/a", "one/b", "one/c", "two/d"})
+            QVERIFY(fixture::WriteFile(m_root + '/' + name + ".mp3", song(name)));
+    }
+    QString at(const QString& rel) const { return m_root + '/' + rel; }
+    // Options that send every file to <root>/sorted/<its folder name> and
+    // make the tag grow.
+    QStringList sortInto(const QString& folder) const {
+        return {"--case",   "keep",
+                "--create", "location=" + at(folder),
+                "--create", "title=" + QString(600, 'x') + "%T"};
+    }
+
+private slots:
+    void init() {
+        QDir(cliJournal()).removeRecursively();
+        makeSongs();
+    }
+
+    // A batch goes on past a failing file; the exit status says one failed.
+    void batchGoesOnPastFailures() {
+        QVERIFY(QDir().mkpath(at("sorted")));
+        QVERIFY(fixture::WriteFile(at("sorted/b.mp3"), "already here"));
+        const Run r = cli(QStringList{"apply", "--json"} + sortInto("sorted") +
+                          QStringList{at("one/a.mp3"), at("one/b.mp3"), at("two/d.mp3")});
+        QCOMPARE(r.status, 1);
+        const QJsonArray files = jsonArray(r.out);
+        QCOMPARE(files.size(), 3);
+        QCOMPARE(files[0]["ok"].toBool(), true);
+        QCOMPARE(files[0]["target"].toString(), at("sorted/a.mp3"));
+        QCOMPARE(files[1]["ok"].toBool(), false);
+        QCOMPARE(files[1]["tagsWritten"].toBool(), true);
+        QCOMPARE(files[1]["moved"].toBool(), false);
+        QCOMPARE(messagesOf(files[1]),
+                 QStringList{"Cannot move file as " + at("sorted/b.mp3") + ". Error 17"});
+        QCOMPARE(files[2]["ok"].toBool(), true);
+        QCOMPARE(files[2]["moved"].toBool(), true);
+        QVERIFY(QFile::exists(at("sorted/a.mp3")));
+        QVERIFY(QFile::exists(at("sorted/d.mp3")));
+        QVERIFY(QFile::exists(at("one/b.mp3")));
+        QCOMPARE(fixture::ReadFile(at("sorted/b.mp3")), QByteArray("already here"));
+    }
+
+    // Two files bound for one path are both refused before anything changes.
+    void duplicateTargets() {
+        QVERIFY(fixture::WriteFile(at("two/a.mp3"), song("other a")));
+        const auto before = tree(m_root);
+        const Run r = cli(QStringList{"apply", "--json"} + sortInto("sorted") +
+                          QStringList{at("one/a.mp3"), at("one/c.mp3"), at("two/a.mp3")});
+        QCOMPARE(r.status, 1);
+        const QJsonArray files = jsonArray(r.out);
+        QCOMPARE(files.size(), 3);
+        QCOMPARE(files[0]["ok"].toBool(), false);
+        QCOMPARE(messagesOf(files[0]), QStringList{at("two/a.mp3") + " has the same target"});
+        QCOMPARE(messagesOf(files[2]), QStringList{at("one/a.mp3") + " has the same target"});
+        QCOMPARE(files[0]["tagsWritten"].toBool(), false);
+        QCOMPARE(files[1]["ok"].toBool(), true);
+        auto after = tree(m_root);
+        QCOMPARE(after.value("one/a.mp3"), before.value("one/a.mp3"));
+        QCOMPARE(after.value("two/a.mp3"), before.value("two/a.mp3"));
+        QVERIFY(!after.contains("one/c.mp3"));
+    }
+
+    // --dry-run reports in the same form and changes nothing at all.
+    void dryRunChangesNothing() {
+        QVERIFY(QDir().mkpath(at("sorted")));
+        QVERIFY(fixture::WriteFile(at("sorted/b.mp3"), "already here"));
+        const auto before = tree(m_root);
+        const Run r =
+            cli(QStringList{"apply", "--json", "--dry-run", "--clear-v1", "--clear-other-v2"} +
+                sortInto("sorted/new") + QStringList{at("one/a.mp3"), at("one/b.mp3")});
+        QCOMPARE(tree(m_root), before);
+        QVERIFY(!QFileInfo::exists(cliJournal()) || QDir(cliJournal()).isEmpty());
+        QCOMPARE(r.status, 0);
+        const QJsonArray files = jsonArray(r.out);
+        QCOMPARE(files.size(), 2);
+        QCOMPARE(files[0]["target"].toString(), at("sorted/new/a.mp3"));
+        QCOMPARE(files[0]["moved"].toBool(), true);
+        QCOMPARE(files[0]["tagsWritten"].toBool(), true);
+
+        // A target that exists is foreseen as the failure it would be.
+        const Run clash = cli(QStringList{"apply", "--json", "--dry-run"} + sortInto("sorted") +
+                              QStringList{at("one/b.mp3")});
+        QCOMPARE(clash.status, 1);
+        QCOMPARE(messagesOf(jsonArray(clash.out)[0]),
+                 QStringList{"Cannot move file as " + at("sorted/b.mp3") + ". Error 17"});
+        QCOMPARE(tree(m_root), before);
+    }
+
+    // Undo puts every file back byte for byte, from several folders, and
+    // removes the folders the run made.
+    void undoRestoresAcrossFolders() {
+        const auto before = tree(m_root);
+        const Run r =
+            cli(QStringList{"apply", "--clear-v1", "--clear-other-v2"} + sortInto("sorted/deep") +
+                QStringList{at("one/a.mp3"), at("one/b.mp3"), at("two/d.mp3")});
+        QCOMPARE(r.status, 0);
+        QVERIFY(tree(m_root) != before);
+
+        const Run history = cli({"history", "--json"});
+        QCOMPARE(history.status, 0);
+        const QJsonArray runs = jsonArray(history.out);
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(runs[0]["files"].toInt(), 3);
+        QCOMPARE(runs[0]["undone"].toBool(), false);
+        QVERIFY(r.out.contains(runs[0]["id"].toString().toUtf8()));
+
+        const Run undo = cli({"undo", "--json"});
+        QCOMPARE(undo.status, 0);
+        const QJsonObject report = QJsonDocument::fromJson(undo.out).object();
+        QCOMPARE(report["ok"].toBool(), true);
+        QCOMPARE(report["run"].toString(), runs[0]["id"].toString());
+        QCOMPARE(report["files"].toArray().size(), 3);
+        QCOMPARE(report["files"][0]["restoredTo"].toString(), at("two/d.mp3")); // newest first
+        QCOMPARE(report["foldersRemoved"].toArray().size(), 2);
+        QCOMPARE(tree(m_root), before);
+
+        QCOMPARE(jsonArray(cli({"history", "--json"}).out)[0].toObject()["undone"].toBool(), true);
+        const Run nothing = cli({"undo"});
+        QCOMPARE(nothing.status, 1);
+        QVERIFY(nothing.err.contains("nothing to undo"));
+    }
+
+    // A file changed since the run is reported and left alone; the others
+    // come back.
+    void undoRefusesChangedFile() {
+        const QByteArray originalB = fixture::ReadFile(at("one/b.mp3"));
+        QCOMPARE(cli(QStringList{"apply"} + sortInto("sorted") +
+                     QStringList{at("one/a.mp3"), at("one/b.mp3")})
+                     .status,
+                 0);
+        QByteArray changed = fixture::ReadFile(at("sorted/a.mp3"));
+        changed.append("edited later");
+        QVERIFY(fixture::WriteFile(at("sorted/a.mp3"), changed));
+
+        const Run undo = cli({"undo", "--json"});
+        QCOMPARE(undo.status, 1);
+        const QJsonArray files = QJsonDocument::fromJson(undo.out).object()["files"].toArray();
+        QCOMPARE(files.size(), 2);
+        QCOMPARE(files[0]["ok"].toBool(), true);
+        QCOMPARE(files[1]["ok"].toBool(), false);
+        QVERIFY(messagesOf(files[1]).join(' ').contains("changed since the run"));
+        QCOMPARE(fixture::ReadFile(at("sorted/a.mp3")), changed);
+        QCOMPARE(fixture::ReadFile(at("one/b.mp3")), originalB);
+        QVERIFY(!QFileInfo::exists(at("one/a.mp3")));
+    }
+
+    // A run stopped between two files: by a kill it never sees, or by
+    // SIGTERM/SIGINT, after which it finishes the file in hand and stops.
+    void interrupted_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("killed") << int(SIGKILL);
+        QTest::newRow("terminated") << int(SIGTERM);
+        QTest::newRow("interrupted") << int(SIGINT);
+    }
+    void interrupted() {
+        QFETCH(int, signal);
+        const auto before = tree(m_root);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUORVEL_APPLY_PAUSE", "1");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(QUORVEL_CLI_PATH),
+                QStringList{"apply", "--json"} + sortInto("sorted") +
+                    QStringList{at("one/a.mp3"), at("one/b.mp3"), at("one/c.mp3")});
+        QVERIFY(p.waitForStarted());
+        p.setReadChannel(QProcess::StandardError);
+        QByteArray err;
+        while (!err.contains("applied 1\n") && p.waitForReadyRead(30000))
+            err += p.readAllStandardError();
+        if (!err.contains("applied 1\n"))
+            p.kill();
+        QVERIFY2(err.contains("applied 1\n"), err.constData());
+        ::kill(pid_t(p.processId()), signal);
+        if (signal != SIGKILL) {
+            p.write("\n"); // let it go on: it must see the stop request
+            p.closeWriteChannel();
+        }
+        QVERIFY(p.waitForFinished(30000));
+        if (signal == SIGKILL) {
+            QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+        } else {
+            QCOMPARE(p.exitCode(), 1);
+            const QJsonArray files = jsonArray(p.readAllStandardOutput());
+            QCOMPARE(files.size(), 3);
+            QCOMPARE(files[0]["ok"].toBool(), true);
+            QCOMPARE(messagesOf(files[1]), QStringList{"Not applied: the run was stopped"});
+            QCOMPARE(files[2]["moved"].toBool(), false);
+        }
+        QVERIFY(QFile::exists(at("sorted/a.mp3")));
+        QCOMPARE(tree(m_root).value("one/b.mp3"), before.value("one/b.mp3"));
+        QCOMPARE(tree(m_root).value("one/c.mp3"), before.value("one/c.mp3"));
+
+        // The journal it left takes the one file back.
+        const QJsonArray runs = jsonArray(cli({"history", "--json"}).out);
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(runs[0]["files"].toInt(), 1);
+        const Run undo = cli({"undo", runs[0]["id"].toString()});
+        QCOMPARE(undo.status, 0);
+        QCOMPARE(tree(m_root), before);
+    }
+
+    // A write that fails (a file that cannot be written) is reported, the
+    // file stays, and the rest of the batch goes on.
+    void failedWrite() {
+        ImmutableFile guard;
+        if (!guard.protect(at("one/a.mp3")))
+            QSKIP("this file system cannot make a file read-only for this user");
+        const Run r = cli(QStringList{"apply", "--json"} + sortInto("sorted") +
+                          QStringList{at("one/a.mp3"), at("one/b.mp3")});
+        guard.release();
+        QCOMPARE(r.status, 1);
+        const QJsonArray files = jsonArray(r.out);
+        QCOMPARE(messagesOf(files[0]), QStringList{"Cannot write tags to " + at("one/a.mp3")});
+        QCOMPARE(files[0]["tagsWritten"].toBool(), false);
+        QCOMPARE(files[0]["moved"].toBool(), false);
+        QCOMPARE(files[1]["ok"].toBool(), true);
+        QCOMPARE(fixture::ReadFile(at("one/a.mp3")), song("one/a"));
+    }
+
+    // What apply writes is read by other programs as it was meant: mutagen
+    // sees the seven frames, ffprobe decodes the audio without an error.
+    void otherProgramsReadTheResult() {
+        if (!QFile::exists("/usr/bin/python3") ||
+            QStandardPaths::findExecutable("ffprobe").isEmpty())
+            QSKIP("mutagen or ffprobe missing");
+        const Run r = cli({"apply", "--case", "keep", "--clear-other-v2", "--create",
+                           "location=" + at("out"), "--create", "artist=Café Ω", "--create",
+                           "title=%T", "--create", "album=Best of", at("one/a.mp3")});
+        QCOMPARE(r.status, 0);
+        const QString file = at("out/a.mp3");
+        QProcess mutagen;
+        mutagen.start("/usr/bin/python3",
+                      {"-c",
+                       "import sys, mutagen.id3 as m\n"
+                       "t = m.ID3(sys.argv[1])\n"
+                       "print(t.version[1], '|'.join(str(t[k]) if k in t else '-' for k in "
+                       "('TPE1','TPE2','TIT2','TALB','APIC:')))",
+                       file});
+        QVERIFY(mutagen.waitForFinished(60000));
+        const QString seen = QString::fromUtf8(mutagen.readAllStandardOutput()).trimmed();
+        if (seen.isEmpty() && mutagen.readAllStandardError().contains("No module named"))
+            QSKIP("mutagen missing");
+        QCOMPARE(seen, QString("3 Café Ω|Café Ω|one/a|Best of|-"));
+        QProcess ffprobe;
+        ffprobe.start("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", "-of",
+                                  "csv=p=0", file});
+        QVERIFY(ffprobe.waitForFinished(60000));
+        QCOMPARE(ffprobe.readAllStandardOutput().trimmed(), QByteArray("mp3"));
+        QCOMPARE(ffprobe.readAllStandardError(), QByteArray());
+    }
+
+    void arguments_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("stderrHas");
+        QTest::newRow("no file") << QStringList{"apply", "--json"} << 2 << "at least one FILE";
+        QTest::newRow("unknown option")
+            << QStringList{"apply", "--frob", "x.mp3"} << 2 << "unknown option '--frob'";
+        QTest::newRow("bad case") << QStringList{"apply", "--case", "odd", "x.mp3"} << 2
+                                  << "--case";
+        QTest::newRow("unknown profile")
+            << QStringList{"apply", "--profile", "No Such", "x.mp3"} << 1 << "No Such";
+        QTest::newRow("history extra") << QStringList{"history", "x"} << 2 << "unexpected";
+        QTest::newRow("undo unknown run") << QStringList{"undo", "1999"} << 1 << "no run '1999'";
+        QTest::newRow("undo two runs") << QStringList{"undo", "a", "b"} << 2 << "unexpected";
+    }
+    void arguments() {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, stderrHas);
+        const Run r = cli(args);
+        QCOMPARE(r.status, status);
+        QVERIFY2(r.err.contains(stderrHas), qPrintable(r.err));
+    }
+
+    // A missing file fails on its own; a file named "-" after "--" is a file.
+    void missingFiles() {
+        const Run r = cli(QStringList{"apply", "--json"} + sortInto("sorted") +
+                          QStringList{at("one/nothere.mp3"), "--", at("one/a.mp3")});
+        QCOMPARE(r.status, 1);
+        const QJsonArray files = jsonArray(r.out);
+        QCOMPARE(files.size(), 2);
+        QCOMPARE(files[0]["ok"].toBool(), false);
+        QCOMPARE(files[1]["ok"].toBool(), true);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliApply)
+#include "test_cli_apply.moc"

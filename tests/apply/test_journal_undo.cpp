@@ -1,0 +1,273 @@
+#include "apply/filedigest.h"
+#include "apply/foldercreation.h"
+#include "apply/journal.h"
+#include "apply/movefile.h"
+#include "apply/undo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+// These tests stand in for Apply with plain byte edits, so that the journal
+// and undo are checked on their own: a "tag region" at the front, audio in
+// the middle and an optional 128-byte block at the end.
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray audio(int size, char seed) {
+    QByteArray a(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        a[i] = char(seed + i * 7);
+    return a;
+}
+
+QByteArray v1Block() {
+    return QByteArray("TAG") + QByteArray(125, 'v');
+}
+
+struct Edit {
+    QByteArray oldHead;
+    QByteArray newHead;
+    bool hasTail = false;
+    bool removeTail = false;
+    QString target; // relative to the folder; empty: stays
+};
+
+// What Apply does to one file, journaled the same way. With complete false
+// the run is cut off after the bytes changed, before the move and the outcome.
+void simulate(JournalWriter& journal, const QString& path, const Edit& edit, const QString& target,
+              bool complete) {
+    const FileDigest before = DigestFile(path);
+    QVERIFY(before.ok);
+    JournalEntry e;
+    e.originalPath = path;
+    e.targetPath = target;
+    e.head = edit.oldHead;
+    e.tail = edit.removeTail ? v1Block() : QByteArray();
+    e.originalSize = before.size;
+    e.originalSha256 = before.sha256;
+    e.originalMtimeNs = before.mtimeNs;
+    QVERIFY(MissingFolderLevels(QFileInfo(target).path(), e.plannedFolders));
+    QString error;
+    QVERIFY2(journal.recordStart(e, &error), qPrintable(error));
+
+    QByteArray bytes = readAll(path);
+    bytes = edit.newHead + bytes.mid(edit.oldHead.size());
+    if (edit.removeTail)
+        bytes.chop(128);
+    writeAll(path, bytes);
+    if (!complete)
+        return;
+    QVERIFY(CreateFolderLevels(QFileInfo(target).path()));
+    QCOMPARE(MoveFileNoReplace(path, target), 0);
+    const FileDigest after = DigestFile(target);
+    e.done = e.changed = true;
+    e.finalPath = target;
+    e.finalSize = after.size;
+    e.finalSha256 = after.sha256;
+    QVERIFY(journal.recordOutcome(e, &error));
+}
+
+} // namespace
+
+class TestJournalUndo : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QDir(JournalFolder()).removeRecursively(); }
+
+    void restoresBytes_data() {
+        QTest::addColumn<QByteArray>("oldHead");
+        QTest::addColumn<QByteArray>("newHead");
+        QTest::addColumn<bool>("hasTail");
+        QTest::addColumn<bool>("removeTail");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("complete");
+
+        const QByteArray small = "ID3" + QByteArray(60, 's');
+        const QByteArray big = "ID3" + QByteArray(900, 'b');
+        QTest::newRow("in place, same size") << small << QByteArray("ID3" + QByteArray(60, 'n'))
+                                             << false << false << "a.mp3" << true;
+        QTest::newRow("tag grows, two new folders")
+            << small << big << false << false << "x/y/a.mp3" << true;
+        QTest::newRow("no tag before") << QByteArray() << big << true << false << "b.mp3" << true;
+        QTest::newRow("block removed") << small << big << true << true << "x/a.mp3" << true;
+        QTest::newRow("block kept") << small << small << true << false << "A.MP3" << true;
+        QTest::newRow("cut off before the move")
+            << small << big << true << true << "x/y/a.mp3" << false;
+        QTest::newRow("cut off, in place") << small << big << false << false << "a.mp3" << false;
+    }
+    void restoresBytes() {
+        QFETCH(QByteArray, oldHead);
+        QFETCH(QByteArray, newHead);
+        QFETCH(bool, hasTail);
+        QFETCH(bool, removeTail);
+        QFETCH(QString, target);
+        QFETCH(bool, complete);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3");
+        const QByteArray original = oldHead + audio(5000, 3) + (hasTail ? v1Block() : "");
+        writeAll(path, original);
+        const FileDigest before = DigestFile(path);
+
+        JournalWriter journal;
+        simulate(journal, path, {oldHead, newHead, hasTail, removeTail, {}}, dir.filePath(target),
+                 complete);
+        journal.finish();
+        const QList<JournalRun> runs = ReadJournalRuns();
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(runs[0].changedFiles(), 1);
+
+        const UndoReport report = UndoRun(runs[0]);
+        QVERIFY2(report.ok, qPrintable(report.files.value(0).messages.join('\n')));
+        QCOMPARE(readAll(path), original);
+        QCOMPARE(DigestFile(path).mtimeNs, before.mtimeNs);
+        // Only the file is left: created folders and temporary files are gone.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"a.mp3"});
+
+        // The run is now marked: a second undo passes over the file.
+        const JournalRun again = ReadJournalRun(runs[0].file);
+        QVERIFY(again.undoAttempted);
+        QVERIFY(again.entries[0].undone);
+        QCOMPARE(UndoRun(again).files.size(), 0);
+        QCOMPARE(readAll(path), original);
+    }
+
+    // Undo never overwrites: neither a file changed since the run nor a file
+    // that now stands at the old path.
+    void refuses_data() {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("changed since") << "changed"
+                                       << "changed since the run; left alone";
+        QTest::newRow("old path taken") << "occupied"
+                                        << "a file of that name exists";
+        QTest::newRow("file gone") << "gone"
+                                   << "Not found";
+    }
+    void refuses() {
+        QFETCH(QString, situation);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3");
+        const QString target = dir.filePath("new/b.mp3");
+        const QByteArray head = "ID3" + QByteArray(40, 'o');
+        writeAll(path, head + audio(3000, 1));
+        JournalWriter journal;
+        simulate(journal, path, {head, "ID3" + QByteArray(40, 'n'), false, false, {}}, target,
+                 true);
+        journal.finish();
+        QByteArray targetBytes = readAll(target);
+        if (situation == QLatin1String("changed")) {
+            targetBytes[10] = 'X';
+            writeAll(target, targetBytes);
+        } else if (situation == QLatin1String("occupied")) {
+            writeAll(path, "someone else");
+        } else {
+            QVERIFY(QFile::remove(target));
+        }
+
+        const UndoReport report = UndoRun(ReadJournalRuns().value(0));
+        QVERIFY(!report.ok);
+        QCOMPARE(report.files.size(), 1);
+        QVERIFY2(report.files[0].messages.join(' ').contains(message),
+                 qPrintable(report.files[0].messages.join(' ')));
+        if (situation != QLatin1String("gone")) {
+            QCOMPARE(readAll(target), targetBytes); // left exactly as it was
+            QVERIFY(QFileInfo(dir.filePath("new")).isDir());
+        } else {
+            QVERIFY(!QFileInfo::exists(dir.filePath("new"))); // emptied by the user: removed
+        }
+        if (situation == QLatin1String("occupied"))
+            QCOMPARE(readAll(path), QByteArray("someone else"));
+    }
+
+    // Several files, in several folders: all come back, newest change first,
+    // including a chain where the second file took the first one's old name.
+    void wholeRun() {
+        QTemporaryDir dir;
+        const QByteArray head = "ID3" + QByteArray(30, 'h');
+        const QString a = dir.filePath("in/a.mp3"), b = dir.filePath("in/b.mp3");
+        QVERIFY(QDir().mkpath(dir.filePath("in")));
+        const QByteArray aBytes = head + audio(2000, 5), bBytes = head + audio(2100, 9);
+        writeAll(a, aBytes);
+        writeAll(b, bBytes);
+        JournalWriter journal;
+        simulate(journal, a, {head, head + "more", false, false, {}}, dir.filePath("out/1/a.mp3"),
+                 true);
+        simulate(journal, b, {head, head, false, false, {}}, a, true); // b takes a's old name
+        journal.finish();
+
+        const UndoReport report = UndoRun(ReadJournalRuns().value(0));
+        QVERIFY(report.ok);
+        QCOMPARE(report.files.size(), 2);
+        QCOMPARE(report.files[0].restoredPath, b); // newest first
+        QCOMPARE(readAll(a), aBytes);
+        QCOMPARE(readAll(b), bBytes);
+        QCOMPARE(report.foldersRemoved, (QStringList{dir.filePath("out/1"), dir.filePath("out")}));
+    }
+
+    // A run that changes nothing leaves no journal; history lists newest first.
+    void history() {
+        {
+            JournalWriter idle;
+            idle.finish();
+        }
+        QCOMPARE(ReadJournalRuns().size(), 0);
+
+        QTemporaryDir dir;
+        QStringList ids;
+        for (int i = 0; i < 3; ++i) {
+            const QString path = dir.filePath(QString("f%1.mp3").arg(i));
+            writeAll(path, "ID3xx" + audio(100, char(i)));
+            JournalWriter journal;
+            for (int n = 0; n <= i; ++n) {
+                const QString p = dir.filePath(QString("f%1-%2.mp3").arg(i).arg(n));
+                writeAll(p, "ID3xx" + audio(100, char(n)));
+                simulate(journal, p, {"ID3xx", "ID3yy", false, false, {}}, p, true);
+            }
+            journal.finish();
+            ids.prepend(journal.runId());
+        }
+        const QList<JournalRun> runs = ReadJournalRuns();
+        QCOMPARE(runs.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(runs[i].id, ids[i]);
+            QCOMPARE(runs[i].changedFiles(), 3 - i);
+        }
+    }
+
+    // A journal whose last line was cut off by a kill still reads.
+    void cutOffLine() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3");
+        const QByteArray original = "ID3" + QByteArray(20, 'o') + audio(800, 2);
+        writeAll(path, original);
+        JournalWriter journal;
+        simulate(journal, path, {original.left(23), "ID3" + QByteArray(20, 'n'), false, false, {}},
+                 dir.filePath("z/a.mp3"), true);
+        const QString file = journal.filePath();
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("{\"type\":\"start\",\"seq\":2,\"orig");
+        f.close();
+        const JournalRun run = ReadJournalRun(file);
+        QCOMPARE(run.entries.size(), 1);
+        QVERIFY(UndoRun(run).ok);
+        QCOMPARE(readAll(path), original);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJournalUndo)
+#include "test_journal_undo.moc"

@@ -1,0 +1,139 @@
+#include "apply/movefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void put(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray get(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+dev_t deviceOf(const QString& path) {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_dev : dev_t(-1);
+}
+
+} // namespace
+
+class TestMoveFile : public QObject {
+    Q_OBJECT
+private slots:
+    // Each row: the name moved, the target name (relative to the folder), an
+    // optional file already at the target, and what must be true afterwards.
+    void moves_data() {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QByteArray>("existing"); // content already at "to", or null
+        QTest::addColumn<int>("result");
+        QTest::addColumn<bool>("sourceStays");
+        // The check before a move sees the same, except a missing folder.
+
+        QTest::newRow("plain rename") << "a.mp3"
+                                      << "b.mp3" << QByteArray() << 0 << false;
+        QTest::newRow("into a subfolder") << "a.mp3"
+                                          << "sub/a.mp3" << QByteArray() << 0 << false;
+        QTest::newRow("own path") << "a.mp3"
+                                  << "a.mp3" << QByteArray() << 0 << true;
+        QTest::newRow("own path, doubled separator")
+            << "a.mp3"
+            << "sub/..//a.mp3" << QByteArray() << 0 << true;
+        QTest::newRow("case only, case-sensitive") << "Song.MP3"
+                                                   << "Song.mp3" << QByteArray() << 0 << false;
+        QTest::newRow("target exists") << "a.mp3"
+                                       << "b.mp3" << QByteArray("other") << EEXIST << true;
+        QTest::newRow("target is a folder") << "a.mp3"
+                                            << "sub" << QByteArray() << EEXIST << true;
+        QTest::newRow("source gone") << "gone.mp3"
+                                     << "b.mp3" << QByteArray() << ENOENT << false;
+        QTest::newRow("target folder missing") << "a.mp3"
+                                               << "nowhere/b.mp3" << QByteArray() << ENOENT << true;
+    }
+    void moves() {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QByteArray, existing);
+        QFETCH(int, result);
+        QFETCH(bool, sourceStays);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        const QByteArray content("audio-bytes");
+        if (from != QLatin1String("gone.mp3"))
+            put(dir.filePath(from), content);
+        if (!existing.isNull())
+            put(dir.filePath(to), existing);
+
+        const int precheck = to.startsWith(QLatin1String("nowhere/")) ? 0 : result;
+        QCOMPARE(CheckMoveNoReplace(dir.filePath(from), dir.filePath(to)), precheck);
+        QCOMPARE(MoveFileNoReplace(dir.filePath(from), dir.filePath(to)), result);
+
+        QCOMPARE(QFile::exists(dir.filePath(from)), sourceStays);
+        if (result == 0)
+            QCOMPARE(get(dir.filePath(to)), content);
+        if (!existing.isNull())
+            QCOMPARE(get(dir.filePath(to)), existing); // never replaced
+    }
+
+    // Another hard link of the same file under an unrelated name is a
+    // different path: it is not replaced.
+    void hardLinkIsAnotherPath() {
+        QTemporaryDir dir;
+        put(dir.filePath("a.mp3"), "x");
+        QCOMPARE(::link(QFile::encodeName(dir.filePath("a.mp3")).constData(),
+                        QFile::encodeName(dir.filePath("b.mp3")).constData()),
+                 0);
+        QCOMPARE(MoveFileNoReplace(dir.filePath("a.mp3"), dir.filePath("b.mp3")), EEXIST);
+        QVERIFY(QFile::exists(dir.filePath("a.mp3")));
+    }
+
+    // /dev/shm is a memory file system: a move there crosses file systems and
+    // must copy, keep the permissions and times, and remove the source.
+    void acrossFileSystems() {
+        QTemporaryDir here;
+        QTemporaryDir there(QStringLiteral("/dev/shm/quorvel-move-XXXXXX"));
+        if (!there.isValid() || deviceOf(here.path()) == deviceOf(there.path()))
+            QSKIP("no second file system to move across");
+        const QByteArray content = QByteArray(3 * 1024 * 1024 + 7, 'a') + "end";
+        put(here.filePath("a.mp3"), content);
+        QFile::setPermissions(here.filePath("a.mp3"), QFile::ReadOwner | QFile::WriteOwner);
+        struct stat before;
+        QCOMPARE(::stat(QFile::encodeName(here.filePath("a.mp3")).constData(), &before), 0);
+
+        QCOMPARE(MoveFileNoReplace(here.filePath("a.mp3"), there.filePath("b.mp3")), 0);
+        QVERIFY(!QFile::exists(here.filePath("a.mp3")));
+        QCOMPARE(get(there.filePath("b.mp3")), content);
+        struct stat after;
+        QCOMPARE(::stat(QFile::encodeName(there.filePath("b.mp3")).constData(), &after), 0);
+        QCOMPARE(after.st_mode & 07777, before.st_mode & 07777);
+        QCOMPARE(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+        // No temporary file is left behind.
+        QCOMPARE(
+            QDir(there.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{"b.mp3"});
+
+        // And back, onto a name that exists: refused, both files kept.
+        put(here.filePath("c.mp3"), "other");
+        QCOMPARE(MoveFileNoReplace(there.filePath("b.mp3"), here.filePath("c.mp3")), EEXIST);
+        QCOMPARE(get(here.filePath("c.mp3")), QByteArray("other"));
+        QCOMPARE(get(there.filePath("b.mp3")), content);
+        QCOMPARE(
+            QDir(here.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{"c.mp3"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMoveFile)
+#include "test_movefile.moc"

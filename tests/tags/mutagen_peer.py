@@ -1,0 +1,72 @@
+"""Peer for the interoperability tests: tags files with mutagen and shows
+what mutagen reads. Run with /usr/bin/python3 (Debian's python3-mutagen).
+
+  mutagen_peer.py tag FILE VERSION ENCODING COVER_BYTES
+  mutagen_peer.py dump FILE
+"""
+import hashlib
+import json
+import struct
+import sys
+import zlib
+
+from mutagen.id3 import (APIC, COMM, ID3, TALB, TCON, TDRC, TIT2, TPE1, TPE2,
+                         TRCK, TXXX, USLT)
+
+
+def png(size):
+    """A real PNG of about size bytes (stored, not compressed), so decoders
+    that look at the cover find a valid picture."""
+    width = 64
+    height = size // (width * 3 + 1) + 1
+    rows = b"".join(b"\0" + bytes((x * 31 + y * 17) % 256 for x in range(width * 3))
+                    for y in range(height))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+            + chunk(b"IDAT", zlib.compress(rows, 0)) + chunk(b"IEND", b""))
+
+
+def tag(path, version, encoding, cover):
+    tags = ID3()
+    e = encoding
+    tags.add(TIT2(encoding=e, text=["Título Ωne"] if e else ["Título One"]))
+    tags.add(TPE1(encoding=e, text=["Ärtist"]))
+    tags.add(TPE2(encoding=e, text=["Band"]))
+    tags.add(TALB(encoding=e, text=["Albüm"]))
+    tags.add(TCON(encoding=e, text=["Jazz"]))
+    tags.add(TDRC(encoding=e, text=["2003"]))
+    tags.add(TRCK(encoding=e, text=["4/9"]))
+    tags.add(COMM(encoding=e, lang="eng", desc="", text=["a cömment"]))
+    tags.add(USLT(encoding=e, lang="eng", desc="", text="lyrics line\nsecond"))
+    tags.add(TXXX(encoding=e, desc="MOOD", text=["calm"]))
+    data = png(cover)
+    tags.add(APIC(encoding=e, mime="image/png", type=3, desc="", data=data))
+    if version == 3:
+        tags.update_to_v23()
+    tags.save(path, v2_version=version, v1=0)
+
+
+def dump(path):
+    tags = ID3(path)
+    out = {"version": tags.version[1]}
+    for key, frame in sorted(tags.items()):
+        if isinstance(frame, APIC):
+            out[key] = {"mime": frame.mime, "type": int(frame.type),
+                        "sha1": hashlib.sha1(frame.data).hexdigest()}
+        elif hasattr(frame, "text"):
+            text = frame.text
+            out[key] = [str(t) for t in text] if isinstance(text, list) else str(text)
+        else:
+            out[key] = repr(frame)
+    print(json.dumps(out, sort_keys=True, ensure_ascii=False))
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "tag":
+        tag(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5]))
+    else:
+        dump(sys.argv[2])

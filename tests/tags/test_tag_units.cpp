@@ -1,0 +1,209 @@
+#include "fixtures.h"
+
+#include "tags/reencode.h"
+#include "tags/textcodec.h"
+#include "tags/unsync.h"
+#include "tags/v22ids.h"
+#include "tags/v24frames.h"
+
+#include <QTest>
+
+// The format units under the reader: text encodings, unsynchronisation,
+// version 2.2 ids, version 2.4 frame conversion, re-encoding.
+class TestTagUnits : public QObject {
+    Q_OBJECT
+private slots:
+    void decodeText_data();
+    void decodeText();
+    void unsynchronisation_data();
+    void unsynchronisation();
+    void v24Body_data();
+    void v24Body();
+    void v24OnlyFrames_data();
+    void v24OnlyFrames();
+    void reencode_data();
+    void reencode();
+    void v22Ids_data();
+    void v22Ids();
+};
+
+void TestTagUnits::decodeText_data() {
+    QTest::addColumn<int>("encoding");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("latin-1") << 0 << QByteArray("a\xE9\0b", 4) << QString("aé") + QChar(0) + "b";
+    QTest::newRow("utf-16 big-endian mark")
+        << 1 << QByteArray("\xFE\xFF\x00\x41\x03\xA9", 6) << QString::fromUtf8("AΩ");
+    QTest::newRow("utf-16 little-endian mark") << 1 << QByteArray("\xFF\xFE\x41\x00", 4) << "A";
+    QTest::newRow("utf-16 without mark") << 1 << QByteArray("\x41\x00\x42\x00", 4) << "AB";
+    QTest::newRow("utf-16 odd byte dropped") << 1 << QByteArray("\xFF\xFE\x41\x00\x42", 5) << "A";
+    QTest::newRow("utf-16 mark only") << 1 << QByteArray("\xFF\xFE", 2) << "";
+    QTest::newRow("utf-16be") << 2 << QByteArray("\x03\xA9\x00\x00\x00\x78", 6)
+                              << QString::fromUtf8("Ω") + QChar(0) + "x";
+    QTest::newRow("utf-8") << 3 << QByteArray("Zo\xC3\xAB", 4) << QString::fromUtf8("Zoë");
+    QTest::newRow("utf-8 broken") << 3 << QByteArray("a\xC3", 2) << QString("a") + QChar(0xFFFD);
+}
+
+void TestTagUnits::decodeText() {
+    QFETCH(int, encoding);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(DecodeText(encoding, bytes), text);
+}
+
+void TestTagUnits::unsynchronisation_data() {
+    QTest::addColumn<QByteArray>("plain");
+    QTest::addColumn<QByteArray>("unsynchronised");
+    QTest::newRow("nothing to do") << QByteArray("abc") << QByteArray("abc");
+    QTest::newRow("ff e0") << QByteArray("\xFF\xE0", 2) << QByteArray("\xFF\x00\xE0", 3);
+    QTest::newRow("ff 00") << QByteArray("\xFF\x00", 2) << QByteArray("\xFF\x00\x00", 3);
+    QTest::newRow("ff at end") << QByteArray("a\xFF", 2) << QByteArray("a\xFF\x00", 3);
+    QTest::newRow("ff ff ff") << QByteArray("\xFF\xFF\xFF", 3)
+                              << QByteArray("\xFF\x00\xFF\x00\xFF\x00", 6);
+    QTest::newRow("ff 7f untouched") << QByteArray("\xFF\x7F", 2) << QByteArray("\xFF\x7F", 2);
+}
+
+void TestTagUnits::unsynchronisation() {
+    QFETCH(QByteArray, plain);
+    QFETCH(QByteArray, unsynchronised);
+    QCOMPARE(fixture::AddUnsynchronisation(plain), unsynchronised);
+    QCOMPARE(RemoveUnsynchronisation(unsynchronised), plain);
+}
+
+void TestTagUnits::v24Body_data() {
+    QTest::addColumn<int>("flags24");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("tagUnsync");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<int>("flags23");
+    QTest::addColumn<bool>("opaque");
+    QTest::newRow("no flags") << 0 << QByteArray("\0abc", 4) << false << QByteArray("\0abc", 4) << 0
+                              << false;
+    QTest::newRow("status bits move up")
+        << 0x7000 << QByteArray("x") << false << QByteArray("x") << 0xE000 << false;
+    QTest::newRow("frame unsynchronised") << 0x0002 << QByteArray("\xFF\x00\xE0", 3) << false
+                                          << QByteArray("\xFF\xE0", 2) << 0 << false;
+    QTest::newRow("tag unsynchronised")
+        << 0 << QByteArray("\xFF\x00\xE0", 3) << true << QByteArray("\xFF\xE0", 2) << 0 << false;
+    QTest::newRow("length indicator dropped") << 0x0001 << QByteArray("\x00\x00\x00\x03xyz", 7)
+                                              << false << QByteArray("xyz") << 0 << false;
+    QTest::newRow("compressed keeps plain size")
+        << 0x0009 << QByteArray("\x00\x00\x01\x00zz", 6) << false
+        << QByteArray("\x00\x00\x00\x80zz", 6) << 0x0080 << true;
+    QTest::newRow("group, encryption reordered")
+        << 0x0044 << QByteArray("GEdata", 6) << false << QByteArray("EGdata", 6) << 0x0060 << true;
+    QTest::newRow("length indicator cut short")
+        << 0x0001 << QByteArray("\x00\x00", 2) << false << QByteArray("\x00\x00", 2) << 0 << false;
+}
+
+void TestTagUnits::v24Body() {
+    QFETCH(int, flags24);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, tagUnsync);
+    QFETCH(QByteArray, expected);
+    QFETCH(int, flags23);
+    QFETCH(bool, opaque);
+    quint16 flags = 0xFFFF;
+    bool isOpaque = !opaque;
+    QCOMPARE(ConvertV24FrameBody(quint16(flags24), body, tagUnsync, &flags, &isOpaque), expected);
+    QCOMPARE(int(flags), flags23);
+    QCOMPARE(isOpaque, opaque);
+}
+
+void TestTagUnits::v24OnlyFrames_data() {
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("frames"); // empty: the frame stays
+    QTest::newRow("year") << QByteArray("TDRC") << "2019" << QStringList{"TYER=2019"};
+    QTest::newRow("month only") << QByteArray("TDRC") << "2019-03" << QStringList{"TYER=2019"};
+    QTest::newRow("date") << QByteArray("TDRC") << "2019-03-04"
+                          << QStringList{"TYER=2019", "TDAT=0403"};
+    QTest::newRow("date and time") << QByteArray("TDRC") << "2019-03-04T05:06:07"
+                                   << QStringList{"TYER=2019", "TDAT=0403", "TIME=0506"};
+    QTest::newRow("first of several values")
+        << QByteArray("TDRC") << QString("1999") + QChar(0) + "2005" << QStringList{"TYER=1999"};
+    QTest::newRow("original release")
+        << QByteArray("TDOR") << "1987-05-01" << QStringList{"TORY=1987"};
+    QTest::newRow("not a year") << QByteArray("TDRC") << "19x9" << QStringList{};
+    QTest::newRow("other id") << QByteArray("TDRL") << "2019" << QStringList{};
+    QTest::newRow("empty") << QByteArray("TDRC") << "" << QStringList{};
+}
+
+void TestTagUnits::v24OnlyFrames() {
+    QFETCH(QByteArray, id);
+    QFETCH(QString, text);
+    QFETCH(QStringList, frames);
+    FrameInfo frame;
+    frame.SetId(id.constData());
+    frame.SetWide(text);
+    std::vector<FrameInfo> out;
+    QCOMPARE(ConvertV24OnlyFrame(frame, out), !frames.isEmpty());
+    QStringList got;
+    for (const FrameInfo& f : out) {
+        QVERIFY(!f.hasRaw);
+        got << QString::fromLatin1(f.id) + "=" + f.text;
+    }
+    QCOMPARE(got, frames);
+}
+
+void TestTagUnits::reencode_data() {
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QByteArray>("expected");
+    const QString lyric = QString::fromUtf8("Ωh");
+    QTest::newRow("comment utf-8")
+        << QByteArray("COMM") << fixture::CommentBody(3, "eng", "d", lyric) << true
+        << fixture::CommentBody(1, "eng", "d", lyric);
+    QTest::newRow("user text utf-16be")
+        << QByteArray("TXXX") << fixture::UserTextBody(2, "K", lyric) << true
+        << fixture::UserTextBody(1, "K", lyric);
+    QTest::newRow("picture utf-8, data untouched")
+        << QByteArray("APIC")
+        << fixture::PictureBody(3, "image/png", 3, lyric, QByteArray("\0\xFF\0", 3)) << true
+        << fixture::PictureBody(1, "image/png", 3, lyric, QByteArray("\0\xFF\0", 3));
+    QTest::newRow("text frame") << QByteArray("TIT2") << fixture::TextBody(3, lyric) << true
+                                << fixture::TextBody(1, lyric);
+    QTest::newRow("latin-1 left alone")
+        << QByteArray("COMM") << fixture::CommentBody(0, "eng", "", "x") << false
+        << fixture::CommentBody(0, "eng", "", "x");
+    QTest::newRow("unknown layout left alone")
+        << QByteArray("SYLT") << QByteArray("\x03zz", 3) << false << QByteArray("\x03zz", 3);
+    QTest::newRow("missing terminator left alone")
+        << QByteArray("TXXX") << QByteArray("\x03key", 4) << false << QByteArray("\x03key", 4);
+}
+
+void TestTagUnits::reencode() {
+    QFETCH(QByteArray, id);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, ok);
+    QFETCH(QByteArray, expected);
+    bool done = !ok;
+    QCOMPARE(ReencodeToUtf16(id.constData(), body, &done), expected);
+    QCOMPARE(done, ok);
+}
+
+void TestTagUnits::v22Ids_data() {
+    QTest::addColumn<QByteArray>("v22");
+    QTest::addColumn<QByteArray>("v23");
+    QTest::newRow("TT2") << QByteArray("TT2") << QByteArray("TIT2");
+    QTest::newRow("TP1") << QByteArray("TP1") << QByteArray("TPE1");
+    QTest::newRow("TP2") << QByteArray("TP2") << QByteArray("TPE2");
+    QTest::newRow("TAL") << QByteArray("TAL") << QByteArray("TALB");
+    QTest::newRow("TCO") << QByteArray("TCO") << QByteArray("TCON");
+    QTest::newRow("TYE") << QByteArray("TYE") << QByteArray("TYER");
+    QTest::newRow("TRK") << QByteArray("TRK") << QByteArray("TRCK");
+    QTest::newRow("COM") << QByteArray("COM") << QByteArray("COMM");
+    QTest::newRow("PIC") << QByteArray("PIC") << QByteArray("APIC");
+    QTest::newRow("ULT") << QByteArray("ULT") << QByteArray("USLT");
+    QTest::newRow("unknown") << QByteArray("XYZ") << QByteArray();
+}
+
+void TestTagUnits::v22Ids() {
+    QFETCH(QByteArray, v22);
+    QFETCH(QByteArray, v23);
+    QCOMPARE(MapV22Id(v22), v23);
+}
+
+QTEST_GUILESS_MAIN(TestTagUnits)
+#include "test_tag_units.moc"

@@ -1,0 +1,437 @@
+#include "fixtures.h"
+#include "tagtestutil.h"
+
+#include "tags/rewritefileops.h"
+#include "tags/synchsafe.h"
+#include "tags/taginfo.h"
+#include "tags/tagregion.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using fixture::TextBody;
+
+namespace {
+
+fixture::Tag MakeTag(int version, QList<fixture::Frame> frames, int padding = 0) {
+    fixture::Tag tag;
+    tag.version = version;
+    tag.frames = std::move(frames);
+    tag.padding = padding;
+    return tag;
+}
+
+qint64 HeaderSize(const QByteArray& file) {
+    return DecodeSynchsafe(file.constData() + 6);
+}
+
+// Makes the n-th call of one operation fail.
+class FailingOps : public RewriteFileOps {
+public:
+    enum Which { ReadOp, WriteOp, FlushOp, RenameOp };
+    FailingOps(Which which, int failAt) : which(which), failAt(failAt) {}
+    qint64 Read(int fd, char* b, qint64 n, qint64 off) override {
+        return Fail(ReadOp) ? -1 : RewriteFileOps::Read(fd, b, n, off);
+    }
+    bool Write(int fd, const char* b, qint64 n) override {
+        if (Fail(WriteOp)) {
+            // A write that got part of the way.
+            return (void)RewriteFileOps::Write(fd, b, n / 2), false;
+        }
+        return RewriteFileOps::Write(fd, b, n);
+    }
+    bool Flush(int fd) override { return !Fail(FlushOp) && RewriteFileOps::Flush(fd); }
+    bool Rename(const QString& from, const QString& to) override {
+        return !Fail(RenameOp) && RewriteFileOps::Rename(from, to);
+    }
+    int calls = 0;
+
+private:
+    bool Fail(Which op) {
+        if (op != which)
+            return false;
+        return ++calls == failAt;
+    }
+    Which which;
+    int failAt;
+};
+
+} // namespace
+
+class TestTagWriter : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QVERIFY(dir.isValid()); }
+    void inPlaceWhenItFits_data();
+    void inPlaceWhenItFits();
+    void growsAndMovesAudio_data();
+    void growsAndMovesAudio();
+    void textEncodingChoice_data();
+    void textEncodingChoice();
+    void removesV1_data();
+    void removesV1();
+    void secondWriteChangesNothingMore();
+    void untouchedFramesByteIdentical_data();
+    void untouchedFramesByteIdentical();
+    void refusals_data();
+    void refusals();
+    void keepsPermissions();
+    void longNameAndLink();
+    void pseudoFrameCountsInEstimate();
+    void faultsLeaveOriginal_data();
+    void faultsLeaveOriginal();
+    void regionHelpers();
+
+private:
+    QTemporaryDir dir;
+    int fileNo = 0;
+    QString WriteBytes(const QByteArray& bytes) {
+        const QString path = dir.filePath(QString("w%1.mp3").arg(++fileNo));
+        if (!fixture::WriteFile(path, bytes))
+            qFatal("cannot write fixture");
+        return path;
+    }
+    QStringList TempLeftovers() {
+        return QDir(dir.path()).entryList({"*.quorvel-*"}, QDir::Files | QDir::Hidden);
+    }
+};
+
+void TestTagWriter::inPlaceWhenItFits_data() {
+    QTest::addColumn<int>("tagSize");
+    QTest::addColumn<int>("textLength"); // one frame; estimate 10 + 2 * length + 13
+    QTest::newRow("4000 byte tag, small estimate") << 4000 << 5;
+    QTest::newRow("estimate exactly the tag size") << 223 << 100;
+}
+
+void TestTagWriter::inPlaceWhenItFits() {
+    QFETCH(int, tagSize);
+    QFETCH(int, textLength);
+    const fixture::Tag tag = MakeTag(3, {{"TIT2", TextBody(0, "Old")}}, tagSize - 14);
+    const QByteArray original = fixture::BuildFile(&tag, 5);
+    QCOMPARE(HeaderSize(original), tagSize);
+    const QString path = WriteBytes(original);
+    TagInfo info;
+    QCOMPARE(info.Read(path), 0);
+    info.Clear();
+    info.SetFrameWide("TALB", QString(textLength, 'a'), -1);
+    QCOMPARE(info.Write(), 0);
+    const QByteArray after = fixture::ReadFile(path);
+    QCOMPARE(after.size(), original.size());
+    QCOMPARE(HeaderSize(after), tagSize);
+    QCOMPARE(after.mid(10 + tagSize), original.mid(10 + tagSize));
+    const QByteArray frame = "TALB" + EncodeBigEndian32(textLength + 1) + QByteArray(3, '\0') +
+                             QByteArray(textLength, 'a');
+    QCOMPARE(after.mid(10, frame.size()), frame);
+    QCOMPARE(after.mid(10 + frame.size(), tagSize - frame.size()),
+             QByteArray(tagSize - frame.size(), '\0'));
+    QCOMPARE(info.tagSize, tagSize);
+}
+
+void TestTagWriter::growsAndMovesAudio_data() {
+    QTest::addColumn<bool>("withTag");
+    QTest::addColumn<int>("textLength");
+    QTest::addColumn<int>("audioFrames");
+    QTest::addColumn<int>("newSize");
+    // estimate = 10 + 2 * length + 13
+    QTest::newRow("no tag, estimate 301 gives 512") << false << 139 << 4 << 512;
+    QTest::newRow("no tag, estimate 601 gives 701") << false << 289 << 4 << 701;
+    QTest::newRow("small tag grows") << true << 300 << 4 << 723;
+    QTest::newRow("length a multiple of 4096") << false << 5 << 0 << 512;
+}
+
+void TestTagWriter::growsAndMovesAudio() {
+    QFETCH(bool, withTag);
+    QFETCH(int, textLength);
+    QFETCH(int, audioFrames);
+    QFETCH(int, newSize);
+    const fixture::Tag tag = MakeTag(3, {{"TIT2", TextBody(0, "x")}});
+    QByteArray audio = fixture::SilentAudio(audioFrames);
+    if (audioFrames == 0)
+        audio = fixture::ImageData(3 * 4096);
+    const QByteArray original = (withTag ? fixture::BuildTag(tag) : QByteArray()) + audio;
+    const QString path = WriteBytes(original);
+    TagInfo info;
+    QVERIFY(info.Read(path) >= 0);
+    info.Clear();
+    info.SetFrameWide("TIT2", QString(textLength, 'z'), -1);
+    QCOMPARE(info.Write(), 0);
+    const QByteArray after = fixture::ReadFile(path);
+    QCOMPARE(HeaderSize(after), newSize);
+    QCOMPARE(after.left(6), QByteArray("ID3\x03\x00\x00", 6));
+    QCOMPARE(after.size(), 10 + newSize + audio.size());
+    QCOMPARE(after.mid(10 + newSize), audio);
+    QCOMPARE(info.tagSize, newSize);
+    QVERIFY(info.hasV2);
+    QVERIFY(TempLeftovers().isEmpty());
+    TagInfo again;
+    QCOMPARE(again.Read(path), 0);
+    QCOMPARE(DescribeFrames(again), QStringList{"TIT2=" + QString(textLength, 'z')});
+}
+
+void TestTagWriter::textEncodingChoice_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("ascii") << "Abc"
+                           << QByteArray("\x00"
+                                         "Abc",
+                                         4);
+    QTest::newRow("latin-1 accents") << QString::fromUtf8("Éÿ") << QByteArray("\x00\xC9\xFF", 3);
+    QTest::newRow("omega") << QString::fromUtf8("aΩ")
+                           << QByteArray("\x01\xFF\xFE"
+                                         "a\x00\xA9\x03",
+                                         7);
+    QTest::newRow("zero inside kept") << QString("a") + QChar(0) + "b"
+                                      << QByteArray("\x00"
+                                                    "a\x00"
+                                                    "b",
+                                                    4);
+}
+
+void TestTagWriter::textEncodingChoice() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, body);
+    const QString path = WriteBytes(fixture::SilentAudio(2));
+    TagInfo info;
+    QCOMPARE(info.Read(path), 1);
+    info.SetFrameWide("TIT2", text, static_cast<int>(text.size()));
+    QCOMPARE(info.Write(), 0);
+    const QByteArray after = fixture::ReadFile(path);
+    // The pseudo-frame is not written: TIT2 is the first frame.
+    QCOMPARE(after.mid(10, 10),
+             "TIT2" + EncodeBigEndian32(quint32(body.size())) + QByteArray(2, '\0'));
+    QCOMPARE(after.mid(20, body.size()), body);
+    QCOMPARE(after.at(20 + body.size()), '\0');
+}
+
+void TestTagWriter::removesV1_data() {
+    QTest::addColumn<bool>("withV1");
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("block removed in place") << true << true;
+    QTest::newRow("block removed while moving") << true << false;
+    QTest::newRow("no block, length kept") << false << true;
+}
+
+void TestTagWriter::removesV1() {
+    QFETCH(bool, withV1);
+    QFETCH(bool, fits);
+    const fixture::Tag tag = MakeTag(3, {{"TIT2", TextBody(0, "t")}}, fits ? 2000 : 0);
+    const fixture::V1 v1{"T", "A", "B", "2000", "c", 1, 2};
+    const QByteArray original = fixture::BuildFile(&tag, 3, withV1 ? &v1 : nullptr);
+    const QString path = WriteBytes(original);
+    TagInfo info;
+    QCOMPARE(info.Read(path), 0);
+    info.removeV1 = true;
+    QCOMPARE(info.Write(), 0);
+    const QByteArray after = fixture::ReadFile(path);
+    const qint64 grown = fits ? 0 : HeaderSize(after) - HeaderSize(original);
+    QCOMPARE(after.size(), original.size() + grown - (withV1 ? 128 : 0));
+    QVERIFY(!after.endsWith(fixture::BuildV1(v1)));
+    QVERIFY(after.endsWith(fixture::SilentAudio(3)));
+    QVERIFY(!info.hasV1);
+}
+
+void TestTagWriter::secondWriteChangesNothingMore() {
+    const fixture::V1 v1{"T", "A", "B", "2000", "note", 1, 2};
+    const QString path = WriteBytes(fixture::BuildFile(nullptr, 3, &v1));
+    TagInfo info;
+    QCOMPARE(info.Read(path), 1);
+    info.removeV1 = true;
+    QCOMPARE(info.Write(), 0);
+    const QByteArray first = fixture::ReadFile(path);
+    QCOMPARE(info.Write(), 0);
+    QCOMPARE(fixture::ReadFile(path), first);
+    // The ID3v1 comment becomes a COMM frame: "eng", a 0 byte, the comment.
+    TagInfo back;
+    QCOMPARE(back.Read(path), 0);
+    QCOMPARE(back.FindFrame("COMM")->raw, QByteArray("\0eng\0note", 9));
+}
+
+void TestTagWriter::untouchedFramesByteIdentical_data() {
+    QTest::addColumn<int>("version");
+    QTest::addColumn<bool>("grow");
+    QTest::newRow("v2.3 in place") << 3 << false;
+    QTest::newRow("v2.3 moved") << 3 << true;
+    QTest::newRow("v2.4 moved") << 4 << true;
+}
+
+void TestTagWriter::untouchedFramesByteIdentical() {
+    QFETCH(int, version);
+    QFETCH(bool, grow);
+    const QList<fixture::Frame> kept{
+        {"APIC", fixture::PictureBody(0, "image/jpeg", 3, "", fixture::ImageData(5000))},
+        {"COMM", fixture::CommentBody(1, "eng", "", QString::fromUtf8("ßig"))},
+        {"USLT", fixture::CommentBody(0, "eng", "", "la la")},
+        {"TXXX", fixture::UserTextBody(0, "KEY", "v")},
+        {"PRIV", QByteArray("me\0\xFF\x00\x01", 6)},
+        {"POPM", QByteArray("a@b\0\x80\x00\x00\x00\x05", 9)},
+        {"ZZZZ", QByteArray("\x07unknown", 8)},
+        {"TPE3", TextBody(1, "Cond")}};
+    QList<fixture::Frame> frames = kept;
+    frames.prepend({"TIT2", TextBody(0, "Before")});
+    const fixture::Tag tag = MakeTag(version, frames, grow ? 0 : 4000);
+    const QByteArray audio = fixture::SilentAudio(6);
+    const QString path = WriteBytes(fixture::BuildTag(tag) + audio);
+    TagInfo info;
+    QCOMPARE(info.Read(path), 0);
+    info.SetFrameWide("TIT2", QString::fromUtf8("Afterwards Ω"), -1);
+    QCOMPARE(info.Write(), 0);
+    const QByteArray after = fixture::ReadFile(path);
+    QVERIFY(after.endsWith(audio));
+    fixture::Tag v3 = MakeTag(3, kept);
+    const QByteArray expectedFrames = fixture::BuildTag(v3).mid(10);
+    QCOMPARE(after.mid(10, expectedFrames.size()), expectedFrames);
+}
+
+void TestTagWriter::refusals_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("no read first") << "noread";
+    QTest::newRow("refused tag") << "refused";
+    QTest::newRow("file changed since the read") << "changed";
+    QTest::newRow("file gone") << "gone";
+}
+
+void TestTagWriter::refusals() {
+    QFETCH(QString, kind);
+    fixture::Tag tag = MakeTag(3, {{"TIT2", TextBody(0, "a")}});
+    if (kind == "refused")
+        tag.extraFlags = 0x20;
+    const QByteArray original = fixture::BuildFile(&tag, 2);
+    const QString path = WriteBytes(original);
+    TagInfo info;
+    DiagnosticCapture capture;
+    if (kind != "noread")
+        info.Read(path);
+    if (kind == "changed")
+        QVERIFY(fixture::WriteFile(path, fixture::SilentAudio(2)));
+    if (kind == "gone")
+        QVERIFY(QFile::remove(path));
+    info.SetFrameWide("TALB", QString("x"), -1);
+    QCOMPARE(info.Write(), -1);
+    if (kind == "noread")
+        QCOMPARE(capture.text(), QByteArray("Use read first\n"));
+    if (kind == "refused")
+        QCOMPARE(fixture::ReadFile(path), original);
+    if (kind == "changed")
+        QCOMPARE(fixture::ReadFile(path), fixture::SilentAudio(2));
+    if (kind == "gone")
+        QVERIFY(!QFile::exists(path));
+}
+
+void TestTagWriter::keepsPermissions() {
+    const QString path = WriteBytes(fixture::SilentAudio(2));
+    const auto perms = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    QVERIFY(QFile::setPermissions(path, perms));
+    TagInfo info;
+    QCOMPARE(info.Read(path), 1);
+    info.SetFrameWide("TIT2", QString("p"), -1);
+    QCOMPARE(info.Write(), 0);
+    const auto ownerGroupOther = QFileDevice::Permissions(0x7077);
+    QCOMPARE(QFile::permissions(path) & ownerGroupOther, perms & ownerGroupOther);
+    if (::geteuid() != 0) {
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        const QByteArray before = fixture::ReadFile(path);
+        QCOMPARE(info.Read(path), 0);
+        info.SetFrameWide("TIT2", QString(600, 'q'), -1);
+        QCOMPARE(info.Write(), -1);
+        QCOMPARE(fixture::ReadFile(path), before);
+    }
+}
+
+// A name at the file system's length limit, reached through a symbolic link:
+// the file itself is replaced and the link stays a link.
+void TestTagWriter::longNameAndLink() {
+    const QString path = dir.filePath(QString(251, 'n') + ".mp3");
+    QVERIFY(fixture::WriteFile(path, fixture::SilentAudio(2)));
+    const QString link = dir.filePath("link.mp3");
+    QVERIFY(QFile::link(path, link));
+    TagInfo info;
+    QCOMPARE(info.Read(link), 1);
+    info.SetFrameWide("TIT2", QString("long"), -1);
+    QCOMPARE(info.Write(), 0);
+    QVERIFY(QFileInfo(link).isSymLink());
+    TagInfo back;
+    QCOMPARE(back.Read(path), 0);
+    QCOMPARE(back.FindFrame("TIT2", nullptr), QString("long"));
+    QVERIFY(TempLeftovers().isEmpty());
+}
+
+// The file-name pseudo-frame is never written but counts in the estimate:
+// 10 + (2 x length + 13) for each frame with text, the path included.
+void TestTagWriter::pseudoFrameCountsInEstimate() {
+    const QString path = dir.filePath(QString(240, 'e') + ".mp3");
+    QVERIFY(fixture::WriteFile(path, fixture::SilentAudio(2)));
+    TagInfo info;
+    QCOMPARE(info.Read(path), 1);
+    info.SetFrameWide("TIT2", QString("t"), -1);
+    QCOMPARE(info.Write(), 0);
+    const qint64 needed = 10 + (2 * path.size() + 13) + (2 * 1 + 13);
+    QVERIFY(needed + 100 > 512);
+    const QByteArray after = fixture::ReadFile(path);
+    QCOMPARE(HeaderSize(after), needed + 100);
+    QCOMPARE(after.mid(10, 4), QByteArray("TIT2"));
+    QVERIFY(!after.contains(QFile::encodeName(path)));
+}
+
+void TestTagWriter::faultsLeaveOriginal_data() {
+    QTest::addColumn<int>("which");
+    QTest::addColumn<int>("failAt");
+    QTest::newRow("first read") << int(FailingOps::ReadOp) << 1;
+    QTest::newRow("later read") << int(FailingOps::ReadOp) << 3;
+    QTest::newRow("tag write") << int(FailingOps::WriteOp) << 1;
+    QTest::newRow("audio write") << int(FailingOps::WriteOp) << 2;
+    QTest::newRow("last audio write") << int(FailingOps::WriteOp) << 5;
+    QTest::newRow("flush") << int(FailingOps::FlushOp) << 1;
+    QTest::newRow("rename") << int(FailingOps::RenameOp) << 1;
+}
+
+void TestTagWriter::faultsLeaveOriginal() {
+    QFETCH(int, which);
+    QFETCH(int, failAt);
+    const fixture::Tag tag = MakeTag(3, {{"TIT2", TextBody(0, "orig")}});
+    const fixture::V1 v1{"T", "A", "B", "2000", "c", 1, 2};
+    // About 250 KB of audio: four copy blocks of 64 KiB.
+    const QByteArray original = fixture::BuildFile(&tag, 600, &v1);
+    const QString path = WriteBytes(original);
+    TagInfo info;
+    QCOMPARE(info.Read(path), 0);
+    info.removeV1 = true;
+    info.SetFrameWide("TIT2", QString(700, 'n'), -1);
+    FailingOps ops(static_cast<FailingOps::Which>(which), failAt);
+    SetRewriteFileOps(&ops);
+    const int result = info.Write();
+    SetRewriteFileOps(nullptr);
+    QVERIFY(ops.calls >= failAt); // the fault was reached
+    QCOMPARE(result, -1);
+    QCOMPARE(fixture::ReadFile(path), original);
+    QVERIFY(TempLeftovers().isEmpty());
+    QVERIFY(info.hasV1);
+    // The record still describes the file: a later write succeeds.
+    QCOMPARE(info.Write(), 0);
+    TagInfo back;
+    QCOMPARE(back.Read(path), 0);
+    QCOMPARE(back.FindFrame("TIT2", nullptr), QString(700, 'n'));
+    QVERIFY(!back.hasV1);
+}
+
+void TestTagWriter::regionHelpers() {
+    fixture::Tag tag = MakeTag(4, {{"TIT2", TextBody(0, "r")}}, 50);
+    tag.footer = true;
+    const fixture::V1 v1{"T", "A", "B", "2000", "c", 1, 2};
+    const QByteArray bytes = fixture::BuildFile(&tag, 2, &v1);
+    const QString path = WriteBytes(bytes);
+    QCOMPARE(Id3v2RegionSize(path), fixture::BuildTag(tag).size());
+    QVERIFY(HasId3v1(path));
+    const QString plain = WriteBytes(fixture::SilentAudio(1));
+    QCOMPARE(Id3v2RegionSize(plain), 0);
+    QVERIFY(!HasId3v1(plain));
+    QCOMPARE(Id3v2RegionSize(dir.filePath("missing")), 0);
+    QVERIFY(!HasId3v1(dir.filePath("missing")));
+}
+
+QTEST_GUILESS_MAIN(TestTagWriter)
+#include "test_tag_writer.moc"
