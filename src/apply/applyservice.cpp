@@ -127,6 +127,7 @@ ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOption
             result.messages << cannotCreateFolder();
         } else {
             result.folderCreated = !created.isEmpty();
+            result.folderReady = true;
             const int err = MoveFileNoReplace(path, result.target);
             result.moved = err == 0;
             if (err != 0)

@@ -12,6 +12,7 @@ struct ApplyResult {
     bool ok = false; // tags written, folder in place and file moved
     bool tagsWritten = false;
     bool folderCreated = false; // at least one level of the Location was made
+    bool folderReady = false;   // the Location stands as a folder; the move was tried
     bool moved = false;         // the file stands at the target (its own path counts)
     QString target;             // Location + "/" + Filename + ".mp3"
     QStringList messages;       // in the order they arose

@@ -1,4 +1,5 @@
 #include "command.h"
+#include "fileargs.h"
 #include "progressbar.h"
 #include "runoptions.h"
 #include "runprofile.h"
@@ -132,36 +133,23 @@ int runApply(const QStringList& arguments) {
     QString error;
     if (!takeRunOptions(args, options, error))
         return usageError(error);
-    bool json = false;
-    bool dryRun = false;
-    QStringList paths;
-    bool optionsEnded = false;
-    for (const QString& arg : args) {
-        if (!optionsEnded && arg == QLatin1String("--"))
-            optionsEnded = true;
-        else if (!optionsEnded && arg == QLatin1String("--json"))
-            json = true;
-        else if (!optionsEnded && arg == QLatin1String("--dry-run"))
-            dryRun = true;
-        else if (!optionsEnded && (arg == QLatin1String("--help") || arg == QLatin1String("-h"))) {
-            QTextStream(stdout) << "Usage: quorvel-cli " << ApplyUsage << "\n\n"
-                                << runOptionsHelp();
-            return ExitOk;
-        } else if (!optionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
-            return usageError(QStringLiteral("apply: unknown option '%1'").arg(arg));
-        else
-            paths << arg;
-    }
-    if (paths.isEmpty())
-        return usageError(QStringLiteral("apply needs at least one FILE"));
+    FileArgs given;
+    if (const auto status = takeFileArgs(
+            args, QStringLiteral("apply"), {QStringLiteral("--json"), QStringLiteral("--dry-run")},
+            QStringLiteral("Usage: quorvel-cli %1\n\n").arg(QLatin1String(ApplyUsage)) +
+                runOptionsHelp(),
+            given))
+        return *status;
+    const bool json = given.has("--json");
+    const bool dryRun = given.has("--dry-run");
+    const QStringList& paths = given.files;
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const Profile profile = loadRunProfile(options, &error);
-    if (!error.isEmpty()) {
-        err << "quorvel-cli: " << error << "\n";
+    const std::optional<Profile> runProfile = loadRunProfileOrReport(options);
+    if (!runProfile)
         return ExitFailed;
-    }
+    const Profile& profile = *runProfile;
 
     // Standard output carries the JSON alone.
     if (json)

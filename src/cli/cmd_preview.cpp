@@ -3,6 +3,7 @@
 // and the target path, without changing anything.
 
 #include "command.h"
+#include "fileargs.h"
 #include "runoptions.h"
 #include "runprofile.h"
 
@@ -92,35 +93,20 @@ int runPreview(const QStringList& arguments) {
     QString error;
     if (!takeRunOptions(args, options, error))
         return usageError(error);
-    bool json = false;
-    QStringList files;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        if (arg == QLatin1String("--")) {
-            files += args.mid(i + 1);
-            break;
-        }
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            QTextStream(stdout) << "Usage: quorvel-cli " << usage << "\n\n" << runOptionsHelp();
-            return ExitOk;
-        }
-        if (arg == QLatin1String("--json"))
-            json = true;
-        else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1)
-            return usageError(QStringLiteral("preview: unknown option %1").arg(arg));
-        else
-            files << arg;
-    }
-    if (files.isEmpty())
-        return usageError(QStringLiteral("preview needs at least one FILE"));
+    FileArgs given;
+    if (const auto status = takeFileArgs(
+            args, QStringLiteral("preview"), {QStringLiteral("--json")},
+            QStringLiteral("Usage: quorvel-cli %1\n\n").arg(usage) + runOptionsHelp(), given))
+        return *status;
+    const bool json = given.has("--json");
+    const QStringList& files = given.files;
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const Profile profile = loadRunProfile(options, &error);
-    if (!error.isEmpty()) {
-        err << "quorvel-cli: " << error << "\n";
+    const std::optional<Profile> runProfile = loadRunProfileOrReport(options);
+    if (!runProfile)
         return ExitFailed;
-    }
+    const Profile& profile = *runProfile;
     // Standard output carries the JSON alone.
     if (json)
         SetTagDiagnosticStream(stderr);

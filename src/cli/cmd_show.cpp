@@ -1,6 +1,7 @@
 // quorvel-cli show: reads files as the window does on selecting them and
 // prints their eight Input values and their frames.
 #include "command.h"
+#include "fileargs.h"
 
 #include "tags/diagnostics.h"
 #include "tags/selectionread.h"
@@ -92,31 +93,18 @@ void PrintText(QTextStream& out, const QJsonObject& o) {
 }
 
 int RunShow(const QStringList& args) {
-    bool json = false;
-    bool optionsEnded = false;
-    QStringList files;
-    for (const QString& arg : args) {
-        if (!optionsEnded && arg == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (!optionsEnded && (arg == QLatin1String("--help") || arg == "-h")) {
-            QTextStream(stdout) << "Usage: quorvel-cli " << showUsage << "\n\n"
-                                << "Reads each FILE as the window does when the file is selected "
-                                   "and prints\nits eight Input values and its frames.\n\n"
-                                << "  --json  one JSON array with one object per FILE\n";
-            return ExitOk;
-        } else if (!optionsEnded && arg == QLatin1String("--version")) {
-            QTextStream(stdout) << "quorvel-cli " << QUORVEL_VERSION << "\n";
-            return ExitOk;
-        } else if (!optionsEnded && arg == QLatin1String("--json")) {
-            json = true;
-        } else if (!optionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            return usageError(QStringLiteral("show: unknown option '%1'").arg(arg));
-        } else {
-            files << arg;
-        }
-    }
-    if (files.isEmpty())
-        return usageError(QStringLiteral("show: a FILE is needed"));
+    FileArgs given;
+    if (const auto status = takeFileArgs(
+            args, QStringLiteral("show"), {QStringLiteral("--json")},
+            QStringLiteral("Usage: quorvel-cli %1\n\n"
+                           "Reads each FILE as the window does when the file is selected "
+                           "and prints\nits eight Input values and its frames.\n\n"
+                           "  --json  one JSON array with one object per FILE\n")
+                .arg(QLatin1String(showUsage)),
+            given))
+        return *status;
+    const bool json = given.has("--json");
+    const QStringList& files = given.files;
     // Standard output carries the JSON alone.
     if (json)
         SetTagDiagnosticStream(stderr);

@@ -1,5 +1,7 @@
 #include "runprofile.h"
 
+#include <QTextStream>
+
 #include "profiles/settingsstore.h"
 
 Profile loadRunProfile(const RunOptions& options, QString* error) {
@@ -29,5 +31,15 @@ Profile loadRunProfile(const RunOptions& options, QString* error) {
     }
     Profile profile = store.readProfile(name);
     options.applyTo(profile);
+    return profile;
+}
+
+std::optional<Profile> loadRunProfileOrReport(const RunOptions& options) {
+    QString error;
+    Profile profile = loadRunProfile(options, &error);
+    if (!error.isEmpty()) {
+        QTextStream(stderr) << "quorvel-cli: " << error << "\n";
+        return std::nullopt;
+    }
     return profile;
 }

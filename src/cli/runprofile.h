@@ -2,6 +2,8 @@
 
 #include "runoptions.h"
 
+#include <optional>
+
 // The profile a transforming command runs with: --profile NAME when given
 // (found without regard to case; an unknown name is an error), otherwise the
 // profile the window would open with ("LastProfile", else the first stored
@@ -11,3 +13,7 @@
 // On failure error receives a one-line reason and the returned profile must
 // not be used; the command then exits with status 1.
 Profile loadRunProfile(const RunOptions& options, QString* error);
+
+// loadRunProfile for a command: on failure the reason goes to standard error
+// as "quorvel-cli: <reason>" and nothing is returned.
+std::optional<Profile> loadRunProfileOrReport(const RunOptions& options);

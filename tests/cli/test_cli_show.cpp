@@ -65,9 +65,9 @@ void TestCliShow::exitStatus_data() {
                           << "";
     QTest::newRow("version") << QStringList{"show", "--version"} << 0 << QUORVEL_VERSION << "";
     QTest::newRow("no file") << QStringList{"show"} << 2 << ""
-                             << "a FILE is needed";
+                             << "needs at least one FILE";
     QTest::newRow("json, no file") << QStringList{"show", "--json"} << 2 << ""
-                                   << "a FILE is needed";
+                                   << "needs at least one FILE";
     QTest::newRow("unknown option") << QStringList{"show", "--jsn", "x.mp3"} << 2 << ""
                                     << "unknown option '--jsn'";
     QTest::newRow("text output") << QStringList{"show", "good.mp3"} << 0 << "Artist: Ärtist"

@@ -173,7 +173,7 @@ private slots:
         QTest::newRow("bad case") << QStringList{"preview", "--case", "camel", "x.mp3"}
                                   << "--case takes";
         QTest::newRow("unknown option")
-            << QStringList{"preview", "--frob", "x.mp3"} << "unknown option --frob";
+            << QStringList{"preview", "--frob", "x.mp3"} << "unknown option '--frob'";
         QTest::newRow("bad field")
             << QStringList{"preview", "--parse", "composer=%C", "x.mp3"} << "FIELD=FORMAT";
     }

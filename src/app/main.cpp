@@ -1,0 +1,6 @@
+#include "app/quorvelapp.h"
+
+int main(int argc, char** argv) {
+    CQuorvelApp app(argc, argv);
+    return app.run();
+}

@@ -1,0 +1,42 @@
+#include "app/quorvelapp.h"
+
+#include "profiles/settingsstore.h"
+#include "profiles/storename.h"
+#include "window/quorveldlg.h"
+#include "window/uiseam.h"
+
+#include <QDir>
+
+CQuorvelApp::CQuorvelApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setOrganizationName(QString::fromLatin1(StoreOrganization));
+    // The executable's base name names the store and captions message boxes.
+    setApplicationName(currentStoreApplicationName());
+    setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+}
+
+int CQuorvelApp::run() {
+    WidgetUiSeam seam;
+    SettingsStore store;
+    CQuorvelDlg dialog(seam, store);
+    // quorvel FILE...: the files are listed as if dropped.
+    const QStringList files = fileArguments(arguments());
+    if (!files.isEmpty())
+        dialog.addFiles(files);
+    dialog.exec();
+    return 0;
+}
+
+QStringList CQuorvelApp::fileArguments(const QStringList& arguments) {
+    // A relative path is taken from the working folder, so that it splits
+    // into Location and Filename like a dropped one; an absolute one stays
+    // as given, as a dropped path does.
+    QStringList files;
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument.isEmpty())
+            continue;
+        files.append(QDir::isAbsolutePath(argument)
+                         ? argument
+                         : QDir::cleanPath(QDir::current().absoluteFilePath(argument)));
+    }
+    return files;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QApplication>
+
+// The application object: names the settings store's company and runs the
+// main window as a modal dialog; when the window ends, the program ends.
+class CQuorvelApp : public QApplication {
+    Q_OBJECT
+public:
+    CQuorvelApp(int& argc, char** argv);
+
+    // Runs the main window, with the files named as arguments listed, until
+    // it ends; its result is not looked at.
+    int run();
+
+    // The files named on the command line (arguments after the program's
+    // name, Qt's own options removed already) as paths to add.
+    static QStringList fileArguments(const QStringList& arguments);
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+#include <vector>
+
+// The full paths of the listed files, one per slot. A slot holds a path or is
+// empty (free). The capacity grows by exactly 4 slots, and only when every
+// slot is in use; freed slots are reused. Paths already held are found through
+// an index of their case-folded text, so adding stays fast for large lists.
+class PathStore {
+public:
+    static constexpr int Growth = 4;
+
+    // Puts the path into a slot and returns its index, or -1 when an equal
+    // path (A to Z compared without case) is held already. The slot is slot n
+    // after growing when every slot is in use, else the first free slot from
+    // slot n upward, wrapping round to 0, where n is the number of paths held.
+    int add(const QString& path);
+    bool contains(const QString& path) const;
+    // Empties the slot; it becomes free.
+    void release(int slot);
+    // No slots, capacity 0.
+    void clear();
+
+    // The slot's path; empty for a free slot or an index out of range.
+    QString path(int slot) const;
+    int capacity() const { return int(m_slots.size()); }
+    int count() const { return m_used; }
+
+    // Folds the letters A to Z to lower case and leaves every other
+    // character as it is: no other case folding, no path normalisation.
+    static QString foldAsciiCase(const QString& path);
+
+private:
+    int freeSlot() const;
+
+    std::vector<QString> m_slots;
+    QHash<QString, int> m_index; // folded path -> slot
+    int m_used = 0;
+};

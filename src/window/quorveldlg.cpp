@@ -1,0 +1,329 @@
+#include "window/quorveldlg.h"
+
+#include "profiles/optioncontrols.h"
+#include "profiles/settingsstore.h"
+#include "transform/transform.h"
+#include "window/controlids.h"
+#include "window/uiseam.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace {
+
+constexpr int kEditLimit = 1024;
+
+QIcon programIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48})
+        icon.addFile(QStringLiteral(":/quorvel/icons/quorvel-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+// The caption of every message box that gives none of its own.
+QString applicationCaption() {
+    return QCoreApplication::applicationName();
+}
+
+} // namespace
+
+CQuorvelDlg::CQuorvelDlg(UiSeam& seam, SettingsStore& store, QWidget* parent)
+    : QDialog(parent), m_seam(seam), m_store(store),
+      m_controls(this, mainWindowTemplate(), DialogUnits(font())), m_profiles(*this),
+      m_files(m_controls.as<QListWidget>(IDC_FILELIST)) {
+    // Members as constructed: empty texts, options off, until the first load.
+    m_profile.separator.clear();
+    setWindowTitle(mainWindowTemplate().caption);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setAcceptDrops(true);
+    connectControls();
+    onInitDialog();
+}
+
+CQuorvelDlg::~CQuorvelDlg() = default;
+
+void CQuorvelDlg::onInitDialog() {
+    // The lists hold their entries from the template; one load shows the
+    // members as constructed.
+    loadControls();
+
+    m_profiles.fill(
+        m_store.ReadText(ApplicationKey, StoreValue::LastProfile, QStringLiteral("Default")),
+        m_store.EnumProfiles());
+    showProfileList();
+
+    const QString aboutText = aboutCommandText();
+    if (!aboutText.isEmpty()) {
+        m_aboutAction = new QAction(aboutText, this);
+        m_aboutAction->setShortcut(QKeySequence(Qt::Key_F1));
+        m_aboutAction->setShortcutContext(Qt::WindowShortcut);
+        connect(m_aboutAction, &QAction::triggered, this, &CQuorvelDlg::showAboutBox);
+        addAction(m_aboutAction);
+    }
+    m_openAction = new QAction(this);
+    m_openAction->setShortcut(QKeySequence::Open);
+    m_openAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_openAction, &QAction::triggered, this, &CQuorvelDlg::onOpenFiles);
+    addAction(m_openAction);
+
+    setWindowIcon(programIcon());
+
+    for (int f = 0; f < FieldCount; ++f)
+        m_controls.setLimit(fieldEditId(f), kEditLimit);
+
+    // The file list and the options group take turns in the same place.
+    m_controls.setRect(IDC_FILELIST, m_controls.rect(IDC_OPTIONS_GROUP));
+
+    m_controls.setChecked(IDC_PAGE_INPUT, true);
+    switchPage(RowInput);
+    m_controls.widget(fieldEditId(FieldFilename))->setFocus();
+}
+
+void CQuorvelDlg::connectControls() {
+    for (int page = 0; page < RowCount; ++page) {
+        auto* button = m_controls.as<QPushButton>(kPageButtonIds[page]);
+        connect(button, &QPushButton::clicked, this, [this, page] { switchPage(page); });
+    }
+    for (int f = 0; f < FieldCount; ++f)
+        m_controls.widget(fieldEditId(f))->installEventFilter(this);
+    // Selections that the window makes itself are made with signals blocked,
+    // so these run for the user's changes only.
+    connect(m_controls.as<QComboBox>(IDC_CASE), &QComboBox::currentIndexChanged, this,
+            &CQuorvelDlg::onCaseChange);
+    connect(m_controls.as<QComboBox>(IDC_PROFILE_LIST), &QComboBox::currentIndexChanged, this,
+            &CQuorvelDlg::onProfileChange);
+    connect(m_controls.as<QPushButton>(IDC_EXIT), &QPushButton::clicked, this,
+            &CQuorvelDlg::onExit);
+    connect(m_controls.as<QListWidget>(IDC_FILELIST), &QListWidget::itemSelectionChanged, this,
+            &CQuorvelDlg::selectionRefresh);
+    connect(m_controls.as<QPushButton>(IDC_REMOVE_ITEM), &QPushButton::clicked, this,
+            &CQuorvelDlg::onRemoveItem);
+    connect(m_controls.as<QPushButton>(IDC_REMOVE_ALL), &QPushButton::clicked, this,
+            &CQuorvelDlg::onRemoveAll);
+    connect(m_controls.as<QPushButton>(IDC_APPLY), &QPushButton::clicked, this,
+            &CQuorvelDlg::onApply);
+}
+
+void CQuorvelDlg::saveControls() {
+    for (int f = 0; f < FieldCount; ++f)
+        m_grid[size_t(m_page)][size_t(f)] = m_controls.text(fieldEditId(f));
+    saveOptionControls();
+}
+
+void CQuorvelDlg::loadControls() {
+    for (int f = 0; f < FieldCount; ++f)
+        m_controls.setText(fieldEditId(f), m_grid[size_t(m_page)][size_t(f)]);
+    loadOptionControls();
+    onCaseChange();
+}
+
+void CQuorvelDlg::saveOptionControls() {
+    OptionControls c;
+    c.ansi = m_controls.isChecked(IDC_ANSI) ? 1 : 0;
+    c.separatorText = m_controls.text(IDC_SEPARATOR);
+    c.caseIndex = m_controls.as<QComboBox>(IDC_CASE)->currentIndex();
+    c.clearV1 = m_controls.isChecked(IDC_CLEAR_V1) ? 1 : 0;
+    c.clearOtherV2 = m_controls.isChecked(IDC_CLEAR_OTHER_V2) ? 1 : 0;
+    ::saveOptionControls(c, m_profile);
+}
+
+void CQuorvelDlg::loadOptionControls() {
+    const OptionControls c = ::loadOptionControls(m_profile);
+    m_controls.setChecked(IDC_ANSI, c.ansi != 0);
+    auto* separator = m_controls.as<QComboBox>(IDC_SEPARATOR);
+    separator->setCurrentIndex(c.separatorIndex);
+    separator->setEditText(c.separatorText);
+    auto* caseList = m_controls.as<QComboBox>(IDC_CASE);
+    const QSignalBlocker blocker(caseList);
+    caseList->setCurrentIndex(c.caseIndex);
+    m_controls.setChecked(IDC_CLEAR_V1, c.clearV1 != 0);
+    m_controls.setChecked(IDC_CLEAR_OTHER_V2, c.clearOtherV2 != 0);
+}
+
+void CQuorvelDlg::switchPage(int page) {
+    saveControls();
+    m_page = page;
+
+    for (int f = 0; f < FieldCount; ++f)
+        m_controls.setReadOnly(fieldEditId(f), page == RowOutput);
+
+    // The options group is the group box and every control whose top-left
+    // corner lies inside it, decided anew at each switch.
+    // QRect::contains counts the left and top edges in and the right and
+    // bottom edges out, as the dialog manager's rectangles do.
+    const QRect group = m_controls.rect(IDC_OPTIONS_GROUP);
+    for (const ControlRegistry::Control& c : m_controls.controls()) {
+        if (c.id == IDC_FILELIST)
+            continue;
+        if (c.id == IDC_OPTIONS_GROUP || group.contains(c.widget->geometry().topLeft()))
+            c.widget->setVisible(page == RowCreate);
+    }
+
+    for (int id : {IDC_FILELIST, IDC_REMOVE_ALL, IDC_REMOVE_ITEM})
+        m_controls.setVisible(id, page != RowCreate);
+    for (int id : {IDC_ORIGINAL_LABEL, IDC_ORIGINAL_EDIT})
+        m_controls.setVisible(id, page == RowParse);
+
+    if (page == RowOutput)
+        transform(true);
+    loadControls();
+}
+
+bool CQuorvelDlg::transform(bool showMessages) {
+    const TransformOptions options{m_profile.ansi, m_profile.caseMode, m_profile.separator};
+    const bool ok = Transform(m_grid, options, showMessages, m_controls.isChecked(IDC_PAGE_OUTPUT),
+                              [this](const QString& message) {
+                                  m_seam.showMessage(this, message, applicationCaption());
+                              });
+    if (ok && m_page == RowOutput)
+        loadControls();
+    return ok;
+}
+
+void CQuorvelDlg::updateOriginalRow(int field) {
+    if (m_page != RowParse)
+        return;
+    // The field's label is the control just before its edit box.
+    const auto* label = qobject_cast<const QLabel*>(m_controls.previous(fieldEditId(field)));
+    const QString caption = QStringLiteral("Original ") + (label ? label->text() : QString());
+    m_controls.setText(IDC_ORIGINAL_LABEL, caption);
+    m_controls.setText(IDC_ORIGINAL_EDIT, m_grid[RowInput][size_t(field)]);
+    // Screen readers name the read-only box after what it shows.
+    m_controls.widget(IDC_ORIGINAL_EDIT)
+        ->setAccessibleName(ControlRegistry::accessibleCaption(caption));
+}
+
+void CQuorvelDlg::clearOriginalRow() {
+    m_controls.setText(IDC_ORIGINAL_LABEL, QString());
+    m_controls.setText(IDC_ORIGINAL_EDIT, QString());
+}
+
+void CQuorvelDlg::onCaseChange() {
+    m_controls.setEnabled(IDC_SEPARATOR,
+                          separatorEnabledFor(m_controls.as<QComboBox>(IDC_CASE)->currentIndex()));
+}
+
+void CQuorvelDlg::onProfileChange(int index) {
+    m_profiles.onProfileChange(index);
+    showProfileList();
+}
+
+void CQuorvelDlg::showProfileList() {
+    auto* list = m_controls.as<QComboBox>(IDC_PROFILE_LIST);
+    const QSignalBlocker blocker(list);
+    QStringList shown;
+    for (int i = 0; i < list->count(); ++i)
+        shown.append(list->itemText(i));
+    if (shown != m_profiles.entries()) {
+        list->clear();
+        list->addItems(m_profiles.entries());
+    }
+    list->setCurrentIndex(m_profiles.selectedIndex());
+}
+
+std::optional<QString> CQuorvelDlg::askProfileName() {
+    return m_seam.askProfileName(this);
+}
+
+void CQuorvelDlg::showMessage(const QString& text) {
+    m_seam.showMessage(this, text, applicationCaption());
+}
+
+bool CQuorvelDlg::askYesNo(const QString& text, const QString& caption) {
+    return m_seam.askYesNo(this, text, caption);
+}
+
+void CQuorvelDlg::loadProfile(const QString& name) {
+    const Profile loaded = m_store.LoadProfile(name);
+    m_profile = loaded;
+    m_profile.name = name;
+    m_grid[RowParse] = loaded.parse;
+    m_grid[RowCreate] = loaded.create;
+    loadControls();
+}
+
+void CQuorvelDlg::saveProfile(const QString& name) {
+    Profile saved = m_profile;
+    saved.name = name;
+    saved.parse = m_grid[RowParse];
+    saved.create = m_grid[RowCreate];
+    m_store.SaveProfile(saved);
+}
+
+void CQuorvelDlg::deleteProfile(const QString& name) {
+    m_store.DeleteProfileKey(name);
+}
+
+void CQuorvelDlg::quietTransform() {
+    transform(false);
+}
+
+void CQuorvelDlg::onExit() {
+    if (m_ending)
+        return;
+    m_ending = true;
+    saveControls();
+    saveProfile(m_profiles.currentName());
+    done(QDialog::Rejected);
+}
+
+QMenu* CQuorvelDlg::createContextMenu() {
+    auto* menu = new QMenu(this);
+    if (m_aboutAction)
+        menu->addAction(m_aboutAction);
+    return menu;
+}
+
+void CQuorvelDlg::showAboutBox() {
+    m_seam.showAbout(this);
+}
+
+void CQuorvelDlg::reject() {}
+
+void CQuorvelDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter and Esc that no control took: neither ends the window.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void CQuorvelDlg::closeEvent(QCloseEvent* event) {
+    // The close box and Alt+F4 end the window as Exit does.
+    onExit();
+    event->accept();
+}
+
+void CQuorvelDlg::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = createContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+bool CQuorvelDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Files dropped onto an edit box are added to the list, not typed in.
+    if (takeFileDrag(event))
+        return true;
+    if (event->type() == QEvent::FocusIn) {
+        for (int f = 0; f < FieldCount; ++f) {
+            if (watched == m_controls.widget(fieldEditId(f)))
+                updateOriginalRow(f);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "profiles/profile.h"
+#include "profiles/profilelist.h"
+#include "tags/taginfo.h"
+#include "transform/fields.h"
+#include "window/controlregistry.h"
+#include "window/filelist.h"
+
+#include <QDialog>
+
+class QAction;
+class QMimeData;
+class QMenu;
+class SettingsStore;
+class UiSeam;
+
+// The main window: the profile list, eight edit boxes switched between four
+// pages, the options group and the file list. It never closes except through
+// Exit, the close box or Alt+F4, and each of these saves the profile.
+class CQuorvelDlg : public QDialog, private ProfileListHost {
+    Q_OBJECT
+public:
+    CQuorvelDlg(UiSeam& seam, SettingsStore& store, QWidget* parent = nullptr);
+    ~CQuorvelDlg() override;
+
+    // Every control by its ID.
+    ControlRegistry& controls() { return m_controls; }
+    // The listed files: list box 1000 and the path store behind it.
+    const FileList& fileList() const { return m_files; }
+    // The one tag record: the file read last.
+    const TagInfo& tagInfo() const { return m_tag; }
+    FieldGrid& fieldGrid() { return m_grid; }
+    int currentPage() const { return m_page; }
+    // The current profile: its name and options; its formats are rows 1 and 2
+    // of the field grid.
+    const Profile& profile() const { return m_profile; }
+    const ProfileList& profileList() const { return m_profiles; }
+
+    // Controls -> members and members -> controls: the current page's edit
+    // boxes with their row of the grid, then the option controls.
+    void saveControls() override;
+    void loadControls() override;
+    // Shows row `page` of the grid and the controls that belong to it.
+    void switchPage(int page);
+    // A transformation run of the grid; messages only when allowed or while
+    // "Output" is checked. Returns false when the run failed.
+    bool transform(bool showMessages);
+    // Empties the Original row; the selection refresh calls it.
+    void clearOriginalRow();
+    // Enables the separator list unless the case list shows "Keep Original".
+    void onCaseChange();
+    // Saves the profile and ends the window.
+    void onExit();
+
+    // Dropped files, file arguments and the Ctrl+O dialog: each path goes
+    // through the adding steps, then the focus goes to Filename. The
+    // selection and the fields stay as they are. Returns the entries added.
+    int addFiles(const QStringList& paths);
+    // Asks for files to add (Ctrl+O).
+    void onOpenFiles();
+    // Reads the selected entry's file and shows it: Input values, controls,
+    // an empty Original row and a quiet transformation run. A file that
+    // can't be read changes nothing shown.
+    void selectionRefresh();
+    // Moves the selection to `position` and refreshes; a position past the
+    // last entry leaves the selection as it is, and refreshes all the same.
+    void selectFile(int position);
+    void onRemoveItem();
+    void onRemoveAll();
+    // Carries the Output values into the selected file, then steps on.
+    void onApply();
+
+    // The menu offered on the window's empty area: the about box command.
+    QMenu* createContextMenu();
+
+    void reject() override; // the Cancel command (Esc) does nothing
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The profile list's needs, met with the seam and the store.
+    std::optional<QString> askProfileName() override;
+    void showMessage(const QString& text) override;
+    bool askYesNo(const QString& text, const QString& caption) override;
+    void loadProfile(const QString& name) override;
+    void saveProfile(const QString& name) override;
+    void deleteProfile(const QString& name) override;
+    void quietTransform() override;
+
+    void onProfileChange(int index);
+    // Shows the profile list's entries and selection in list 1034.
+    void showProfileList();
+    void saveOptionControls();
+    void loadOptionControls();
+
+    void onInitDialog();
+    void connectControls();
+    void updateOriginalRow(int field);
+    void showAboutBox();
+    // The local files of a drop, in the order given.
+    static QStringList droppedFiles(const QMimeData* mime);
+    // Handles drag events that reach a child control first; true when taken.
+    bool takeFileDrag(QEvent* event);
+
+    UiSeam& m_seam;
+    SettingsStore& m_store;
+    ControlRegistry m_controls;
+    ProfileList m_profiles;
+    QAction* m_aboutAction = nullptr;
+    QAction* m_openAction = nullptr;
+    FileList m_files;
+    TagInfo m_tag;
+    // The tag record holds the selected entry's file as its last refresh
+    // read it; Apply needs this.
+    bool m_tagIsSelected = false;
+    bool m_ending = false; // Exit has run; the close that follows saves nothing more
+
+    // Members that the controls exchange with.
+    FieldGrid m_grid;
+    int m_page = RowInput;
+    Profile m_profile; // name and options; the formats live in the grid
+};

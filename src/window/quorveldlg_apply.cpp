@@ -1,0 +1,37 @@
+// The main window's Apply: the selected file gets the Output values.
+#include "apply/applyservice.h"
+#include "apply/journal.h"
+#include "window/quorveldlg.h"
+#include "window/waitcursor.h"
+
+void CQuorvelDlg::onApply() {
+    saveControls();
+    const int position = m_files.selectedPosition();
+    // Without a selected file that was read, the tag record describes
+    // another file (or none) and the fields may show yet another one.
+    if (position < 0 || !m_tagIsSelected) {
+        showMessage(QStringLiteral("Select a file that can be read first"));
+        return;
+    }
+    if (!transform(true))
+        return;
+
+    ApplyResult result;
+    {
+        const WaitCursor wait;
+        // Each Apply is a run of the shared journal, so quorvel-cli undo
+        // can take it back.
+        JournalWriter journal;
+        result =
+            ApplyFile(m_tag, m_grid[RowOutput],
+                      ApplyOptions{m_profile.clearOtherV2 != 0, m_profile.clearV1 != 0}, &journal);
+        journal.finish();
+    }
+    for (const QString& message : result.messages)
+        showMessage(message);
+    // Tags not written or no folder to move into: the file stays where it
+    // was and so does the selection. A failed move steps on all the same.
+    if (!result.folderReady)
+        return;
+    selectFile(position + 1);
+}

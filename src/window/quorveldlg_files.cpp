@@ -1,0 +1,114 @@
+// The main window's file list: adding files, the selection refresh and the
+// two remove buttons.
+#include "tags/selectionread.h"
+#include "window/controlids.h"
+#include "window/quorveldlg.h"
+#include "window/uiseam.h"
+#include "window/waitcursor.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+int CQuorvelDlg::addFiles(const QStringList& paths) {
+    int added = 0;
+    {
+        const WaitCursor wait;
+        added = m_files.addPaths(paths);
+    }
+    m_controls.widget(fieldEditId(FieldFilename))->setFocus();
+    return added;
+}
+
+void CQuorvelDlg::onOpenFiles() {
+    const QStringList paths = m_seam.askOpenFiles(this);
+    if (!paths.isEmpty())
+        addFiles(paths);
+}
+
+void CQuorvelDlg::selectionRefresh() {
+    const int position = m_files.selectedPosition();
+    if (position < 0) {
+        m_tagIsSelected = false;
+        m_grid[RowInput] = FieldValues{};
+    } else {
+        const SelectionRead read = ReadSelection(m_tag, m_files.pathAt(position));
+        // The record now describes the failed file (or nothing): Apply must
+        // not write the fields that still show another file into it.
+        m_tagIsSelected = read.ok;
+        if (!read.ok)
+            return;
+        m_grid[RowInput] = read.inputs;
+    }
+    loadControls();
+    clearOriginalRow();
+    transform(false);
+}
+
+void CQuorvelDlg::selectFile(int position) {
+    m_files.select(position);
+    selectionRefresh();
+}
+
+void CQuorvelDlg::onRemoveItem() {
+    if (m_files.removeSelected())
+        selectionRefresh();
+}
+
+void CQuorvelDlg::onRemoveAll() {
+    // The fields, the tag record and the display keep what they show.
+    m_files.removeAll();
+    m_tagIsSelected = false;
+}
+
+QStringList CQuorvelDlg::droppedFiles(const QMimeData* mime) {
+    QStringList paths;
+    if (!mime || !mime->hasUrls())
+        return paths;
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    return paths;
+}
+
+void CQuorvelDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CQuorvelDlg::dragMoveEvent(QDragMoveEvent* event) {
+    if (!droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CQuorvelDlg::dropEvent(QDropEvent* event) {
+    const QStringList paths = droppedFiles(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    addFiles(paths);
+}
+
+bool CQuorvelDlg::takeFileDrag(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (droppedFiles(drag->mimeData()).isEmpty())
+            return false;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (droppedFiles(drop->mimeData()).isEmpty())
+            return false;
+        dropEvent(drop);
+        return true;
+    }
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "fixtures.h"
+#include "tags/taginfo.h"
+#include "window/controlids.h"
+#include "window/quorveldlg.h"
+#include "windowtestsupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QMimeData>
+#include <QUrl>
+
+#include <memory>
+
+// Writes a real MP3 file with ID3v2.3 text frames given as "ID=text|ID=text"
+// (none: no ID3v2 tag) and, when asked, an ID3v1 block at its end.
+inline bool writeTaggedFile(const QString& path, const QString& frames, bool withV1 = false) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    fixture::Tag tag;
+    for (const QString& frame : frames.split(QLatin1Char('|'), Qt::SkipEmptyParts)) {
+        tag.frames.append({frame.section(QLatin1Char('='), 0, 0).toLatin1(),
+                           fixture::TextBody(0, frame.section(QLatin1Char('='), 1))});
+    }
+    fixture::V1 v1;
+    v1.title = "old v1 title";
+    return fixture::WriteFile(
+        path, fixture::BuildFile(frames.isEmpty() ? nullptr : &tag, 8, withV1 ? &v1 : nullptr));
+}
+
+// Sends a drag of these local files over `target` and drops it there, as a
+// file manager does. Returns whether the drop was taken.
+inline bool dropFiles(QWidget* target, const QStringList& paths) {
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return enter.isAccepted() && drop.isAccepted();
+}
+
+// A shown main window on a private store, with a profile that keeps the
+// case of every value, so that Output equals Input unless a test edits it.
+struct WindowUnderTest {
+    TempStore temp;
+    RecordingSeam seam;
+    std::unique_ptr<CQuorvelDlg> dialog;
+
+    WindowUnderTest() {
+        Profile keep = Profile::withDefaults(QStringLiteral("Keep"));
+        keep.caseMode = CaseKeep;
+        temp.store.SaveProfile(keep, LastProfileUpdate::Keep);
+        temp.store.WriteText(ApplicationKey, StoreValue::LastProfile, QStringLiteral("Keep"));
+        dialog = std::make_unique<CQuorvelDlg>(seam, temp.store);
+        dialog->show();
+    }
+
+    QListWidget* list() const { return dialog->controls().as<QListWidget>(IDC_FILELIST); }
+    QStringList names() const {
+        QStringList shown;
+        for (int i = 0; i < list()->count(); ++i)
+            shown.append(list()->item(i)->text());
+        return shown;
+    }
+    // A selection as the user makes it: the list notifies the window.
+    void userSelects(int position) const { list()->setCurrentRow(position); }
+    QString shown(int field) const { return dialog->controls().text(fieldEditId(field)); }
+    void click(int id) const {
+        auto* button = dialog->controls().widget(id);
+        QMetaObject::invokeMethod(button, "click");
+    }
+    QStringList messages() const {
+        QStringList texts;
+        for (const RecordingSeam::Shown& s : seam.shown) {
+            if (s.kind == QLatin1String("message"))
+                texts.append(s.text);
+        }
+        return texts;
+    }
+};
+
+// The text of the file's first frame with this id (empty when absent).
+inline QString frameText(const QString& path, const char* id) {
+    TagInfo tag;
+    if (tag.Read(path) < 0)
+        return QStringLiteral("<unreadable>");
+    return tag.FindFrame(id, nullptr);
+}

@@ -1,0 +1,263 @@
+#include "apply/journal.h"
+#include "apply/undo.h"
+#include "filelisttestsupport.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// The subject is "in/<file>"; a second file "in/zz-next.mp3" follows it in
+// the list unless the row says otherwise.
+constexpr const char* NextName = "zz-next.mp3";
+
+QString expand(QString text, const QString& dir) {
+    return text.replace(QStringLiteral("{dir}"), dir);
+}
+
+void clickPage(const WindowUnderTest& w, int page) {
+    QTest::mouseClick(w.dialog->controls().widget(kPageButtonIds[page]), Qt::LeftButton);
+}
+
+// Each edit is "PAGE FIELD TEXT": the user goes to the page and types.
+void typeEdits(const WindowUnderTest& w, const QStringList& edits, const QString& dir) {
+    for (const QString& edit : edits) {
+        const int page = edit.section(QLatin1Char(' '), 0, 0).toInt();
+        const int field = edit.section(QLatin1Char(' '), 1, 1).toInt();
+        if (w.dialog->currentPage() != page)
+            clickPage(w, page);
+        w.dialog->controls().setText(fieldEditId(field),
+                                     expand(edit.section(QLatin1Char(' '), 2), dir));
+    }
+}
+
+bool endsWithV1(const QString& path) {
+    const QByteArray bytes = fixture::ReadFile(path);
+    return bytes.size() >= 128 && bytes.mid(bytes.size() - 128, 3) == "TAG";
+}
+
+} // namespace
+
+class TestWindowApply : public QObject {
+    Q_OBJECT
+private slots:
+    void apply_data();
+    void apply();
+    void refusedWithoutReadableSelection_data();
+    void refusedWithoutReadableSelection();
+    void journalTakesBackWindowApply();
+};
+
+void TestWindowApply::apply_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("frames");
+    QTest::addColumn<bool>("withV1");
+    QTest::addColumn<bool>("withNext");
+    QTest::addColumn<QStringList>("options"); // "clearOtherV2", "clearV1"
+    QTest::addColumn<QStringList>("edits");
+    QTest::addColumn<QStringList>("occupied"); // plain files made before Apply
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QString>("finalPath");
+    QTest::addColumn<QStringList>("finalFrames"); // "ID=text"; "ID=" absent or empty
+    QTest::addColumn<bool>("v1After");
+    QTest::addColumn<int>("selectedAfter");
+    QTest::addColumn<QString>("titleShownAfter");
+
+    const QString tagged = "TPE1=Ann|TIT2=Old|TCOM=Composer";
+    QTest::newRow("own path: rewritten, extension in lower case")
+        << "Song.MP3" << tagged << false << true << QStringList{} << QStringList{"0 3 New"}
+        << QStringList{} << QStringList{} << "in/Song.mp3"
+        << QStringList{"TIT2=New", "TPE1=Ann", "TPE2=Ann", "TCOM=Composer"} << false << 1 << "Next";
+    QTest::newRow("x.wav becomes x.mp3")
+        << "x.wav" << tagged << false << true << QStringList{} << QStringList{} << QStringList{}
+        << QStringList{} << "in/x.mp3" << QStringList{"TIT2=Old"} << false << 1 << "Next";
+    QTest::newRow("empty title keeps TIT2")
+        << "a.mp3" << tagged << false << true << QStringList{} << QStringList{"0 3 "}
+        << QStringList{} << QStringList{} << "in/a.mp3" << QStringList{"TIT2=Old", "TCOM=Composer"}
+        << false << 1 << "Next";
+    QTest::newRow("empty title with clear other V2: no TIT2, other frames gone")
+        << "a.mp3" << tagged << false << true << QStringList{"clearOtherV2"} << QStringList{"0 3 "}
+        << QStringList{} << QStringList{} << "in/a.mp3"
+        << QStringList{"TIT2=", "TCOM=", "TPE1=Ann", "TPE2=Ann"} << false << 1 << "Next";
+    QTest::newRow("artist into TPE1 and TPE2")
+        << "a.mp3"
+        << "TPE2=Band" << false << true << QStringList{} << QStringList{"0 2 Solo"} << QStringList{}
+        << QStringList{} << "in/a.mp3" << QStringList{"TPE1=Solo", "TPE2=Solo"} << false << 1
+        << "Next";
+    QTest::newRow("clear V1 drops the block")
+        << "a.mp3" << tagged << true << true << QStringList{"clearV1"} << QStringList{}
+        << QStringList{} << QStringList{} << "in/a.mp3" << QStringList{"TIT2=Old"} << false << 1
+        << "Next";
+    QTest::newRow("without clear V1 the block stays")
+        << "a.mp3" << tagged << true << true << QStringList{} << QStringList{"0 3 Changed"}
+        << QStringList{} << QStringList{} << "in/a.mp3" << QStringList{"TIT2=Changed"} << true << 1
+        << "Next";
+    QTest::newRow("two new folder levels")
+        << "a.mp3" << tagged << false << true << QStringList{}
+        << QStringList{"0 0 {dir}/out/one/two", "0 1 Renamed"} << QStringList{} << QStringList{}
+        << "out/one/two/Renamed.mp3" << QStringList{"TIT2=Old"} << false << 1 << "Next";
+    QTest::newRow("Location names a file: tags written, not moved, selection stays")
+        << "a.mp3" << tagged << false << true << QStringList{}
+        << QStringList{"0 0 {dir}/blocker", "0 3 Written"} << QStringList{"blocker"}
+        << QStringList{"Cannot create folder"} << "in/a.mp3" << QStringList{"TIT2=Written"} << false
+        << 0 << "Written";
+    QTest::newRow("empty Location is refused")
+        << "a.mp3" << tagged << false << true << QStringList{} << QStringList{"0 0 "}
+        << QStringList{} << QStringList{"Cannot create folder"} << "in/a.mp3"
+        << QStringList{"TIT2=Old"} << false << 0 << "Old";
+    QTest::newRow("target exists: both stay, selection steps on")
+        << "a.mp3" << tagged << false << true << QStringList{}
+        << QStringList{"0 0 {dir}/out", "0 3 Tagged"} << QStringList{"out/a.mp3"}
+        << QStringList{"Cannot move file as {dir}/out/a.mp3. Error 17"} << "in/a.mp3"
+        << QStringList{"TIT2=Tagged"} << false << 1 << "Next";
+    QTest::newRow("last entry: moved, selection stays, fields stay")
+        << "a.mp3" << tagged << false << false << QStringList{}
+        << QStringList{"0 0 {dir}/out", "0 3 Last"} << QStringList{} << QStringList{} << "out/a.mp3"
+        << QStringList{"TIT2=Last"} << false << 0 << "Last";
+    QTest::newRow("transformation fails: nothing written, selection stays")
+        << "a.mp3" << tagged << false << true << QStringList{}
+        << QStringList{"2 3 %T %X", "0 0 {dir}/out"} << QStringList{}
+        << QStringList{"%T %X has invalid value %X"} << "in/a.mp3"
+        << QStringList{"TIT2=Old", "TPE2="} << false << 0 << "Old";
+    QTest::newRow("edits on the Output page are what Apply takes")
+        << "a.mp3" << tagged << false << true << QStringList{} << QStringList{"3 3 Ignored"}
+        << QStringList{} << QStringList{} << "in/a.mp3" << QStringList{"TIT2=Old"} << false << 1
+        << "Next";
+}
+
+void TestWindowApply::apply() {
+    QFETCH(QString, file);
+    QFETCH(QString, frames);
+    QFETCH(bool, withV1);
+    QFETCH(bool, withNext);
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, edits);
+    QFETCH(QStringList, occupied);
+    QFETCH(QStringList, messages);
+    QFETCH(QString, finalPath);
+    QFETCH(QStringList, finalFrames);
+    QFETCH(bool, v1After);
+    QFETCH(int, selectedAfter);
+    QFETCH(QString, titleShownAfter);
+
+    QTemporaryDir dir;
+    const QDir root(dir.path());
+    const QString source = root.filePath(QStringLiteral("in/") + file);
+    QVERIFY(writeTaggedFile(source, frames, withV1));
+    if (withNext)
+        QVERIFY(writeTaggedFile(root.filePath(QStringLiteral("in/") + NextName), "TIT2=Next"));
+    for (const QString& path : occupied) {
+        QVERIFY(root.mkpath(QFileInfo(root.filePath(path)).path()));
+        QVERIFY(fixture::WriteFile(root.filePath(path), "occupied"));
+    }
+
+    WindowUnderTest w;
+    QStringList dropped{source};
+    if (withNext)
+        dropped.append(root.filePath(QStringLiteral("in/") + NextName));
+    dropFiles(w.dialog.get(), dropped);
+    w.userSelects(0);
+    // The profile keeps every value as read (an empty track becomes "00").
+    for (int f = FieldLocation; f < FieldTrack; ++f)
+        QCOMPARE(w.dialog->fieldGrid()[RowOutput][size_t(f)],
+                 w.dialog->fieldGrid()[RowInput][size_t(f)]);
+    w.dialog->controls().setChecked(IDC_CLEAR_OTHER_V2, options.contains("clearOtherV2"));
+    w.dialog->controls().setChecked(IDC_CLEAR_V1, options.contains("clearV1"));
+    typeEdits(w, edits, dir.path());
+
+    w.click(IDC_APPLY);
+
+    QStringList expectedMessages;
+    for (const QString& m : messages)
+        expectedMessages.append(expand(m, dir.path()));
+    QCOMPARE(w.messages(), expectedMessages);
+    const QString final = root.filePath(finalPath);
+    QVERIFY2(QFileInfo::exists(final), qPrintable(final));
+    if (final != source)
+        QVERIFY(!QFileInfo::exists(source));
+    for (const QString& f : finalFrames) {
+        const QByteArray id = f.section(QLatin1Char('='), 0, 0).toLatin1();
+        QCOMPARE(frameText(final, id.constData()), f.section(QLatin1Char('='), 1));
+    }
+    QCOMPARE(endsWithV1(final), v1After);
+    for (const QString& path : occupied)
+        QCOMPARE(fixture::ReadFile(root.filePath(path)), QByteArray("occupied"));
+    QCOMPARE(w.dialog->fileList().selectedPosition(), selectedAfter);
+    if (w.dialog->currentPage() != RowInput)
+        clickPage(w, RowInput);
+    QCOMPARE(w.shown(FieldTitle), titleShownAfter);
+    // The list keeps the old path and name of a moved file.
+    QCOMPARE(w.dialog->fileList().pathAt(0), source);
+}
+
+void TestWindowApply::refusedWithoutReadableSelection_data() {
+    QTest::addColumn<QString>("before"); // what the user did before Apply
+
+    QTest::newRow("nothing selected yet") << "none";
+    QTest::newRow("selected file vanished") << "vanished";
+    QTest::newRow("after Remove All") << "removeAll";
+    QTest::newRow("after removing the last entry") << "removeLast";
+}
+
+void TestWindowApply::refusedWithoutReadableSelection() {
+    QFETCH(QString, before);
+
+    QTemporaryDir dir;
+    const QDir root(dir.path());
+    QVERIFY(writeTaggedFile(root.filePath("a.mp3"), "TIT2=First"));
+    QVERIFY(writeTaggedFile(root.filePath("b.mp3"), "TIT2=Second"));
+    WindowUnderTest w;
+    dropFiles(w.dialog.get(), {root.filePath("a.mp3"), root.filePath("b.mp3")});
+    if (before == QLatin1String("vanished")) {
+        w.userSelects(0);
+        QVERIFY(QFile::rename(root.filePath("b.mp3"), root.filePath("b.keep")));
+        w.userSelects(1);
+    } else if (before == QLatin1String("removeAll")) {
+        w.userSelects(0);
+        w.click(IDC_REMOVE_ALL);
+    } else if (before == QLatin1String("removeLast")) {
+        w.userSelects(1);
+        w.click(IDC_REMOVE_ITEM);
+    }
+    // Whatever the fields show, Apply would otherwise move it somewhere.
+    w.dialog->controls().setText(fieldEditId(FieldLocation), root.filePath("out"));
+    const QStringList filesBefore = root.entryList(QDir::Files);
+    const QByteArray aBefore = fixture::ReadFile(root.filePath("a.mp3"));
+
+    w.click(IDC_APPLY);
+    QCOMPARE(w.messages(), QStringList{"Select a file that can be read first"});
+    QCOMPARE(root.entryList(QDir::Files), filesBefore);
+    QCOMPARE(fixture::ReadFile(root.filePath("a.mp3")), aBefore);
+    QVERIFY(!QFileInfo::exists(root.filePath("out")));
+}
+
+void TestWindowApply::journalTakesBackWindowApply() {
+    QTemporaryDir dir;
+    const QDir root(dir.path());
+    const QString source = root.filePath("in/a.mp3");
+    QVERIFY(writeTaggedFile(source, "TIT2=Old", true));
+    const QByteArray original = fixture::ReadFile(source);
+    WindowUnderTest w;
+    dropFiles(w.dialog.get(), {source});
+    w.userSelects(0);
+    w.dialog->controls().setChecked(IDC_CLEAR_V1, true);
+    typeEdits(w, {"0 0 {dir}/out/new", "0 3 New"}, dir.path());
+    w.click(IDC_APPLY);
+    QCOMPARE(w.messages(), QStringList{});
+    QCOMPARE(frameText(root.filePath("out/new/a.mp3"), "TIT2"), QStringLiteral("New"));
+
+    const QList<JournalRun> runs = ReadJournalRuns();
+    QVERIFY(!runs.isEmpty());
+    const JournalRun run = runs.first();
+    QCOMPARE(run.entries.size(), 1);
+    QCOMPARE(run.entries.first().originalPath, source);
+    QCOMPARE(run.entries.first().finalPath, root.filePath("out/new/a.mp3"));
+
+    const UndoReport undo = UndoRun(run);
+    QVERIFY(undo.ok);
+    QCOMPARE(fixture::ReadFile(source), original);
+    QVERIFY(!QFileInfo::exists(root.filePath("out")));
+}
+
+QTEST_MAIN(TestWindowApply)
+#include "test_window_apply.moc"

@@ -1,0 +1,323 @@
+#include "profiles/profilelist.h"
+#include "window/controlids.h"
+#include "window/quorveldlg.h"
+#include "windowtestsupport.h"
+
+#include <QComboBox>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString kAdd = QStringLiteral("<Add New...>");
+const QString kRemove = QStringLiteral("<Remove Selected>");
+
+// A store holding the named profiles, each with its own Title parse format
+// so that a test can tell which one the window shows.
+void storeProfiles(SettingsStore& store, const QStringList& names, const QString& last) {
+    for (const QString& name : names) {
+        Profile p = Profile::withDefaults(name);
+        p.parse[FieldTitle] = QStringLiteral("%T ") + name;
+        store.SaveProfile(p, LastProfileUpdate::Keep);
+    }
+    if (!last.isNull())
+        store.WriteText(ApplicationKey, StoreValue::LastProfile, last);
+}
+
+QStringList comboEntries(CQuorvelDlg& dialog) {
+    auto* list = dialog.controls().as<QComboBox>(IDC_PROFILE_LIST);
+    QStringList entries;
+    for (int i = 0; i < list->count(); ++i)
+        entries.append(list->itemText(i));
+    return entries;
+}
+
+// The user picks entry `index` of the profile list.
+void choose(CQuorvelDlg& dialog, int index) {
+    dialog.controls().as<QComboBox>(IDC_PROFILE_LIST)->setCurrentIndex(index);
+}
+
+QString shownProfile(CQuorvelDlg& dialog) {
+    return dialog.controls().text(IDC_PROFILE_LIST);
+}
+
+QString lastProfile(const TempStore& temp) {
+    return SettingsStore(temp.file).ReadText(ApplicationKey, StoreValue::LastProfile, {});
+}
+
+} // namespace
+
+class TestWindowProfiles : public QObject {
+    Q_OBJECT
+private slots:
+    void filling_data();
+    void filling();
+    void addProfile_data();
+    void addProfile();
+    void chooseAddedProfile();
+    void switchSavesAndLoads();
+    void removeProfile_data();
+    void removeProfile();
+    void removeOnlyProfileRefused();
+    void exitStoresLastProfile_data();
+    void exitStoresLastProfile();
+    void keyboardSteps();
+};
+
+void TestWindowProfiles::filling_data() {
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("current");
+
+    QTest::newRow("empty store") << QStringList{} << QString() << QStringList{"Default"}
+                                 << "Default";
+    QTest::newRow("last in other case") << QStringList{"Alpha", "Default"} << "dEFAULT"
+                                        << QStringList{"Alpha", "Default"} << "Default";
+    QTest::newRow("last no longer stored")
+        << QStringList{"Alpha", "Beta"} << "Gone" << QStringList{"Alpha", "Beta"} << "Alpha";
+    QTest::newRow("last empty") << QStringList{"Alpha", "Default"} << ""
+                                << QStringList{"Alpha", "Default"} << "Default";
+    QTest::newRow("second of three") << QStringList{"Alpha", "Beta", "Gamma"} << "Beta"
+                                     << QStringList{"Alpha", "Beta", "Gamma"} << "Beta";
+}
+
+void TestWindowProfiles::filling() {
+    QFETCH(QStringList, stored);
+    QFETCH(QString, last);
+    QFETCH(QStringList, entries);
+    QFETCH(QString, current);
+
+    TempStore temp;
+    storeProfiles(temp.store, stored, last);
+    RecordingSeam seam;
+    CQuorvelDlg dialog(seam, temp.store);
+
+    QCOMPARE(comboEntries(dialog), entries + QStringList({kAdd, kRemove}));
+    QCOMPARE(shownProfile(dialog), current);
+    QCOMPARE(dialog.profileList().currentName(), current);
+    // The current profile's formats were loaded into rows 1 and 2.
+    const QString title = stored.isEmpty() ? QStringLiteral("%T") : "%T " + current;
+    QCOMPARE(dialog.fieldGrid()[RowParse][FieldTitle], title);
+    QCOMPARE(dialog.fieldGrid()[RowCreate][FieldTitle], QStringLiteral("%T"));
+    // Loading creates the key of a profile that had none.
+    QVERIFY(SettingsStore(temp.file).EnumProfiles().contains(current));
+    QVERIFY(seam.shown.isEmpty());
+}
+
+void TestWindowProfiles::addProfile_data() {
+    QTest::addColumn<std::optional<QString>>("answer");
+    QTest::addColumn<QStringList>("entries");
+
+    QTest::newRow("new name") << std::optional<QString>(QStringLiteral("Zeta"))
+                              << QStringList{"Zeta", "Alpha", "Beta"};
+    QTest::newRow("cancelled") << std::optional<QString>() << QStringList{"Alpha", "Beta"};
+    QTest::newRow("empty name") << std::optional<QString>(QString())
+                                << QStringList{"", "Alpha", "Beta"};
+    QTest::newRow("duplicate in other case")
+        << std::optional<QString>(QStringLiteral("BETA")) << QStringList{"BETA", "Alpha", "Beta"};
+    QTest::newRow("command text") << std::optional<QString>(kRemove)
+                                  << QStringList{kRemove, "Alpha", "Beta"};
+}
+
+void TestWindowProfiles::addProfile() {
+    QFETCH(std::optional<QString>, answer);
+    QFETCH(QStringList, entries);
+
+    TempStore temp;
+    storeProfiles(temp.store, {"Alpha", "Beta"}, "Beta");
+    RecordingSeam seam;
+    CQuorvelDlg dialog(seam, temp.store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // An unsaved change on the Parse Input page is saved by the change.
+    QTest::mouseClick(dialog.controls().widget(IDC_PAGE_PARSE), Qt::LeftButton);
+    dialog.controls().setText(fieldEditId(FieldAlbum), QStringLiteral("%B edited"));
+
+    seam.nameAnswers.enqueue(answer);
+    choose(dialog, 2); // "<Add New...>"
+
+    QCOMPARE(seam.kinds(), QStringList{QStringLiteral("name")});
+    QCOMPARE(comboEntries(dialog), entries + QStringList({kAdd, kRemove}));
+    // The previous profile stays selected and current.
+    QCOMPARE(shownProfile(dialog), QStringLiteral("Beta"));
+    QCOMPARE(dialog.profileList().currentName(), QStringLiteral("Beta"));
+    QCOMPARE(dialog.controls().text(fieldEditId(FieldAlbum)), QStringLiteral("%B edited"));
+    // It was saved; the new name has no key until it becomes current.
+    const SettingsStore after(temp.file);
+    QCOMPARE(after.ReadText(QStringLiteral("Beta"), StoreValue::field(1, FieldAlbum), {}),
+             QStringLiteral("%B edited"));
+    QCOMPARE(lastProfile(temp), QStringLiteral("Beta"));
+    QCOMPARE(after.EnumProfiles(), (QStringList{"Alpha", "Beta"}));
+}
+
+void TestWindowProfiles::chooseAddedProfile() {
+    TempStore temp;
+    storeProfiles(temp.store, {"Alpha"}, "Alpha");
+    RecordingSeam seam;
+    CQuorvelDlg dialog(seam, temp.store);
+    seam.nameAnswers.enqueue(QStringLiteral("Zeta"));
+    choose(dialog, 1);
+    choose(dialog, 0); // "Zeta", now first
+
+    QCOMPARE(shownProfile(dialog), QStringLiteral("Zeta"));
+    QCOMPARE(dialog.profileList().currentName(), QStringLiteral("Zeta"));
+    // A new profile has every value at its default.
+    QCOMPARE(dialog.fieldGrid()[RowParse][FieldTitle], QStringLiteral("%T"));
+    QCOMPARE(dialog.profile().separator, QStringLiteral("SPACE"));
+    QCOMPARE(SettingsStore(temp.file).EnumProfiles(), (QStringList{"Alpha", "Zeta"}));
+    QCOMPARE(lastProfile(temp), QStringLiteral("Alpha"));
+}
+
+void TestWindowProfiles::switchSavesAndLoads() {
+    TempStore temp;
+    storeProfiles(temp.store, {"Alpha", "Beta"}, "Alpha");
+    RecordingSeam seam;
+    CQuorvelDlg dialog(seam, temp.store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::mouseClick(dialog.controls().widget(IDC_PAGE_PARSE), Qt::LeftButton);
+    dialog.controls().setText(fieldEditId(FieldArtist), QStringLiteral("%A only"));
+
+    choose(dialog, 1);
+
+    QCOMPARE(shownProfile(dialog), QStringLiteral("Beta"));
+    // The page stays; its edit boxes show Beta's parse formats.
+    QCOMPARE(dialog.currentPage(), int(RowParse));
+    QCOMPARE(dialog.controls().text(fieldEditId(FieldTitle)), QStringLiteral("%T Beta"));
+    QCOMPARE(dialog.controls().text(fieldEditId(FieldArtist)), QStringLiteral("%A"));
+    const SettingsStore after(temp.file);
+    QCOMPARE(after.ReadText(QStringLiteral("Alpha"), StoreValue::field(1, FieldArtist), {}),
+             QStringLiteral("%A only"));
+    QCOMPARE(lastProfile(temp), QStringLiteral("Alpha"));
+    QVERIFY(seam.shown.isEmpty());
+
+    // And back: Alpha shows what was saved for it.
+    choose(dialog, 0);
+    QCOMPARE(dialog.controls().text(fieldEditId(FieldArtist)), QStringLiteral("%A only"));
+    QCOMPARE(lastProfile(temp), QStringLiteral("Beta"));
+}
+
+void TestWindowProfiles::removeProfile_data() {
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("selected");
+
+    QTest::newRow("last of three, yes")
+        << "Gamma" << true << QStringList{"Alpha", "Beta"} << "Beta";
+    QTest::newRow("first of three, yes")
+        << "Alpha" << true << QStringList{"Beta", "Gamma"} << "Beta";
+    QTest::newRow("middle of three, yes")
+        << "Beta" << true << QStringList{"Alpha", "Gamma"} << "Gamma";
+    QTest::newRow("declined") << "Beta" << false << QStringList{"Alpha", "Beta", "Gamma"} << "Beta";
+}
+
+void TestWindowProfiles::removeProfile() {
+    QFETCH(QString, current);
+    QFETCH(bool, yes);
+    QFETCH(QStringList, entries);
+    QFETCH(QString, selected);
+
+    TempStore temp;
+    storeProfiles(temp.store, {"Alpha", "Beta", "Gamma"}, current);
+    RecordingSeam seam;
+    CQuorvelDlg dialog(seam, temp.store);
+    seam.yesNoAnswers.enqueue(yes);
+    choose(dialog, 4); // "<Remove Selected>"
+
+    QCOMPARE(seam.shown.size(), 1);
+    QCOMPARE(seam.shown[0].kind, QStringLiteral("question"));
+    QCOMPARE(seam.shown[0].text,
+             QStringLiteral("Are you sure to delete profile \"%1\"").arg(current));
+    QCOMPARE(seam.shown[0].caption, QStringLiteral("Confirm Delete"));
+    QCOMPARE(comboEntries(dialog), entries + QStringList({kAdd, kRemove}));
+    QCOMPARE(shownProfile(dialog), selected);
+    QCOMPARE(dialog.profileList().currentName(), selected);
+    // The profile now current is loaded.
+    QCOMPARE(dialog.fieldGrid()[RowParse][FieldTitle], "%T " + selected);
+    QCOMPARE(SettingsStore(temp.file).EnumProfiles(), entries);
+}
+
+void TestWindowProfiles::removeOnlyProfileRefused() {
+    TempStore temp;
+    RecordingSeam seam;
+    CQuorvelDlg dialog(seam, temp.store);
+    choose(dialog, 2);
+
+    QCOMPARE(seam.shown.size(), 1);
+    QCOMPARE(seam.shown[0].kind, QStringLiteral("message"));
+    QCOMPARE(seam.shown[0].text, QStringLiteral("At least 1 profile should always exist"));
+    QCOMPARE(seam.shown[0].caption, QCoreApplication::applicationName());
+    QCOMPARE(comboEntries(dialog), (QStringList{"Default", kAdd, kRemove}));
+    QCOMPARE(shownProfile(dialog), QStringLiteral("Default"));
+    QCOMPARE(SettingsStore(temp.file).EnumProfiles(), QStringList{"Default"});
+}
+
+void TestWindowProfiles::exitStoresLastProfile_data() {
+    QTest::addColumn<bool>("closeBox");
+    QTest::newRow("Exit") << false;
+    QTest::newRow("close box") << true;
+}
+
+void TestWindowProfiles::exitStoresLastProfile() {
+    QFETCH(bool, closeBox);
+
+    TempStore temp;
+    storeProfiles(temp.store, {"Alpha", "Beta"}, "Alpha");
+    RecordingSeam seam;
+    {
+        CQuorvelDlg dialog(seam, temp.store);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        choose(dialog, 1);
+        // Changed on Create Output and never saved by a page switch.
+        QTest::mouseClick(dialog.controls().widget(IDC_PAGE_CREATE), Qt::LeftButton);
+        dialog.controls().setText(fieldEditId(FieldYear), QStringLiteral("[%Y]"));
+        dialog.controls().setChecked(IDC_CLEAR_V1, true);
+        if (closeBox)
+            dialog.close();
+        else
+            QTest::mouseClick(dialog.controls().widget(IDC_EXIT), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+    }
+    const SettingsStore after(temp.file);
+    QCOMPARE(lastProfile(temp), QStringLiteral("Beta"));
+    QCOMPARE(after.ReadText(QStringLiteral("Beta"), StoreValue::field(2, FieldYear), {}),
+             QStringLiteral("[%Y]"));
+    QCOMPARE(after.ReadInt(QStringLiteral("Beta"), StoreValue::ClearV1, -1), 1);
+    QCOMPARE(after.ReadText(QStringLiteral("Alpha"), StoreValue::field(2, FieldYear), {}),
+             QStringLiteral("%Y"));
+
+    // The next start resumes the profile saved at Exit.
+    RecordingSeam seam2;
+    CQuorvelDlg next(seam2, temp.store);
+    QCOMPARE(shownProfile(next), QStringLiteral("Beta"));
+    QCOMPARE(next.fieldGrid()[RowCreate][FieldYear], QStringLiteral("[%Y]"));
+}
+
+void TestWindowProfiles::keyboardSteps() {
+    TempStore temp;
+    storeProfiles(temp.store, {"Alpha", "Beta"}, "Alpha");
+    RecordingSeam seam;
+    CQuorvelDlg dialog(seam, temp.store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QWidget* list = dialog.controls().widget(IDC_PROFILE_LIST);
+    list->setFocus();
+
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(dialog.profileList().currentName(), QStringLiteral("Beta"));
+    QCOMPARE(lastProfile(temp), QStringLiteral("Alpha")); // saved when left
+    QVERIFY(seam.shown.isEmpty());
+
+    // The next step reaches "<Add New...>" and asks for a name.
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(seam.kinds(), QStringList{QStringLiteral("name")});
+    QCOMPARE(shownProfile(dialog), QStringLiteral("Beta"));
+    QCOMPARE(lastProfile(temp), QStringLiteral("Beta"));
+}
+
+QTEST_MAIN(TestWindowProfiles)
+#include "test_window_profiles.moc"
