@@ -57,7 +57,7 @@ bool journalStart(JournalWriter& journal, JournalEntry& entry, const QString& pa
     entry.originalPath = path;
     entry.targetPath = target;
     entry.originalSize = before.size;
-    entry.originalSha256 = before.sha256;
+    entry.originalDigest = before.digest;
     entry.originalMtimeNs = before.mtimeNs;
     const qint64 region = qBound<qint64>(0, Id3v2RegionSize(path), before.size);
     entry.head = readSpan(path, 0, region);
@@ -81,10 +81,10 @@ void journalOutcome(JournalWriter& journal, JournalEntry& entry, const ApplyResu
     entry.finalPath = result.moved ? result.target : entry.originalPath;
     const FileDigest after = DigestFile(entry.finalPath);
     entry.finalSize = after.size;
-    entry.finalSha256 = after.sha256;
+    entry.finalDigest = after.digest;
     // A failed write leaves the file as it was; the digest says so for sure.
     entry.changed = result.tagsWritten || entry.finalPath != entry.originalPath ||
-                    after.size != entry.originalSize || after.sha256 != entry.originalSha256;
+                    after.size != entry.originalSize || after.digest != entry.originalDigest;
     journal.recordOutcome(entry, nullptr);
 }
 

@@ -15,7 +15,7 @@ struct JournalEntry {
     QByteArray head; // the original ID3v2 region (empty when there was none)
     QByteArray tail; // the original ID3v1 block, when Apply is to remove it
     qint64 originalSize = 0;
-    QByteArray originalSha256;
+    QByteArray originalDigest;
     qint64 originalMtimeNs = 0; // restored with the bytes
     QStringList plannedFolders; // levels of the target folder missing before, top first
 
@@ -24,7 +24,7 @@ struct JournalEntry {
     bool changed = false; // tags written or file moved
     QString finalPath;
     qint64 finalSize = 0;
-    QByteArray finalSha256;
+    QByteArray finalDigest;
 
     bool undone = false;
 };
@@ -49,8 +49,8 @@ QString JournalFolder(const QString& application);
 QString JournalFolder();
 
 // Writes the journal of one run. The file is created at the first entry, so
-// a run that touches nothing leaves nothing; every record is flushed to disk
-// before the call returns.
+// a run that touches nothing leaves nothing; a start record is flushed to
+// disk before the call returns, an outcome record with the next one.
 class JournalWriter {
 public:
     explicit JournalWriter(QString folder = JournalFolder());
@@ -69,7 +69,7 @@ public:
     QString filePath() const { return m_path; }
 
 private:
-    bool append(const QByteArray& line, QString* error);
+    bool append(const QByteArray& line, QString* error, bool flush = true);
 
     QString m_folder;
     QString m_id;

@@ -48,7 +48,7 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
         err = errno;
         return {};
     }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QCryptographicHash hash(FileDigestAlgorithm);
     err = WriteAllBytes(out, e.head.constData(), e.head.size());
     hash.addData(e.head);
     QByteArray buffer(1 << 20, Qt::Uninitialized);
@@ -67,7 +67,7 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
         hash.addData(e.tail);
         err = WriteAllBytes(out, e.tail.constData(), e.tail.size());
     }
-    const bool matches = err == 0 && hash.result() == e.originalSha256;
+    const bool matches = err == 0 && hash.result() == e.originalDigest;
     if (matches) {
         struct stat st;
         if (::fstat(current, &st) == 0)
@@ -153,7 +153,7 @@ UndoFileResult undoEntry(const JournalEntry& e) {
         const FileDigest now = DigestFile(e.finalPath);
         if (!now.ok)
             r.messages << QStringLiteral("Not found: %1").arg(e.finalPath);
-        else if (now.size != e.finalSize || now.sha256 != e.finalSha256)
+        else if (now.size != e.finalSize || now.digest != e.finalDigest)
             r.messages << QStringLiteral("%1 changed since the run; left alone").arg(e.finalPath);
         else if (!(r.ok = restore(e, e.finalPath, message)))
             r.messages << message;
@@ -172,7 +172,7 @@ UndoFileResult undoEntry(const JournalEntry& e) {
         r.path = place;
         const FileDigest now = DigestFile(place);
         if (samePath(place, e.originalPath) && now.ok && now.size == e.originalSize &&
-            now.sha256 == e.originalSha256) {
+            now.digest == e.originalDigest) {
             r.ok = true; // never touched
             return r;
         }

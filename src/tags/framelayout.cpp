@@ -32,6 +32,12 @@ bool FramesLineUp(const QByteArray& tag, qsizetype start, const FrameLayout& lay
             return false;
         pos += layout.headerSize() + size;
     }
+    // Padding is zeros to the end: a 0 byte inside a frame that the wrong
+    // size form lands on is no end of the frames.
+    for (; pos < tag.size(); ++pos) {
+        if (tag[pos] != '\0')
+            return false;
+    }
     return true;
 }
 

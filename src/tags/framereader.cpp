@@ -73,6 +73,8 @@ void FrameInfo::TakeBody(const QByteArray& body, bool opaque) {
     } else if (encoding == EncodingLatin1) {
         text = Latin1ToWide(body.constData() + 1, body.size() - 1);
     } else {
-        text = Latin1ToWide(body);
+        // The body as it will be written, so the text of a re-encoded frame
+        // is what reading the written frame gives.
+        text = Latin1ToWide(raw);
     }
 }

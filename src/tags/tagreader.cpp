@@ -58,6 +58,12 @@ int TagInfo::ReadV2(QFile& file) {
         TagDiagnostic("Invalid id3size\n");
         return E_FAIL_RESULT;
     }
+    if (header.regionSize() > file.size()) {
+        // A footer that the file has no room for: the tag's end is unknown,
+        // and a write would take the audio that stands there for it.
+        TagDiagnostic("Invalid id3size\n");
+        return E_FAIL_RESULT;
+    }
     const bool unsync = header.flags & TagHeader::Unsynchronisation;
     // Before version 2.4 unsynchronisation covers the whole tag; in 2.4 it
     // is undone frame by frame.

@@ -13,8 +13,13 @@ QByteArray ConvertV24FrameBody(quint16 flags24, const QByteArray& body, bool tag
     const bool unsynchronised = format & 0x02;
     const bool lengthIndicator = format & 0x01;
 
-    *opaque = compressed || encrypted;
-    *flags23 = static_cast<quint16>(((status << 1) & 0xE0) << 8);
+    // A group byte stands before the content, as in version 3, where such
+    // a frame is held as its bytes too.
+    *opaque = compressed || encrypted || grouped;
+    // The format flags go along even when the body is too short for what
+    // they announce: such a body stays opaque when it is read back.
+    *flags23 = static_cast<quint16>(((status << 1) & 0xE0) << 8) | (compressed ? 0x80 : 0) |
+               (encrypted ? 0x40 : 0) | (grouped ? 0x20 : 0);
     const QByteArray data = (unsynchronised || tagUnsync) ? RemoveUnsynchronisation(body) : body;
 
     qsizetype pos = 0;
@@ -34,7 +39,6 @@ QByteArray ConvertV24FrameBody(quint16 flags24, const QByteArray& body, bool tag
     }
     if (pos > data.size())
         return data;
-    *flags23 |= (compressed ? 0x80 : 0) | (encrypted ? 0x40 : 0) | (grouped ? 0x20 : 0);
     // Version 3 order: decompressed size, encryption method, group.
     return (compressed ? size : QByteArray()) + method + group + data.mid(pos);
 }

@@ -56,7 +56,7 @@ void simulate(JournalWriter& journal, const QString& path, const Edit& edit, con
     e.head = edit.oldHead;
     e.tail = edit.removeTail ? v1Block() : QByteArray();
     e.originalSize = before.size;
-    e.originalSha256 = before.sha256;
+    e.originalDigest = before.digest;
     e.originalMtimeNs = before.mtimeNs;
     QVERIFY(MissingFolderLevels(QFileInfo(target).path(), e.plannedFolders));
     QString error;
@@ -75,7 +75,7 @@ void simulate(JournalWriter& journal, const QString& path, const Edit& edit, con
     e.done = e.changed = true;
     e.finalPath = target;
     e.finalSize = after.size;
-    e.finalSha256 = after.sha256;
+    e.finalDigest = after.digest;
     QVERIFY(journal.recordOutcome(e, &error));
 }
 
