@@ -22,7 +22,7 @@ run: build-run
 	else $(RUN_BUILD)/src/cli/quorvel-cli --help; fi
 
 test: build-test
-	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-label-summary -j $(JOBS)
 
 bench: deps
 	bench/run
