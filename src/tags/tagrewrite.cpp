@@ -1,6 +1,7 @@
 #include "tags/tagrewrite.h"
 
 #include "tags/rewritefileops.h"
+#include "tags/rewritetemp.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -59,8 +60,9 @@ bool RewriteWithNewTag(const QString& path, const QByteArray& tag, qint64 audioS
         return false;
 
     // A short name of its own, so a file name near the length limit still
-    // leaves room for it.
-    QByteArray tempName = QFile::encodeName(info.absolutePath() + "/.quorvel-XXXXXX");
+    // leaves room for it. What a killed earlier write left here goes first.
+    RemoveAbandonedRewriteTemps(info.absolutePath());
+    QByteArray tempName = RewriteTempPattern(info.absolutePath());
     Descriptor temp;
     temp.fd = ::mkostemp(tempName.data(), O_CLOEXEC);
     if (temp.fd < 0)

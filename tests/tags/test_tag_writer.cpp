@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 using fixture::TextBody;
@@ -71,6 +72,7 @@ private slots:
     void inPlaceWhenItFits();
     void growsAndMovesAudio_data();
     void growsAndMovesAudio();
+    void growRemovesAbandonedTemps();
     void textEncodingChoice_data();
     void textEncodingChoice();
     void removesV1_data();
@@ -171,6 +173,31 @@ void TestTagWriter::growsAndMovesAudio() {
     TagInfo again;
     QCOMPARE(again.Read(path), 0);
     QCOMPARE(DescribeFrames(again), QStringList{"TIT2=" + QString(textLength, 'z')});
+}
+
+// A growing write killed before its rename leaves its temporary file; the
+// next growing write in that folder removes it, but never one whose process
+// still runs, nor a file that only looks similar.
+void TestTagWriter::growRemovesAbandonedTemps() {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    QVERIFY(child > 0);
+    QCOMPARE(::waitpid(child, nullptr, 0), child);
+    const QString abandoned = QString(".quorvel-%1-aB3dE6").arg(child);
+    const QString running = QString(".quorvel-%1-gH7jK9").arg(::getpid());
+    const QString lookalike = QString(".quorvel-%1-notes.txt").arg(child);
+    for (const QString& name : {abandoned, running, lookalike})
+        QVERIFY(fixture::WriteFile(dir.filePath(name), "left"));
+
+    const QString path = WriteBytes(fixture::SilentAudio(4));
+    TagInfo info;
+    QVERIFY(info.Read(path) >= 0);
+    info.SetFrameWide("TIT2", QString(400, 'z'), -1);
+    QCOMPARE(info.Write(), 0);
+    QCOMPARE(TempLeftovers(), (QStringList{running, lookalike}));
+    for (const QString& name : {running, lookalike})
+        QVERIFY(QFile::remove(dir.filePath(name)));
 }
 
 void TestTagWriter::textEncodingChoice_data() {

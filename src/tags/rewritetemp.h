@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Temporary files of growing writes. Each is named after the process that
+// writes it (".quorvel-PID-XXXXXX" in the file's folder), so that one left
+// behind by a killed process can be told apart from one that a running
+// process is still writing.
+
+// The mkostemp pattern for a new temporary file in folder.
+QByteArray RewriteTempPattern(const QString& folder);
+
+// Removes the temporary files in folder whose process no longer runs, and
+// returns how many. A process id in use again keeps its files: nothing that
+// may still be written is removed.
+int RemoveAbandonedRewriteTemps(const QString& folder);
