@@ -1,4 +1,5 @@
 #include "apply/journal.h"
+#include "clirun.h"
 #include "fixtures.h"
 #include "immutablefile.h"
 #include "profiles/storename.h"
@@ -22,24 +23,6 @@ namespace {
 // The journal that quorvel-cli keeps.
 QString cliJournal() {
     return JournalFolder(storeApplicationName(QStringLiteral(QUORVEL_CLI_PATH)));
-}
-
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QString err;
-};
-
-Run cli(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(QUORVEL_CLI_PATH), args);
-    Run r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
 }
 
 QByteArray song(const QString& title, bool withV1 = true) {
@@ -114,8 +97,8 @@ private slots:
     void batchGoesOnPastFailures() {
         QVERIFY(QDir().mkpath(at("sorted")));
         QVERIFY(fixture::WriteFile(at("sorted/b.mp3"), "already here"));
-        const Run r = cli(QStringList{"apply", "--json"} + sortInto("sorted") +
-                          QStringList{at("one/a.mp3"), at("one/b.mp3"), at("two/d.mp3")});
+        const CliRun r = RunCli(QStringList{"apply", "--json"} + sortInto("sorted") +
+                                QStringList{at("one/a.mp3"), at("one/b.mp3"), at("two/d.mp3")});
         QCOMPARE(r.status, 1);
         const QJsonArray files = jsonArray(r.out);
         QCOMPARE(files.size(), 3);
@@ -138,8 +121,8 @@ private slots:
     void duplicateTargets() {
         QVERIFY(fixture::WriteFile(at("two/a.mp3"), song("other a")));
         const auto before = tree(m_root);
-        const Run r = cli(QStringList{"apply", "--json"} + sortInto("sorted") +
-                          QStringList{at("one/a.mp3"), at("one/c.mp3"), at("two/a.mp3")});
+        const CliRun r = RunCli(QStringList{"apply", "--json"} + sortInto("sorted") +
+                                QStringList{at("one/a.mp3"), at("one/c.mp3"), at("two/a.mp3")});
         QCOMPARE(r.status, 1);
         const QJsonArray files = jsonArray(r.out);
         QCOMPARE(files.size(), 3);
@@ -159,9 +142,9 @@ private slots:
         QVERIFY(QDir().mkpath(at("sorted")));
         QVERIFY(fixture::WriteFile(at("sorted/b.mp3"), "already here"));
         const auto before = tree(m_root);
-        const Run r =
-            cli(QStringList{"apply", "--json", "--dry-run", "--clear-v1", "--clear-other-v2"} +
-                sortInto("sorted/new") + QStringList{at("one/a.mp3"), at("one/b.mp3")});
+        const CliRun r =
+            RunCli(QStringList{"apply", "--json", "--dry-run", "--clear-v1", "--clear-other-v2"} +
+                   sortInto("sorted/new") + QStringList{at("one/a.mp3"), at("one/b.mp3")});
         QCOMPARE(tree(m_root), before);
         QVERIFY(!QFileInfo::exists(cliJournal()) || QDir(cliJournal()).isEmpty());
         QCOMPARE(r.status, 0);
@@ -172,8 +155,8 @@ private slots:
         QCOMPARE(files[0]["tagsWritten"].toBool(), true);
 
         // A target that exists is foreseen as the failure it would be.
-        const Run clash = cli(QStringList{"apply", "--json", "--dry-run"} + sortInto("sorted") +
-                              QStringList{at("one/b.mp3")});
+        const CliRun clash = RunCli(QStringList{"apply", "--json", "--dry-run"} +
+                                    sortInto("sorted") + QStringList{at("one/b.mp3")});
         QCOMPARE(clash.status, 1);
         QCOMPARE(messagesOf(jsonArray(clash.out)[0]),
                  QStringList{"Cannot move file as " + at("sorted/b.mp3") + ". Error 17"});
@@ -184,13 +167,13 @@ private slots:
     // removes the folders the run made.
     void undoRestoresAcrossFolders() {
         const auto before = tree(m_root);
-        const Run r =
-            cli(QStringList{"apply", "--clear-v1", "--clear-other-v2"} + sortInto("sorted/deep") +
-                QStringList{at("one/a.mp3"), at("one/b.mp3"), at("two/d.mp3")});
+        const CliRun r = RunCli(QStringList{"apply", "--clear-v1", "--clear-other-v2"} +
+                                sortInto("sorted/deep") +
+                                QStringList{at("one/a.mp3"), at("one/b.mp3"), at("two/d.mp3")});
         QCOMPARE(r.status, 0);
         QVERIFY(tree(m_root) != before);
 
-        const Run history = cli({"history", "--json"});
+        const CliRun history = RunCli({"history", "--json"});
         QCOMPARE(history.status, 0);
         const QJsonArray runs = jsonArray(history.out);
         QCOMPARE(runs.size(), 1);
@@ -198,7 +181,7 @@ private slots:
         QCOMPARE(runs[0]["undone"].toBool(), false);
         QVERIFY(r.out.contains(runs[0]["id"].toString().toUtf8()));
 
-        const Run undo = cli({"undo", "--json"});
+        const CliRun undo = RunCli({"undo", "--json"});
         QCOMPARE(undo.status, 0);
         const QJsonObject report = QJsonDocument::fromJson(undo.out).object();
         QCOMPARE(report["ok"].toBool(), true);
@@ -208,8 +191,9 @@ private slots:
         QCOMPARE(report["foldersRemoved"].toArray().size(), 2);
         QCOMPARE(tree(m_root), before);
 
-        QCOMPARE(jsonArray(cli({"history", "--json"}).out)[0].toObject()["undone"].toBool(), true);
-        const Run nothing = cli({"undo"});
+        QCOMPARE(jsonArray(RunCli({"history", "--json"}).out)[0].toObject()["undone"].toBool(),
+                 true);
+        const CliRun nothing = RunCli({"undo"});
         QCOMPARE(nothing.status, 1);
         QVERIFY(nothing.err.contains("nothing to undo"));
     }
@@ -218,15 +202,15 @@ private slots:
     // come back.
     void undoRefusesChangedFile() {
         const QByteArray originalB = fixture::ReadFile(at("one/b.mp3"));
-        QCOMPARE(cli(QStringList{"apply"} + sortInto("sorted") +
-                     QStringList{at("one/a.mp3"), at("one/b.mp3")})
+        QCOMPARE(RunCli(QStringList{"apply"} + sortInto("sorted") +
+                        QStringList{at("one/a.mp3"), at("one/b.mp3")})
                      .status,
                  0);
         QByteArray changed = fixture::ReadFile(at("sorted/a.mp3"));
         changed.append("edited later");
         QVERIFY(fixture::WriteFile(at("sorted/a.mp3"), changed));
 
-        const Run undo = cli({"undo", "--json"});
+        const CliRun undo = RunCli({"undo", "--json"});
         QCOMPARE(undo.status, 1);
         const QJsonArray files = QJsonDocument::fromJson(undo.out).object()["files"].toArray();
         QCOMPARE(files.size(), 2);
@@ -285,10 +269,10 @@ private slots:
         QCOMPARE(tree(m_root).value("one/c.mp3"), before.value("one/c.mp3"));
 
         // The journal it left takes the one file back.
-        const QJsonArray runs = jsonArray(cli({"history", "--json"}).out);
+        const QJsonArray runs = jsonArray(RunCli({"history", "--json"}).out);
         QCOMPARE(runs.size(), 1);
         QCOMPARE(runs[0]["files"].toInt(), 1);
-        const Run undo = cli({"undo", runs[0]["id"].toString()});
+        const CliRun undo = RunCli({"undo", runs[0]["id"].toString()});
         QCOMPARE(undo.status, 0);
         QCOMPARE(tree(m_root), before);
     }
@@ -299,8 +283,8 @@ private slots:
         ImmutableFile guard;
         if (!guard.protect(at("one/a.mp3")))
             QSKIP("this file system cannot make a file read-only for this user");
-        const Run r = cli(QStringList{"apply", "--json"} + sortInto("sorted") +
-                          QStringList{at("one/a.mp3"), at("one/b.mp3")});
+        const CliRun r = RunCli(QStringList{"apply", "--json"} + sortInto("sorted") +
+                                QStringList{at("one/a.mp3"), at("one/b.mp3")});
         guard.release();
         QCOMPARE(r.status, 1);
         const QJsonArray files = jsonArray(r.out);
@@ -317,9 +301,9 @@ private slots:
         if (!QFile::exists("/usr/bin/python3") ||
             QStandardPaths::findExecutable("ffprobe").isEmpty())
             QSKIP("mutagen or ffprobe missing");
-        const Run r = cli({"apply", "--case", "keep", "--clear-other-v2", "--create",
-                           "location=" + at("out"), "--create", "artist=Café Ω", "--create",
-                           "title=%T", "--create", "album=Best of", at("one/a.mp3")});
+        const CliRun r = RunCli({"apply", "--case", "keep", "--clear-other-v2", "--create",
+                                 "location=" + at("out"), "--create", "artist=Café Ω", "--create",
+                                 "title=%T", "--create", "album=Best of", at("one/a.mp3")});
         QCOMPARE(r.status, 0);
         const QString file = at("out/a.mp3");
         QProcess mutagen;
@@ -362,15 +346,15 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QString, stderrHas);
-        const Run r = cli(args);
+        const CliRun r = RunCli(args);
         QCOMPARE(r.status, status);
-        QVERIFY2(r.err.contains(stderrHas), qPrintable(r.err));
+        QVERIFY2(QString::fromUtf8(r.err).contains(stderrHas), r.err.constData());
     }
 
     // A missing file fails on its own; a file named "-" after "--" is a file.
     void missingFiles() {
-        const Run r = cli(QStringList{"apply", "--json"} + sortInto("sorted") +
-                          QStringList{at("one/nothere.mp3"), "--", at("one/a.mp3")});
+        const CliRun r = RunCli(QStringList{"apply", "--json"} + sortInto("sorted") +
+                                QStringList{at("one/nothere.mp3"), "--", at("one/a.mp3")});
         QCOMPARE(r.status, 1);
         const QJsonArray files = jsonArray(r.out);
         QCOMPARE(files.size(), 2);

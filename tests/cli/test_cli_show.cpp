@@ -1,3 +1,4 @@
+#include "clirun.h"
 #include "fixtures.h"
 
 #include <QDir>
@@ -21,19 +22,6 @@ private slots:
     void agreesWithMutagen();
 
 private:
-    struct Result {
-        int status;
-        QByteArray out, err;
-    };
-    Result Run(const QStringList& args, const QString& cwd = QString()) {
-        QProcess p;
-        if (!cwd.isEmpty())
-            p.setWorkingDirectory(cwd);
-        p.start(QStringLiteral(QUORVEL_CLI_PATH), args);
-        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-            return {-1, {}, {}};
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-    }
     QTemporaryDir dir;
     QString good, noTag, refused, empty;
 };
@@ -92,15 +80,15 @@ void TestCliShow::exitStatus() {
     QFETCH(int, status);
     QFETCH(QString, stdoutHas);
     QFETCH(QString, stderrHas);
-    const Result r = Run(args, dir.path());
+    const CliRun r = RunCli(args, dir.path());
     QCOMPARE(r.status, status);
     QVERIFY2(QString::fromUtf8(r.out).contains(stdoutHas), r.out.constData());
     QVERIFY2(QString::fromUtf8(r.err).contains(stderrHas), r.err.constData());
 }
 
 void TestCliShow::jsonContract() {
-    const Result r =
-        Run({"show", "--json", "good.mp3", noTag, "refused.mp3", "empty.mp3"}, dir.path());
+    const CliRun r =
+        RunCli({"show", "--json", "good.mp3", noTag, "refused.mp3", "empty.mp3"}, dir.path());
     QCOMPARE(r.status, 1);
     // Diagnostic lines go to standard error; standard output is JSON alone.
     QVERIFY(r.err.contains("Invalid id3size"));
@@ -164,7 +152,7 @@ void TestCliShow::agreesWithMutagen() {
     const QJsonObject seen = QJsonDocument::fromJson(py.readAllStandardOutput()).object();
     QVERIFY(!seen.isEmpty());
 
-    const Result r = Run({"show", "--json", path});
+    const CliRun r = RunCli({"show", "--json", path});
     QCOMPARE(r.status, 0);
     const QJsonObject fields =
         QJsonDocument::fromJson(r.out).array()[0].toObject()["fields"].toObject();

@@ -1,9 +1,9 @@
+#include "clirun.h"
 #include "fixtures.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,24 +18,6 @@ void writeMp3(const QString& path, const Frames& frames) {
         tag.frames.append({id, fixture::TextBody(0, text)});
     tag.padding = 32;
     QVERIFY(fixture::WriteFile(path, fixture::BuildFile(&tag)));
-}
-
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run runCli(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(QUORVEL_CLI_PATH), args);
-    Run r;
-    if (!p.waitForFinished(30000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
 }
 
 } // namespace
@@ -107,7 +89,7 @@ private slots:
         QFETCH(QStringList, messages);
         QFETCH(QString, target);
 
-        const Run r = runCli(QStringList{"preview", "--json"} + options + QStringList{song});
+        const CliRun r = RunCli(QStringList{"preview", "--json"} + options + QStringList{song});
         QCOMPARE(r.status, status);
         QJsonParseError error;
         const QJsonDocument doc = QJsonDocument::fromJson(r.out, &error);
@@ -139,7 +121,7 @@ private slots:
     }
 
     void filesInOrderAndUnreadable() {
-        const Run r = runCli({"preview", "--json", missing, song});
+        const CliRun r = RunCli({"preview", "--json", missing, song});
         QCOMPARE(r.status, 1);
         const QJsonArray a = QJsonDocument::fromJson(r.out).array();
         QCOMPARE(a.size(), 2);
@@ -151,7 +133,7 @@ private slots:
     }
 
     void textOutput() {
-        const Run r = runCli({"preview", song});
+        const CliRun r = RunCli({"preview", song});
         QCOMPARE(r.status, 0);
         const QString text = QString::fromUtf8(r.out);
         QVERIFY2(text.contains("target: " + dir.path() + "/03 The River Band Help!.mp3"),
@@ -160,7 +142,7 @@ private slots:
     }
 
     void unknownProfileFails() {
-        const Run r = runCli({"preview", "--json", "--profile", "No Such Profile", song});
+        const CliRun r = RunCli({"preview", "--json", "--profile", "No Such Profile", song});
         QCOMPARE(r.status, 1);
         QVERIFY(r.out.isEmpty());
         QVERIFY2(r.err.contains("unknown profile"), r.err.constData());
@@ -180,7 +162,7 @@ private slots:
     void badArguments() {
         QFETCH(QStringList, args);
         QFETCH(QString, reason);
-        const Run r = runCli(args);
+        const CliRun r = RunCli(args);
         QCOMPARE(r.status, 2);
         QVERIFY(r.out.isEmpty());
         QVERIFY2(QString::fromUtf8(r.err).contains(reason), r.err.constData());
