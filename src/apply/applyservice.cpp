@@ -4,8 +4,8 @@
 #include "foldercreation.h"
 #include "journal.h"
 #include "movefile.h"
+#include "originalbytes.h"
 #include "tags/taginfo.h"
-#include "tags/tagregion.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,51 +32,9 @@ QString cannotMove(const QString& target, int err) {
     return QStringLiteral("Cannot move file as %1. Error %2").arg(target).arg(err);
 }
 
-// Reads count bytes at offset (a negative offset counts from the end).
-QByteArray readSpan(const QString& path, qint64 offset, qint64 count) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    if (offset < 0)
-        offset += file.size();
-    if (!file.seek(offset))
-        return {};
-    return file.read(count);
-}
+} // namespace
 
-// The journal's record of the file before it is touched: the tag region,
-// the ID3v1 block when it is to go, the digest and the folder levels that
-// creation will add.
-bool journalStart(JournalWriter& journal, JournalEntry& entry, const QString& path,
-                  const QString& target, const FieldValues& output, bool clearV1, QString& error) {
-    const FileDigest before = DigestFile(path);
-    if (!before.ok) {
-        error = cannotWrite(path);
-        return false;
-    }
-    entry.originalPath = path;
-    entry.targetPath = target;
-    entry.originalSize = before.size;
-    entry.originalDigest = before.digest;
-    entry.originalMtimeNs = before.mtimeNs;
-    const qint64 region = qBound<qint64>(0, Id3v2RegionSize(path), before.size);
-    entry.head = readSpan(path, 0, region);
-    if (clearV1 && HasId3v1(path))
-        entry.tail = readSpan(path, -128, 128);
-    if (entry.head.size() != region || (clearV1 && HasId3v1(path) && entry.tail.size() != 128)) {
-        error = cannotWrite(path);
-        return false;
-    }
-    MissingFolderLevels(output[FieldLocation], entry.plannedFolders);
-    QString reason;
-    if (!journal.recordStart(entry, &reason)) {
-        error = QStringLiteral("Cannot write the undo journal: %1").arg(reason);
-        return false;
-    }
-    return true;
-}
-
-void journalOutcome(JournalWriter& journal, JournalEntry& entry, const ApplyResult& result) {
+void CompleteOutcome(JournalEntry& entry, const ApplyResult& result) {
     entry.done = true;
     entry.finalPath = result.moved ? result.target : entry.originalPath;
     const FileDigest after = DigestFile(entry.finalPath);
@@ -85,31 +43,15 @@ void journalOutcome(JournalWriter& journal, JournalEntry& entry, const ApplyResu
     // A failed write leaves the file as it was; the digest says so for sure.
     entry.changed = result.tagsWritten || entry.finalPath != entry.originalPath ||
                     after.size != entry.originalSize || after.digest != entry.originalDigest;
-    journal.recordOutcome(entry, nullptr);
 }
 
-} // namespace
+namespace {
 
-QString ApplyTarget(const FieldValues& output) {
-    return output[FieldLocation] + QLatin1Char('/') + output[FieldFilename] +
-           QStringLiteral(".mp3");
-}
-
-ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
-                      JournalWriter* journal) {
+// Apply itself, with no journal.
+ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const ApplyOptions& options) {
     ApplyResult result;
     result.target = ApplyTarget(output);
     const QString path = tag.path;
-
-    JournalEntry entry;
-    if (journal) {
-        QString error;
-        if (!journalStart(*journal, entry, path, result.target, output, options.clearV1, error)) {
-            result.messages << error;
-            return result;
-        }
-    }
-
     if (options.clearOtherV2)
         tag.Clear();
     tag.removeV1 = options.clearV1;
@@ -135,9 +77,81 @@ ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOption
         }
     }
     result.ok = result.moved;
-    if (journal)
-        journalOutcome(*journal, entry, result);
     return result;
+}
+
+} // namespace
+
+QString ApplyTarget(const FieldValues& output) {
+    return output[FieldLocation] + QLatin1Char('/') + output[FieldFilename] +
+           QStringLiteral(".mp3");
+}
+
+bool PrepareApplyStart(JournalEntry& entry, const QString& path, const OriginalBytes& before,
+                       const FieldValues& output, bool clearV1, QString& error) {
+    if (!before.digest.ok) {
+        error = cannotWrite(path);
+        return false;
+    }
+    entry.originalPath = path;
+    entry.targetPath = ApplyTarget(output);
+    entry.originalSize = before.digest.size;
+    entry.originalDigest = before.digest.digest;
+    entry.originalMtimeNs = before.digest.mtimeNs;
+    entry.head = before.head;
+    if (clearV1)
+        entry.tail = before.v1;
+    MissingFolderLevels(output[FieldLocation], entry.plannedFolders);
+    return true;
+}
+
+QString JournalFailure(const QString& reason) {
+    return QStringLiteral("Cannot write the undo journal: %1").arg(reason);
+}
+
+bool RecordApplyStart(JournalWriter& journal, JournalEntry& entry, QString& error,
+                      JournalWriter::Flush flush) {
+    QString reason;
+    if (!journal.recordStart(entry, &reason, flush)) {
+        error = JournalFailure(reason);
+        return false;
+    }
+    return true;
+}
+
+ApplyResult ApplyRecordedFile(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
+                              JournalWriter& journal, JournalEntry& entry, Outcome outcome) {
+    QString reason;
+    if (!journal.makeDurable(entry.seq, &reason) || !journal.recordBegin(entry.seq, &reason)) {
+        ApplyResult result;
+        result.target = ApplyTarget(output);
+        result.messages << JournalFailure(reason);
+        return result;
+    }
+    entry.begun = true;
+    ApplyResult result = applyUnrecorded(tag, output, options);
+    if (outcome == Outcome::RecordNow) {
+        CompleteOutcome(entry, result);
+        journal.recordOutcome(entry, nullptr);
+    }
+    return result;
+}
+
+ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
+                      JournalWriter* journal) {
+    if (!journal)
+        return applyUnrecorded(tag, output, options);
+    JournalEntry entry;
+    QString error;
+    if (!PrepareApplyStart(entry, tag.path, ReadOriginalBytes(tag.path), output, options.clearV1,
+                           error) ||
+        !RecordApplyStart(*journal, entry, error, JournalWriter::Flush::Now)) {
+        ApplyResult result;
+        result.target = ApplyTarget(output);
+        result.messages << error;
+        return result;
+    }
+    return ApplyRecordedFile(tag, output, options, *journal, entry, Outcome::RecordNow);
 }
 
 ApplyResult PreviewApply(const QString& path, const FieldValues& output) {

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "journal.h"
+#include "originalbytes.h"
 #include "transform/fields.h"
 
 #include <QStringList>
 
 class TagInfo;
-class JournalWriter;
 
 // What Apply did (or, for a preview, would do) with one file.
 struct ApplyResult {
@@ -39,6 +40,27 @@ QString ApplyTarget(const FieldValues& output);
 // is left alone.
 ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
                       JournalWriter* journal = nullptr);
+
+// ApplyFile in steps, so that a batch flushes the journal once for a group
+// of files and reads them in parallel. PrepareApplyStart fills the entry
+// from the file's original bytes as ReadOriginalBytes found them (error set
+// when they could not be read); RecordApplyStart puts it in the journal
+// (the head too, unless JournalWriter::saveHead did already);
+// ApplyRecordedFile, later, makes that record durable if it is not yet,
+// then applies. With Outcome::Later the caller records the outcome of a
+// file that was begun (entry.begun): CompleteOutcome, which reads the file
+// again and may run on any thread, then recordOutcome.
+bool PrepareApplyStart(JournalEntry& entry, const QString& path, const OriginalBytes& before,
+                       const FieldValues& output, bool clearV1, QString& error);
+bool RecordApplyStart(JournalWriter& journal, JournalEntry& entry, QString& error,
+                      JournalWriter::Flush flush);
+// "Cannot write the undo journal: <reason>"
+QString JournalFailure(const QString& reason);
+enum class Outcome { RecordNow, Later };
+ApplyResult ApplyRecordedFile(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
+                              JournalWriter& journal, JournalEntry& entry, Outcome outcome);
+// Fills the entry's outcome from where the file stands now.
+void CompleteOutcome(JournalEntry& entry, const ApplyResult& result);
 
 // The same decisions without changing anything on disk: whether the file
 // can be opened for writing, whether the Location can be made and whether

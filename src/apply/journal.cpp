@@ -1,5 +1,6 @@
 #include "journal.h"
 
+#include "copyfile.h"
 #include "profiles/storename.h"
 
 #include <QDir>
@@ -29,7 +30,8 @@ QJsonObject startRecord(const JournalEntry& e) {
             {"seq", e.seq},
             {"original", e.originalPath},
             {"target", e.targetPath},
-            {"head", QString::fromLatin1(e.head.toBase64())},
+            {"headAt", e.headAt},
+            {"headSize", e.headSize},
             {"tail", QString::fromLatin1(e.tail.toBase64())},
             {"size", e.originalSize},
             {"digest", QString::fromLatin1(e.originalDigest.toHex())},
@@ -63,11 +65,23 @@ bool appendTo(const QString& file, const QJsonObject& record) {
     return ok;
 }
 
+// <id>.bytes beside <id>.jsonl.
+QString BytesFileOf(const QString& journalFile) {
+    QString stem = journalFile;
+    if (stem.endsWith(QLatin1String(".jsonl")))
+        stem.chop(6);
+    return stem + QStringLiteral(".bytes");
+}
+
 } // namespace
+
+bool JournalRun::mayHaveTouched(const JournalEntry& e) const {
+    return e.done ? e.changed : (e.begun || !marksBegin);
+}
 
 int JournalRun::changedFiles() const {
     return int(std::count_if(entries.begin(), entries.end(),
-                             [](const JournalEntry& e) { return !e.done || e.changed; }));
+                             [this](const JournalEntry& e) { return mayHaveTouched(e); }));
 }
 
 QString JournalFolder(const QString& application) {
@@ -88,32 +102,66 @@ JournalWriter::JournalWriter(QString folder) : m_folder(std::move(folder)) {}
 JournalWriter::~JournalWriter() {
     if (m_fd >= 0)
         ::close(m_fd);
+    if (m_bytesFd >= 0)
+        ::close(m_bytesFd);
 }
 
-bool JournalWriter::append(const QByteArray& line, QString* error, bool flush) {
-    if (m_fd < 0) {
-        if (!QDir().mkpath(m_folder)) {
-            if (error)
-                *error = QStringLiteral("cannot create %1").arg(m_folder);
-            return false;
-        }
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        const QString stem = now.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-        for (int n = 1; m_fd < 0; ++n) {
-            m_id = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
-            m_path = m_folder + QLatin1Char('/') + m_id + QStringLiteral(".jsonl");
-            m_fd = ::open(QFile::encodeName(m_path).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
-            if (m_fd < 0 && errno != EEXIST) {
-                if (error)
-                    *error = QStringLiteral("%1: %2").arg(m_path, errnoText(errno));
-                return false;
-            }
-        }
-        const QJsonObject run{
-            {"type", "run"}, {"id", m_id}, {"time", now.toString(Qt::ISODateWithMs)}};
-        if (!append(toLine(run), error))
-            return false;
+bool JournalWriter::fail(const QString& path, QString* error) {
+    if (error)
+        *error = QStringLiteral("%1: %2").arg(path, errnoText(errno));
+    return false;
+}
+
+bool JournalWriter::open(QString* error) {
+    if (m_fd >= 0)
+        return true;
+    if (!QDir().mkpath(m_folder)) {
+        if (error)
+            *error = QStringLiteral("cannot create %1").arg(m_folder);
+        return false;
+    }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QString stem = now.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    for (int n = 1; m_fd < 0; ++n) {
+        m_id = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
+        m_path = m_folder + QLatin1Char('/') + m_id + QStringLiteral(".jsonl");
+        m_fd = ::open(QFile::encodeName(m_path).constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+        if (m_fd < 0 && errno != EEXIST)
+            return fail(m_path, error);
+    }
+    // The name is this run's now; a byte file left by a run that lost its
+    // journal is of no use to anyone.
+    m_bytesPath = BytesFileOf(m_path);
+    m_bytesFd = ::open(QFile::encodeName(m_bytesPath).constData(),
+                       O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (m_bytesFd < 0)
+        return fail(m_bytesPath, error);
+    const QJsonObject run{
+        {"type", "run"}, {"id", m_id}, {"time", now.toString(Qt::ISODateWithMs)}, {"begins", true}};
+    const QByteArray line = toLine(run);
+    if (::write(m_fd, line.constData(), size_t(line.size())) != line.size())
+        return fail(m_path, error);
+    return true;
+}
+
+bool JournalWriter::append(const QByteArray& line, QString* error) {
+    if (m_fd < 0 && !open(error))
+        return false;
+    if (::write(m_fd, line.constData(), size_t(line.size())) != line.size())
+        return fail(m_path, error);
+    return true;
+}
+
+bool JournalWriter::flush(QString* error) {
+    if (m_fd < 0)
+        return true;
+    // The saved bytes before the records that point into them.
+    if (::fdatasync(m_bytesFd) != 0)
+        return fail(m_bytesPath, error);
+    if (::fdatasync(m_fd) != 0)
+        return fail(m_path, error);
+    if (m_durable == 0) {
         // The journal's own name must survive a power cut too.
         const int dir = ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_DIRECTORY);
         if (dir >= 0) {
@@ -121,29 +169,56 @@ bool JournalWriter::append(const QByteArray& line, QString* error, bool flush) {
             ::close(dir);
         }
     }
-    if (::write(m_fd, line.constData(), size_t(line.size())) != line.size() ||
-        (flush && ::fdatasync(m_fd) != 0)) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(m_path, errnoText(errno));
-        return false;
-    }
+    m_durable = m_next - 1;
     return true;
 }
 
-bool JournalWriter::recordStart(JournalEntry& entry, QString* error) {
+bool JournalWriter::recordStart(JournalEntry& entry, QString* error, Flush flush) {
+    if (m_fd < 0 && !open(error))
+        return false;
     entry.seq = m_next;
+    if (entry.headAt < 0 && !saveHead(entry, error))
+        return false;
     if (!append(toLine(startRecord(entry)), error))
         return false;
     ++m_next;
     ++m_open;
+    return flush == Flush::Later || makeDurable(entry.seq, error);
+}
+
+bool JournalWriter::saveHead(JournalEntry& entry, QString* error) {
+    // Each head gets its own span of the file, so writers never overlap.
+    const qint64 at = m_bytesSize.fetch_add(entry.head.size());
+    for (qsizetype done = 0; done < entry.head.size();) {
+        const ssize_t n = ::pwrite(m_bytesFd, entry.head.constData() + done,
+                                   size_t(entry.head.size() - done), at + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return fail(m_bytesPath, error);
+        }
+        done += n;
+    }
+    entry.headAt = at;
+    entry.headSize = entry.head.size();
     return true;
+}
+
+bool JournalWriter::makeDurable(int seq, QString* error) {
+    return seq <= m_durable || flush(error);
+}
+
+bool JournalWriter::recordBegin(int seq, QString* error) {
+    return append(toLine({{"type", "begin"}, {"seq", seq}}), error);
 }
 
 bool JournalWriter::recordOutcome(const JournalEntry& entry, QString* error) {
     // Not flushed on its own: an outcome lost in a crash leaves an entry that
-    // undo treats as cut off, and the next start record or the end of the
-    // run flushes it anyway. One flush per file instead of two.
-    if (!append(toLine(outcomeRecord(entry)), error, false))
+    // undo treats as cut off, and the next flush or the end of the run
+    // writes it anyway. One flush per file (or per group) instead of two.
+    if (!append(toLine(outcomeRecord(entry)), error))
         return false;
     --m_open;
     if (entry.changed)
@@ -154,20 +229,27 @@ bool JournalWriter::recordOutcome(const JournalEntry& entry, QString* error) {
 void JournalWriter::finish() {
     if (m_fd < 0)
         return;
-    ::fdatasync(m_fd);
+    flush(nullptr);
     ::close(m_fd);
-    m_fd = -1;
-    if (m_changed == 0 && m_open == 0)
+    ::close(m_bytesFd);
+    m_fd = m_bytesFd = -1;
+    if (m_changed == 0 && m_open == 0) {
         QFile::remove(m_path);
+        QFile::remove(m_bytesPath);
+    }
 }
 
 JournalRun ReadJournalRun(const QString& file) {
     JournalRun run;
     run.file = file;
+    run.bytesFile = BytesFileOf(file);
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly))
         return run;
     auto entryFor = [&run](int seq) -> JournalEntry* {
+        // Entries are numbered from 1 in order; look there first.
+        if (seq >= 1 && seq <= run.entries.size() && run.entries[seq - 1].seq == seq)
+            return &run.entries[seq - 1];
         for (JournalEntry& e : run.entries) {
             if (e.seq == seq)
                 return &e;
@@ -180,12 +262,20 @@ JournalRun ReadJournalRun(const QString& file) {
         if (type == QLatin1String("run")) {
             run.id = r.value("id").toString();
             run.time = QDateTime::fromString(r.value("time").toString(), Qt::ISODateWithMs);
+            run.marksBegin = r.value("begins").toBool();
         } else if (type == QLatin1String("start")) {
             JournalEntry e;
             e.seq = r.value("seq").toInt();
             e.originalPath = r.value("original").toString();
             e.targetPath = r.value("target").toString();
-            e.head = fromBase64(r.value("head"));
+            // Earlier versions kept the region inline, as base64.
+            if (r.contains("head")) {
+                e.head = fromBase64(r.value("head"));
+                e.headSize = e.head.size();
+            } else {
+                e.headAt = r.value("headAt").toInteger(-1);
+                e.headSize = r.value("headSize").toInteger(-1);
+            }
             e.tail = fromBase64(r.value("tail"));
             e.originalSize = r.value("size").toInteger();
             e.originalDigest = fromHex(r.value("digest"));
@@ -201,6 +291,9 @@ JournalRun ReadJournalRun(const QString& file) {
                 e->finalSize = r.value("size").toInteger();
                 e->finalDigest = fromHex(r.value("digest"));
             }
+        } else if (type == QLatin1String("begin")) {
+            if (JournalEntry* e = entryFor(r.value("seq").toInt()))
+                e->begun = true;
         } else if (type == QLatin1String("undone")) {
             if (JournalEntry* e = entryFor(r.value("seq").toInt()))
                 e->undone = true;
@@ -210,6 +303,18 @@ JournalRun ReadJournalRun(const QString& file) {
         // Anything else is a line cut off by a kill: skipped.
     }
     return run;
+}
+
+bool LoadSavedHead(const JournalRun& run, JournalEntry& entry) {
+    if (entry.head.size() == entry.headSize)
+        return true; // inline, or nothing to load
+    if (entry.headAt < 0 || entry.headSize < 0)
+        return false;
+    QFile bytes(run.bytesFile);
+    if (!bytes.open(QIODevice::ReadOnly) || !bytes.seek(entry.headAt))
+        return false;
+    entry.head = bytes.read(entry.headSize);
+    return entry.head.size() == entry.headSize;
 }
 
 QList<JournalRun> ReadJournalRuns(const QString& folder) {

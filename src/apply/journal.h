@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 
 // One file of an apply run, as the undo journal keeps it. The first part is
 // written before the file is touched; the outcome after it.
@@ -13,11 +14,20 @@ struct JournalEntry {
     QString originalPath;
     QString targetPath;
     QByteArray head; // the original ID3v2 region (empty when there was none)
+    // Where the journal keeps head: the run's byte file. A read run leaves
+    // head empty until LoadSavedHead fills it.
+    qint64 headAt = -1;
+    qint64 headSize = 0;
     QByteArray tail; // the original ID3v1 block, when Apply is to remove it
     qint64 originalSize = 0;
     QByteArray originalDigest;
     qint64 originalMtimeNs = 0; // restored with the bytes
     QStringList plannedFolders; // levels of the target folder missing before, top first
+
+    // Written, not flushed, right before the file is touched: with start
+    // records flushed a group at a time, it tells the files that a killed
+    // run reached from those it never did.
+    bool begun = false;
 
     // The outcome, present once the file was handled.
     bool done = false;
@@ -32,10 +42,16 @@ struct JournalEntry {
 struct JournalRun {
     QString id;
     QDateTime time;
-    QString file; // the journal file
+    QString file;      // the journal file
+    QString bytesFile; // the original tag regions, written beside it
     QList<JournalEntry> entries;
     bool undoAttempted = false;
+    bool marksBegin = false; // the run writes begin records (earlier versions did not)
 
+    // Whether the run may have reached the file: an entry without an outcome
+    // was cut off while being handled, unless the run marks the files it
+    // begins and this one has no mark.
+    bool mayHaveTouched(const JournalEntry& e) const;
     // Files that the run may have changed: handled and changed, or cut off
     // while being handled.
     int changedFiles() const;
@@ -48,18 +64,37 @@ QString JournalFolder(const QString& application);
 // The journal of the running program.
 QString JournalFolder();
 
-// Writes the journal of one run. The file is created at the first entry, so
-// a run that touches nothing leaves nothing; a start record is flushed to
-// disk before the call returns, an outcome record with the next one.
+// Writes the journal of one run: <id>.jsonl, a line per record, and
+// <id>.bytes, the original tag regions the start records point into (raw
+// bytes: as base64 inside JSON they cost more than writing the tags). The
+// files are created at the first entry, so a run that touches nothing
+// leaves nothing. An outcome record is flushed with the next flush.
 class JournalWriter {
 public:
+    enum class Flush { Now, Later };
+
     explicit JournalWriter(QString folder = JournalFolder());
     ~JournalWriter();
     JournalWriter(const JournalWriter&) = delete;
     JournalWriter& operator=(const JournalWriter&) = delete;
 
-    // Before the file is touched. Fills entry.seq.
-    bool recordStart(JournalEntry& entry, QString* error);
+    // Before the file is touched. Fills entry.seq. With Flush::Later the
+    // record reaches the disk with the next flush, so that a batch pays for
+    // one flush per group of files: the file must not be touched before
+    // makeDurable(entry.seq) returns true.
+    bool recordStart(JournalEntry& entry, QString* error, Flush flush = Flush::Now);
+    // Puts the entry's head into the byte file and sets headAt and headSize,
+    // so that recordStart does not; may run on several threads at once,
+    // each with its own entry, once open() succeeded.
+    bool saveHead(JournalEntry& entry, QString* error);
+    // Creates the run's files; recordStart does it when needed.
+    bool open(QString* error);
+    // Flushes when the start record of seq is not on disk yet.
+    bool makeDurable(int seq, QString* error);
+
+    // Right before the file is touched (not flushed: a lost mark only makes
+    // history count the file as possibly changed; undo checks it anyway).
+    bool recordBegin(int seq, QString* error);
     // After it; entry carries the outcome.
     bool recordOutcome(const JournalEntry& entry, QString* error);
     // Ends the run; removes the journal when no file was changed.
@@ -69,13 +104,19 @@ public:
     QString filePath() const { return m_path; }
 
 private:
-    bool append(const QByteArray& line, QString* error, bool flush = true);
+    bool append(const QByteArray& line, QString* error);
+    bool flush(QString* error);
+    bool fail(const QString& path, QString* error);
 
     QString m_folder;
     QString m_id;
     QString m_path;
+    QString m_bytesPath;
     int m_fd = -1;
+    int m_bytesFd = -1;
+    std::atomic<qint64> m_bytesSize{0};
     int m_next = 1;
+    int m_durable = 0; // the last seq whose start record is on disk
     int m_changed = 0;
     int m_open = 0; // entries started without an outcome yet
 };
@@ -84,6 +125,9 @@ private:
 // are skipped.
 QList<JournalRun> ReadJournalRuns(const QString& folder = JournalFolder());
 JournalRun ReadJournalRun(const QString& file);
+// Fills entry.head from the run's byte file (or leaves it as read, for a
+// journal that kept it inline). False when the saved bytes are gone.
+bool LoadSavedHead(const JournalRun& run, JournalEntry& entry);
 
 // Marks one file of a run as taken back, and the run as undone.
 bool RecordUndone(const QString& file, int seq);

@@ -4,7 +4,6 @@
 #include "filedigest.h"
 #include "movefile.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -48,7 +47,7 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
         err = errno;
         return {};
     }
-    QCryptographicHash hash(FileDigestAlgorithm);
+    ContentHash hash(e.originalDigest.size());
     err = WriteAllBytes(out, e.head.constData(), e.head.size());
     hash.addData(e.head);
     QByteArray buffer(1 << 20, Qt::Uninitialized);
@@ -90,6 +89,11 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
 // Restores the file found at path to the entry's original path and bytes.
 // Returns false with a message when it is left alone.
 bool restore(const JournalEntry& e, const QString& path, QString& message) {
+    if (e.head.size() != e.headSize) {
+        message =
+            QStringLiteral("Cannot read the saved tag of %1 from the journal").arg(e.originalPath);
+        return false;
+    }
     const int current = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     struct stat st;
     if (current < 0 || ::fstat(current, &st) != 0) {
@@ -150,7 +154,7 @@ UndoFileResult undoEntry(const JournalEntry& e) {
     QString message;
     if (e.done) {
         r.path = e.finalPath;
-        const FileDigest now = DigestFile(e.finalPath);
+        const FileDigest now = DigestFile(e.finalPath, e.finalDigest.size());
         if (!now.ok)
             r.messages << QStringLiteral("Not found: %1").arg(e.finalPath);
         else if (now.size != e.finalSize || now.digest != e.finalDigest)
@@ -170,10 +174,10 @@ UndoFileResult undoEntry(const JournalEntry& e) {
         if (!QFileInfo::exists(place))
             continue;
         r.path = place;
-        const FileDigest now = DigestFile(place);
+        const FileDigest now = DigestFile(place, e.originalDigest.size());
         if (samePath(place, e.originalPath) && now.ok && now.size == e.originalSize &&
             now.digest == e.originalDigest) {
-            r.ok = true; // never touched
+            r.ok = r.untouched = true;
             return r;
         }
         if ((r.ok = restore(e, place, message)))
@@ -194,9 +198,16 @@ UndoReport UndoRun(const JournalRun& run) {
         folders += e->plannedFolders;
         if (e->undone || (e->done && !e->changed))
             continue;
-        UndoFileResult r = undoEntry(*e);
+        JournalEntry entry = *e;
+        if (!LoadSavedHead(run, entry))
+            entry.head.clear(); // restore refuses; an untouched file is still found
+        UndoFileResult r = undoEntry(entry);
         if (r.ok)
             RecordUndone(run.file, e->seq);
+        // A file of a group recorded before a kill that the run never reached:
+        // nothing to report.
+        if (r.untouched && !run.mayHaveTouched(*e))
+            continue;
         report.ok = report.ok && r.ok;
         report.files.append(r);
     }

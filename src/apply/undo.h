@@ -7,6 +7,7 @@ struct UndoFileResult {
     QString path;         // where the file was found (or looked for)
     QString restoredPath; // its path before the run
     bool ok = false;
+    bool untouched = false; // cut off before the run touched it: nothing to do
     QStringList messages;
 };
 

@@ -19,7 +19,7 @@ int TagInfo::Read(const QString& filePath) {
     readRefused = true;
 
     QFile file(filePath);
-    if (QFileInfo(filePath).isDir() || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return E_FAIL_RESULT;
     path = filePath;
     SetFrameWide("*", filePath, -1);

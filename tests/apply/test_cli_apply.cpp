@@ -117,6 +117,45 @@ private slots:
         QCOMPARE(fixture::ReadFile(at("sorted/b.mp3")), QByteArray("already here"));
     }
 
+    // A batch larger than the groups the journal is flushed in, read on
+    // several threads: every file lands where planned, a failure in the
+    // middle stops nothing, and undo takes the whole run back.
+    void manyFiles() {
+        const auto before = [this] {
+            QVERIFY(QDir().mkpath(at("many")));
+            for (int i = 0; i < 150; ++i) {
+                const QString name = QString("many/s%1").arg(i, 3, 10, QChar('0'));
+                QVERIFY(fixture::WriteFile(at(name + ".mp3"), song(name, i % 2 == 0)));
+            }
+            QVERIFY(QDir().mkpath(at("sorted")));
+            QVERIFY(fixture::WriteFile(at("sorted/s100.mp3"), "already here"));
+        };
+        before();
+        const auto original = tree(m_root);
+        QStringList args{"apply", "--json"};
+        args += sortInto("sorted");
+        for (int i = 0; i < 150; ++i)
+            args << at(QString("many/s%1.mp3").arg(i, 3, 10, QChar('0')));
+        const CliRun r = RunCli(args);
+        QCOMPARE(r.status, 1);
+        const QJsonArray files = jsonArray(r.out);
+        QCOMPARE(files.size(), 150);
+        for (int i = 0; i < 150; ++i) {
+            const QString name = QString("s%1.mp3").arg(i, 3, 10, QChar('0'));
+            QCOMPARE(files[i]["path"].toString(), at("many/" + name));
+            QCOMPARE(files[i]["ok"].toBool(), i != 100);
+            if (i != 100)
+                QVERIFY(fixture::ReadFile(at("sorted/" + name)).contains(QByteArray(600, 'x')));
+        }
+        QVERIFY(QFile::exists(at("many/s100.mp3")));
+
+        const QJsonArray runs = jsonArray(RunCli({"history", "--json"}).out);
+        QCOMPARE(runs.size(), 1);
+        QCOMPARE(runs[0]["files"].toInt(), 150); // s100's tags were written too
+        QCOMPARE(RunCli({"undo", runs[0]["id"].toString()}).status, 0);
+        QCOMPARE(tree(m_root), original);
+    }
+
     // Two files bound for one path are both refused before anything changes.
     void duplicateTargets() {
         QVERIFY(fixture::WriteFile(at("two/a.mp3"), song("other a")));

@@ -4,8 +4,12 @@
 #include "apply/movefile.h"
 #include "apply/undo.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -61,6 +65,7 @@ void simulate(JournalWriter& journal, const QString& path, const Edit& edit, con
     QVERIFY(MissingFolderLevels(QFileInfo(target).path(), e.plannedFolders));
     QString error;
     QVERIFY2(journal.recordStart(e, &error), qPrintable(error));
+    QVERIFY(journal.recordBegin(e.seq, &error));
 
     QByteArray bytes = readAll(path);
     bytes = edit.newHead + bytes.mid(edit.oldHead.size());
@@ -266,6 +271,184 @@ private slots:
         QCOMPARE(run.entries.size(), 1);
         QVERIFY(UndoRun(run).ok);
         QCOMPARE(readAll(path), original);
+    }
+
+    // A batch records a group of files with one flush before touching the
+    // first. A kill part way leaves files that were begun and files that
+    // never were: history counts the begun ones, undo restores them and
+    // passes quietly over the untouched rest. A file changed without its
+    // begin mark (the mark is not flushed, so a power cut may lose it) is
+    // still restored: undo never trusts a missing mark.
+    void groupCutOff_data() {
+        QTest::addColumn<QList<bool>>("begun");   // a begin record was written
+        QTest::addColumn<QList<bool>>("changed"); // the bytes were changed
+        QTest::addColumn<int>("counted");
+        QTest::addColumn<int>("reported");
+        QTest::newRow("first of three")
+            << QList<bool>{true, false, false} << QList<bool>{true, false, false} << 1 << 1;
+        QTest::newRow("none reached")
+            << QList<bool>{false, false, false} << QList<bool>{false, false, false} << 0 << 0;
+        QTest::newRow("mark lost")
+            << QList<bool>{true, false, false} << QList<bool>{true, true, false} << 1 << 2;
+    }
+    void groupCutOff() {
+        QFETCH(QList<bool>, begun);
+        QFETCH(QList<bool>, changed);
+        QFETCH(int, counted);
+        QFETCH(int, reported);
+        QTemporaryDir dir;
+        const QByteArray head = "ID3" + QByteArray(50, 'o');
+        QList<JournalEntry> entries(begun.size());
+        QList<QByteArray> originals;
+        JournalWriter journal;
+        for (int i = 0; i < begun.size(); ++i) {
+            const QString path = dir.filePath(QString("f%1.mp3").arg(i));
+            originals << head + audio(1500, char(i));
+            writeAll(path, originals.last());
+            const FileDigest before = DigestFile(path);
+            JournalEntry& e = entries[i];
+            e.originalPath = e.targetPath = path;
+            e.head = head;
+            e.originalSize = before.size;
+            e.originalDigest = before.digest;
+            e.originalMtimeNs = before.mtimeNs;
+            QString error;
+            QVERIFY2(journal.recordStart(e, &error, JournalWriter::Flush::Later),
+                     qPrintable(error));
+        }
+        QString error;
+        QVERIFY2(journal.makeDurable(int(entries.size()), &error), qPrintable(error));
+        for (int i = 0; i < begun.size(); ++i) {
+            if (begun[i])
+                QVERIFY(journal.recordBegin(entries[i].seq, &error));
+            if (changed[i])
+                writeAll(entries[i].originalPath,
+                         "ID3" + QByteArray(50, 'n') + originals[i].mid(head.size()));
+        }
+        const QString file = journal.filePath();
+        // A kill: the writer is gone without finish().
+        const JournalRun run = ReadJournalRun(file);
+        QVERIFY(run.marksBegin);
+        QCOMPARE(run.changedFiles(), counted);
+
+        const UndoReport report = UndoRun(run);
+        QVERIFY(report.ok);
+        QCOMPARE(report.files.size(), reported);
+        for (int i = 0; i < begun.size(); ++i)
+            QCOMPARE(readAll(entries[i].originalPath), originals[i]);
+    }
+
+    // The original tag regions live in the run's byte file. When it is gone
+    // or cut short, undo says so and leaves the file alone.
+    void savedBytesLost_data() {
+        QTest::addColumn<bool>("removed"); // else cut short
+        QTest::newRow("removed") << true;
+        QTest::newRow("cut short") << false;
+    }
+    void savedBytesLost() {
+        QFETCH(bool, removed);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3");
+        const QByteArray head = "ID3" + QByteArray(70, 'o');
+        writeAll(path, head + audio(900, 4));
+        JournalWriter journal;
+        simulate(journal, path, {head, "ID3" + QByteArray(70, 'n'), false, false, {}},
+                 dir.filePath("b.mp3"), true);
+        journal.finish();
+        const JournalRun run = ReadJournalRuns().value(0);
+        QVERIFY(QFile::exists(run.bytesFile));
+        if (removed) {
+            QVERIFY(QFile::remove(run.bytesFile));
+        } else {
+            QFile bytes(run.bytesFile);
+            QVERIFY(bytes.resize(10));
+        }
+        const QByteArray changed = readAll(dir.filePath("b.mp3"));
+        const UndoReport report = UndoRun(run);
+        QVERIFY(!report.ok);
+        QCOMPARE(report.files.size(), 1);
+        QCOMPARE(report.files[0].messages,
+                 QStringList{"Cannot read the saved tag of " + path + " from the journal"});
+        QCOMPARE(readAll(dir.filePath("b.mp3")), changed);
+        QVERIFY(!QFile::exists(path));
+    }
+
+    // A run that records files but changes none leaves neither of its files.
+    void unchangedRunLeavesNothing() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3");
+        writeAll(path, "ID3" + audio(300, 1));
+        JournalWriter journal;
+        JournalEntry e;
+        e.originalPath = e.targetPath = e.finalPath = path;
+        e.head = "ID3";
+        QString error;
+        QVERIFY(journal.recordStart(e, &error));
+        e.done = true;
+        QVERIFY(journal.recordOutcome(e, &error));
+        journal.finish();
+        QCOMPARE(QDir(JournalFolder()).entryList(QDir::Files), QStringList());
+    }
+
+    // Journals of earlier versions: the region inline as base64, BLAKE2b
+    // digests of the whole file, no begin marks and no byte file. Undo
+    // takes them back as before and still refuses a file changed since.
+    void earlierJournal_data() {
+        QTest::addColumn<bool>("changedSince");
+        QTest::newRow("restored") << false;
+        QTest::newRow("changed since") << true;
+    }
+    void earlierJournal() {
+        QFETCH(bool, changedSince);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3"), target = dir.filePath("out/a.mp3");
+        const QByteArray head = "ID3" + QByteArray(40, 'o');
+        const QByteArray original = head + audio(2000, 6);
+        const QByteArray applied = "ID3" + QByteArray(90, 'n') + original.mid(head.size());
+        QVERIFY(QDir().mkpath(dir.filePath("out")));
+        writeAll(target, applied);
+        auto blake = [](const QByteArray& b) {
+            return QString::fromLatin1(
+                QCryptographicHash::hash(b, QCryptographicHash::Blake2b_256).toHex());
+        };
+        const QList<QJsonObject> records{
+            {{"type", "run"}, {"id", "20260101-000000-000"}, {"time", "2026-01-01T00:00:00.000Z"}},
+            {{"type", "start"},
+             {"seq", 1},
+             {"original", path},
+             {"target", target},
+             {"head", QString::fromLatin1(head.toBase64())},
+             {"tail", ""},
+             {"size", original.size()},
+             {"digest", blake(original)},
+             {"mtimeNs", 0},
+             {"folders", QJsonArray{dir.filePath("out")}}},
+            {{"type", "outcome"},
+             {"seq", 1},
+             {"changed", true},
+             {"final", target},
+             {"size", applied.size()},
+             {"digest", blake(applied)}}};
+        QVERIFY(QDir().mkpath(JournalFolder()));
+        QByteArray lines;
+        for (const QJsonObject& r : records)
+            lines += QJsonDocument(r).toJson(QJsonDocument::Compact) + '\n';
+        writeAll(JournalFolder() + "/20260101-000000-000.jsonl", lines);
+        if (changedSince)
+            writeAll(target, QByteArray(applied).replace(5, 1, "X"));
+
+        const JournalRun run = ReadJournalRuns().value(0);
+        QCOMPARE(run.changedFiles(), 1);
+        QVERIFY(!run.marksBegin);
+        const UndoReport report = UndoRun(run);
+        QCOMPARE(report.ok, !changedSince);
+        if (changedSince) {
+            QVERIFY(report.files[0].messages.join(' ').contains("changed since the run"));
+            QVERIFY(!QFile::exists(path));
+        } else {
+            QCOMPARE(readAll(path), original);
+            QVERIFY(!QFileInfo::exists(dir.filePath("out")));
+        }
     }
 };
 

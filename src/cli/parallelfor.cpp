@@ -1,0 +1,26 @@
+#include "parallelfor.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+void ParallelFor(int count, const std::function<void(int)>& work) {
+    const int threads = std::min({count, 4, std::max(1, int(std::thread::hardware_concurrency()))});
+    if (threads <= 1) {
+        for (int i = 0; i < count; ++i)
+            work(i);
+        return;
+    }
+    std::atomic<int> next{0};
+    auto run = [&] {
+        for (int i = next++; i < count; i = next++)
+            work(i);
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(run);
+    run();
+    for (std::thread& h : helpers)
+        h.join();
+}
