@@ -135,14 +135,21 @@ bool JournalWriter::open(QString* error) {
     m_bytesPath = BytesFileOf(m_path);
     m_bytesFd = ::open(QFile::encodeName(m_bytesPath).constData(),
                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (m_bytesFd < 0)
-        return fail(m_bytesPath, error);
     const QJsonObject run{
         {"type", "run"}, {"id", m_id}, {"time", now.toString(Qt::ISODateWithMs)}, {"begins", true}};
     const QByteArray line = toLine(run);
-    if (::write(m_fd, line.constData(), size_t(line.size())) != line.size())
-        return fail(m_path, error);
-    return true;
+    if (m_bytesFd >= 0 && ::write(m_fd, line.constData(), size_t(line.size())) == line.size())
+        return true;
+    // Half made: nothing of it stays, and the next record tries afresh.
+    fail(m_bytesFd < 0 ? m_bytesPath : m_path, error);
+    ::close(m_fd);
+    ::unlink(QFile::encodeName(m_path).constData());
+    if (m_bytesFd >= 0) {
+        ::close(m_bytesFd);
+        ::unlink(QFile::encodeName(m_bytesPath).constData());
+    }
+    m_fd = m_bytesFd = -1;
+    return false;
 }
 
 bool JournalWriter::append(const QByteArray& line, QString* error) {
