@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,29 +46,39 @@ QByteArray ContentHash::result() const {
     return QByteArray(reinterpret_cast<const char*>(canonical.digest), sizeof canonical.digest);
 }
 
-FileDigest DigestFile(const QString& path, qsizetype digestSize) {
-    FileDigest d;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return d;
+bool ReadWholeFile(const QString& path, const std::function<void(QByteArrayView)>& piece,
+                   FileDigest& digest) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
     struct stat st;
-    if (::fstat(file.handle(), &st) != 0 || !S_ISREG(st.st_mode))
-        return d;
-    ContentHash hash(digestSize);
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t got = ::read(file.handle(), buffer.data(), size_t(buffer.size()));
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    QByteArray buffer(ok ? 1 << 20 : 0, Qt::Uninitialized);
+    qint64 total = 0;
+    while (ok) {
+        const ssize_t got = ::read(fd, buffer.data(), size_t(buffer.size()));
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0)
-            return d;
-        if (got == 0)
+        ok = got >= 0;
+        if (got <= 0)
             break;
-        hash.addData(QByteArrayView(buffer.constData(), got));
+        piece(QByteArrayView(buffer.constData(), got));
+        total += got;
     }
-    d.ok = true;
-    d.size = st.st_size;
-    d.digest = hash.result();
-    d.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    ::close(fd);
+    if (ok) {
+        digest.size = total;
+        digest.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    }
+    return ok;
+}
+
+FileDigest DigestFile(const QString& path, qsizetype digestSize) {
+    FileDigest d;
+    ContentHash hash(digestSize);
+    d.ok = ReadWholeFile(
+        path, [&hash](QByteArrayView piece) { hash.addData(piece); }, d);
+    if (d.ok)
+        d.digest = hash.result();
     return d;
 }

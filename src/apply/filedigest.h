@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 // How the journal recognises a file's content: a 128-bit XXH3 hash. It has
@@ -39,6 +40,12 @@ struct FileDigest {
     QByteArray digest;
     qint64 mtimeNs = 0;
 };
+
+// Reads a regular file from start to end in large pieces, handing each to
+// piece; fills size (bytes read) and mtimeNs of digest, not its hash. False
+// when the file cannot be opened or read, or is not a regular file.
+bool ReadWholeFile(const QString& path, const std::function<void(QByteArrayView)>& piece,
+                   FileDigest& digest);
 
 // digestSize as for ContentHash: to compare with a stored digest, pass its
 // size.
