@@ -33,10 +33,8 @@ QJsonObject Describe(const QString& path, const TagInfo& tag, const SelectionRea
     QJsonObject o;
     o["path"] = path;
     o["ok"] = read.ok;
-    if (!read.ok) {
-        o["error"] =
-            tag.path.isEmpty() ? QStringLiteral("cannot open file") : QStringLiteral("tag refused");
-    }
+    if (!read.ok)
+        o["error"] = read.failure;
     o["hasV1"] = tag.hasV1;
     o["hasV2"] = tag.hasV2;
     o["version"] = tag.hasV2 ? tag.version : 0;

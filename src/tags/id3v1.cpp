@@ -16,9 +16,11 @@ int FieldLength(const char* field, int width) {
 } // namespace
 
 void TagInfo::ReadV1(QFile& file) {
-    if (file.size() < 128 || !file.seek(file.size() - 128))
-        return;
-    const QByteArray block = file.read(128);
+    if (file.size() >= 128 && file.seek(file.size() - 128))
+        ReadV1Block(file.read(128));
+}
+
+void TagInfo::ReadV1Block(const QByteArray& block) {
     if (block.size() != 128 || !block.startsWith("TAG"))
         return;
     hasV1 = true;

@@ -10,11 +10,30 @@ QString FrameValue(const TagInfo& tag, const char* id) {
 
 } // namespace
 
+QString ReadFailure(const TagInfo& tag, int result) {
+    switch (tag.problem) {
+    case ReadProblem::CannotOpen:
+        return QStringLiteral("cannot open file");
+    case ReadProblem::NotRegularFile:
+        return QStringLiteral("not a regular file");
+    case ReadProblem::TagRefused:
+        return QStringLiteral("tag refused");
+    case ReadProblem::None:
+        break;
+    }
+    if (result >= 0 && !tag.content.mpeg)
+        return QStringLiteral("not MPEG audio (%1)").arg(tag.content.kind);
+    return {};
+}
+
 SelectionRead ReadSelection(TagInfo& tag, const QString& path) {
     SelectionRead read;
     read.result = tag.Read(path);
+    read.failure = ReadFailure(tag, read.result);
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    if (read.result < 0 || slash < 0)
+    if (read.failure.isEmpty() && slash < 0)
+        read.failure = QStringLiteral("no folder in the path");
+    if (!read.failure.isEmpty())
         return read;
     read.ok = true;
     QString name = path.mid(slash + 1);

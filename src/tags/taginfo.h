@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tags/audiocontent.h"
+#include "tags/fileidentity.h"
 #include "tags/frameinfo.h"
 
 #include <QByteArray>
@@ -13,6 +15,14 @@ class QFile;
 constexpr int S_OK_RESULT = 0;    // the ID3v2 tag was read
 constexpr int S_FALSE_RESULT = 1; // the file has no ID3v2 header
 constexpr int E_FAIL_RESULT = static_cast<int>(0x80004005u);
+
+// Why the last Read failed, beyond its result.
+enum class ReadProblem {
+    None,
+    CannotOpen,     // missing, no permission
+    NotRegularFile, // a folder, a FIFO, a device: never opened for reading
+    TagRefused,     // the ID3v2 header or tag cannot be taken
+};
 
 // The tag record of the file read last: its frames in order, and what the
 // writer needs to know about the file.
@@ -42,18 +52,28 @@ public:
     // Removes every frame, the pseudo-frame included; the rest stays.
     void Clear();
 
-    // 0, 1 or E_FAIL_RESULT.
+    // 0, 1 or E_FAIL_RESULT. Opens the file once, without blocking, and
+    // reads only its first bytes (tag and the start of the audio) and its
+    // last 128.
     int Read(const QString& filePath);
     // Adds the ID3v1 frames when the file ends with an ID3v1 block.
     void ReadV1(QFile& file);
+    // The same from the file's last 128 bytes.
+    void ReadV1Block(const QByteArray& last128);
     // 0 on success, -1 on any failure (the file then is unchanged).
     int Write();
 
     // Bytes from the start of the file that hold the ID3v2 tag read
     // (header, frames, padding, footer); 0 when there is none.
     qint64 regionSize = 0;
+    // Set by Read: why it failed, the file it opened (to tell later whether
+    // the path still names it unchanged) and whether MPEG audio follows the
+    // tag.
+    ReadProblem problem = ReadProblem::None;
+    FileIdentity identity;
+    AudioContent content;
 
 private:
     bool readRefused = false; // the last Read refused the tag
-    int ReadV2(QFile& file);
+    int ReadV2(const QByteArray& start, qint64 fileSize);
 };

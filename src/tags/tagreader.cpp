@@ -1,3 +1,4 @@
+#include "tags/audiocontent.h"
 #include "tags/diagnostics.h"
 #include "tags/framelayout.h"
 #include "tags/synchsafe.h"
@@ -7,7 +8,43 @@
 #include "tags/v24frames.h"
 
 #include <QFile>
-#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Most tags, and the audio after them, are in the first read.
+constexpr qint64 FirstRead = 64 * 1024;
+
+// Closes the file on every way out of Read.
+struct OpenFile {
+    int fd = -1;
+    ~OpenFile() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Up to count bytes at offset; fewer at the end of the file or on an error.
+QByteArray ReadAt(int fd, qint64 offset, qint64 count) {
+    QByteArray bytes(count, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < count) {
+        const ssize_t got = ::pread(fd, bytes.data() + done, size_t(count - done), offset + done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    bytes.truncate(done);
+    return bytes;
+}
+
+} // namespace
 
 int TagInfo::Read(const QString& filePath) {
     Clear();
@@ -17,26 +54,62 @@ int TagInfo::Read(const QString& filePath) {
     version = 0;
     path.clear();
     readRefused = true;
+    problem = ReadProblem::CannotOpen;
+    content = AudioContent{};
+    identity = FileIdentity{};
 
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    // Without blocking: a FIFO named "x.mp3" must not hang the reader. Only
+    // a regular file counts as opened.
+    OpenFile file;
+    file.fd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0)
         return E_FAIL_RESULT;
+    if (!S_ISREG(st.st_mode)) {
+        problem = ReadProblem::NotRegularFile;
+        return E_FAIL_RESULT;
+    }
+    identity = FileIdentity::of(st);
     path = filePath;
     SetFrameWide("*", filePath, -1);
-    ReadV1(file);
-    const int result = ReadV2(file);
+
+    const qint64 fileSize = st.st_size;
+    QByteArray start = ReadAt(file.fd, 0, std::min(fileSize, FirstRead));
+    // A larger tag, and the audio after it, in one more read.
+    TagHeader header;
+    if (ParseTagHeader(start.left(10), &header) && header.size >= 0) {
+        const qint64 wanted = std::min(fileSize, header.regionSize() + AudioProbeSize);
+        if (wanted > start.size())
+            start += ReadAt(file.fd, start.size(), wanted - start.size());
+    }
+    if (fileSize >= 128) {
+        ReadV1Block(fileSize <= start.size() ? start.right(128)
+                                             : ReadAt(file.fd, fileSize - 128, 128));
+    }
+    const int result = ReadV2(start, fileSize);
     readRefused = result < 0;
+    if (readRefused) {
+        problem = ReadProblem::TagRefused;
+        return result;
+    }
+    problem = ReadProblem::None;
+
+    // The audio: from the end of the tag up to the ID3v1 block.
+    const qint64 audioStart = hasV2 ? regionSize : 0;
+    const qint64 audioEnd = std::max(audioStart, fileSize - (hasV1 ? 128 : 0));
+    const qint64 probeEnd = std::min(audioEnd, audioStart + AudioProbeSize);
+    const QByteArray probe = probeEnd <= start.size()
+                                 ? start.mid(audioStart, probeEnd - audioStart)
+                                 : ReadAt(file.fd, audioStart, probeEnd - audioStart);
+    content = JudgeAudioContent(probe, audioStart + probe.size() == audioEnd);
     return result;
 }
 
-int TagInfo::ReadV2(QFile& file) {
-    if (!file.seek(0))
-        return E_FAIL_RESULT;
-    const QByteArray headerBytes = file.read(10);
-    if (headerBytes.size() < 10)
+int TagInfo::ReadV2(const QByteArray& start, qint64 fileSize) {
+    if (start.size() < 10)
         return E_FAIL_RESULT;
     TagHeader header;
-    if (!ParseTagHeader(headerBytes, &header))
+    if (!ParseTagHeader(start.left(10), &header))
         return S_FALSE_RESULT;
     if (header.size < 0) {
         TagDiagnostic("Invalid id3size\n");
@@ -52,13 +125,13 @@ int TagInfo::ReadV2(QFile& file) {
         TagDiagnostic("the tag is experimental\n");
         return E_FAIL_RESULT;
     }
-    QByteArray tag = file.read(header.size);
+    QByteArray tag = start.mid(10, header.size);
     if (tag.size() < header.size) {
         // The tag claims more bytes than the file holds.
         TagDiagnostic("Invalid id3size\n");
         return E_FAIL_RESULT;
     }
-    if (header.regionSize() > file.size()) {
+    if (header.regionSize() > fileSize) {
         // A footer that the file has no room for: the tag's end is unknown,
         // and a write would take the audio that stands there for it.
         TagDiagnostic("Invalid id3size\n");
@@ -70,7 +143,7 @@ int TagInfo::ReadV2(QFile& file) {
     if (unsync && header.major < 4)
         tag = RemoveUnsynchronisation(tag);
 
-    qsizetype start = 0;
+    qsizetype begin = 0;
     if (header.flags & TagHeader::ExtendedHeader) {
         if (tag.size() < 4)
             return E_FAIL_RESULT;
@@ -84,11 +157,11 @@ int TagInfo::ReadV2(QFile& file) {
         }
         if (extended > tag.size())
             return E_FAIL_RESULT;
-        start = extended;
+        begin = extended;
     }
 
-    const FrameLayout layout = ChooseFrameLayout(header.major, tag, start);
-    qsizetype pos = start;
+    const FrameLayout layout = ChooseFrameLayout(header.major, tag, begin);
+    qsizetype pos = begin;
     while (pos < tag.size() && tag[pos] != '\0') {
         FrameInfo frame;
         const qint64 taken = frame.ReadFrame(tag, pos, layout, unsync);

@@ -68,7 +68,7 @@ void TestCliShow::exitStatus_data() {
     QTest::newRow("missing file") << QStringList{"show", "good.mp3", "missing.mp3"} << 1
                                   << "cannot open file"
                                   << "";
-    QTest::newRow("folder") << QStringList{"show", "."} << 1 << "cannot open file"
+    QTest::newRow("folder") << QStringList{"show", "."} << 1 << "not a regular file"
                             << "";
     QTest::newRow("after --, a dash name is a file")
         << QStringList{"show", "--", "--json"} << 1 << "cannot open file"

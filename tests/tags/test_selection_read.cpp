@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using fixture::TextBody;
 
 class TestSelectionRead : public QObject {
@@ -14,6 +16,9 @@ private slots:
     void inputs_data();
     void inputs();
     void failedReadGivesNothing();
+    void judgesContent_data();
+    void judgesContent();
+    void fifoDoesNotBlock();
 };
 
 void TestSelectionRead::inputs_data() {
@@ -78,6 +83,74 @@ void TestSelectionRead::failedReadGivesNothing() {
     QCOMPARE(relative.result, 1);
     QVERIFY(!relative.ok);
     QVERIFY(relative.inputs[FieldFilename].isEmpty());
+}
+
+void TestSelectionRead::judgesContent_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("failure"); // empty: read as MP3
+
+    fixture::Tag tag;
+    tag.frames = {{"TIT2", TextBody(0, "Song")}};
+    const QByteArray id3 = fixture::BuildTag(tag);
+    const fixture::V1 v1{"T", "A", "", "", "", 1, 0};
+    const QByteArray frame = fixture::SilentAudio(1);
+    QTest::newRow("tag and audio") << id3 + fixture::SilentAudio(3) << "";
+    QTest::newRow("audio alone") << fixture::SilentAudio(2) << "";
+    QTest::newRow("one frame, then ID3v1") << id3 + frame + fixture::BuildV1(v1) << "";
+    QTest::newRow("zeros after the tag") << id3 + QByteArray(3000, '\0') + frame + frame << "";
+    fixture::Tag coverTag;
+    coverTag.frames = {
+        {"APIC", fixture::PictureBody(0, "image/png", 3, "", fixture::ImageData(100000))}};
+    QTest::newRow("100 KB cover") << fixture::BuildFile(&coverTag, 2) << "";
+    QTest::newRow("flacNamedMp3") << id3 + QByteArray("fLaC\0\0\0\x22") + QByteArray(600, 'x')
+                                  << "not MPEG audio (FLAC audio)";
+    QTest::newRow("pngNamedMp3") << QByteArray("\x89PNG\r\n\x1A\n") + fixture::ImageData(900)
+                                 << "not MPEG audio (a PNG image)";
+    QTest::newRow("ogg") << QByteArray("OggS") + QByteArray(500, '\1')
+                         << "not MPEG audio (Ogg audio)";
+    QTest::newRow("m4a") << QByteArray("\0\0\0\x20"
+                                       "ftypM4A ",
+                                       12) +
+                                QByteArray(500, '\1')
+                         << "not MPEG audio (MP4 audio or video)";
+    QTest::newRow("wav") << QByteArray("RIFF\x24\0\0\0WAVEfmt ") + QByteArray(500, '\0')
+                         << "not MPEG audio (a RIFF file (WAV))";
+    QTest::newRow("tag without audio") << id3 << "not MPEG audio (no audio after the tag)";
+    QTest::newRow("tag and ID3v1 only")
+        << id3 + fixture::BuildV1(v1) << "not MPEG audio (no audio after the tag)";
+    QTest::newRow("text") << QByteArray("just some words\n").repeated(40)
+                          << "not MPEG audio (no MPEG audio frame after the tag)";
+    // A lone frame header with nothing valid where the next should be.
+    QTest::newRow("chance frame sync") << frame.left(4) + QByteArray(2000, '\x55')
+                                       << "not MPEG audio (no MPEG audio frame after the tag)";
+    QTest::newRow("frame cut short")
+        << frame.left(200) << "not MPEG audio (no MPEG audio frame after the tag)";
+}
+
+void TestSelectionRead::judgesContent() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, failure);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("file.mp3");
+    QVERIFY(fixture::WriteFile(path, bytes));
+    TagInfo info;
+    const SelectionRead read = ReadSelection(info, path);
+    QCOMPARE(read.failure, failure);
+    QCOMPARE(read.ok, failure.isEmpty());
+    QVERIFY(read.result >= 0); // the tags themselves were read
+}
+
+void TestSelectionRead::fifoDoesNotBlock() {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.mp3");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    TagInfo info;
+    const SelectionRead read = ReadSelection(info, fifo);
+    QVERIFY(read.result < 0);
+    QCOMPARE(read.failure, QStringLiteral("not a regular file"));
+    QVERIFY(info.path.isEmpty());
+    const SelectionRead folder = ReadSelection(info, dir.path());
+    QCOMPARE(folder.failure, QStringLiteral("not a regular file"));
 }
 
 QTEST_GUILESS_MAIN(TestSelectionRead)

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QtGlobal>
+
+struct stat;
+
+// Which file a path named when it was read, and whether its content may have
+// changed since: another program that writes it changes its size or
+// modification time, one that replaces it changes the inode.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 mtimeNs = 0;
+
+    static FileIdentity of(const struct stat& st);
+    bool isKnown() const { return size >= 0; }
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
