@@ -1,10 +1,12 @@
 #include "applyservice.h"
 
+#include "absolutepath.h"
 #include "filedigest.h"
 #include "foldercreation.h"
 #include "journal.h"
 #include "movefile.h"
 #include "originalbytes.h"
+#include "preflight.h"
 #include "tags/taginfo.h"
 
 #include <QDir>
@@ -21,6 +23,11 @@ constexpr FrameFromField AppliedFrames[] = {
     {"TPE1", FieldArtist}, {"TPE2", FieldArtist}, {"TIT2", FieldTitle}, {"TALB", FieldAlbum},
     {"TCON", FieldGenre},  {"TYER", FieldYear},   {"TRCK", FieldTrack},
 };
+
+QString frameValue(const TagInfo& tag, const char* id) {
+    const QString text = tag.FindFrame(id, nullptr);
+    return text.left(text.indexOf(QChar(0)));
+}
 
 QString cannotWrite(const QString& path) {
     return QStringLiteral("Cannot write tags to %1").arg(path);
@@ -52,11 +59,23 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
     ApplyResult result;
     result.target = ApplyTarget(output);
     const QString path = tag.path;
+    // What can be known now is checked before the first byte is written.
+    if (const auto refusal = CheckBeforeApply(path, output)) {
+        result.messages << refusal->message;
+        return result;
+    }
+    const bool albumArtistFollows = AlbumArtistFollows(tag);
+    const QString albumArtist = frameValue(tag, "TPE2");
     if (options.clearOtherV2)
         tag.Clear();
     tag.removeV1 = options.clearV1;
-    for (const FrameFromField& f : AppliedFrames)
-        tag.SetFrameWide(f.id, output[f.field], -1);
+    for (const FrameFromField& f : AppliedFrames) {
+        if (f.field == FieldArtist && QLatin1String(f.id) == QLatin1String("TPE2") &&
+            !albumArtistFollows)
+            tag.SetFrameWide("TPE2", albumArtist, -1); // kept, also through a clear
+        else
+            tag.SetFrameWide(f.id, output[f.field], -1);
+    }
 
     // A failed write is reported and the file stays where it is: moving it
     // would give it a name that its tags do not match.
@@ -65,7 +84,7 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
         result.messages << cannotWrite(path);
     } else {
         QStringList created;
-        if (!CreateFolderLevels(output[FieldLocation], &created)) {
+        if (!CreateFolderLevels(ApplyLocation(output), &created)) {
             result.messages << cannotCreateFolder();
         } else {
             result.folderCreated = !created.isEmpty();
@@ -82,9 +101,21 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
 
 } // namespace
 
+QString ApplyLocation(const FieldValues& output) {
+    return output[FieldLocation].isEmpty() ? QString() : AbsolutePath(output[FieldLocation]);
+}
+
 QString ApplyTarget(const FieldValues& output) {
-    return output[FieldLocation] + QLatin1Char('/') + output[FieldFilename] +
-           QStringLiteral(".mp3");
+    QString location = ApplyLocation(output);
+    if (!location.endsWith(u'/'))
+        location += u'/';
+    return location + output[FieldFilename] + QStringLiteral(".mp3");
+}
+
+bool AlbumArtistFollows(const TagInfo& tag) {
+    const QString albumArtist = frameValue(tag, "TPE2");
+    const QString artist = frameValue(tag, "TPE1");
+    return albumArtist.isEmpty() || artist.isEmpty() || albumArtist == artist;
 }
 
 bool PrepareApplyStart(JournalEntry& entry, const QString& path, const OriginalBytes& before,
@@ -101,7 +132,7 @@ bool PrepareApplyStart(JournalEntry& entry, const QString& path, const OriginalB
     entry.head = before.head;
     if (clearV1)
         entry.tail = before.v1;
-    MissingFolderLevels(output[FieldLocation], entry.plannedFolders);
+    MissingFolderLevels(ApplyLocation(output), entry.plannedFolders);
     return true;
 }
 
@@ -152,29 +183,4 @@ ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOption
         return result;
     }
     return ApplyRecordedFile(tag, output, options, *journal, entry, Outcome::RecordNow);
-}
-
-ApplyResult PreviewApply(const QString& path, const FieldValues& output) {
-    ApplyResult result;
-    result.target = ApplyTarget(output);
-    QFile file(path);
-    result.tagsWritten = file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly);
-    file.close();
-    if (!result.tagsWritten) {
-        result.messages << cannotWrite(path);
-        return result;
-    }
-    QStringList missing;
-    if (!MissingFolderLevels(output[FieldLocation], missing)) {
-        result.messages << cannotCreateFolder();
-        return result;
-    }
-    result.folderCreated = !missing.isEmpty();
-    // A target in a folder still to be made is free.
-    const int err = result.folderCreated ? 0 : CheckMoveNoReplace(path, result.target);
-    result.moved = err == 0;
-    if (err != 0)
-        result.messages << cannotMove(result.target, err);
-    result.ok = result.moved;
-    return result;
 }

@@ -25,19 +25,24 @@ struct ApplyOptions {
     bool clearV1 = false;
 };
 
-// Location, "/", Filename and ".mp3" in lower case, whatever the extension
-// was. Nothing is normalised: a Location ending in "/" gives "//".
+// The Output Location made absolute against the working folder (see
+// AbsolutePath); an empty Location stays empty (and is refused).
+QString ApplyLocation(const FieldValues& output);
+// That Location, "/", Filename and ".mp3" in lower case, whatever the
+// extension was.
 QString ApplyTarget(const FieldValues& output);
 
 // Carries the Output values of a transformation run into the file that tag
-// was read from: clears the other frames and sets removeV1 as the options
-// say, sets the seven frames (Artist into both "TPE1" and "TPE2"; an empty
-// value sets nothing), writes the tag, creates the Location with every
-// missing level and moves the file to the target without replacing
-// anything. Stops at the first failure; the tag record keeps the frames as
-// set. With a journal, the original bytes that the write will change are
-// recorded and flushed before the file is touched; when that fails, the file
-// is left alone.
+// was read from. First CheckBeforeApply: a file it refuses is left alone
+// (its message is the result's). Then clears the other frames and sets
+// removeV1 as the options say, sets the seven frames (an empty value sets
+// nothing; Artist goes into "TPE2" too unless the file has an album artist
+// of its own, see AlbumArtistFollows), writes the tag, creates the Location
+// with every missing level and moves the file to the target without
+// replacing anything. Stops at the first failure; the tag record keeps the
+// frames as set. With a journal, the original bytes that the write will
+// change are recorded and flushed before the file is touched; when that
+// fails, the file is left alone.
 ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
                       JournalWriter* journal = nullptr);
 
@@ -62,7 +67,8 @@ ApplyResult ApplyRecordedFile(TagInfo& tag, const FieldValues& output, const App
 // Fills the entry's outcome from where the file stands now.
 void CompleteOutcome(JournalEntry& entry, const ApplyResult& result);
 
-// The same decisions without changing anything on disk: whether the file
-// can be opened for writing, whether the Location can be made and whether
-// the target is free.
-ApplyResult PreviewApply(const QString& path, const FieldValues& output);
+// Whether Apply writes the Artist into "TPE2" of the tag as read: when the
+// file has no "TPE2", no "TPE1" (the Artist shown came from "TPE2") or a
+// "TPE2" equal to its "TPE1". A different "TPE2" is an album artist
+// ("Various Artists" on a compilation) and stays.
+bool AlbumArtistFollows(const TagInfo& tag);

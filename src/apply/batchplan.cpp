@@ -1,14 +1,14 @@
 #include "batchplan.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "absolutepath.h"
+
 #include <QHash>
 
 QList<QList<int>> SharedTargets(const QStringList& targets) {
     QHash<QString, QList<int>> byPath;
     for (int i = 0; i < targets.size(); ++i) {
         if (!targets[i].isEmpty())
-            byPath[QDir::cleanPath(QFileInfo(targets[i]).absoluteFilePath())].append(i);
+            byPath[ResolvedPathKey(targets[i])].append(i);
     }
     QList<QList<int>> shared(targets.size());
     for (const QList<int>& group : std::as_const(byPath)) {

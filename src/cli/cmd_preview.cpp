@@ -1,53 +1,22 @@
-// quorvel-cli preview: reads each file as the window does on selection, runs
-// the transformation with messages on and shows the Input and Output values
-// and the target path, without changing anything.
+// quorvel-cli preview: plans each file as apply would (read, transformation
+// with its messages, target, what Apply would refuse) and shows the Input
+// and Output values and the target path, without changing anything.
 
 #include "command.h"
+#include "streamout.h"
 #include "transformcommand.h"
 
+#include "apply/absolutepath.h"
+#include "apply/planfile.h"
 #include "profiles/profile.h"
-#include "tags/selectionread.h"
-#include "transform/transform.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
 
 namespace {
 
 const QString usage = QStringLiteral("preview [--json] [OPTIONS] FILE...");
-
-struct Preview {
-    QString path;
-    bool readOk = false;
-    bool ok = false;
-    QStringList messages;
-    FieldValues inputs;
-    FieldValues outputs;
-
-    QString target() const {
-        return outputs[FieldLocation] + QLatin1Char('/') + outputs[FieldFilename] +
-               QStringLiteral(".mp3");
-    }
-};
-
-Preview previewFile(const QString& file, const Profile& profile) {
-    Preview p;
-    p.path = QFileInfo(file).absoluteFilePath();
-    TagInfo tag;
-    const SelectionRead read = ReadSelection(tag, p.path);
-    p.readOk = read.ok;
-    if (!read.ok)
-        return p;
-    p.inputs = read.inputs;
-    FieldGrid grid{read.inputs, profile.parse, profile.create, FieldValues{}};
-    p.ok = Transform(grid, TransformOptions::fromProfile(profile), true, false,
-                     [&p](const QString& message) { p.messages << message; });
-    p.outputs = grid[RowOutput];
-    return p;
-}
 
 QJsonObject fieldObject(const FieldValues& values) {
     QJsonObject object;
@@ -56,32 +25,32 @@ QJsonObject fieldObject(const FieldValues& values) {
     return object;
 }
 
-QJsonObject toJson(const Preview& p) {
+QJsonObject toJson(const FilePlan& p) {
     QJsonObject object{{"path", p.path},
-                       {"ok", p.ok},
-                       {"messages", QJsonArray::fromStringList(p.messages)},
+                       {"ok", p.ready()},
+                       {"messages", QJsonArray::fromStringList(p.allMessages())},
                        {"inputs", fieldObject(p.inputs)},
                        {"outputs", fieldObject(p.outputs)}};
-    if (p.ok)
-        object.insert(QStringLiteral("target"), p.target());
+    if (p.ready())
+        object.insert(QStringLiteral("target"), p.target);
     return object;
 }
 
-void printText(QTextStream& out, const Preview& p) {
-    out << p.path << "\n";
-    for (const QString& message : p.messages)
-        out << "  message: " << message << "\n";
-    if (p.readOk) {
+QString asText(const FilePlan& p) {
+    QString out = p.path + u'\n';
+    for (const QString& message : p.allMessages())
+        out += QStringLiteral("  message: ") + message + u'\n';
+    if (p.read) {
         for (int f = 0; f < FieldCount; ++f) {
-            out << "  " << fieldKey(f).leftJustified(9) << " \"" << p.inputs[f] << "\" -> \""
-                << p.outputs[f] << "\"\n";
+            out += QStringLiteral("  ") + fieldKey(f).leftJustified(9) + QStringLiteral(" \"") +
+                   p.inputs[f] + QStringLiteral("\" -> \"") + p.outputs[f] + QStringLiteral("\"\n");
         }
     }
-    if (p.ok)
-        out << "  target: " << p.target() << "\n";
+    if (p.ready())
+        out += QStringLiteral("  target: ") + p.target + u'\n';
     else
-        out << "  failed: " << (p.readOk ? "the transformation stopped" : "cannot read the file")
-            << "\n";
+        out += QStringLiteral("  failed: ") + p.status() + u'\n';
+    return out;
 }
 
 int runPreview(const QStringList& arguments) {
@@ -90,24 +59,24 @@ int runPreview(const QStringList& arguments) {
                                                   {QStringLiteral("--json")}, run))
         return *status;
     const bool json = run.given.has("--json");
-    const QStringList& files = run.given.files;
-    const Profile& profile = run.profile;
-    QTextStream out(stdout);
+    QStringList paths;
+    for (const QString& file : run.given.files)
+        paths << AbsolutePath(file);
     QTextStream err(stderr);
-    QJsonArray results;
+    JsonArrayOut array;
     bool allOk = true;
-    for (const QString& file : files) {
-        const Preview p = previewFile(file, profile);
-        if (!p.readOk)
-            err << "quorvel-cli: cannot read " << p.path << "\n";
-        allOk = allOk && p.ok;
+    PlanFiles(paths, run.profile, [&](int, FilePlan&& p) {
+        if (!p.read)
+            err << "quorvel-cli: cannot read " << p.path << "\n" << Qt::flush;
+        allOk = allOk && p.ready();
         if (json)
-            results.append(toJson(p));
+            array.add(toJson(p));
         else
-            printText(out, p);
-    }
+            PrintOut(asText(p));
+    });
     if (json)
-        out << QJsonDocument(results).toJson(QJsonDocument::Indented);
+        array.finish();
+    FlushOut();
     return allOk ? ExitOk : ExitFailed;
 }
 

@@ -2,15 +2,15 @@
 // prints their eight Input values and their frames.
 #include "command.h"
 #include "fileargs.h"
+#include "streamout.h"
 
+#include "apply/absolutepath.h"
+#include "apply/inorder.h"
 #include "tags/diagnostics.h"
 #include "tags/selectionread.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QTextStream>
 
 namespace {
 
@@ -66,29 +66,37 @@ QJsonObject Describe(const QString& path, const TagInfo& tag, const SelectionRea
     return o;
 }
 
-void PrintText(QTextStream& out, const QJsonObject& o) {
-    out << o["path"].toString() << "\n";
-    if (!o["ok"].toBool()) {
-        out << "  error: " << o["error"].toString() << "\n";
-        return;
-    }
-    out << "  ID3v2: "
-        << (o["hasV2"].toBool()
+QString AsText(const QJsonObject& o) {
+    QString out;
+    out += o["path"].toString() + u'\n';
+    if (!o["ok"].toBool())
+        return out + QStringLiteral("  error: ") + o["error"].toString() + u'\n';
+    out += QStringLiteral("  ID3v2: ") +
+           (o["hasV2"].toBool()
                 ? QString("2.%1, %2 bytes").arg(o["version"].toInt()).arg(o["tagSize"].toInt())
-                : QString("none"))
-        << "; ID3v1: " << (o["hasV1"].toBool() ? "yes" : "no") << "\n";
+                : QString("none")) +
+           QStringLiteral("; ID3v1: ") + (o["hasV1"].toBool() ? "yes" : "no") + u'\n';
     const QJsonObject fields = o["fields"].toObject();
     for (int f = 0; f < FieldCount; ++f)
-        out << "  " << fieldKey(f) << ": " << fields[fieldKey(f)].toString() << "\n";
+        out += QStringLiteral("  ") + fieldKey(f) + QStringLiteral(": ") +
+               fields[fieldKey(f)].toString() + u'\n';
     for (const QJsonValue& v : o["frames"].toArray()) {
         const QJsonObject fo = v.toObject();
-        out << "  [" << fo["id"].toString() << "] ";
+        out += QStringLiteral("  [") + fo["id"].toString() + QStringLiteral("] ");
         if (fo.contains("text"))
-            out << QString(fo["text"].toString()).replace(QChar(0), QLatin1Char('/')) << "\n";
+            out += QString(fo["text"].toString()).replace(QChar(0), QLatin1Char('/')) + u'\n';
         else
-            out << fo["size"].toInteger() << " bytes\n";
+            out += QString::number(fo["size"].toInteger()) + QStringLiteral(" bytes\n");
     }
+    return out;
 }
+
+// One file's output, made on a reading thread.
+struct Shown {
+    bool ok = false;
+    QJsonObject json;
+    QByteArray text;
+};
 
 int RunShow(const QStringList& args) {
     FileArgs given;
@@ -107,22 +115,35 @@ int RunShow(const QStringList& args) {
     if (json)
         SetTagDiagnosticStream(stderr);
 
-    QTextStream out(stdout);
-    QJsonArray all;
+    // Files are read a few at a time; each result is printed, in the order
+    // given, as soon as it is known.
+    JsonArrayOut array;
     bool allOk = true;
-    TagInfo tag;
-    for (const QString& file : files) {
-        const QString path = QFileInfo(file).absoluteFilePath();
-        const SelectionRead read = ReadSelection(tag, path);
-        allOk = allOk && read.ok;
-        const QJsonObject o = Describe(path, tag, read);
-        if (json)
-            all.append(o);
-        else
-            PrintText(out, o);
-    }
+    ProduceInOrder<Shown>(
+        int(files.size()),
+        [&](int i) {
+            const QString path = AbsolutePath(files[i]);
+            TagInfo tag;
+            const SelectionRead read = ReadSelection(tag, path);
+            Shown shown;
+            shown.ok = read.ok;
+            shown.json = Describe(path, tag, read);
+            if (!json) {
+                shown.text = AsText(shown.json).toUtf8();
+                shown.json = QJsonObject();
+            }
+            return shown;
+        },
+        [&](int, Shown&& shown) {
+            allOk = allOk && shown.ok;
+            if (json)
+                array.add(shown.json);
+            else
+                PrintOut(shown.text);
+        });
     if (json)
-        out << QJsonDocument(all).toJson(QJsonDocument::Indented);
+        array.finish();
+    FlushOut();
     return allOk ? ExitOk : ExitFailed;
 }
 

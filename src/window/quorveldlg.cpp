@@ -179,12 +179,16 @@ void CQuorvelDlg::switchPage(int page) {
     loadControls();
 }
 
-bool CQuorvelDlg::transform(bool showMessages) {
+bool CQuorvelDlg::transform(bool showMessages, int* messageCount) {
     const TransformOptions options{m_profile.ansi, m_profile.caseMode, m_profile.separator};
+    int messages = 0;
     const bool ok = Transform(m_grid, options, showMessages, m_controls.isChecked(IDC_PAGE_OUTPUT),
-                              [this](const QString& message) {
+                              [this, &messages](const QString& message) {
+                                  ++messages;
                                   m_seam.showMessage(this, message, applicationCaption());
                               });
+    if (messageCount)
+        *messageCount = messages;
     if (ok && m_page == RowOutput)
         loadControls();
     return ok;

@@ -44,8 +44,9 @@ public:
     // Shows row `page` of the grid and the controls that belong to it.
     void switchPage(int page);
     // A transformation run of the grid; messages only when allowed or while
-    // "Output" is checked. Returns false when the run failed.
-    bool transform(bool showMessages);
+    // "Output" is checked. Returns false when the run failed. messageCount,
+    // when given, receives how many messages the run reported.
+    bool transform(bool showMessages, int* messageCount = nullptr);
     // Empties the Original row; the selection refresh calls it.
     void clearOriginalRow();
     // Enables the separator list unless the case list shows "Keep Original".

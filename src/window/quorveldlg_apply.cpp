@@ -13,7 +13,10 @@ void CQuorvelDlg::onApply() {
         showMessage(QStringLiteral("Select a file that can be read first"));
         return;
     }
-    if (!transform(true))
+    // A message means the Output values are not what the formats meant (a
+    // malformed format, a missing code): nothing is written.
+    int messages = 0;
+    if (!transform(true, &messages) || messages > 0)
         return;
 
     ApplyResult result;
@@ -29,8 +32,9 @@ void CQuorvelDlg::onApply() {
     }
     for (const QString& message : result.messages)
         showMessage(message);
-    // Tags not written or no folder to move into: the file stays where it
-    // was and so does the selection. A failed move steps on all the same.
+    // Refused before anything was written, tags not written or no folder to
+    // move into: the file stays where it was and so does the selection. A
+    // failed move steps on all the same.
     if (!result.folderReady)
         return;
     selectFile(position + 1);

@@ -1,5 +1,6 @@
 #include "apply/applyservice.h"
 #include "apply/journal.h"
+#include "apply/preflight.h"
 #include "apply/undo.h"
 #include "fixtures.h"
 #include "immutablefile.h"
@@ -97,6 +98,10 @@ private slots:
         cleared["COMM"] = cleared["TXXX"] = "-";
         FrameTexts clearedNoTitle = cleared;
         clearedNoTitle["TIT2"] = "-";
+        // Refused before the first byte: the file keeps its frames.
+        const FrameTexts untouched{{"TPE1", "Old Artist"}, {"TPE2", "-"}, {"TIT2", "Old Title"},
+                                   {"TALB", "-"},          {"TYER", "-"}, {"COMM", "+"},
+                                   {"TXXX", "+"}};
 
         QTest::newRow("own path") << "song.mp3"
                                   << ""
@@ -147,20 +152,53 @@ private slots:
             << "@/music/plain"
             << "song"
             << "New Title" << false << "@/music/song.mp3" << false << false
-            << QStringList{"Cannot create folder"} << kept;
-        QTest::newRow("empty location") << "song.mp3"
-                                        << ""
-                                        << ""
-                                        << "song"
-                                        << "New Title" << false << "@/music/song.mp3" << false
-                                        << false << QStringList{"Cannot create folder"} << kept;
+            << QStringList{"Cannot create folder"} << untouched;
+        QTest::newRow("empty location")
+            << "song.mp3"
+            << ""
+            << ""
+            << "song"
+            << "New Title" << false << "@/music/song.mp3" << false << false
+            << QStringList{"Cannot create folder"} << untouched;
         QTest::newRow("target exists")
             << "song.mp3"
             << "@/music/taken.mp3"
             << "@/music"
             << "taken"
             << "New Title" << false << "@/music/song.mp3" << false << false
-            << QStringList{"Cannot move file as @/music/taken.mp3. Error 17"} << kept;
+            << QStringList{"Cannot move file as @/music/taken.mp3. Error 17"} << untouched;
+        QTest::newRow("empty file name")
+            << "song.mp3"
+            << ""
+            << "@/music"
+            << ""
+            << "New Title" << false << "@/music/song.mp3" << false << false
+            << QStringList{"Not applied to @/music/song.mp3: the new file name is empty"}
+            << untouched;
+        QTest::newRow("file name only dots")
+            << "song.mp3"
+            << ""
+            << "@/music"
+            << ".."
+            << "New Title" << false << "@/music/song.mp3" << false << false
+            << QStringList{"Not applied to @/music/song.mp3: the new file name is only dots"}
+            << untouched;
+        const QString longName(252, 'n'); // 256 bytes with ".mp3"
+        QTest::newRow("name over 255 bytes")
+            << "song.mp3"
+            << ""
+            << "@/music" << longName << "New Title" << false << "@/music/song.mp3" << false << false
+            << QStringList{"Not applied to @/music/song.mp3: the name \"" + longName +
+                           ".mp3\" is longer than 255 bytes"}
+            << untouched;
+        QTest::newRow("folder level over 255 bytes")
+            << "song.mp3"
+            << ""
+            << "@/music/" + QString(128, QChar(0xE9)) << "song"
+            << "New Title" << false << "@/music/song.mp3" << false << false
+            << QStringList{"Not applied to @/music/song.mp3: the name \"" +
+                           QString(128, QChar(0xE9)) + "\" is longer than 255 bytes"}
+            << untouched;
     }
     void apply() {
         QFETCH(QString, file);
@@ -191,7 +229,8 @@ private slots:
             ApplyFile(tag, outputs(location, filename, "New Artist", title), {clearOtherV2, false});
 
         QCOMPARE(r.messages, messages);
-        QVERIFY(r.tagsWritten);
+        // Every failure of this table is known before anything is written.
+        QCOMPARE(r.tagsWritten, messages.isEmpty());
         QCOMPARE(r.moved, moved);
         QCOMPARE(r.ok, moved);
         QCOMPARE(r.folderCreated, folderCreated);
@@ -203,6 +242,47 @@ private slots:
         QVERIFY(fixture::ReadFile(finalPath).endsWith(Audio));
         if (!occupied.isEmpty())
             QCOMPARE(fixture::ReadFile(occupied), QByteArray("someone else's"));
+    }
+
+    // The Artist goes into TPE2 unless the file has an album artist of its
+    // own: a compilation's "Various Artists" stays, with or without a clear.
+    void albumArtist_data() {
+        QTest::addColumn<QString>("tpe1"); // "" for none
+        QTest::addColumn<QString>("tpe2");
+        QTest::addColumn<bool>("clearOtherV2");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no album artist") << "Old"
+                                         << "" << false << "New Artist";
+        QTest::newRow("album artist is the artist") << "Old"
+                                                    << "Old" << false << "New Artist";
+        QTest::newRow("compilationAlbumArtist") << "Old"
+                                                << "Various Artists" << false << "Various Artists";
+        QTest::newRow("compilation, other frames cleared")
+            << "Old"
+            << "Various Artists" << true << "Various Artists";
+        QTest::newRow("artist only in TPE2") << ""
+                                             << "Band" << false << "New Artist";
+    }
+    void albumArtist() {
+        QFETCH(QString, tpe1);
+        QFETCH(QString, tpe2);
+        QFETCH(bool, clearOtherV2);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("song.mp3");
+        fixture::Tag tag;
+        if (!tpe1.isEmpty())
+            tag.frames << fixture::Frame{"TPE1", fixture::TextBody(0, tpe1)};
+        if (!tpe2.isEmpty())
+            tag.frames << fixture::Frame{"TPE2", fixture::TextBody(0, tpe2)};
+        QVERIFY(fixture::WriteFile(path, fixture::BuildFile(&tag, 4)));
+        TagInfo info;
+        QVERIFY(ReadSelection(info, path).ok);
+        QVERIFY(
+            ApplyFile(info, outputs(dir.path(), "song", "New Artist", "T"), {clearOtherV2, false})
+                .ok);
+        QCOMPARE(framesOf(path)["TPE1"], QStringLiteral("New Artist"));
+        QCOMPARE(framesOf(path)["TPE2"], expected);
     }
 
     // The ID3v1 block goes only when asked for, and is never rewritten.
@@ -303,18 +383,15 @@ private slots:
             QVERIFY(fixture::WriteFile(occupied, "x"));
         const FieldValues out = outputs(location, filename, "New Artist", title);
 
-        const ApplyResult preview = PreviewApply(path, out);
+        const std::optional<Refusal> refusal = CheckBeforeApply(path, out);
         QCOMPARE(fixture::ReadFile(path), songBytes(false));
         QCOMPARE(QDir(dir.path() + "/music").count(), occupied.isEmpty() ? 3u : 4u);
 
         TagInfo tag;
         QVERIFY(ReadSelection(tag, path).ok);
         const ApplyResult applied = ApplyFile(tag, out, {clearOtherV2, false});
-        QCOMPARE(preview.messages, applied.messages);
-        QCOMPARE(preview.ok, applied.ok);
-        QCOMPARE(preview.moved, applied.moved);
-        QCOMPARE(preview.folderCreated, applied.folderCreated);
-        QCOMPARE(preview.target, applied.target);
+        QCOMPARE(refusal ? QStringList{refusal->message} : QStringList{}, applied.messages);
+        QCOMPARE(!refusal, applied.ok);
     }
 
     // The service's journal takes back real writes byte for byte, growing

@@ -1,8 +1,42 @@
+#include "apply/absolutepath.h"
+#include "apply/batchapply.h"
 #include "apply/batchplan.h"
+#include "apply/inorder.h"
+#include "apply/journal.h"
+#include "apply/planfile.h"
+#include "apply/preflight.h"
+#include "fixtures.h"
+#include "immutablefile.h"
+#include "profiles/profile.h"
 #include "progressbar.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+QByteArray song(const QString& title) {
+    fixture::Tag tag;
+    tag.frames = {{"TPE1", fixture::TextBody(0, "Artist")}, {"TIT2", fixture::TextBody(0, title)}};
+    return fixture::BuildFile(&tag, 4);
+}
+
+// Every file goes to <folder>/<its name>.mp3 with a new title.
+Profile sortInto(const QString& folder) {
+    Profile p = Profile::withDefaults(QStringLiteral("test"));
+    p.caseMode = CaseKeep;
+    p.create[FieldLocation] = folder;
+    p.create[FieldTitle] = QStringLiteral("New %T");
+    p.create[FieldTrack] = QString(); // an empty value sets nothing
+    return p;
+}
+
+} // namespace
 
 class TestBatchParts : public QObject {
     Q_OBJECT
@@ -22,6 +56,168 @@ private slots:
         QTest::newRow("failed files ignored")
             << QStringList{"", "", "/a.mp3"} << QList<L>{{}, {}, {}};
     }
+    void sharedTargetsThroughLinks() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("real/sub"));
+        QVERIFY(QFile::link(dir.filePath("real"), dir.filePath("link")));
+        const QList<QList<int>> shared =
+            SharedTargets({dir.filePath("link/a.mp3"), dir.filePath("real/a.mp3"),
+                           dir.filePath("real/sub/../b.mp3"), dir.filePath("link/sub/../b.mp3"),
+                           dir.filePath("real/new/c.mp3"), dir.filePath("link/new/c.mp3")});
+        QCOMPARE(shared, (QList<QList<int>>{{1}, {0}, {3}, {2}, {5}, {4}}));
+    }
+
+    // Paths reach the file system as the kernel resolves them: "." and
+    // doubled "/" go, ".." after a link leads where the link is.
+    void absolutePath() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("deep/inner"));
+        QVERIFY(QFile::link(dir.filePath("deep/inner"), dir.filePath("link")));
+        const QString old = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        const QString cwd = QDir::currentPath();
+        const QStringList got{AbsolutePath("a.mp3"),         AbsolutePath("./x//a.mp3"),
+                              AbsolutePath("/m/./n//a.mp3"), AbsolutePath("link/../f.mp3"),
+                              AbsolutePath("gone/../f.mp3"), AbsolutePath("/")};
+        QDir::setCurrent(old);
+        QCOMPARE(got, (QStringList{cwd + "/a.mp3", cwd + "/x/a.mp3", "/m/n/a.mp3",
+                                   cwd + "/deep/f.mp3", cwd + "/f.mp3", "/"}));
+    }
+
+    // Results come back in the order of the items, however the threads
+    // finish, with no more than `ahead` waiting; a stop ends the run early.
+    void produceInOrder() {
+        std::atomic<int> inFlight{0}, mostInFlight{0};
+        QList<int> order;
+        const int consumed = ProduceInOrder<int>(
+            200,
+            [&](int i) {
+                const int now = ++inFlight;
+                int seen = mostInFlight;
+                while (now > seen && !mostInFlight.compare_exchange_weak(seen, now)) {
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds((i * 7919) % 500));
+                --inFlight;
+                return i * 2;
+            },
+            [&](int i, int&& v) {
+                QCOMPARE(v, i * 2);
+                order << i;
+            },
+            {}, 4, 8);
+        QCOMPARE(consumed, 200);
+        QCOMPARE(order.size(), 200);
+        for (int i = 0; i < order.size(); ++i)
+            QCOMPARE(order[i], i);
+        QVERIFY(mostInFlight <= 4);
+
+        std::atomic<int> produced{0};
+        int seen = 0;
+        const int early = ProduceInOrder<int>(
+            1000, [&](int i) { return ++produced, i; }, [&](int, int&&) { ++seen; },
+            [&] { return produced >= 10; }, 3, 8);
+        QVERIFY(early >= 10 && early < 1000);
+        QCOMPARE(seen, early);
+        QCOMPARE(early, produced.load()); // everything started was handed over
+        QCOMPARE(ProduceInOrder<int>(
+                     0, [](int i) { return i; }, [](int, int&&) {}),
+                 0);
+    }
+
+    // Refusals that need the file system: a folder that cannot take new
+    // names, on the way in or out, and a path over the system's limit.
+    void folderRefusals_data() {
+        QTest::addColumn<QString>("protect"); // made unwritable: "in" or "out"
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("source folder") << "in"
+                                       << "@/out"
+                                       << "source folder not writable";
+        QTest::newRow("target folder") << "out"
+                                       << "@/out"
+                                       << "target folder not writable";
+        QTest::newRow("deepest existing level") << "out"
+                                                << "@/out/new/levels"
+                                                << "target folder not writable";
+        QTest::newRow("path over 4095 bytes")
+            << ""
+            << "@/" + (QString(200, 'p') + "/").repeated(21) << "path too long";
+    }
+    void folderRefusals() {
+        QFETCH(QString, protect);
+        QFETCH(QString, location);
+        QFETCH(QString, status);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("in") && QDir(dir.path()).mkpath("out"));
+        const QString path = dir.filePath("in/a.mp3");
+        QVERIFY(fixture::WriteFile(path, song("A")));
+        ImmutableFile guard;
+        if (!protect.isEmpty() && !guard.protect(dir.filePath(protect)))
+            QSKIP("this file system cannot make a folder read-only for this user");
+        FieldValues out;
+        out[FieldLocation] = location.replace('@', dir.path());
+        out[FieldFilename] = QStringLiteral("a");
+        const std::optional<Refusal> refusal = CheckBeforeApply(path, out);
+        QVERIFY(refusal);
+        QCOMPARE(refusal->status, status);
+        QVERIFY(!refusal->message.isEmpty());
+    }
+
+    // What a plan says about a file decides, and a file that changed after
+    // it was planned is left alone.
+    void planAndApply() {
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        QVERIFY(root.mkpath("in") && root.mkpath("out"));
+        for (const char* name : {"a", "b", "c", "d"})
+            QVERIFY(fixture::WriteFile(root.filePath(QString("in/%1.mp3").arg(name)), song(name)));
+        QVERIFY(fixture::WriteFile(root.filePath("in/flac.mp3"),
+                                   QByteArray("fLaC") + QByteArray(4000, 'x')));
+        QVERIFY(fixture::WriteFile(root.filePath("out/d.mp3"), "taken"));
+        const QStringList paths{root.filePath("in/a.mp3"), root.filePath("in/b.mp3"),
+                                root.filePath("in/flac.mp3"), root.filePath("in/c.mp3"),
+                                root.filePath("in/d.mp3")};
+        const Profile profile = sortInto(root.filePath("out"));
+        std::vector<FilePlan> plans(size_t(paths.size()));
+        QCOMPARE(PlanFiles(paths, profile,
+                           [&](int i, FilePlan&& p) { plans[size_t(i)] = std::move(p); }),
+                 5);
+        MarkSharedTargets(plans);
+        QStringList statuses;
+        for (const FilePlan& p : plans)
+            statuses << p.status();
+        QCOMPARE(statuses, (QStringList{"ready", "ready", "not read: not MPEG audio (FLAC audio)",
+                                        "ready", "target exists"}));
+        QCOMPARE(plans[0].tagChanges(), QStringList{"Title: a -> New a"});
+
+        // Another program writes b after the plan.
+        const QByteArray changedB = song("b edited elsewhere");
+        QVERIFY(fixture::WriteFile(paths[1], changedB));
+        QDir(JournalFolder()).removeRecursively();
+        JournalWriter journal;
+        QList<int> finished;
+        QList<ApplyResult> results;
+        BatchHooks hooks;
+        hooks.finished = [&](int i, const ApplyResult& r) {
+            finished << i;
+            results << r;
+        };
+        ApplyBatch(plans, profile, journal, hooks);
+        journal.finish();
+        QCOMPARE(finished, (QList<int>{0, 1, 2, 3, 4}));
+        QVERIFY(results[0].ok && results[3].ok);
+        QVERIFY(!results[1].ok && !results[1].tagsWritten);
+        QCOMPARE(results[1].messages,
+                 QStringList{paths[1] + " changed since it was read; left alone"});
+        QCOMPARE(fixture::ReadFile(paths[1]), changedB);
+        QCOMPARE(results[2].messages,
+                 QStringList{"Cannot read " + paths[2] + ": not MPEG audio (FLAC audio)"});
+        QCOMPARE(fixture::ReadFile(root.filePath("out/d.mp3")), QByteArray("taken"));
+        QVERIFY(QFile::exists(root.filePath("out/a.mp3")) &&
+                QFile::exists(root.filePath("out/c.mp3")));
+        QCOMPARE(ReadJournalRuns().value(0).changedFiles(), 2);
+    }
+
     void sharedTargets() {
         QFETCH(QStringList, targets);
         QFETCH(QList<QList<int>>, shared);

@@ -105,7 +105,7 @@ private slots:
         QCOMPARE(files[0]["ok"].toBool(), true);
         QCOMPARE(files[0]["target"].toString(), at("sorted/a.mp3"));
         QCOMPARE(files[1]["ok"].toBool(), false);
-        QCOMPARE(files[1]["tagsWritten"].toBool(), true);
+        QCOMPARE(files[1]["tagsWritten"].toBool(), false); // refused before the write
         QCOMPARE(files[1]["moved"].toBool(), false);
         QCOMPARE(messagesOf(files[1]),
                  QStringList{"Cannot move file as " + at("sorted/b.mp3") + ". Error 17"});
@@ -151,7 +151,7 @@ private slots:
 
         const QJsonArray runs = jsonArray(RunCli({"history", "--json"}).out);
         QCOMPARE(runs.size(), 1);
-        QCOMPARE(runs[0]["files"].toInt(), 150); // s100's tags were written too
+        QCOMPARE(runs[0]["files"].toInt(), 149); // s100 was refused before its write
         QCOMPARE(RunCli({"undo", runs[0]["id"].toString()}).status, 0);
         QCOMPARE(tree(m_root), original);
     }
@@ -388,6 +388,31 @@ private slots:
         const CliRun r = RunCli(args);
         QCOMPARE(r.status, status);
         QVERIFY2(QString::fromUtf8(r.err).contains(stderrHas), r.err.constData());
+    }
+
+    // A relative Location is taken against the folder the run started in,
+    // and the journal keeps absolute paths: undo works from anywhere.
+    void relativeLocationUndoneElsewhere() {
+        const auto original = tree(m_root);
+        const CliRun r = RunCli(QStringList{"apply", "--json", "--case", "keep", "--create",
+                                            "location=sorted/./new", "one/a.mp3", "./one/b.mp3"},
+                                m_root);
+        QCOMPARE(r.status, 0);
+        const QJsonArray files = jsonArray(r.out);
+        QCOMPARE(files[0]["path"].toString(), at("one/a.mp3"));
+        QCOMPARE(files[1]["path"].toString(), at("one/b.mp3"));
+        QCOMPARE(files[0]["target"].toString(), at("sorted/new/a.mp3"));
+        QVERIFY(QFile::exists(at("sorted/new/b.mp3")));
+        const JournalRun run = ReadJournalRuns(cliJournal()).value(0);
+        QCOMPARE(run.entries.size(), 2);
+        for (const JournalEntry& e : run.entries) {
+            QVERIFY2(e.originalPath.startsWith('/') && e.targetPath.startsWith('/'),
+                     qPrintable(e.targetPath));
+            for (const QString& folder : e.plannedFolders)
+                QVERIFY(folder.startsWith('/'));
+        }
+        QCOMPARE(RunCli({"undo"}, m_dir.path()).status, 0);
+        QCOMPARE(tree(m_root), original);
     }
 
     // A missing file fails on its own; a file named "-" after "--" is a file.

@@ -59,7 +59,7 @@ private slots:
         QTest::newRow("hostile tags stay inside the folder")
             << QStringList{"--case", "keep", "--create", "location=%L/%A/%B"} << 0
             << QJsonObject{{"Artist", "AC/DC"}, {"Album", ".."}} << QStringList{}
-            << "ACDC//03 - the_river_band - HELP!.mp3";
+            << "ACDC/03 - the_river_band - HELP!.mp3";
         QTest::newRow("file name parsed, upper with dash")
             << QStringList{"--parse",     "filename=%# - %A - %T",
                            "--parse",     "artist=",

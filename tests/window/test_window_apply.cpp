@@ -96,20 +96,25 @@ void TestWindowApply::apply_data() {
         << "a.mp3" << tagged << false << true << QStringList{}
         << QStringList{"0 0 {dir}/out/one/two", "0 1 Renamed"} << QStringList{} << QStringList{}
         << "out/one/two/Renamed.mp3" << QStringList{"TIT2=Old"} << false << 1 << "Next";
-    QTest::newRow("Location names a file: tags written, not moved, selection stays")
+    QTest::newRow("Location names a file: refused before writing, selection stays")
         << "a.mp3" << tagged << false << true << QStringList{}
         << QStringList{"0 0 {dir}/blocker", "0 3 Written"} << QStringList{"blocker"}
-        << QStringList{"Cannot create folder"} << "in/a.mp3" << QStringList{"TIT2=Written"} << false
+        << QStringList{"Cannot create folder"} << "in/a.mp3" << QStringList{"TIT2=Old"} << false
         << 0 << "Written";
     QTest::newRow("empty Location is refused")
         << "a.mp3" << tagged << false << true << QStringList{} << QStringList{"0 0 "}
         << QStringList{} << QStringList{"Cannot create folder"} << "in/a.mp3"
         << QStringList{"TIT2=Old"} << false << 0 << "Old";
-    QTest::newRow("target exists: both stay, selection steps on")
+    QTest::newRow("target exists: refused before writing, selection stays")
         << "a.mp3" << tagged << false << true << QStringList{}
         << QStringList{"0 0 {dir}/out", "0 3 Tagged"} << QStringList{"out/a.mp3"}
         << QStringList{"Cannot move file as {dir}/out/a.mp3. Error 17"} << "in/a.mp3"
-        << QStringList{"TIT2=Tagged"} << false << 1 << "Next";
+        << QStringList{"TIT2=Old"} << false << 0 << "Tagged";
+    QTest::newRow("a format message: nothing written")
+        << "a.mp3" << tagged << false << true << QStringList{}
+        << QStringList{"2 1 %F%T", "0 3 Formatted"} << QStringList{}
+        << QStringList{"Invalid format: %F%T Two format string together, cannot parse"}
+        << "in/a.mp3" << QStringList{"TIT2=Old"} << false << 0 << "Formatted";
     QTest::newRow("last entry: moved, selection stays, fields stay")
         << "a.mp3" << tagged << false << false << QStringList{}
         << QStringList{"0 0 {dir}/out", "0 3 Last"} << QStringList{} << QStringList{} << "out/a.mp3"

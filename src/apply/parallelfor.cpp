@@ -5,8 +5,12 @@
 #include <thread>
 #include <vector>
 
+int BatchThreads(int items) {
+    return std::max(1, std::min({items, 4, int(std::thread::hardware_concurrency())}));
+}
+
 void ParallelFor(int count, const std::function<void(int)>& work) {
-    const int threads = std::min({count, 4, std::max(1, int(std::thread::hardware_concurrency()))});
+    const int threads = BatchThreads(count);
     if (threads <= 1) {
         for (int i = 0; i < count; ++i)
             work(i);

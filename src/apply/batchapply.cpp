@@ -1,0 +1,234 @@
+#include "batchapply.h"
+
+#include "journal.h"
+#include "originalbytes.h"
+#include "parallelfor.h"
+#include "planfile.h"
+#include "profiles/profile.h"
+#include "tags/taginfo.h"
+
+#include <list>
+
+namespace {
+
+// A file of the group in hand: read again right before the write, so that
+// the tag record holds what the file holds now, and recorded in the journal.
+struct Recorded {
+    int index = 0;
+    TagInfo tag;
+    FieldValues outputs;
+    JournalEntry entry;
+    QString error;
+};
+
+// Start records are flushed a group at a time: one flush for many files
+// instead of one each. The group's tags are held in memory until written;
+// files are read a few at a time, in parallel, until the group is full.
+constexpr int GroupFiles = 64;
+constexpr qint64 GroupBytes = 32 << 20;
+constexpr int ReadAtOnce = 8;
+
+ApplyResult refused(const FilePlan& plan) {
+    ApplyResult result;
+    result.target = plan.target;
+    result.messages = plan.allMessages();
+    return result;
+}
+
+class BatchRun {
+public:
+    BatchRun(std::vector<FilePlan>& plans, const Profile& profile, JournalWriter& journal,
+             const BatchHooks& hooks)
+        : m_plans(plans), m_profile(profile), m_journal(journal),
+          m_hooks(hooks), m_options{profile.clearOtherV2 != 0, profile.clearV1 != 0} {}
+
+    void run();
+
+private:
+    int recordGroup(int first);
+    void prepare(Recorded& r);
+    void recordOutcomes();
+    void recordNotApplied(JournalEntry& entry);
+    void finish(int index, const ApplyResult& result);
+
+    std::vector<FilePlan>& m_plans;
+    const Profile& m_profile;
+    JournalWriter& m_journal;
+    const BatchHooks& m_hooks;
+    const ApplyOptions m_options;
+    std::list<Recorded> m_group;
+    std::vector<Recorded> m_written; // outcome still to be recorded
+    std::vector<ApplyResult> m_results;
+    std::vector<QString> m_errors; // files refused while their group was read
+};
+
+// The file as it stands now must be the file planned: same identity, same
+// composition. Then its original bytes go into the journal's byte file.
+void BatchRun::prepare(Recorded& r) {
+    const FilePlan& planned = m_plans[size_t(r.index)];
+    const FilePlan now = PlanFile(planned.path, m_profile, r.tag);
+    if (!now.read) {
+        r.error = now.refusal->message;
+        return;
+    }
+    if (now.identity != planned.identity || now.target != planned.target) {
+        r.error = QStringLiteral("%1 changed since it was read; left alone").arg(planned.path);
+        return;
+    }
+    if (!now.ready()) {
+        r.error = now.allMessages().join(u'\n'); // one line each in the result
+        return;
+    }
+    r.outputs = now.outputs;
+    QString reason;
+    if (PrepareApplyStart(r.entry, planned.path, ReadOriginalBytes(planned.path), r.outputs,
+                          m_options.clearV1, r.error) &&
+        !m_journal.saveHead(r.entry, &reason))
+        r.error = JournalFailure(reason);
+    r.entry.head = QByteArray(); // in the journal now
+}
+
+// Reads and records the ready files from first on, until the group is full;
+// returns the index after the last one taken.
+int BatchRun::recordGroup(int first) {
+    qint64 bytes = 0;
+    int i = first;
+    const int count = int(m_plans.size());
+    while (i < count && int(m_group.size()) < GroupFiles && bytes < GroupBytes) {
+        std::vector<Recorded> batch;
+        for (; i < count && int(batch.size()) < ReadAtOnce; ++i) {
+            if (m_plans[size_t(i)].ready())
+                batch.emplace_back().index = i;
+        }
+        QString journalError;
+        if (!batch.empty() && !m_journal.open(&journalError))
+            journalError = JournalFailure(journalError);
+        ParallelFor(int(batch.size()), [&](int k) {
+            Recorded& r = batch[size_t(k)];
+            if (!journalError.isEmpty())
+                r.error = journalError;
+            else
+                prepare(r);
+        });
+        for (Recorded& r : batch) {
+            if (r.error.isEmpty())
+                RecordApplyStart(m_journal, r.entry, r.error, JournalWriter::Flush::Later);
+            if (!r.error.isEmpty()) {
+                m_errors[size_t(r.index)] = r.error;
+                continue;
+            }
+            bytes += r.entry.headSize;
+            m_group.push_back(std::move(r));
+        }
+    }
+    return i;
+}
+
+// Files written whose outcome is still to be recorded: digested together,
+// in parallel, when their group is done (a run cut off before that leaves
+// them begun without an outcome, which undo handles).
+void BatchRun::recordOutcomes() {
+    ParallelFor(int(m_written.size()), [this](int k) {
+        Recorded& r = m_written[size_t(k)];
+        CompleteOutcome(r.entry, m_results[size_t(r.index)]);
+    });
+    for (Recorded& r : m_written)
+        m_journal.recordOutcome(r.entry, nullptr);
+    m_written.clear();
+}
+
+// A recorded file that the run will not touch after all.
+void BatchRun::recordNotApplied(JournalEntry& entry) {
+    entry.done = true;
+    entry.changed = false;
+    entry.finalPath = entry.originalPath;
+    entry.finalSize = entry.originalSize;
+    entry.finalDigest = entry.originalDigest;
+    m_journal.recordOutcome(entry, nullptr);
+}
+
+void BatchRun::finish(int index, const ApplyResult& result) {
+    if (m_hooks.finished)
+        m_hooks.finished(index, result);
+}
+
+void BatchRun::run() {
+    const int count = int(m_plans.size());
+    m_results.resize(size_t(count));
+    m_errors.resize(size_t(count));
+    int next = 0;     // the first file not yet recorded or passed over
+    int reported = 0; // files handed to finished
+    // Outcomes are reported once the journal holds them, so a caller that
+    // reports "done" never runs ahead of what undo can take back.
+    auto reportUpTo = [&](int end) {
+        for (; reported < end; ++reported)
+            finish(reported, m_results[size_t(reported)]);
+    };
+    for (int i = 0; i < count; ++i) {
+        if (m_hooks.stopRequested && m_hooks.stopRequested()) {
+            recordOutcomes();
+            for (Recorded& r : m_group)
+                recordNotApplied(r.entry);
+            m_group.clear();
+            for (int j = i; j < count; ++j) {
+                ApplyResult& result = m_results[size_t(j)];
+                result.target = m_plans[size_t(j)].target;
+                result.messages << QStringLiteral("Not applied: the run was stopped");
+            }
+            break;
+        }
+        if (m_hooks.starting)
+            m_hooks.starting(i);
+        FilePlan& plan = m_plans[size_t(i)];
+        ApplyResult& result = m_results[size_t(i)];
+        if (!plan.ready()) {
+            result = refused(plan);
+            continue;
+        }
+        result.target = plan.target;
+        result.messages = plan.messages;
+        if (m_group.empty() && next <= i) {
+            recordOutcomes();
+            reportUpTo(i);
+            next = recordGroup(i);
+        }
+        if (m_group.empty() || m_group.front().index != i) {
+            result.messages << m_errors[size_t(i)].split(u'\n'); // refused while its group was read
+            continue;
+        }
+        Recorded& r = m_group.front();
+        ApplyResult applied =
+            ApplyRecordedFile(r.tag, r.outputs, m_options, m_journal, r.entry, Outcome::Later);
+        applied.messages = result.messages + applied.messages;
+        result = applied;
+        if (r.entry.begun) {
+            r.tag = TagInfo(); // written; only the entry is needed now
+            m_written.push_back(std::move(r));
+        }
+        m_group.pop_front();
+        if (m_hooks.betweenFiles && i + 1 < count) {
+            recordOutcomes(); // the journal as a run between two files leaves it
+            reportUpTo(i + 1);
+            m_hooks.betweenFiles(i);
+        }
+    }
+    recordOutcomes();
+    reportUpTo(count);
+}
+
+} // namespace
+
+void ApplyBatch(std::vector<FilePlan>& plans, const Profile& profile, JournalWriter& journal,
+                const BatchHooks& hooks) {
+    BatchRun(plans, profile, journal, hooks).run();
+}
+
+ApplyResult DryRunResult(const FilePlan& plan) {
+    if (!plan.ready())
+        return refused(plan);
+    ApplyResult result;
+    result.ok = result.tagsWritten = result.folderReady = result.moved = true;
+    result.target = plan.target;
+    result.messages = plan.messages;
+    return result;
+}

@@ -1,0 +1,37 @@
+#include "fileplan.h"
+
+QString FilePlan::status() const {
+    if (refusal)
+        return refusal->status;
+    if (!sharedWith.isEmpty()) {
+        const QString first = sharedWith.first();
+        return QStringLiteral("same target as %1").arg(first.mid(first.lastIndexOf(u'/') + 1));
+    }
+    return QStringLiteral("ready");
+}
+
+QStringList FilePlan::allMessages() const {
+    QStringList all = messages;
+    if (refusal && !refusal->message.isEmpty())
+        all << refusal->message;
+    for (const QString& other : sharedWith)
+        all << QStringLiteral("%1 has the same target").arg(other);
+    return all;
+}
+
+QStringList FilePlan::tagChanges() const {
+    QStringList changes;
+    if (!composed)
+        return changes;
+    for (int f = FieldArtist; f < FieldCount; ++f) {
+        // An empty Output value sets nothing.
+        if (!outputs[f].isEmpty() && outputs[f] != inputs[f])
+            changes << QStringLiteral("%1: %2 -> %3").arg(fieldKey(f), inputs[f], outputs[f]);
+    }
+    return changes;
+}
+
+void FilePlan::dropValues() {
+    inputs = {};
+    outputs = {};
+}
