@@ -98,9 +98,15 @@ int TagInfo::Read(const QString& filePath) {
     const qint64 audioStart = hasV2 ? regionSize : 0;
     const qint64 audioEnd = std::max(audioStart, fileSize - (hasV1 ? 128 : 0));
     const qint64 probeEnd = std::min(audioEnd, audioStart + AudioProbeSize);
-    const QByteArray probe = probeEnd <= start.size()
-                                 ? start.mid(audioStart, probeEnd - audioStart)
-                                 : ReadAt(file.fd, audioStart, probeEnd - audioStart);
+    // Mostly in the bytes at hand: looked at where they are, not copied.
+    QByteArray more;
+    QByteArrayView probe;
+    if (probeEnd <= start.size()) {
+        probe = QByteArrayView(start).sliced(audioStart, probeEnd - audioStart);
+    } else {
+        more = ReadAt(file.fd, audioStart, probeEnd - audioStart);
+        probe = more;
+    }
     content = JudgeAudioContent(probe, audioStart + probe.size() == audioEnd);
     return result;
 }
