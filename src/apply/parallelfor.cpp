@@ -9,6 +9,10 @@ int BatchThreads(int items) {
     return std::max(1, std::min({items, 4, int(std::thread::hardware_concurrency())}));
 }
 
+int ReadThreads(int items) {
+    return std::clamp(items, 1, 8);
+}
+
 void ParallelFor(int count, const std::function<void(int)>& work) {
     const int threads = BatchThreads(count);
     if (threads <= 1) {
