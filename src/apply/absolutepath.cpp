@@ -4,8 +4,46 @@
 #include <QFileInfo>
 #include <QStringList>
 
+namespace {
+
+// No part of the path is empty (a doubled or final "/"), "." or "..".
+bool IsPlain(QStringView path) {
+    qsizetype start = path.startsWith(u'/') ? 1 : 0;
+    while (start <= path.size()) {
+        qsizetype end = path.indexOf(u'/', start);
+        if (end < 0)
+            end = path.size();
+        const QStringView part = path.sliced(start, end - start);
+        if (part.isEmpty() || part == u"." || part == u"..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+} // namespace
+
 QString AbsolutePath(const QString& path) {
-    const QString whole = path.startsWith(u'/') ? path : QDir::currentPath() + u'/' + path;
+    // An absolute path needs no working folder (a system call to learn).
+    return AbsolutePath(path, path.startsWith(u'/') ? QString() : QDir::currentPath());
+}
+
+QStringList AbsolutePaths(const QStringList& paths) {
+    const QString workingFolder = QDir::currentPath();
+    QStringList absolute;
+    absolute.reserve(paths.size());
+    for (const QString& path : paths)
+        absolute << AbsolutePath(path, workingFolder);
+    return absolute;
+}
+
+QString AbsolutePath(const QString& path, const QString& workingFolder) {
+    if (IsPlain(path)) {
+        if (path.startsWith(u'/'))
+            return path;
+        return workingFolder.endsWith(u'/') ? workingFolder + path : workingFolder + u'/' + path;
+    }
+    const QString whole = path.startsWith(u'/') ? path : workingFolder + u'/' + path;
     QStringList parts = whole.split(u'/', Qt::SkipEmptyParts);
     parts.removeAll(QStringLiteral("."));
     // After a symbolic link ".." leads to the link's parent as the kernel
