@@ -4,6 +4,7 @@
 #include "tags/synchsafe.h"
 #include "tags/textcodec.h"
 
+#include <algorithm>
 #include <cstring>
 
 void FrameInfo::SetLatin1(const char* bytes, int count) {
@@ -49,6 +50,19 @@ qsizetype FrameInfo::WriteFrame(QByteArray& out) const {
     out.append(static_cast<char>(flags >> 8)).append(static_cast<char>(flags & 0xFF));
     out.append(body);
     return 10 + body.size();
+}
+
+qsizetype FrameInfo::WrittenBodySize() const {
+    if (IsPseudoFrame())
+        return 0;
+    if (hasRaw)
+        return raw.size();
+    if (text.isEmpty())
+        return 0;
+    const bool allFit =
+        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
+    // An encoding byte, then Latin-1, or a byte-order mark and UTF-16.
+    return 1 + (allFit ? text.size() : 2 + 2 * text.size());
 }
 
 qint64 FrameInfo::EstimatedSize() const {

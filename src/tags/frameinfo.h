@@ -46,6 +46,9 @@ public:
     // without text and the file-name pseudo-frame are skipped. Returns the
     // number of bytes appended.
     qsizetype WriteFrame(QByteArray& out) const;
+    // The body bytes WriteFrame would append (0 when it appends nothing),
+    // counted without making them.
+    qsizetype WrittenBodySize() const;
     // The most bytes WriteFrame can take, header included.
     qint64 EstimatedSize() const;
 

@@ -1,5 +1,6 @@
 #include "fixtures.h"
 
+#include "tags/frameinfo.h"
 #include "tags/reencode.h"
 #include "tags/textcodec.h"
 #include "tags/unsync.h"
@@ -25,6 +26,8 @@ private slots:
     void reencode();
     void v22Ids_data();
     void v22Ids();
+    void writtenBodySize_data();
+    void writtenBodySize();
 };
 
 void TestTagUnits::decodeText_data() {
@@ -203,6 +206,35 @@ void TestTagUnits::v22Ids() {
     QFETCH(QByteArray, v22);
     QFETCH(QByteArray, v23);
     QCOMPARE(MapV22Id(v22), v23);
+}
+
+// What `show` reports as a frame's size is counted without writing the
+// frame, and must be what WriteFrame writes.
+void TestTagUnits::writtenBodySize_data() {
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("raw");
+    QTest::newRow("raw body") << QByteArray("APIC") << "ignored" << QByteArray(5000, 'p');
+    QTest::newRow("Latin-1 text") << QByteArray("COMM") << QString::fromUtf8("engÿ")
+                                  << QByteArray();
+    QTest::newRow("text beyond Latin-1")
+        << QByteArray("COMM") << QString::fromUtf8("eng€") << QByteArray();
+    QTest::newRow("no text") << QByteArray("COMM") << "" << QByteArray();
+    QTest::newRow("file-name pseudo-frame") << QByteArray("*") << "/m/a.mp3" << QByteArray();
+}
+
+void TestTagUnits::writtenBodySize() {
+    QFETCH(QByteArray, id);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, raw);
+    FrameInfo frame;
+    frame.SetId(id.constData());
+    frame.SetWide(text);
+    frame.raw = raw;
+    frame.hasRaw = !raw.isEmpty();
+    QByteArray written;
+    const qsizetype whole = frame.WriteFrame(written);
+    QCOMPARE(frame.WrittenBodySize(), whole > 0 ? whole - 10 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestTagUnits)
