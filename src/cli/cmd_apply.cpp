@@ -2,6 +2,7 @@
 // checked, shared targets found), then applies it as one journal run and
 // prints each file's outcome as soon as the journal holds it.
 #include "command.h"
+#include "jsonwriter.h"
 #include "progressbar.h"
 #include "stopsignal.h"
 #include "streamout.h"
@@ -13,8 +14,6 @@
 #include "apply/planfile.h"
 
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonObject>
 
 #include <cstdio>
 
@@ -38,10 +37,20 @@ void pauseBetweenFiles(int done) {
         return;
 }
 
-QJsonObject toJson(const QString& path, const ApplyResult& r) {
-    return {{"path", path},       {"ok", r.ok},
-            {"target", r.target}, {"tagsWritten", r.tagsWritten},
-            {"moved", r.moved},   {"messages", QJsonArray::fromStringList(r.messages)}};
+// One file as an element of the printed array; the keys of earlier
+// versions, in the same (sorted) order.
+QByteArray toJson(const QString& path, const ApplyResult& r) {
+    QByteArray out;
+    JsonWriter json(out, 1);
+    json.beginObject();
+    json.key("messages").stringArray(r.messages);
+    json.key("moved").boolean(r.moved);
+    json.key("ok").boolean(r.ok);
+    json.key("path").string(path);
+    json.key("tagsWritten").boolean(r.tagsWritten);
+    json.key("target").string(r.target);
+    json.endObject();
+    return out;
 }
 
 QString asText(const QString& path, const ApplyResult& r) {

@@ -3,37 +3,38 @@
 // and Output values and the target path, without changing anything.
 
 #include "command.h"
+#include "jsonwriter.h"
 #include "streamout.h"
 #include "transformcommand.h"
 
 #include "apply/absolutepath.h"
+#include "apply/inorder.h"
 #include "apply/planfile.h"
 #include "profiles/profile.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
 #include <QTextStream>
 
 namespace {
 
 const QString usage = QStringLiteral("preview [--json] [OPTIONS] FILE...");
 
-QJsonObject fieldObject(const FieldValues& values) {
-    QJsonObject object;
-    for (int f = 0; f < FieldCount; ++f)
-        object.insert(fieldKey(f), values[f]);
-    return object;
-}
-
-QJsonObject toJson(const FilePlan& p) {
-    QJsonObject object{{"path", p.path},
-                       {"ok", p.ready()},
-                       {"messages", QJsonArray::fromStringList(p.allMessages())},
-                       {"inputs", fieldObject(p.inputs)},
-                       {"outputs", fieldObject(p.outputs)}};
+// One file as an element of the printed array; the keys of earlier
+// versions, in the same (sorted) order.
+QByteArray toJson(const FilePlan& p) {
+    QByteArray out;
+    JsonWriter json(out, 1);
+    json.beginObject();
+    json.key("inputs");
+    WriteFieldValues(json, p.inputs);
+    json.key("messages").stringArray(p.allMessages());
+    json.key("ok").boolean(p.ready());
+    json.key("outputs");
+    WriteFieldValues(json, p.outputs);
+    json.key("path").string(p.path);
     if (p.ready())
-        object.insert(QStringLiteral("target"), p.target);
-    return object;
+        json.key("target").string(p.target);
+    json.endObject();
+    return out;
 }
 
 QString asText(const FilePlan& p) {
@@ -53,27 +54,39 @@ QString asText(const FilePlan& p) {
     return out;
 }
 
+struct Previewed {
+    bool read = false;
+    bool ready = false;
+    QByteArray out;
+};
+
 int runPreview(const QStringList& arguments) {
     TransformCommand run;
     if (const auto status = startTransformCommand(arguments, QStringLiteral("preview"), usage,
                                                   {QStringLiteral("--json")}, run))
         return *status;
     const bool json = run.given.has("--json");
-    QStringList paths;
-    for (const QString& file : run.given.files)
-        paths << AbsolutePath(file);
+    const QStringList paths = AbsolutePaths(run.given.files);
     QTextStream err(stderr);
     JsonArrayOut array;
     bool allOk = true;
-    PlanFiles(paths, run.profile, [&](int, FilePlan&& p) {
-        if (!p.read)
-            err << "quorvel-cli: cannot read " << p.path << "\n" << Qt::flush;
-        allOk = allOk && p.ready();
-        if (json)
-            array.add(toJson(p));
-        else
-            PrintOut(asText(p));
-    });
+    // Each file is planned and put into words on a reading thread; this
+    // thread prints the results in order.
+    ProduceInOrder<Previewed>(
+        int(paths.size()),
+        [&](int i) {
+            const FilePlan p = PlanFile(paths[i], run.profile);
+            return Previewed{p.read, p.ready(), json ? toJson(p) : asText(p).toUtf8()};
+        },
+        [&](int i, Previewed&& p) {
+            if (!p.read)
+                err << "quorvel-cli: cannot read " << paths[i] << "\n" << Qt::flush;
+            allOk = allOk && p.ready;
+            if (json)
+                array.add(p.out);
+            else
+                PrintOut(p.out);
+        });
     if (json)
         array.finish();
     FlushOut();

@@ -2,6 +2,7 @@
 // prints their eight Input values and their frames.
 #include "command.h"
 #include "fileargs.h"
+#include "jsonwriter.h"
 #include "streamout.h"
 
 #include "apply/absolutepath.h"
@@ -9,93 +10,87 @@
 #include "tags/diagnostics.h"
 #include "tags/selectionread.h"
 
-#include <QJsonArray>
-#include <QJsonObject>
+#include <QDir>
 
 namespace {
 
 const char* const showUsage = "show [--json] FILE...";
-
-// Body bytes as the frame stands (raw) or would be written.
-qsizetype BodySize(const FrameInfo& frame) {
-    if (frame.hasRaw)
-        return frame.raw.size();
-    QByteArray bytes;
-    return std::max<qsizetype>(frame.WriteFrame(bytes) - 10, 0);
-}
 
 bool ShowsText(const FrameInfo& frame) {
     // Compressed or encrypted text frames hold no readable text.
     return frame.IsTextFrame() && !(frame.hasRaw && (frame.flags & 0x00C0));
 }
 
-QJsonObject Describe(const QString& path, const TagInfo& tag, const SelectionRead& read) {
-    QJsonObject o;
-    o["path"] = path;
-    o["ok"] = read.ok;
+// Values stay separated by 0 units; terminators are dropped.
+QStringView ShownText(const FrameInfo& frame) {
+    QStringView text = frame.text;
+    while (text.endsWith(QChar(0)))
+        text.chop(1);
+    return text;
+}
+
+// One file as an element of the printed array. The keys are those of
+// earlier versions, in the same (sorted) order.
+QByteArray AsJson(const QString& path, const TagInfo& tag, const SelectionRead& read) {
+    QByteArray out;
+    JsonWriter json(out, 1);
+    json.beginObject();
     if (!read.ok)
-        o["error"] = read.failure;
-    o["hasV1"] = tag.hasV1;
-    o["hasV2"] = tag.hasV2;
-    o["version"] = tag.hasV2 ? tag.version : 0;
-    o["tagSize"] = tag.tagSize;
-    QJsonObject fields;
-    for (int f = 0; f < FieldCount; ++f)
-        fields[fieldKey(f)] = read.inputs[f];
-    o["fields"] = fields;
-    QJsonArray frames;
+        json.key("error").string(read.failure);
+    json.key("fields");
+    WriteFieldValues(json, read.inputs);
+    json.key("frames").beginArray();
     if (read.ok) {
         for (const FrameInfo& frame : tag.frames) {
             if (frame.IsPseudoFrame())
                 continue;
-            QJsonObject fo;
-            fo["id"] = QString::fromLatin1(frame.id);
-            if (ShowsText(frame)) {
-                // Values stay separated by 0 units; terminators are dropped.
-                QString text = frame.text;
-                while (text.endsWith(QChar(0)))
-                    text.chop(1);
-                fo["text"] = text;
-            } else {
-                fo["size"] = qint64(BodySize(frame));
-            }
-            frames.append(fo);
+            json.beginObject();
+            json.key("id").string(QLatin1StringView(frame.id));
+            if (ShowsText(frame))
+                json.key("text").string(ShownText(frame));
+            else
+                json.key("size").number(frame.WrittenBodySize());
+            json.endObject();
         }
     }
-    o["frames"] = frames;
-    return o;
+    json.endArray();
+    json.key("hasV1").boolean(tag.hasV1);
+    json.key("hasV2").boolean(tag.hasV2);
+    json.key("ok").boolean(read.ok);
+    json.key("path").string(path);
+    json.key("tagSize").number(tag.tagSize);
+    json.key("version").number(tag.hasV2 ? tag.version : 0);
+    json.endObject();
+    return out;
 }
 
-QString AsText(const QJsonObject& o) {
-    QString out;
-    out += o["path"].toString() + u'\n';
-    if (!o["ok"].toBool())
-        return out + QStringLiteral("  error: ") + o["error"].toString() + u'\n';
+QByteArray AsText(const QString& path, const TagInfo& tag, const SelectionRead& read) {
+    QString out = path + u'\n';
+    if (!read.ok)
+        return (out + QStringLiteral("  error: ") + read.failure + u'\n').toUtf8();
     out += QStringLiteral("  ID3v2: ") +
-           (o["hasV2"].toBool()
-                ? QString("2.%1, %2 bytes").arg(o["version"].toInt()).arg(o["tagSize"].toInt())
-                : QString("none")) +
-           QStringLiteral("; ID3v1: ") + (o["hasV1"].toBool() ? "yes" : "no") + u'\n';
-    const QJsonObject fields = o["fields"].toObject();
+           (tag.hasV2 ? QStringLiteral("2.%1, %2 bytes").arg(tag.version).arg(tag.tagSize)
+                      : QStringLiteral("none")) +
+           QStringLiteral("; ID3v1: ") +
+           (tag.hasV1 ? QStringLiteral("yes") : QStringLiteral("no")) + u'\n';
     for (int f = 0; f < FieldCount; ++f)
-        out += QStringLiteral("  ") + fieldKey(f) + QStringLiteral(": ") +
-               fields[fieldKey(f)].toString() + u'\n';
-    for (const QJsonValue& v : o["frames"].toArray()) {
-        const QJsonObject fo = v.toObject();
-        out += QStringLiteral("  [") + fo["id"].toString() + QStringLiteral("] ");
-        if (fo.contains("text"))
-            out += QString(fo["text"].toString()).replace(QChar(0), QLatin1Char('/')) + u'\n';
+        out += QStringLiteral("  ") + fieldKey(f) + QStringLiteral(": ") + read.inputs[f] + u'\n';
+    for (const FrameInfo& frame : tag.frames) {
+        if (frame.IsPseudoFrame())
+            continue;
+        out += QStringLiteral("  [") + QLatin1StringView(frame.id) + QStringLiteral("] ");
+        if (ShowsText(frame))
+            out += ShownText(frame).toString().replace(QChar(0), QLatin1Char('/')) + u'\n';
         else
-            out += QString::number(fo["size"].toInteger()) + QStringLiteral(" bytes\n");
+            out += QString::number(frame.WrittenBodySize()) + QStringLiteral(" bytes\n");
     }
-    return out;
+    return out.toUtf8();
 }
 
 // One file's output, made on a reading thread.
 struct Shown {
     bool ok = false;
-    QJsonObject json;
-    QByteArray text;
+    QByteArray out;
 };
 
 int RunShow(const QStringList& args) {
@@ -117,29 +112,23 @@ int RunShow(const QStringList& args) {
 
     // Files are read a few at a time; each result is printed, in the order
     // given, as soon as it is known.
+    const QString workingFolder = QDir::currentPath();
     JsonArrayOut array;
     bool allOk = true;
     ProduceInOrder<Shown>(
         int(files.size()),
         [&](int i) {
-            const QString path = AbsolutePath(files[i]);
+            const QString path = AbsolutePath(files[i], workingFolder);
             TagInfo tag;
             const SelectionRead read = ReadSelection(tag, path);
-            Shown shown;
-            shown.ok = read.ok;
-            shown.json = Describe(path, tag, read);
-            if (!json) {
-                shown.text = AsText(shown.json).toUtf8();
-                shown.json = QJsonObject();
-            }
-            return shown;
+            return Shown{read.ok, json ? AsJson(path, tag, read) : AsText(path, tag, read)};
         },
         [&](int, Shown&& shown) {
             allOk = allOk && shown.ok;
             if (json)
-                array.add(shown.json);
+                array.add(shown.out);
             else
-                PrintOut(shown.text);
+                PrintOut(shown.out);
         });
     if (json)
         array.finish();

@@ -1,4 +1,5 @@
 #include "command.h"
+#include "streamout.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -41,6 +42,7 @@ int usageError(const QString& reason) {
 }
 
 int main(int argc, char* argv[]) {
+    BufferOutput();
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Norvesta"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));

@@ -1,9 +1,14 @@
 #include "streamout.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <unistd.h>
 
-#include <cstdio>
+void BufferOutput() {
+    // A write call per 30 files of `show --json` instead of one per two.
+    // (glibc ignores the size unless it is given the buffer.)
+    static char buffer[1 << 16];
+    if (!::isatty(STDOUT_FILENO))
+        std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+}
 
 void PrintOut(const QByteArray& utf8) {
     std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout);
@@ -17,25 +22,9 @@ void FlushOut() {
     std::fflush(stdout);
 }
 
-QByteArray JsonArrayOut::element(const QJsonObject& element) {
-    const QByteArray object = QJsonDocument(element).toJson(QJsonDocument::Indented);
-    QByteArray indented;
-    indented.reserve(object.size() + object.size() / 8);
-    qsizetype start = 0;
-    while (start < object.size()) {
-        qsizetype end = object.indexOf('\n', start);
-        if (end < 0)
-            end = object.size();
-        indented.append("    ").append(object.constData() + start, end - start);
-        start = end + 1;
-        if (start < object.size())
-            indented.append('\n');
-    }
-    return indented;
-}
-
-void JsonArrayOut::add(const QJsonObject& object) {
-    PrintOut(QByteArray(m_started ? ",\n" : "[\n") + element(object));
+void JsonArrayOut::add(const QByteArray& element) {
+    std::fputs(m_started ? ",\n    " : "[\n    ", m_out);
+    std::fwrite(element.constData(), 1, size_t(element.size()), m_out);
     m_started = true;
 }
 
@@ -43,6 +32,6 @@ void JsonArrayOut::finish() {
     if (m_finished)
         return;
     m_finished = true;
-    PrintOut(QByteArray(m_started ? "\n]\n" : "[\n]\n"));
-    FlushOut();
+    std::fputs(m_started ? "\n]\n" : "[\n]\n", m_out);
+    std::fflush(m_out);
 }

@@ -3,33 +3,36 @@
 #include <QByteArray>
 #include <QString>
 
-class QJsonObject;
+#include <cstdio>
 
 // Standard output for commands that print one result per file as it is
 // known: nothing of a batch is kept to be printed at the end, so memory
 // stays flat whatever the number of files.
+
+// Into a pipe or a file, output goes in blocks of 64 KB rather than stdio's
+// 4 KB; a terminal keeps its line buffering. Before anything is printed.
+void BufferOutput();
 void PrintOut(const QByteArray& utf8);
 void PrintOut(const QString& text);
 // Sends what is buffered on its way (after a file that changed something).
 void FlushOut();
 
-// A JSON array printed one element at a time, indented as
-// QJsonDocument::Indented would print the whole array.
+// A JSON array printed one element at a time, laid out as
+// QJsonDocument::Indented lays out a whole array.
 class JsonArrayOut {
 public:
-    JsonArrayOut() = default;
+    explicit JsonArrayOut(std::FILE* out = stdout) : m_out(out) {}
     JsonArrayOut(const JsonArrayOut&) = delete;
     JsonArrayOut& operator=(const JsonArrayOut&) = delete;
 
-    void add(const QJsonObject& element);
+    // One element: JSON text written by a JsonWriter at level 1.
+    void add(const QByteArray& element);
     // "]": the array is complete (an empty one too). Not done on
     // destruction: a run cut short leaves an array that says so.
     void finish();
 
-    // The text add() prints for an element (without the separator).
-    static QByteArray element(const QJsonObject& element);
-
 private:
+    std::FILE* m_out;
     bool m_started = false;
     bool m_finished = false;
 };

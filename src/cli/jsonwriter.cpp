@@ -1,0 +1,238 @@
+#include "jsonwriter.h"
+
+#include <QChar>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+namespace {
+
+constexpr char hexDigits[] = "0123456789abcdef";
+
+// Writes the escaped form of an ASCII unit; returns the position after it.
+char* putAscii(char* o, char16_t u) {
+    if (u >= 0x20 && u != u'"' && u != u'\\') {
+        *o++ = char(u);
+        return o;
+    }
+    *o++ = '\\';
+    switch (u) {
+    case u'"':
+        *o++ = '"';
+        break;
+    case u'\\':
+        *o++ = '\\';
+        break;
+    case u'\b':
+        *o++ = 'b';
+        break;
+    case u'\f':
+        *o++ = 'f';
+        break;
+    case u'\n':
+        *o++ = 'n';
+        break;
+    case u'\r':
+        *o++ = 'r';
+        break;
+    case u'\t':
+        *o++ = 't';
+        break;
+    default:
+        *o++ = 'u';
+        *o++ = '0';
+        *o++ = '0';
+        *o++ = hexDigits[u >> 4];
+        *o++ = hexDigits[u & 0xF];
+    }
+    return o;
+}
+
+char* putUtf8(char* o, char32_t c) {
+    if (c < 0x800) {
+        *o++ = char(0xC0 | (c >> 6));
+    } else if (c < 0x10000) {
+        *o++ = char(0xE0 | (c >> 12));
+        *o++ = char(0x80 | ((c >> 6) & 0x3F));
+    } else {
+        *o++ = char(0xF0 | (c >> 18));
+        *o++ = char(0x80 | ((c >> 12) & 0x3F));
+        *o++ = char(0x80 | ((c >> 6) & 0x3F));
+    }
+    *o++ = char(0x80 | (c & 0x3F));
+    return o;
+}
+
+// Room for n more bytes at the end of out (QByteArray::append goes a long
+// way round for a few bytes); the caller fills them.
+char* grow(QByteArray& out, qsizetype n) {
+    const qsizetype at = out.size();
+    out.resize(at + n);
+    return out.data() + at;
+}
+
+void put(QByteArray& out, const char* bytes, qsizetype n) {
+    std::memcpy(grow(out, n), bytes, size_t(n));
+}
+
+} // namespace
+
+JsonWriter::JsonWriter(QByteArray& out, int level) : m_out(out), m_level(level) {
+    // One allocation for a file's element in most cases.
+    if (out.capacity() - out.size() < 1024)
+        out.reserve(out.size() + 2048);
+}
+
+void JsonWriter::appendString(QByteArray& out, QStringView text) {
+    // Room for the longest form (\u00XX: six bytes a unit), given back after.
+    const qsizetype start = out.size();
+    char* o = grow(out, 6 * text.size() + 2);
+    *o++ = '"';
+    const char16_t* p = text.utf16();
+    const char16_t* const end = p + text.size();
+    while (p < end) {
+        const char16_t u = *p++;
+        if (u < 0x80) {
+            o = putAscii(o, u);
+        } else if (!QChar::isSurrogate(u)) {
+            o = putUtf8(o, u);
+        } else if (QChar::isHighSurrogate(u) && p < end && QChar::isLowSurrogate(*p)) {
+            o = putUtf8(o, QChar::surrogateToUcs4(u, *p++));
+        } else {
+            o = putUtf8(o, QChar::ReplacementCharacter);
+        }
+    }
+    *o++ = '"';
+    out.truncate(o - (out.constData() + start) + start);
+}
+
+void JsonWriter::appendString(QByteArray& out, QLatin1StringView text) {
+    const qsizetype start = out.size();
+    char* o = grow(out, 6 * text.size() + 2);
+    *o++ = '"';
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        o = u < 0x80 ? putAscii(o, u) : putUtf8(o, u);
+    }
+    *o++ = '"';
+    out.truncate(o - (out.constData() + start) + start);
+}
+
+void JsonWriter::newLine(int level, bool comma) {
+    // ",", a line break and up to 32 levels of indentation in one piece.
+    static const QByteArray breaks = ",\n" + QByteArray(4 * 32, ' ');
+    const qsizetype skip = comma ? 0 : 1;
+    put(m_out, breaks.constData() + skip, 2 - skip + 4 * std::min(level, 32));
+}
+
+// Before a value, or a member's key: the separator and the indentation of
+// an element of the array or object being written.
+void JsonWriter::beforeValue() {
+    if (m_afterKey) {
+        m_afterKey = false;
+        return;
+    }
+    if (m_hasMembers.empty())
+        return;
+    const bool comma = m_hasMembers.back();
+    m_hasMembers.back() = true;
+    newLine(m_level + int(m_hasMembers.size()), comma);
+}
+
+void JsonWriter::open(char bracket) {
+    beforeValue();
+    put(m_out, &bracket, 1);
+    m_hasMembers.push_back(false);
+}
+
+void JsonWriter::close(char bracket) {
+    m_hasMembers.pop_back();
+    newLine(m_level + int(m_hasMembers.size()), false);
+    put(m_out, &bracket, 1);
+}
+
+void JsonWriter::beginObject() {
+    open('{');
+}
+
+void JsonWriter::endObject() {
+    close('}');
+}
+
+void JsonWriter::beginArray() {
+    open('[');
+}
+
+void JsonWriter::endArray() {
+    close(']');
+}
+
+JsonWriter& JsonWriter::key(const char* name) {
+    beforeValue();
+    const qsizetype n = qsizetype(std::strlen(name));
+    char* o = grow(m_out, n + 4);
+    *o++ = '"';
+    std::memcpy(o, name, size_t(n));
+    std::memcpy(o + n, "\": ", 3);
+    m_afterKey = true;
+    return *this;
+}
+
+JsonWriter& JsonWriter::key(QStringView name) {
+    beforeValue();
+    appendString(m_out, name);
+    put(m_out, ": ", 2);
+    m_afterKey = true;
+    return *this;
+}
+
+void JsonWriter::string(QStringView text) {
+    beforeValue();
+    appendString(m_out, text);
+}
+
+void JsonWriter::string(QLatin1StringView text) {
+    beforeValue();
+    appendString(m_out, text);
+}
+
+void JsonWriter::boolean(bool value) {
+    beforeValue();
+    if (value)
+        put(m_out, "true", 4);
+    else
+        put(m_out, "false", 5);
+}
+
+void JsonWriter::number(qint64 value) {
+    beforeValue();
+    m_out.append(QByteArray::number(value));
+}
+
+void JsonWriter::stringArray(const QStringList& texts) {
+    beginArray();
+    for (const QString& text : texts)
+        string(text);
+    endArray();
+}
+
+void WriteFieldValues(JsonWriter& json, const FieldValues& values) {
+    // The keys as text, in sorted order, made once.
+    struct Key {
+        int field;
+        QByteArray name;
+    };
+    static const std::array<Key, FieldCount> sorted = [] {
+        std::array<Key, FieldCount> keys{};
+        for (int f = 0; f < FieldCount; ++f)
+            keys[size_t(f)] = {f, fieldKey(f).toLatin1()};
+        std::sort(keys.begin(), keys.end(),
+                  [](const Key& a, const Key& b) { return a.name < b.name; });
+        return keys;
+    }();
+    json.beginObject();
+    for (const Key& key : sorted)
+        json.key(key.name.constData()).string(values[size_t(key.field)]);
+    json.endObject();
+}
