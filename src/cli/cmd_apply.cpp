@@ -9,7 +9,7 @@
 #include "transformcommand.h"
 
 #include "apply/absolutepath.h"
-#include "apply/batchapply.h"
+#include "apply/compactplan.h"
 #include "apply/journal.h"
 #include "apply/planfile.h"
 
@@ -76,22 +76,16 @@ int runApply(const QStringList& arguments) {
     // Nothing changes while the batch is planned: a stop request then ends
     // the run before the first file is touched.
     InstallStopHandlers();
-    QStringList paths;
-    for (const QString& file : run.given.files)
-        paths << AbsolutePath(file);
-    // A file that a stop request keeps from being planned is not applied.
-    std::vector<FilePlan> plans(size_t(paths.size()));
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        plans[size_t(i)].path = paths[i];
-        plans[size_t(i)].refusal = Refusal{QStringLiteral("not planned"),
-                                           QStringLiteral("Not applied: the run was stopped")};
-    }
+    const QStringList paths = AbsolutePaths(run.given.files);
+    // Kept compact until applied; a file that a stop request keeps from
+    // being planned is not applied.
+    std::vector<CompactPlan> plans;
+    plans.reserve(size_t(paths.size()));
+    for (const QString& path : paths)
+        plans.emplace_back(path);
     PlanFiles(
         paths, profile,
-        [&plans](int i, FilePlan&& plan) {
-            plan.dropValues(); // the apply reads each file again
-            plans[size_t(i)] = std::move(plan);
-        },
+        [&plans](int i, FilePlan&& plan) { plans[size_t(i)] = CompactPlan(std::move(plan)); },
         StopRequested);
     MarkSharedTargets(plans);
 
@@ -99,7 +93,7 @@ int runApply(const QStringList& arguments) {
     bool allOk = true;
     auto print = [&](int i, const ApplyResult& result) {
         allOk = allOk && result.ok;
-        const QString& path = plans[size_t(i)].path;
+        const QString& path = plans[size_t(i)].path();
         if (json)
             array.add(toJson(path, result));
         else
@@ -109,12 +103,12 @@ int runApply(const QStringList& arguments) {
     JournalWriter journal;
     if (dryRun) {
         for (size_t i = 0; i < plans.size(); ++i)
-            print(int(i), DryRunResult(plans[i]));
+            print(int(i), DryRunResult(plans[i].plan()));
     } else {
         ProgressBar bar(int(plans.size()));
         BatchHooks hooks;
         hooks.stopRequested = StopRequested;
-        hooks.starting = [&](int i) { bar.show(i, QFileInfo(plans[size_t(i)].path).fileName()); };
+        hooks.starting = [&](int i) { bar.show(i, QFileInfo(plans[size_t(i)].path()).fileName()); };
         hooks.finished = [&](int i, const ApplyResult& result) {
             bar.finish(); // the results and the bar share the terminal
             print(i, result);
