@@ -2,22 +2,75 @@
 
 #include "absolutepath.h"
 
+#include <QFile>
 #include <QHash>
 
+#include <algorithm>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace {
+
+// ResolvedPathKey of many targets, most of them in a few folders: each
+// folder is resolved once, and a target that is not a symbolic link itself
+// (one lstat) takes its folder's key. Resolving every target whole walked
+// its path level by level (a readlink a level, five to seven system calls a
+// file, 50 microseconds a file on 100,000 files).
+class TargetKeys {
+public:
+    QString of(const QString& target) {
+        const qsizetype slash = target.lastIndexOf(u'/');
+        const QStringView name = QStringView(target).sliced(slash + 1);
+        struct stat st {};
+        // Absolute, without ".", ".." or empty parts: AbsolutePath leaves
+        // such a path as it is.
+        const bool plain = slash > 0 && AbsolutePath(target, QString()) == target;
+        if (!plain ||
+            (::lstat(QFile::encodeName(target).constData(), &st) == 0 && S_ISLNK(st.st_mode)))
+            return ResolvedPathKey(target);
+        const QString folder = target.left(slash);
+        auto known = m_folders.constFind(folder);
+        if (known == m_folders.cend())
+            known = m_folders.insert(folder, ResolvedPathKey(folder));
+        return known->endsWith(u'/') ? *known + name.toString() : *known + u'/' + name.toString();
+    }
+
+private:
+    QHash<QString, QString> m_folders;
+};
+
+} // namespace
+
 QList<QList<int>> SharedTargets(const QStringList& targets) {
-    QHash<QString, QList<int>> byPath;
+    // A hash of each target's key, not the key: 100,000 keys in a QHash took
+    // 22 MB. Targets whose hashes meet are told apart by their keys.
+    TargetKeys keys;
+    std::vector<std::pair<size_t, int>> hashed;
     for (int i = 0; i < targets.size(); ++i) {
         if (!targets[i].isEmpty())
-            byPath[ResolvedPathKey(targets[i])].append(i);
+            hashed.emplace_back(qHash(keys.of(targets[i])), i);
     }
+    std::sort(hashed.begin(), hashed.end());
     QList<QList<int>> shared(targets.size());
-    for (const QList<int>& group : std::as_const(byPath)) {
-        for (int i : group) {
-            for (int j : group) {
-                if (j != i)
-                    shared[i].append(j);
+    for (size_t run = 0; run < hashed.size();) {
+        size_t end = run + 1;
+        while (end < hashed.size() && hashed[end].first == hashed[run].first)
+            ++end;
+        if (end - run > 1) {
+            QHash<QString, QList<int>> byKey;
+            for (size_t k = run; k < end; ++k)
+                byKey[keys.of(targets[hashed[k].second])].append(hashed[k].second);
+            for (const QList<int>& group : std::as_const(byKey)) {
+                for (int i : group) {
+                    for (int j : group) {
+                        if (j != i)
+                            shared[i].append(j);
+                    }
+                }
             }
         }
+        run = end;
     }
     return shared;
 }
