@@ -19,6 +19,8 @@ int main(int argc, char* argv[]) {
     parser.addOption({"padding", "padding bytes after the frames (default 0)", "BYTES", "0"});
     parser.addOption({"audio-frames", "MPEG frames of audio (default 240)", "N", "240"});
     parser.addOption({"v1", "append an ID3v1.1 block"});
+    parser.addOption(
+        {"name", "file names: TEXT then the number (default \"fixture-\")", "TEXT", "fixture-"});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -59,8 +61,8 @@ int main(int argc, char* argv[]) {
         fixture::V1 v1{"Title " + n.toLatin1(), "Artist", "Album", "2001", "", i % 256, 17};
         const QByteArray bytes =
             fixture::BuildFile(&tag, audio, parser.isSet("v1") ? &v1 : nullptr);
-        const QString path =
-            QDir(args[0]).filePath(QString("fixture-%1.mp3").arg(i + 1, 5, 10, QChar('0')));
+        const QString path = QDir(args[0]).filePath(
+            parser.value("name") + QString("%1.mp3").arg(i + 1, 5, 10, QChar('0')));
         if (!fixture::WriteFile(path, bytes)) {
             err << "quorvel-fixture: cannot write " << path << "\n";
             return 1;
