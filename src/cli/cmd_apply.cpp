@@ -40,8 +40,7 @@ void pauseBetweenFiles(int done) {
 // One file as an element of the printed array; the keys of earlier
 // versions, in the same (sorted) order.
 QByteArray toJson(const QString& path, const ApplyResult& r) {
-    QByteArray out;
-    JsonWriter json(out, 1);
+    JsonWriter json(1);
     json.beginObject();
     json.key("messages").stringArray(r.messages);
     json.key("moved").boolean(r.moved);
@@ -50,7 +49,7 @@ QByteArray toJson(const QString& path, const ApplyResult& r) {
     json.key("tagsWritten").boolean(r.tagsWritten);
     json.key("target").string(r.target);
     json.endObject();
-    return out;
+    return json.take();
 }
 
 QString asText(const QString& path, const ApplyResult& r) {

@@ -21,8 +21,7 @@ const QString usage = QStringLiteral("preview [--json] [OPTIONS] FILE...");
 // One file as an element of the printed array; the keys of earlier
 // versions, in the same (sorted) order.
 QByteArray toJson(const FilePlan& p) {
-    QByteArray out;
-    JsonWriter json(out, 1);
+    JsonWriter json(1);
     json.beginObject();
     json.key("inputs");
     WriteFieldValues(json, p.inputs);
@@ -34,7 +33,7 @@ QByteArray toJson(const FilePlan& p) {
     if (p.ready())
         json.key("target").string(p.target);
     json.endObject();
-    return out;
+    return json.take();
 }
 
 QString asText(const FilePlan& p) {

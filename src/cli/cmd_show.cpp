@@ -32,8 +32,7 @@ QStringView ShownText(const FrameInfo& frame) {
 // One file as an element of the printed array. The keys are those of
 // earlier versions, in the same (sorted) order.
 QByteArray AsJson(const QString& path, const TagInfo& tag, const SelectionRead& read) {
-    QByteArray out;
-    JsonWriter json(out, 1);
+    JsonWriter json(1);
     json.beginObject();
     if (!read.ok)
         json.key("error").string(read.failure);
@@ -61,7 +60,7 @@ QByteArray AsJson(const QString& path, const TagInfo& tag, const SelectionRead& 
     json.key("tagSize").number(tag.tagSize);
     json.key("version").number(tag.hasV2 ? tag.version : 0);
     json.endObject();
-    return out;
+    return json.take();
 }
 
 QByteArray AsText(const QString& path, const TagInfo& tag, const SelectionRead& read) {

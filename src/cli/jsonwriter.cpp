@@ -3,8 +3,9 @@
 #include <QChar>
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
-#include <numeric>
+#include <utility>
 
 namespace {
 
@@ -64,30 +65,9 @@ char* putUtf8(char* o, char32_t c) {
     return o;
 }
 
-// Room for n more bytes at the end of out (QByteArray::append goes a long
-// way round for a few bytes); the caller fills them.
-char* grow(QByteArray& out, qsizetype n) {
-    const qsizetype at = out.size();
-    out.resize(at + n);
-    return out.data() + at;
-}
-
-void put(QByteArray& out, const char* bytes, qsizetype n) {
-    std::memcpy(grow(out, n), bytes, size_t(n));
-}
-
-} // namespace
-
-JsonWriter::JsonWriter(QByteArray& out, int level) : m_out(out), m_level(level) {
-    // One allocation for a file's element in most cases.
-    if (out.capacity() - out.size() < 1024)
-        out.reserve(out.size() + 2048);
-}
-
-void JsonWriter::appendString(QByteArray& out, QStringView text) {
-    // Room for the longest form (\u00XX: six bytes a unit), given back after.
-    const qsizetype start = out.size();
-    char* o = grow(out, 6 * text.size() + 2);
+// Writes text as a JSON string at o, which has room for 6 * size + 2
+// bytes (\u00XX is six a unit); returns the position after it.
+char* putString(char* o, QStringView text) {
     *o++ = '"';
     const char16_t* p = text.utf16();
     const char16_t* const end = p + text.size();
@@ -104,26 +84,63 @@ void JsonWriter::appendString(QByteArray& out, QStringView text) {
         }
     }
     *o++ = '"';
-    out.truncate(o - (out.constData() + start) + start);
+    return o;
 }
 
-void JsonWriter::appendString(QByteArray& out, QLatin1StringView text) {
-    const qsizetype start = out.size();
-    char* o = grow(out, 6 * text.size() + 2);
+char* putString(char* o, QLatin1StringView text) {
     *o++ = '"';
     for (const char c : text) {
         const auto u = static_cast<unsigned char>(c);
         o = u < 0x80 ? putAscii(o, u) : putUtf8(o, u);
     }
     *o++ = '"';
-    out.truncate(o - (out.constData() + start) + start);
+    return o;
+}
+
+template <typename Text> void appendTo(QByteArray& out, Text text) {
+    const qsizetype start = out.size();
+    out.resize(start + 6 * text.size() + 2);
+    char* const begin = out.data() + start;
+    out.truncate(start + (putString(begin, text) - begin));
+}
+
+} // namespace
+
+JsonWriter::JsonWriter(int level) : m_level(level) {}
+
+void JsonWriter::appendString(QByteArray& out, QStringView text) {
+    appendTo(out, text);
+}
+
+void JsonWriter::appendString(QByteArray& out, QLatin1StringView text) {
+    appendTo(out, text);
+}
+
+char* JsonWriter::room(qsizetype n) {
+    if (m_size + n > m_out.size())
+        m_out.resize(std::max(2 * m_out.size(), m_size + n + 2048));
+    char* at = m_out.data() + m_size;
+    m_size += n;
+    return at;
+}
+
+void JsonWriter::put(const char* bytes, qsizetype n) {
+    std::memcpy(room(n), bytes, size_t(n));
+}
+
+QByteArray JsonWriter::take() {
+    m_out.truncate(m_size);
+    m_size = 0;
+    m_hasMembers.clear();
+    m_afterKey = false;
+    return std::exchange(m_out, QByteArray());
 }
 
 void JsonWriter::newLine(int level, bool comma) {
     // ",", a line break and up to 32 levels of indentation in one piece.
     static const QByteArray breaks = ",\n" + QByteArray(4 * 32, ' ');
     const qsizetype skip = comma ? 0 : 1;
-    put(m_out, breaks.constData() + skip, 2 - skip + 4 * std::min(level, 32));
+    put(breaks.constData() + skip, 2 - skip + 4 * std::min(level, 32));
 }
 
 // Before a value, or a member's key: the separator and the indentation of
@@ -142,14 +159,14 @@ void JsonWriter::beforeValue() {
 
 void JsonWriter::open(char bracket) {
     beforeValue();
-    put(m_out, &bracket, 1);
+    put(&bracket, 1);
     m_hasMembers.push_back(false);
 }
 
 void JsonWriter::close(char bracket) {
     m_hasMembers.pop_back();
     newLine(m_level + int(m_hasMembers.size()), false);
-    put(m_out, &bracket, 1);
+    put(&bracket, 1);
 }
 
 void JsonWriter::beginObject() {
@@ -171,7 +188,7 @@ void JsonWriter::endArray() {
 JsonWriter& JsonWriter::key(const char* name) {
     beforeValue();
     const qsizetype n = qsizetype(std::strlen(name));
-    char* o = grow(m_out, n + 4);
+    char* o = room(n + 4);
     *o++ = '"';
     std::memcpy(o, name, size_t(n));
     std::memcpy(o + n, "\": ", 3);
@@ -180,34 +197,39 @@ JsonWriter& JsonWriter::key(const char* name) {
 }
 
 JsonWriter& JsonWriter::key(QStringView name) {
-    beforeValue();
-    appendString(m_out, name);
-    put(m_out, ": ", 2);
+    string(name);
+    put(": ", 2);
     m_afterKey = true;
     return *this;
 }
 
 void JsonWriter::string(QStringView text) {
     beforeValue();
-    appendString(m_out, text);
+    const qsizetype most = 6 * text.size() + 2;
+    char* const begin = room(most);
+    m_size -= most - (putString(begin, text) - begin);
 }
 
 void JsonWriter::string(QLatin1StringView text) {
     beforeValue();
-    appendString(m_out, text);
+    const qsizetype most = 6 * text.size() + 2;
+    char* const begin = room(most);
+    m_size -= most - (putString(begin, text) - begin);
 }
 
 void JsonWriter::boolean(bool value) {
     beforeValue();
     if (value)
-        put(m_out, "true", 4);
+        put("true", 4);
     else
-        put(m_out, "false", 5);
+        put("false", 5);
 }
 
 void JsonWriter::number(qint64 value) {
     beforeValue();
-    m_out.append(QByteArray::number(value));
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    put(digits, end - digits);
 }
 
 void JsonWriter::stringArray(const QStringList& texts) {

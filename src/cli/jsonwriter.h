@@ -22,9 +22,9 @@
 // UTF-8 form and becomes U+FFFD, so that every JSON reader takes the text.
 class JsonWriter {
 public:
-    // Appends to out; level is the indentation of the lines inside the first
-    // value (an element of a printed array starts at level 1).
-    explicit JsonWriter(QByteArray& out, int level = 0);
+    // level: the indentation of the lines inside the first value (an element
+    // of a printed array starts at level 1).
+    explicit JsonWriter(int level = 0);
 
     void beginObject();
     void endObject();
@@ -39,18 +39,25 @@ public:
     void boolean(bool value);
     void number(qint64 value);
     void stringArray(const QStringList& texts);
+    // The text written; the writer starts afresh.
+    QByteArray take();
 
     // Appends text as a JSON string, quotation marks included.
     static void appendString(QByteArray& out, QStringView text);
     static void appendString(QByteArray& out, QLatin1StringView text);
 
 private:
+    // n bytes at the end of the text, for the caller to fill (QByteArray's
+    // append goes a long way round for a few bytes).
+    char* room(qsizetype n);
+    void put(const char* bytes, qsizetype n);
     void beforeValue();
     void open(char bracket);
     void close(char bracket);
     void newLine(int level, bool comma);
 
-    QByteArray& m_out;
+    QByteArray m_out; // m_size bytes written, the rest room
+    qsizetype m_size = 0;
     int m_level;
     std::vector<bool> m_hasMembers; // one per open object or array
     bool m_afterKey = false;
