@@ -75,5 +75,6 @@ public:
 
 private:
     bool readRefused = false; // the last Read refused the tag
-    int ReadV2(const QByteArray& start, qint64 fileSize);
+    // Takes over start, the bytes from the start of the file.
+    int ReadV2(QByteArray start, qint64 fileSize);
 };

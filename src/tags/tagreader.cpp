@@ -77,7 +77,8 @@ int TagInfo::Read(const QString& filePath) {
     QByteArray start = ReadAt(file.fd, 0, std::min(fileSize, FirstRead));
     // A larger tag, and the audio after it, in one more read.
     TagHeader header;
-    if (ParseTagHeader(start.left(10), &header) && header.size >= 0) {
+    const bool headerRead = ParseTagHeader(start.left(10), &header) && header.size >= 0;
+    if (headerRead) {
         const qint64 wanted = std::min(fileSize, header.regionSize() + AudioProbeSize);
         if (wanted > start.size())
             start += ReadAt(file.fd, start.size(), wanted - start.size());
@@ -86,32 +87,39 @@ int TagInfo::Read(const QString& filePath) {
         ReadV1Block(fileSize <= start.size() ? start.right(128)
                                              : ReadAt(file.fd, fileSize - 128, 128));
     }
-    const int result = ReadV2(start, fileSize);
+
+    // The audio, from the end of the tag up to the ID3v1 block, is judged
+    // before the bytes read go to ReadV2, which takes them over; it counts
+    // only when ReadV2 takes the tag (the tag ends where its header says).
+    const qint64 audioStart = headerRead ? header.regionSize() : 0;
+    AudioContent judged;
+    if (audioStart <= fileSize) {
+        const qint64 audioEnd = std::max(audioStart, fileSize - (hasV1 ? 128 : 0));
+        const qint64 probeEnd = std::min(audioEnd, audioStart + AudioProbeSize);
+        // Mostly in the bytes at hand: looked at where they are, not copied.
+        QByteArray more;
+        QByteArrayView probe;
+        if (probeEnd <= start.size()) {
+            probe = QByteArrayView(start).sliced(audioStart, probeEnd - audioStart);
+        } else {
+            more = ReadAt(file.fd, audioStart, probeEnd - audioStart);
+            probe = more;
+        }
+        judged = JudgeAudioContent(probe, audioStart + probe.size() == audioEnd);
+    }
+
+    const int result = ReadV2(std::move(start), fileSize);
     readRefused = result < 0;
     if (readRefused) {
         problem = ReadProblem::TagRefused;
         return result;
     }
     problem = ReadProblem::None;
-
-    // The audio: from the end of the tag up to the ID3v1 block.
-    const qint64 audioStart = hasV2 ? regionSize : 0;
-    const qint64 audioEnd = std::max(audioStart, fileSize - (hasV1 ? 128 : 0));
-    const qint64 probeEnd = std::min(audioEnd, audioStart + AudioProbeSize);
-    // Mostly in the bytes at hand: looked at where they are, not copied.
-    QByteArray more;
-    QByteArrayView probe;
-    if (probeEnd <= start.size()) {
-        probe = QByteArrayView(start).sliced(audioStart, probeEnd - audioStart);
-    } else {
-        more = ReadAt(file.fd, audioStart, probeEnd - audioStart);
-        probe = more;
-    }
-    content = JudgeAudioContent(probe, audioStart + probe.size() == audioEnd);
+    content = judged;
     return result;
 }
 
-int TagInfo::ReadV2(const QByteArray& start, qint64 fileSize) {
+int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
     if (start.size() < 10)
         return E_FAIL_RESULT;
     TagHeader header;
@@ -131,7 +139,12 @@ int TagInfo::ReadV2(const QByteArray& start, qint64 fileSize) {
         TagDiagnostic("the tag is experimental\n");
         return E_FAIL_RESULT;
     }
-    QByteArray tag = start.mid(10, header.size);
+    // The tag where it was read: the header goes from the front and what
+    // follows the tag from the end, without copying the bytes between.
+    QByteArray tag = std::move(start);
+    tag.remove(0, 10);
+    if (tag.size() > header.size)
+        tag.truncate(header.size);
     if (tag.size() < header.size) {
         // The tag claims more bytes than the file holds.
         TagDiagnostic("Invalid id3size\n");
