@@ -9,9 +9,19 @@
 
 namespace {
 
+const char HistoryHelp[] =
+    "Usage: quorvel-cli history [--json]\n\n"
+    "Lists the apply runs of the undo journal, newest first: each run's id,\n"
+    "time, the number of files it changed and whether it was undone.\n\n"
+    "  --json  one JSON array with one object per run\n";
+
 int runHistory(const QStringList& args) {
     bool json = false;
     for (const QString& arg : args) {
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            QTextStream(stdout) << HistoryHelp;
+            return ExitOk;
+        }
         if (arg == QLatin1String("--json"))
             json = true;
         else
