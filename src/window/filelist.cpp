@@ -1,6 +1,7 @@
 #include "window/filelist.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QListWidget>
 #include <QSignalBlocker>
 
@@ -86,4 +87,26 @@ void FileList::removeAll() {
     const QSignalBlocker blocker(m_list);
     m_list->clear();
     m_store.clear();
+}
+
+void FileList::followMoves(const QStringList& from, const QStringList& to) {
+    QHash<int, QListWidgetItem*> itemOf;
+    for (int i = 0; i < m_list->count(); ++i)
+        itemOf.insert(slotAt(i), m_list->item(i));
+    const QSignalBlocker blocker(m_list);
+    m_list->setSortingEnabled(false);
+    for (qsizetype i = 0; i < from.size() && i < to.size(); ++i) {
+        const int slot = m_store.slotOf(from[i]);
+        QListWidgetItem* item = itemOf.value(slot);
+        if (!item)
+            continue;
+        if (m_store.replace(slot, to[i])) {
+            item->setText(displayName(to[i]));
+        } else {
+            m_store.release(slot);
+            delete m_list->takeItem(m_list->row(item));
+        }
+    }
+    m_list->sortItems(Qt::AscendingOrder);
+    m_list->setSortingEnabled(true);
 }

@@ -34,6 +34,11 @@ public:
     bool removeSelected();
     // Deletes every entry and releases the path store.
     void removeAll();
+    // Entries of files that moved follow them: the entry of from[i] takes
+    // the path to[i] and its name, sorted anew; one whose new path is listed
+    // already is removed. Paths not listed are passed over. The selection
+    // stays with its entry.
+    void followMoves(const QStringList& from, const QStringList& to);
 
     const PathStore& store() const { return m_store; }
 

@@ -221,6 +221,5 @@ void HistoryDialog::showUndoReport() {
     m_summary->setText(failed == 0
                            ? QStringLiteral("Run %1 undone").arg(run.id)
                            : QStringLiteral("Run %1: %2 files not undone").arg(run.id).arg(failed));
-    if (!from.isEmpty())
-        emit filesMoved(from, to);
+    emit runEnded(from, to);
 }

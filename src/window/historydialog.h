@@ -29,8 +29,9 @@ public:
     void reject() override;
 
 signals:
-    // Files the undo moved back, new and old paths pair by pair.
-    void filesMoved(const QStringList& from, const QStringList& to);
+    // An undo has ended: the files it moved back, new and old paths pair by
+    // pair.
+    void runEnded(const QStringList& from, const QStringList& to);
     // The journal was read, or an undo ended.
     void workEnded();
 

@@ -59,3 +59,19 @@ QString PathStore::path(int slot) const {
         return {};
     return m_slots[size_t(slot)];
 }
+
+int PathStore::slotOf(const QString& path) const {
+    return m_index.value(foldAsciiCase(path), -1);
+}
+
+bool PathStore::replace(int slot, const QString& path) {
+    const QString key = foldAsciiCase(path);
+    // A new spelling of the slot's own path ("Song.MP3" to "Song.mp3") is
+    // no clash.
+    if (path.isEmpty() || this->path(slot).isEmpty() || m_index.value(key, slot) != slot)
+        return false;
+    m_index.remove(foldAsciiCase(m_slots[size_t(slot)]));
+    m_slots[size_t(slot)] = path;
+    m_index.insert(key, slot);
+    return true;
+}

@@ -19,6 +19,12 @@ public:
     // slot n upward, wrapping round to 0, where n is the number of paths held.
     int add(const QString& path);
     bool contains(const QString& path) const;
+    // The slot holding an equal path, or -1.
+    int slotOf(const QString& path) const;
+    // Puts path into the slot in place of the path it holds. False, and
+    // nothing changed, when another slot holds an equal path or the slot is
+    // free.
+    bool replace(int slot, const QString& path);
     // Empties the slot; it becomes free.
     void release(int slot);
     // No slots, capacity 0.

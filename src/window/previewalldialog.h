@@ -52,9 +52,9 @@ public:
     }
 
 signals:
-    // Files that a run moved, old and new paths pair by pair, once the run
-    // has ended.
-    void filesMoved(const QStringList& from, const QStringList& to);
+    // Apply All or Undo has ended: the files it moved, old and new paths
+    // pair by pair (none when it only rewrote tags).
+    void runEnded(const QStringList& from, const QStringList& to);
     // The stage changed (a run began or ended).
     void stageChanged(PreviewAllDialog::Stage stage);
 

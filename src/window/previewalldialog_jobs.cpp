@@ -144,8 +144,7 @@ void PreviewAllDialog::applyAll() {
 
 void PreviewAllDialog::applyEnded() {
     setStage(Stage::Applied);
-    if (!m_movedFrom.isEmpty())
-        emit filesMoved(std::exchange(m_movedFrom, {}), std::exchange(m_movedTo, {}));
+    emit runEnded(std::exchange(m_movedFrom, {}), std::exchange(m_movedTo, {}));
 }
 
 void PreviewAllDialog::undo() {
@@ -177,6 +176,5 @@ void PreviewAllDialog::undoEnded() {
     m_progressBar->setRange(0, 1);
     m_progressBar->setValue(1);
     setStage(Stage::Undone);
-    if (!from.isEmpty())
-        emit filesMoved(from, to);
+    emit runEnded(from, to);
 }

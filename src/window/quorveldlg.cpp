@@ -75,6 +75,18 @@ void CQuorvelDlg::onInitDialog() {
     m_openAction->setShortcutContext(Qt::WindowShortcut);
     connect(m_openAction, &QAction::triggered, this, &CQuorvelDlg::onOpenFiles);
     addAction(m_openAction);
+    // The buttons and the keys open the same dialogs; the context menu
+    // offers History too.
+    m_previewAction = new QAction(QStringLiteral("Preview All..."), this);
+    m_previewAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(m_previewAction, &QAction::triggered, this, &CQuorvelDlg::onPreviewAll);
+    m_historyAction = new QAction(QStringLiteral("History..."), this);
+    m_historyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(m_historyAction, &QAction::triggered, this, &CQuorvelDlg::onHistory);
+    for (QAction* action : {m_previewAction, m_historyAction}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
 
     setWindowIcon(programIcon());
 
@@ -112,6 +124,10 @@ void CQuorvelDlg::connectControls() {
             &CQuorvelDlg::onRemoveAll);
     connect(m_controls.as<QPushButton>(IDC_APPLY), &QPushButton::clicked, this,
             &CQuorvelDlg::onApply);
+    connect(m_controls.as<QPushButton>(IDC_PREVIEW_ALL), &QPushButton::clicked, this,
+            &CQuorvelDlg::onPreviewAll);
+    connect(m_controls.as<QPushButton>(IDC_HISTORY), &QPushButton::clicked, this,
+            &CQuorvelDlg::onHistory);
 }
 
 void CQuorvelDlg::saveControls() {
@@ -256,11 +272,16 @@ void CQuorvelDlg::loadProfile(const QString& name) {
     loadControls();
 }
 
+Profile CQuorvelDlg::currentProfile() const {
+    Profile p = m_profile;
+    p.parse = m_grid[RowParse];
+    p.create = m_grid[RowCreate];
+    return p;
+}
+
 void CQuorvelDlg::saveProfile(const QString& name) {
-    Profile saved = m_profile;
+    Profile saved = currentProfile();
     saved.name = name;
-    saved.parse = m_grid[RowParse];
-    saved.create = m_grid[RowCreate];
     m_store.SaveProfile(saved);
 }
 
@@ -283,6 +304,7 @@ void CQuorvelDlg::onExit() {
 
 QMenu* CQuorvelDlg::createContextMenu() {
     auto* menu = new QMenu(this);
+    menu->addAction(m_historyAction);
     if (m_aboutAction)
         menu->addAction(m_aboutAction);
     return menu;

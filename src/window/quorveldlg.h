@@ -71,8 +71,22 @@ public:
     void onRemoveAll();
     // Carries the Output values into the selected file, then steps on.
     void onApply();
+    // Opens "Preview All" over every listed file with the current profile
+    // as the controls show it (Ctrl+P).
+    void onPreviewAll();
+    // Opens "History", the runs of the undo journal (Ctrl+H).
+    void onHistory();
+    // After a run of Preview All or History: the list entries of the files
+    // it moved follow them (the entry of from[i] takes the path to[i]), and
+    // the selected file is read again.
+    void followMovedFiles(const QStringList& from, const QStringList& to);
 
-    // The menu offered on the window's empty area: the about box command.
+    // The current profile with the formats of rows 1 and 2 of the grid:
+    // what saving it stores and what Preview All runs.
+    Profile currentProfile() const;
+
+    // The menu offered on the window's empty area: History and the about
+    // box command.
     QMenu* createContextMenu();
 
     void reject() override; // the Cancel command (Esc) does nothing
@@ -117,6 +131,8 @@ private:
     ProfileList m_profiles;
     QAction* m_aboutAction = nullptr;
     QAction* m_openAction = nullptr;
+    QAction* m_previewAction = nullptr;
+    QAction* m_historyAction = nullptr;
     FileList m_files;
     TagInfo m_tag;
     // The tag record holds the selected entry's file as its last refresh

@@ -10,11 +10,14 @@ struct CliRun {
     QByteArray err;
 };
 
-inline CliRun RunCli(const QStringList& args, const QString& workingDirectory = QString()) {
+// program: quorvel-cli under another name, which gives it another store and
+// journal (see storeApplicationName).
+inline CliRun RunCli(const QStringList& args, const QString& workingDirectory = QString(),
+                     const QString& program = QStringLiteral(QUORVEL_CLI_PATH)) {
     QProcess p;
     if (!workingDirectory.isEmpty())
         p.setWorkingDirectory(workingDirectory);
-    p.start(QStringLiteral(QUORVEL_CLI_PATH), args);
+    p.start(program, args);
     CliRun r;
     if (!p.waitForFinished(60000))
         return r;

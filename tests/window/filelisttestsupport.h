@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 
 #include <memory>
@@ -46,6 +47,11 @@ inline bool dropFiles(QWidget* target, const QStringList& paths) {
     return enter.isAccepted() && drop.isAccepted();
 }
 
+// The text with "{dir}" standing for dir.
+inline QString expandDir(QString text, const QString& dir) {
+    return text.replace(QStringLiteral("{dir}"), dir);
+}
+
 // A shown main window on a private store, with a profile that keeps the
 // case of every value, so that Output equals Input unless a test edits it.
 struct WindowUnderTest {
@@ -75,6 +81,20 @@ struct WindowUnderTest {
     void click(int id) const {
         auto* button = dialog->controls().widget(id);
         QMetaObject::invokeMethod(button, "click");
+    }
+    void clickPage(int page) const {
+        QTest::mouseClick(dialog->controls().widget(kPageButtonIds[page]), Qt::LeftButton);
+    }
+    // Each edit is "PAGE FIELD TEXT": the user goes to the page and types.
+    void typeEdits(const QStringList& edits, const QString& dir) const {
+        for (const QString& edit : edits) {
+            const int page = edit.section(QLatin1Char(' '), 0, 0).toInt();
+            const int field = edit.section(QLatin1Char(' '), 1, 1).toInt();
+            if (dialog->currentPage() != page)
+                clickPage(page);
+            dialog->controls().setText(fieldEditId(field),
+                                       expandDir(edit.section(QLatin1Char(' '), 2), dir));
+        }
     }
     QStringList messages() const {
         QStringList texts;

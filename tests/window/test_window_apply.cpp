@@ -11,26 +11,6 @@ namespace {
 // the list unless the row says otherwise.
 constexpr const char* NextName = "zz-next.mp3";
 
-QString expand(QString text, const QString& dir) {
-    return text.replace(QStringLiteral("{dir}"), dir);
-}
-
-void clickPage(const WindowUnderTest& w, int page) {
-    QTest::mouseClick(w.dialog->controls().widget(kPageButtonIds[page]), Qt::LeftButton);
-}
-
-// Each edit is "PAGE FIELD TEXT": the user goes to the page and types.
-void typeEdits(const WindowUnderTest& w, const QStringList& edits, const QString& dir) {
-    for (const QString& edit : edits) {
-        const int page = edit.section(QLatin1Char(' '), 0, 0).toInt();
-        const int field = edit.section(QLatin1Char(' '), 1, 1).toInt();
-        if (w.dialog->currentPage() != page)
-            clickPage(w, page);
-        w.dialog->controls().setText(fieldEditId(field),
-                                     expand(edit.section(QLatin1Char(' '), 2), dir));
-    }
-}
-
 bool endsWithV1(const QString& path) {
     const QByteArray bytes = fixture::ReadFile(path);
     return bytes.size() >= 128 && bytes.mid(bytes.size() - 128, 3) == "TAG";
@@ -168,13 +148,13 @@ void TestWindowApply::apply() {
                  w.dialog->fieldGrid()[RowInput][size_t(f)]);
     w.dialog->controls().setChecked(IDC_CLEAR_OTHER_V2, options.contains("clearOtherV2"));
     w.dialog->controls().setChecked(IDC_CLEAR_V1, options.contains("clearV1"));
-    typeEdits(w, edits, dir.path());
+    w.typeEdits(edits, dir.path());
 
     w.click(IDC_APPLY);
 
     QStringList expectedMessages;
     for (const QString& m : messages)
-        expectedMessages.append(expand(m, dir.path()));
+        expectedMessages.append(expandDir(m, dir.path()));
     QCOMPARE(w.messages(), expectedMessages);
     const QString final = root.filePath(finalPath);
     QVERIFY2(QFileInfo::exists(final), qPrintable(final));
@@ -189,7 +169,7 @@ void TestWindowApply::apply() {
         QCOMPARE(fixture::ReadFile(root.filePath(path)), QByteArray("occupied"));
     QCOMPARE(w.dialog->fileList().selectedPosition(), selectedAfter);
     if (w.dialog->currentPage() != RowInput)
-        clickPage(w, RowInput);
+        w.clickPage(RowInput);
     QCOMPARE(w.shown(FieldTitle), titleShownAfter);
     // The list keeps the old path and name of a moved file.
     QCOMPARE(w.dialog->fileList().pathAt(0), source);
@@ -246,7 +226,7 @@ void TestWindowApply::journalTakesBackWindowApply() {
     dropFiles(w.dialog.get(), {source});
     w.userSelects(0);
     w.dialog->controls().setChecked(IDC_CLEAR_V1, true);
-    typeEdits(w, {"0 0 {dir}/out/new", "0 3 New"}, dir.path());
+    w.typeEdits({"0 0 {dir}/out/new", "0 3 New"}, dir.path());
     w.click(IDC_APPLY);
     QCOMPARE(w.messages(), QStringList{});
     QCOMPARE(frameText(root.filePath("out/new/a.mp3"), "TIT2"), QStringLiteral("New"));

@@ -97,6 +97,9 @@ void TestWindowLayout::accessibleNames() {
         QCOMPARE(r.widget(IDC_SEPARATOR)->accessibleName(),
                  QStringLiteral("Filename Separator for Parts"));
         QCOMPARE(r.widget(IDC_ANSI)->accessibleName(), QStringLiteral("Use ANSI Characters Only"));
+        // Buttons that open a dialog are named without the dots.
+        QCOMPARE(r.widget(IDC_PREVIEW_ALL)->accessibleName(), QStringLiteral("Preview All"));
+        QCOMPARE(r.widget(IDC_HISTORY)->accessibleName(), QStringLiteral("History"));
     }
 }
 
@@ -178,7 +181,9 @@ void TestWindowLayout::tabOrder() {
                               IDC_CLEAR_OTHER_V2,
                               IDC_CLEAR_V1,
                               IDC_REMOVE_ITEM,
-                              IDC_REMOVE_ALL};
+                              IDC_REMOVE_ALL,
+                              IDC_PREVIEW_ALL,
+                              IDC_HISTORY};
     QList<int> visited;
     QWidget* w = r.widget(IDC_PROFILE_LIST);
     do {
