@@ -10,12 +10,26 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSortFilterProxyModel>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableView>
 
 #include <algorithm>
 
 namespace {
+
+class MiddleElidingDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideMiddle;
+    }
+};
 
 QPushButton* button(const QString& caption, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
@@ -69,11 +83,17 @@ void PreviewAllDialog::buildControls() {
     // List order until a column is clicked.
     columns->setSortIndicator(-1, Qt::AscendingOrder);
     m_table->setSortingEnabled(true);
+    // A long folder keeps its start and its last levels in sight.
+    m_table->setItemDelegateForColumn(BatchTableModel::FolderColumn,
+                                      new MiddleElidingDelegate(m_table));
     const int em = fontMetrics().averageCharWidth();
-    columns->resizeSection(BatchTableModel::FileColumn, 28 * em);
-    columns->resizeSection(BatchTableModel::FolderColumn, 30 * em);
-    columns->resizeSection(BatchTableModel::NameColumn, 28 * em);
-    columns->resizeSection(BatchTableModel::TagsColumn, 34 * em);
+    const int widths[] = {30 * em, 34 * em, 26 * em, 30 * em, 34 * em};
+    int tableWidth =
+        2 * m_table->frameWidth() + m_table->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    for (int c = 0; c < BatchTableModel::ColumnCount; ++c) {
+        columns->resizeSection(c, widths[c]);
+        tableWidth += widths[c];
+    }
 
     m_problemsOnly = new QCheckBox(QStringLiteral("Show problems only"), this);
     m_problemsOnly->setAccessibleName(m_problemsOnly->text());
@@ -114,7 +134,12 @@ void PreviewAllDialog::buildControls() {
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
     m_table->setFocus();
-    resize(120 * em + 2 * layout->contentsMargins().left(), 30 * fontMetrics().height());
+    // Every column in sight where the screen allows it.
+    const QMargins margins = layout->contentsMargins();
+    int width = tableWidth + margins.left() + margins.right();
+    if (const QScreen* screen = (parentWidget() ? parentWidget() : this)->screen())
+        width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+    resize(width, 30 * fontMetrics().height());
     updateControls();
 }
 
