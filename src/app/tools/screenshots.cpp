@@ -1,8 +1,10 @@
-// Renders the main window on each page into PNG files for the documentation.
+// Renders the main window on each page, the small dialogs and "Preview All"
+// into PNG files for the documentation.
 // Usage: quorvel-screenshots OUTPUT_FOLDER
 #include "app/aboutdlg.h"
 #include "profiles/settingsstore.h"
 #include "window/controlids.h"
+#include "window/previewalldialog.h"
 #include "window/profilenamedlg.h"
 #include "window/quorveldlg.h"
 #include "window/uiseam.h"
@@ -10,7 +12,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -30,6 +34,95 @@ public:
     void showAbout(QWidget*) override {}
     QStringList askOpenFiles(QWidget*) override { return {}; }
 };
+
+// A small MP3 file: a few silent MPEG audio frames, then the tag writer
+// adds the frames. Empty text: a file that holds no audio at all.
+bool writeSong(const QString& path, const QString& artist, const QString& title,
+               const QString& album, const QString& track) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (artist.isEmpty())
+        return file.write("Liner notes, typed by hand.\n") > 0;
+    // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz, mono: 417 bytes of silence.
+    QByteArray frame(417, '\0');
+    frame[0] = '\xFF';
+    frame[1] = '\xFB';
+    frame[2] = '\x90';
+    frame[3] = '\xC4';
+    for (int i = 0; i < 8; ++i)
+        file.write(frame);
+    file.close();
+    TagInfo tag;
+    if (tag.Read(path) < 0)
+        return false;
+    tag.SetFrameWide("TPE1", artist, -1);
+    tag.SetFrameWide("TIT2", title, -1);
+    tag.SetFrameWide("TALB", album, -1);
+    tag.SetFrameWide("TRCK", track, -1);
+    return tag.Write() == 0;
+}
+
+// "Preview All" over a folder with a duplicate download (two files bound for
+// one path), a file whose new name is taken and a file that is no MP3 file.
+bool savePreviewAll(CQuorvelDlg& window, const QString& file) {
+    QTemporaryDir music(QDir::tempPath() + QStringLiteral("/Music-XXXXXX"));
+    const QDir root(music.path());
+    const QString ferries = QStringLiteral("The Blue Ferries");
+    const QString piers = QStringLiteral("Northern Piers");
+    const struct {
+        const char* path;
+        const char* title;
+    } songs[] = {{"Incoming/07 harbour lights.mp3", "harbour lights"},
+                 {"Incoming/08 quay side.mp3", "quay side"},
+                 {"Incoming/09 tide tables.mp3", "tide tables"},
+                 {"Incoming/old/09 tide tables.mp3", "tide tables"},
+                 {"Incoming/10 the last ferry.mp3", "the last ferry"},
+                 {"Incoming/11 lantern.mp3", "lantern"},
+                 {"Incoming/liner notes.mp3", nullptr}};
+    QStringList paths;
+    for (const auto& song : songs) {
+        paths << root.filePath(QString::fromUtf8(song.path));
+        const QString title = QString::fromUtf8(song.title);
+        const QString track = paths.last().section(u'/', -1).section(u' ', 0, 0);
+        if (!writeSong(paths.last(), song.title ? ferries : QString(), title, piers,
+                       QString::number(track.toInt())))
+            return false;
+    }
+    // The new name of "11 lantern.mp3" is taken.
+    if (!writeSong(root.filePath(QStringLiteral("%1/%2/11 - Lantern.mp3").arg(ferries, piers)),
+                   ferries, QStringLiteral("Lantern"), piers, QStringLiteral("11")))
+        return false;
+
+    window.onRemoveAll();
+    window.addFiles(paths);
+    // Track and title from the file name; sorted into Artist/Album.
+    const QStringList formats{QStringLiteral("1 1 %# %T"),
+                              QStringLiteral("1 3 "),
+                              QStringLiteral("1 7 "),
+                              QStringLiteral("2 0 ") + root.path() + QStringLiteral("/%A/%B"),
+                              QStringLiteral("2 1 %# - %T"),
+                              QStringLiteral("2 3 %T"),
+                              QStringLiteral("2 7 %#")};
+    for (const QString& f : formats) {
+        window.controls().as<QPushButton>(kPageButtonIds[f.section(u' ', 0, 0).toInt()])->click();
+        window.controls().setText(fieldEditId(f.section(u' ', 1, 1).toInt()), f.section(u' ', 2));
+    }
+    window.onPreviewAll();
+    auto* preview = window.findChild<PreviewAllDialog*>();
+    if (!preview)
+        return false;
+    QEventLoop loop;
+    QObject::connect(preview, &PreviewAllDialog::stageChanged, &loop, &QEventLoop::quit);
+    if (preview->stage() != PreviewAllDialog::Stage::Planned)
+        loop.exec();
+    preview->resize(preview->width(), preview->fontMetrics().height() * 22);
+    QApplication::processEvents();
+    const bool saved = preview->grab().save(file);
+    preview->close();
+    return saved;
+}
 
 } // namespace
 
@@ -111,6 +204,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         small->hide();
+    }
+    const QString preview = out.filePath(QStringLiteral("screenshot-preview-all.png"));
+    if (!savePreviewAll(dialog, preview)) {
+        QTextStream(stderr) << "cannot write " << preview << "\n";
+        return 1;
     }
     return 0;
 }
