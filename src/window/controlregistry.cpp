@@ -29,7 +29,7 @@ Qt::FocusPolicy focusPolicy(const ControlTemplate& c) {
         return Qt::StrongFocus;
     if (isLabel(c.kind) || c.kind == ControlKind::GroupBox || c.kind == ControlKind::Icon)
         return Qt::NoFocus;
-    return Qt::ClickFocus; // page buttons and the read-only Original edit box
+    return Qt::ClickFocus; // the read-only Original edit box
 }
 
 QString widgetText(const QWidget* w) {
@@ -215,6 +215,11 @@ void ControlRegistry::setReadOnly(int id, bool readOnly) {
 void ControlRegistry::setLimit(int id, int characters) {
     if (auto* edit = as<QLineEdit>(id))
         new TypingLimit(edit, characters); // owned by the edit box
+}
+
+void ControlRegistry::setToolTip(int id, const QString& text) {
+    if (QWidget* w = widget(id))
+        w->setToolTip(text);
 }
 
 void ControlRegistry::setVisible(int id, bool visible) {

@@ -4,6 +4,8 @@
 #include "profiles/settingsstore.h"
 #include "transform/transform.h"
 #include "window/controlids.h"
+#include "window/formathelp.h"
+#include "window/pagebuttons.h"
 #include "window/uiseam.h"
 
 #include <QAction>
@@ -84,16 +86,14 @@ void CQuorvelDlg::onInitDialog() {
     // The file list and the options group take turns in the same place.
     m_controls.setRect(IDC_FILELIST, m_controls.rect(IDC_OPTIONS_GROUP));
 
-    m_controls.setChecked(IDC_PAGE_INPUT, true);
+    m_pages->check(RowInput);
     switchPage(RowInput);
     m_controls.widget(fieldEditId(FieldFilename))->setFocus();
 }
 
 void CQuorvelDlg::connectControls() {
-    for (int page = 0; page < RowCount; ++page) {
-        auto* button = m_controls.as<QPushButton>(kPageButtonIds[page]);
-        connect(button, &QPushButton::clicked, this, [this, page] { switchPage(page); });
-    }
+    m_pages = new PageButtons(m_controls, this);
+    connect(m_pages, &PageButtons::chosen, this, &CQuorvelDlg::switchPage);
     for (int f = 0; f < FieldCount; ++f)
         m_controls.widget(fieldEditId(f))->installEventFilter(this);
     // Selections that the window makes itself are made with signals blocked,
@@ -154,8 +154,10 @@ void CQuorvelDlg::switchPage(int page) {
     saveControls();
     m_page = page;
 
-    for (int f = 0; f < FieldCount; ++f)
+    for (int f = 0; f < FieldCount; ++f) {
         m_controls.setReadOnly(fieldEditId(f), page == RowOutput);
+        m_controls.setToolTip(fieldEditId(f), formatHelp(page));
+    }
 
     // The options group is the group box and every control whose top-left
     // corner lies inside it, decided anew at each switch.

@@ -12,6 +12,7 @@
 class QAction;
 class QMimeData;
 class QMenu;
+class PageButtons;
 class SettingsStore;
 class UiSeam;
 
@@ -116,6 +117,7 @@ private:
     ProfileList m_profiles;
     QAction* m_aboutAction = nullptr;
     QAction* m_openAction = nullptr;
+    PageButtons* m_pages = nullptr;
     FileList m_files;
     TagInfo m_tag;
     // The tag record holds the selected entry's file as its last refresh
