@@ -49,6 +49,7 @@ CQuorvelDlg::CQuorvelDlg(UiSeam& seam, SettingsStore& store, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
     connectControls();
+    connectFileGatherer();
     onInitDialog();
 }
 
@@ -72,11 +73,18 @@ void CQuorvelDlg::onInitDialog() {
         connect(m_aboutAction, &QAction::triggered, this, &CQuorvelDlg::showAboutBox);
         addAction(m_aboutAction);
     }
-    m_openAction = new QAction(this);
+    m_openAction = new QAction(QStringLiteral("Add &Files..."), this);
     m_openAction->setShortcut(QKeySequence::Open);
     m_openAction->setShortcutContext(Qt::WindowShortcut);
     connect(m_openAction, &QAction::triggered, this, &CQuorvelDlg::onOpenFiles);
     addAction(m_openAction);
+    m_addFolderAction = new QAction(QStringLiteral("Add F&older..."), this);
+    m_addFolderAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    m_addFolderAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_addFolderAction, &QAction::triggered, this, &CQuorvelDlg::onAddFolder);
+    addAction(m_addFolderAction);
+    m_controls.setPlaceholderText(
+        IDC_FILELIST, QStringLiteral("Drop MP3 files or folders here, or press Ctrl+O"));
 
     setWindowIcon(programIcon());
 
@@ -281,8 +289,12 @@ void CQuorvelDlg::onExit() {
 
 QMenu* CQuorvelDlg::createContextMenu() {
     auto* menu = new QMenu(this);
-    if (m_aboutAction)
+    menu->addAction(m_openAction);
+    menu->addAction(m_addFolderAction);
+    if (m_aboutAction) {
+        menu->addSeparator();
         menu->addAction(m_aboutAction);
+    }
     return menu;
 }
 
