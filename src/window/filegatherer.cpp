@@ -80,14 +80,15 @@ void FileGatherer::startNext() {
 void FileGatherer::gatherInto(QPromise<QStringList>& promise, const QStringList& paths) {
     QStringList batch;
     QElapsedTimer sinceBatch;
-    sinceBatch.start();
+    // A batch collects files for some time from its first one on.
     const auto take = [&](const QString& file) {
-        if (ProbeAudioFile(file).mpeg)
-            batch.append(file);
-        if (!batch.isEmpty() && sinceBatch.elapsed() >= BatchMilliseconds) {
+        if (!ProbeAudioFile(file).mpeg)
+            return;
+        if (batch.isEmpty())
+            sinceBatch.start();
+        batch.append(file);
+        if (sinceBatch.elapsed() >= BatchMilliseconds)
             promise.addResult(std::exchange(batch, {}));
-            sinceBatch.restart();
-        }
     };
     for (const QString& path : paths) {
         if (promise.isCanceled())
