@@ -31,6 +31,7 @@ public:
     std::optional<QString> askProfileName(QWidget*) override { return std::nullopt; }
     void showAbout(QWidget*) override {}
     QStringList askOpenFiles(QWidget*) override { return {}; }
+    QString askFolder(QWidget*) override { return {}; }
 };
 
 // The longest gap between two ticks of a 10 ms timer since the last reset.
@@ -103,6 +104,8 @@ int main(int argc, char** argv) {
     CQuorvelDlg window(seam, store);
     window.show();
     window.addFiles(paths);
+    while (window.isAddingFiles())
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
     // Every file into out/<Artist>, its title in title case.
     window.switchPage(RowCreate);
     window.controls().setText(fieldEditId(FieldLocation), root.filePath(QStringLiteral("out/%A")));

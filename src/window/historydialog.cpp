@@ -194,7 +194,7 @@ void HistoryDialog::showUndoReport() {
     JournalRun& run = m_runs[m_undoing];
     run.undoAttempted = true;
     m_runTable->item(m_undoing, 3)->setText(QStringLiteral("undone"));
-    QStringList from, to;
+    QList<FileList::Outcome> outcomes;
     int failed = 0;
     for (const UndoFileResult& file : m_report.files) {
         for (int i = 0; i < run.entries.size(); ++i) {
@@ -211,15 +211,13 @@ void HistoryDialog::showUndoReport() {
             }
             break;
         }
-        if (!file.ok)
+        if (file.ok)
+            outcomes.append({file.path, file.restoredPath, FileList::Mark::None, {}});
+        else
             ++failed;
-        else if (file.path != file.restoredPath) {
-            from << file.path;
-            to << file.restoredPath;
-        }
     }
     m_summary->setText(failed == 0
                            ? QStringLiteral("Run %1 undone").arg(run.id)
                            : QStringLiteral("Run %1: %2 files not undone").arg(run.id).arg(failed));
-    emit runEnded(from, to);
+    emit runEnded(outcomes);
 }

@@ -2,6 +2,7 @@
 
 #include "apply/journal.h"
 #include "apply/undo.h"
+#include "window/filelist.h"
 #include "window/workerthread.h"
 
 #include <QDialog>
@@ -29,9 +30,9 @@ public:
     void reject() override;
 
 signals:
-    // An undo has ended: the files it moved back, new and old paths pair by
-    // pair.
-    void runEnded(const QStringList& from, const QStringList& to);
+    // An undo has ended: where the files it took back stand now, for the
+    // window's list.
+    void runEnded(const QList<FileList::Outcome>& outcomes);
     // The journal was read, or an undo ended.
     void workEnded();
 

@@ -3,6 +3,7 @@
 #include "apply/undo.h"
 #include "profiles/profile.h"
 #include "window/batchtablemodel.h"
+#include "window/filelist.h"
 #include "window/reportqueue.h"
 #include "window/workerthread.h"
 
@@ -52,9 +53,9 @@ public:
     }
 
 signals:
-    // Apply All or Undo has ended: the files it moved, old and new paths
-    // pair by pair (none when it only rewrote tags).
-    void runEnded(const QStringList& from, const QStringList& to);
+    // Apply All or Undo has ended: where each file it handled stands now
+    // and what it did, for the window's list.
+    void runEnded(const QList<FileList::Outcome>& outcomes);
     // The stage changed (a run began or ended).
     void stageChanged(PreviewAllDialog::Stage stage);
 
@@ -79,7 +80,7 @@ private:
     ReportQueue<RowReport> m_applied;
     std::vector<QStringList> m_sharedWith;
     QString m_runFile;
-    QStringList m_movedFrom, m_movedTo;
+    QList<FileList::Outcome> m_outcomes;
     UndoReport m_undoReport;
     std::function<void(int)> m_betweenFiles;
 

@@ -127,12 +127,14 @@ void PreviewAllDialog::applyAll() {
         hooks.finished = [&](int i, const ApplyResult& result) {
             if (!included[size_t(i)])
                 return;
-            m_applied.push(applyReport(i, result, begun[size_t(i)]));
+            const RowReport report = applyReport(i, result, begun[size_t(i)]);
             const QString& path = plans[size_t(i)].path;
-            if (result.ok && result.moved && result.target != path) {
-                m_movedFrom << path;
-                m_movedTo << result.target;
-            }
+            if (report.outcome == RowOutcome::Done)
+                m_outcomes.append(
+                    {path, result.moved ? result.target : path, FileList::Mark::Applied, {}});
+            else if (report.outcome == RowOutcome::Failed)
+                m_outcomes.append({path, path, FileList::Mark::Failed, report.reason});
+            m_applied.push(report);
         };
         hooks.betweenFiles = m_betweenFiles;
         ApplyBatch(plans, m_profile, journal, hooks);
@@ -144,7 +146,7 @@ void PreviewAllDialog::applyAll() {
 
 void PreviewAllDialog::applyEnded() {
     setStage(Stage::Applied);
-    emit runEnded(std::exchange(m_movedFrom, {}), std::exchange(m_movedTo, {}));
+    emit runEnded(std::exchange(m_outcomes, {}));
 }
 
 void PreviewAllDialog::undo() {
@@ -160,21 +162,21 @@ void PreviewAllDialog::undoEnded() {
     for (size_t i = 0; i < m_model.rows().size(); ++i)
         rowOf.insert(m_model.rows()[i].plan.path, int(i));
     std::vector<RowReport> reports;
-    QStringList from, to;
+    QList<FileList::Outcome> outcomes;
     for (const UndoFileResult& file : m_undoReport.files) {
         const int row = rowOf.value(file.restoredPath, -1);
         if (row < 0)
             continue;
         reports.push_back({row, file.ok ? RowOutcome::Undone : RowOutcome::UndoFailed,
                            file.messages.value(0), file.messages});
-        if (file.ok && file.path != file.restoredPath) {
-            from << file.path;
-            to << file.restoredPath;
-        }
+        // Back as it was before the run: no mark. A file not taken back
+        // keeps the mark of the run.
+        if (file.ok)
+            outcomes.append({file.path, file.restoredPath, FileList::Mark::None, {}});
     }
     m_model.report(reports);
     m_progressBar->setRange(0, 1);
     m_progressBar->setValue(1);
     setStage(Stage::Undone);
-    emit runEnded(from, to);
+    emit runEnded(outcomes);
 }

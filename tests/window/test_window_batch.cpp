@@ -31,8 +31,8 @@ using Stage = PreviewAllDialog::Stage;
 const QStringList SortIntoOut{"1 1 %# - %T", "1 3 ",   "1 7 ",  "2 0 {dir}/out",
                               "2 1 %A - %T", "2 3 %T", "2 7 %#"};
 
-// A window listing in/<name> for each "name|frames" (no frames: a text
-// file), with the formats above typed in.
+// A window listing in/<name> for each "name|frames", with the formats above
+// typed in.
 struct BatchWindow {
     QTemporaryDir dir;
     QDir root{dir.path()};
@@ -45,12 +45,7 @@ struct BatchWindow {
             const QString name = file.section(u'|', 0, 0);
             const QString frames = file.section(u'|', 1);
             const QString path = in(name);
-            if (frames.isEmpty()) {
-                root.mkpath(QStringLiteral("in"));
-                fixture::WriteFile(path, "no audio in here");
-            } else {
-                writeTaggedFile(path, frames);
-            }
+            writeTaggedFile(path, frames);
             originals.insert(name, fixture::ReadFile(path));
             paths << path;
         }
@@ -67,6 +62,13 @@ struct BatchWindow {
         for (int i = 0; i < w.dialog->fileList().count(); ++i)
             paths << w.dialog->fileList().pathAt(i);
         return paths;
+    }
+    // The list's entries marked as applied.
+    int appliedMarks() const {
+        int marked = 0;
+        for (int i = 0; i < w.dialog->fileList().count(); ++i)
+            marked += w.dialog->fileList().markAt(i) == FileList::Mark::Applied;
+        return marked;
     }
 
     // Opens Preview All with the button and waits until every file is planned.
@@ -122,9 +124,12 @@ private slots:
 
 void TestWindowBatch::tableShowsWhatApplyWouldDo() {
     BatchWindow b({"01 - Song.mp3|TPE1=Ann", "02 - Song.mp3|TPE1=Ann", "03 - Tune.mp3|TPE1=Bo",
-                   "04 - Hymn.mp3|TPE1=Cy|TIT2=Old", "broken.mp3", "notes.mp3|TPE1=Di"});
+                   "04 - Hymn.mp3|TPE1=Cy|TIT2=Old", "broken.mp3|TPE1=Eve", "notes.mp3|TPE1=Di"});
     QVERIFY(b.root.mkpath("out"));
     QVERIFY(fixture::WriteFile(b.out("Bo - Tune.mp3"), "occupied"));
+    // Listed as an MP3 file, overwritten since.
+    QVERIFY(fixture::WriteFile(b.in("broken.mp3"), "no audio in here"));
+    b.originals["broken.mp3"] = "no audio in here";
     PreviewAllDialog* preview = b.preview();
     QVERIFY(preview);
     const BatchTableModel& model = preview->model();
@@ -199,6 +204,8 @@ void TestWindowBatch::applyAllThenUndo() {
     QCOMPARE(b.listedPaths(),
              (QStringList{b.in("02 - Two.mp3"), b.in("05 - Five.mp3"), b.out("Ann - One.mp3"),
                           b.out("Cy - Three.mp3"), b.out("Di - Four.mp3")}));
+    QCOMPARE(b.appliedMarks(), 3);
+    QCOMPARE(b.w.dialog->fileList().markAt(2), FileList::Mark::Applied);
 
     press(preview, "Undo");
     QVERIFY(BatchWindow::waitFor(preview, Stage::Undone));
@@ -210,6 +217,7 @@ void TestWindowBatch::applyAllThenUndo() {
     QCOMPARE(b.listedPaths(),
              (QStringList{b.in("01 - One.mp3"), b.in("02 - Two.mp3"), b.in("03 - Three.mp3"),
                           b.in("04 - Four.mp3"), b.in("05 - Five.mp3")}));
+    QCOMPARE(b.appliedMarks(), 0);
 }
 
 void TestWindowBatch::cancelStopsAfterTheFileInHand() {
@@ -305,7 +313,7 @@ void TestWindowBatch::historyListsCliAndWindowRuns() {
     std::unique_ptr<QMenu> menu(b.w.dialog->createContextMenu());
     QAction* history = nullptr;
     for (QAction* a : menu->actions()) {
-        if (a->text() == QLatin1String("History..."))
+        if (a->text() == QLatin1String("&History..."))
             history = a;
     }
     QVERIFY(history);
