@@ -80,4 +80,6 @@ private:
     QListWidget* m_list;
     PathStore m_store;
     QIcon m_noMark;
+    QIcon m_appliedMark;
+    QIcon m_failedMark;
 };
