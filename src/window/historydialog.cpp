@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -20,6 +21,7 @@ QTableWidget* table(const QString& name, const QStringList& columns, QWidget* pa
     t->setWordWrap(false);
     t->verticalHeader()->hide();
     t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
     t->horizontalHeader()->setStretchLastSection(true);
     return t;
 }
@@ -62,7 +64,8 @@ HistoryDialog::HistoryDialog(QWidget* parent, const QString& folder)
         table(QStringLiteral("Files of the run"),
               {QStringLiteral("File"), QStringLiteral("Moved to"), QStringLiteral("State")}, this);
     m_summary = new QLabel(this);
-    m_summary->setAccessibleName(QStringLiteral("Summary"));
+    // Named by its text, which screen readers read as it changes.
+    m_summary->setAccessibleDescription(QStringLiteral("Summary"));
     m_undo = new QPushButton(QStringLiteral("Undo"), this);
     m_close = new QPushButton(QStringLiteral("Close"), this);
     for (QPushButton* b : {m_undo, m_close}) {
@@ -88,12 +91,23 @@ HistoryDialog::HistoryDialog(QWidget* parent, const QString& folder)
     QWidget::setTabOrder(m_fileTable, m_undo);
     QWidget::setTabOrder(m_undo, m_close);
 
-    const int em = fontMetrics().averageCharWidth();
-    m_runTable->horizontalHeader()->resizeSection(0, 22 * em);
-    m_runTable->horizontalHeader()->resizeSection(1, 24 * em);
-    m_fileTable->horizontalHeader()->resizeSection(0, 45 * em);
-    m_fileTable->horizontalHeader()->resizeSection(1, 45 * em);
-    resize(110 * em, 30 * fontMetrics().height());
+    // Times and run names whole; paths as wide as the screen allows.
+    const QFontMetrics metrics = fontMetrics();
+    const int pad = 3 * metrics.averageCharWidth();
+    m_runTable->horizontalHeader()->resizeSection(
+        0, metrics.horizontalAdvance(QStringLiteral("2026-12-08 23:59:59")) + pad);
+    m_runTable->horizontalHeader()->resizeSection(
+        1, metrics.horizontalAdvance(QStringLiteral("20261208-235959-999-9")) + pad);
+    m_runTable->horizontalHeader()->resizeSection(
+        2, metrics.horizontalAdvance(QStringLiteral("100000")) + pad);
+    const int pathWidth = 50 * metrics.averageCharWidth();
+    m_fileTable->horizontalHeader()->resizeSection(0, pathWidth);
+    m_fileTable->horizontalHeader()->resizeSection(1, pathWidth);
+    // The state after them, and the frames, margins and scroll bar.
+    int width = 2 * pathWidth + 36 * metrics.averageCharWidth();
+    if (const QScreen* screen = (parent ? parent : this)->screen())
+        width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+    resize(width, 30 * metrics.height());
 
     connect(&m_worker, &WorkerThread::finished, this, &HistoryDialog::jobEnded);
     reload();
@@ -167,8 +181,9 @@ void HistoryDialog::showRuns() {
                 QString::number(run.changedFiles()),
                 run.undoAttempted ? QStringLiteral("undone") : QStringLiteral("applied")});
     }
-    m_summary->setText(m_runs.isEmpty() ? QStringLiteral("No apply runs")
-                                        : QStringLiteral("%1 runs").arg(m_runs.size()));
+    m_summary->setText(m_runs.isEmpty()     ? QStringLiteral("No apply runs")
+                       : m_runs.size() == 1 ? QStringLiteral("1 run")
+                                            : QStringLiteral("%1 runs").arg(m_runs.size()));
     if (!m_runs.isEmpty())
         m_runTable->selectRow(0);
     else

@@ -101,7 +101,8 @@ void PreviewAllDialog::buildControls() {
         m_proxy->setFilterFixedString(on ? QStringLiteral("problem") : QString());
     });
     m_summary = new QLabel(this);
-    m_summary->setAccessibleName(QStringLiteral("Summary"));
+    // Named by its text, which screen readers read as it changes.
+    m_summary->setAccessibleDescription(QStringLiteral("Summary"));
     m_progressBar = new QProgressBar(this);
     m_progressBar->setAccessibleName(QStringLiteral("Progress"));
     m_progressBar->setFormat(QStringLiteral("%v of %m"));
