@@ -176,7 +176,7 @@ QString PreviewAllDialog::summary() const {
     case Stage::Applying:
         return m_stop ? QStringLiteral("Stopping after the file in hand")
                       : QStringLiteral("Applying %1 of %2")
-                            .arg(m_progress)
+                            .arg(m_begun.load())
                             .arg(m_progressBar->maximum());
     case Stage::Applied:
         return QStringLiteral("%1 done, %2 failed, %3 cancelled")

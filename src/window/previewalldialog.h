@@ -76,6 +76,9 @@ private:
     const Profile m_profile;
     const QString m_journalFolder;
     std::atomic<bool> m_stop{false};
+    // Checked files that Apply All has begun: the progress shows the file in
+    // hand, not only those whose outcome the journal holds.
+    std::atomic<int> m_begun{0};
     ReportQueue<BatchRow> m_planned;
     ReportQueue<RowReport> m_applied;
     std::vector<QStringList> m_sharedWith;
@@ -86,7 +89,6 @@ private:
 
     Stage m_stage = Stage::Planning;
     bool m_closeWhenDone = false;
-    int m_progress = 0;
     BatchTableModel m_model;
     QSortFilterProxyModel* m_proxy = nullptr;
     QTableView* m_table = nullptr;

@@ -61,10 +61,8 @@ void PreviewAllDialog::takeReports() {
         m_model.appendRows(m_planned.take());
         m_progressBar->setValue(m_model.rowCount());
     } else if (m_stage == Stage::Applying) {
-        const std::vector<RowReport> reports = m_applied.take();
-        m_progress += int(reports.size());
-        m_model.report(reports);
-        m_progressBar->setValue(m_progress);
+        m_model.report(m_applied.take());
+        m_progressBar->setValue(m_begun);
     }
     updateControls();
 }
@@ -113,7 +111,7 @@ void PreviewAllDialog::applyAll() {
         if (!row.included() && plan.ready())
             plan.refusal = Refusal{QStringLiteral("not included"), {}};
     }
-    m_progress = 0;
+    m_begun = 0;
     m_progressBar->setRange(0, total);
     m_progressBar->setValue(0);
     m_model.setLocked(true);
@@ -123,7 +121,11 @@ void PreviewAllDialog::applyAll() {
         JournalWriter journal(m_journalFolder);
         BatchHooks hooks;
         hooks.stopRequested = [this] { return m_stop.load(); };
-        hooks.starting = [&begun](int i) { begun[size_t(i)] = 1; };
+        hooks.starting = [&](int i) {
+            begun[size_t(i)] = 1;
+            if (included[size_t(i)])
+                ++m_begun;
+        };
         hooks.finished = [&](int i, const ApplyResult& result) {
             if (!included[size_t(i)])
                 return;
