@@ -1,5 +1,6 @@
 #include "fixtures.h"
 
+#include "tags/pathbytes.h"
 #include "tags/reencode.h"
 #include "tags/textcodec.h"
 #include "tags/unsync.h"
@@ -25,6 +26,10 @@ private slots:
     void reencode();
     void v22Ids_data();
     void v22Ids();
+    void pathBytes_data();
+    void pathBytes();
+    void pathBytesRefused_data();
+    void pathBytesRefused();
 };
 
 void TestTagUnits::decodeText_data() {
@@ -203,6 +208,50 @@ void TestTagUnits::v22Ids() {
     QFETCH(QByteArray, v22);
     QFETCH(QByteArray, v23);
     QCOMPARE(MapV22Id(v22), v23);
+}
+
+// File names are bytes: every name maps to text and back unchanged, and
+// two names never map to the same text.
+void TestTagUnits::pathBytes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    const auto escaped = [](std::initializer_list<int> bytes) {
+        QString t;
+        for (int b : bytes)
+            t += QChar(0xDC00 + b);
+        return t;
+    };
+    QTest::newRow("ascii") << QByteArray("/m/a b.mp3") << "/m/a b.mp3";
+    QTest::newRow("utf-8") << QByteArray("caf\xC3\xA9.mp3") << QString::fromUtf8("café.mp3");
+    QTest::newRow("latin-1 name") << QByteArray("caf\xE9.mp3") << "caf" + escaped({0xE9}) + ".mp3";
+    QTest::newRow("a real U+FFFD is another name")
+        << QByteArray("caf\xEF\xBF\xBD.mp3") << QString("caf") + QChar(0xFFFD) + ".mp3";
+    QTest::newRow("encoded surrogate") << QByteArray("\xED\xB2\x80") << escaped({0xED, 0xB2, 0x80});
+    QTest::newRow("overlong slash") << QByteArray("\xC0\xAF") << escaped({0xC0, 0xAF});
+    QTest::newRow("sequence cut at the end")
+        << QByteArray("a\xE2\x82") << "a" + escaped({0xE2, 0x82});
+    QTest::newRow("four bytes") << QByteArray("\xF0\x9F\x8E\xB5") << QString::fromUtf8("🎵");
+}
+
+void TestTagUnits::pathBytes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(pathFromBytes(bytes), text);
+    QCOMPARE(::pathBytes(text), bytes);
+}
+
+// Text that no name gives has no bytes: acting on it acts on nothing.
+void TestTagUnits::pathBytesRefused_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("NUL") << QString("a") + QChar(0) + "b";
+    QTest::newRow("lone high surrogate") << QString("a") + QChar(0xD800);
+    QTest::newRow("lone surrogate below the escapes") << QString("a") + QChar(0xDC10);
+    QTest::newRow("escapes that spell UTF-8") << QString(QChar(0xDCC3)) + QChar(0xDCA9);
+}
+
+void TestTagUnits::pathBytesRefused() {
+    QFETCH(QString, text);
+    QVERIFY(::pathBytes(text).isNull());
 }
 
 QTEST_GUILESS_MAIN(TestTagUnits)
