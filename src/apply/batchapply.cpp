@@ -72,7 +72,7 @@ void BatchRun::prepare(Recorded& r) {
         return;
     }
     if (now.identity != planned.identity || now.target != planned.target) {
-        r.error = QStringLiteral("%1 changed since it was read; left alone").arg(planned.path);
+        r.error = ChangedSinceRead(planned.path);
         return;
     }
     if (!now.ready()) {
@@ -81,8 +81,8 @@ void BatchRun::prepare(Recorded& r) {
     }
     r.outputs = now.outputs;
     QString reason;
-    if (PrepareApplyStart(r.entry, planned.path, ReadOriginalBytes(planned.path), r.outputs,
-                          m_options.clearV1, r.error) &&
+    if (PrepareApplyStart(r.entry, planned.path, r.tag.identity, ReadOriginalBytes(planned.path),
+                          r.outputs, m_options.clearV1, r.error) &&
         !m_journal.saveHead(r.entry, &reason))
         r.error = JournalFailure(reason);
     r.entry.head = QByteArray(); // in the journal now
