@@ -1,8 +1,11 @@
 #include "window/filelist.h"
 
-#include <QFileInfo>
+#include "tags/pathbytes.h"
+
 #include <QListWidget>
 #include <QSignalBlocker>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -26,7 +29,9 @@ int FileList::addPaths(const QStringList& paths) {
     m_list->setSortingEnabled(false);
     int added = 0;
     for (const QString& path : paths) {
-        if (!QFileInfo(path).isFile()) // missing, a folder, or not a file at all
+        struct stat st;
+        // Missing, a folder, or not a file at all.
+        if (::stat(pathBytes(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
             continue;
         const int slot = m_store.add(path);
         if (slot < 0)
