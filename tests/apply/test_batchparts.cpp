@@ -27,6 +27,7 @@ namespace {
 QByteArray song(const QString& title) {
     fixture::Tag tag;
     tag.frames = {{"TPE1", fixture::TextBody(0, "Artist")}, {"TIT2", fixture::TextBody(0, title)}};
+    tag.padding = 2000; // the new tag fits: written in place
     return fixture::BuildFile(&tag, 4);
 }
 
