@@ -7,15 +7,16 @@
 
 namespace {
 
-// 1 a folder, 0 missing, -1 something else (a file, or a name that cannot
-// be a path).
+// 1 a folder, 0 not there as far as can be seen (the walk goes on upward,
+// where a file in the way is found), -1 something else or a name that
+// cannot be a path.
 int folderState(const QString& level) {
     const QByteArray bytes = pathBytes(level);
     struct stat st;
     if (bytes.isNull())
         return -1;
     if (::stat(bytes.constData(), &st) != 0)
-        return errno == ENOENT ? 0 : -1;
+        return 0;
     return S_ISDIR(st.st_mode) ? 1 : -1;
 }
 

@@ -9,7 +9,7 @@ inline constexpr qsizetype MaxFolderPathLength = 2047;
 // path up to its closing "/". Returns false when the folder cannot be made:
 // an empty path (which would mean the root), a path longer than
 // MaxFolderPathLength, a level that exists as something other than a
-// folder or cannot be looked at, or a path that names no bytes (pathBytes). A folder that exists
+// folder, or text that names no path (see pathBytes). A folder that exists
 // already gives true and no levels.
 bool MissingFolderLevels(const QString& folder, QStringList& missing);
 
