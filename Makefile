@@ -2,9 +2,10 @@
 # packages first, then builds in its own folder.
 RUN_BUILD  ?= build/run
 TEST_BUILD ?= build/test
+PKG_BUILD  ?= build/package
 JOBS       ?= $(shell nproc)
 
-.PHONY: run test deps build-run build-test bench fuzz format clean
+.PHONY: run test deps build-run build-test package bench fuzz format clean
 
 deps:
 	@scripts/install-deps
@@ -23,6 +24,13 @@ run: build-run
 
 test: build-test
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-label-summary -j $(JOBS)
+
+# The Debian package, from a release build of its own:
+# $(PKG_BUILD)/quorvel_VERSION_ARCH.deb
+package: deps
+	cmake -S . -B $(PKG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_TESTS=OFF -DQUORVEL_BENCH=OFF
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	cd $(PKG_BUILD) && cpack
 
 bench: deps
 	bench/run

@@ -3,6 +3,8 @@
 QString FilePlan::status() const {
     if (refusal)
         return refusal->status;
+    if (!read || !composed)
+        return QStringLiteral("not planned");
     if (!sharedWith.isEmpty()) {
         const QString first = sharedWith.first();
         return QStringLiteral("same target as %1").arg(first.mid(first.lastIndexOf(u'/') + 1));

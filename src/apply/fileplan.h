@@ -29,7 +29,8 @@ struct FilePlan {
     std::optional<Refusal> refusal;
     QStringList sharedWith; // other files of the batch with the same target
 
-    bool ready() const { return !refusal && sharedWith.isEmpty(); }
+    // Read, composed, refused by nothing and alone at its target.
+    bool ready() const { return read && composed && !refusal && sharedWith.isEmpty(); }
     // What the batch table shows: "ready", "same target as x.mp3", or the
     // refusal's words.
     QString status() const;

@@ -71,9 +71,13 @@ int runApply(const QStringList& arguments) {
     QStringList paths;
     for (const QString& file : run.given.files)
         paths << AbsolutePath(file);
+    // A file that a stop request keeps from being planned is not applied.
     std::vector<FilePlan> plans(size_t(paths.size()));
-    for (qsizetype i = 0; i < paths.size(); ++i)
+    for (qsizetype i = 0; i < paths.size(); ++i) {
         plans[size_t(i)].path = paths[i];
+        plans[size_t(i)].refusal = Refusal{QStringLiteral("not planned"),
+                                           QStringLiteral("Not applied: the run was stopped")};
+    }
     PlanFiles(
         paths, profile,
         [&plans](int i, FilePlan&& plan) {

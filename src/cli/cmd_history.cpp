@@ -12,6 +12,16 @@ namespace {
 
 const char HistoryUsage[] = "history [--json] [--forget DAYS]";
 
+const char HistoryHelp[] =
+    "Usage: quorvel-cli history [--json] [--forget DAYS]\n\n"
+    "Lists the apply runs of the undo journal, newest first: each run's id,\n"
+    "time, the number of files it changed and whether it was undone, partly\n"
+    "undone or its journal is damaged.\n\n"
+    "  --json         one JSON array with one object per run\n"
+    "  --forget DAYS  removes the runs that began more than DAYS days ago, but\n"
+    "                 not those that a killed apply or undo left unfinished\n"
+    "                 nor damaged ones\n";
+
 // What history shows after a run's time and file count.
 QString state(const JournalRun& run) {
     if (!run.damage.isEmpty())
@@ -60,14 +70,7 @@ int runHistory(const QStringList& args) {
                     QStringLiteral("history: --forget needs a number of days, not '%1'")
                         .arg(value));
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            PrintOut(QStringLiteral("Usage: quorvel-cli %1\n\n"
-                                    "Lists the apply runs of the undo journal, newest first.\n\n"
-                                    "  --json         one JSON array with an object per run\n"
-                                    "  --forget DAYS  removes the runs that began more than DAYS "
-                                    "days ago and\n"
-                                    "                 need nothing more (not cut off, not "
-                                    "damaged)\n")
-                         .arg(QLatin1String(HistoryUsage)));
+            PrintOut(QString::fromLatin1(HistoryHelp));
             return ExitOk;
         } else {
             return usageError(QStringLiteral("history: unexpected argument '%1'").arg(arg));

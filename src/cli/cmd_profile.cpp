@@ -155,7 +155,40 @@ int remove(const QStringList& args) {
     return ExitOk;
 }
 
+// Help for every subcommand at once; save takes the run options except
+// --profile, since NAME is the profile it saves.
+void printHelp() {
+    QStringList options = runOptionsHelp().split(QLatin1Char('\n'));
+    options.removeIf(
+        [](const QString& line) { return line.startsWith(QLatin1String("  --profile ")); });
+    QTextStream(stdout)
+        << "Usage: quorvel-cli profile list [--json]\n"
+           "       quorvel-cli profile show NAME [--json]\n"
+           "       quorvel-cli profile save NAME [OPTIONS]\n"
+           "       quorvel-cli profile delete NAME\n\n"
+           "list prints the names in the store's order, show the values of one\n"
+           "profile; save creates or changes NAME (\"LastProfile\" stays as it is);\n"
+           "delete removes NAME. Put -- before a NAME that begins with a dash.\n\n"
+           "  --json                    JSON output of list and show\n"
+           "OPTIONS of save:\n"
+        << options.join(QLatin1Char('\n'));
+}
+
+bool asksForHelp(const QStringList& args) {
+    for (const QString& arg : args) {
+        if (arg == QLatin1String("--"))
+            return false;
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h"))
+            return true;
+    }
+    return false;
+}
+
 int run(QStringList args) {
+    if (asksForHelp(args)) {
+        printHelp();
+        return ExitOk;
+    }
     if (args.isEmpty())
         return usageError(QStringLiteral("profile needs list, show, save or delete"));
     const QString sub = args.takeFirst();

@@ -28,10 +28,20 @@ QJsonObject toJson(const UndoReport& report) {
     return object;
 }
 
+const char UndoHelp[] =
+    "Usage: quorvel-cli undo [--json] [RUN]\n\n"
+    "Takes back the newest apply run not yet undone, or RUN (an id that history\n"
+    "lists): each file is moved back and its old bytes restored.\n\n"
+    "  --json  one JSON object with the run's report\n";
+
 int runUndo(const QStringList& args) {
     bool json = false;
     QString wanted;
     for (const QString& arg : args) {
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            QTextStream(stdout) << UndoHelp;
+            return ExitOk;
+        }
         if (arg == QLatin1String("--json"))
             json = true;
         else if (arg.startsWith(QLatin1Char('-')) || !wanted.isEmpty())
