@@ -7,10 +7,11 @@
 #include "movefile.h"
 #include "originalbytes.h"
 #include "preflight.h"
+#include "tags/pathbytes.h"
 #include "tags/taginfo.h"
 
-#include <QDir>
-#include <QFile>
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
@@ -69,7 +70,8 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
     const QString path = tag.path;
     // What can be known now is checked before the first byte is written.
     if (const auto refusal = CheckBeforeApply(path, output)) {
-        result.messages << refusal->message;
+        result.messages << (tag.identity.isKnown() && pathGone(path) ? ChangedSinceRead(path)
+                                                                     : refusal->message);
         result.untouched = true;
         return result;
     }
@@ -132,11 +134,16 @@ QString ChangedSinceRead(const QString& path) {
     return QStringLiteral("%1 changed since it was read; left alone").arg(path);
 }
 
+bool pathGone(const QString& path) {
+    struct stat st;
+    return ::lstat(pathBytes(path).constData(), &st) != 0 && errno == ENOENT;
+}
+
 bool PrepareApplyStart(JournalEntry& entry, const QString& path, const FileIdentity& identity,
                        const OriginalBytes& before, const FieldValues& output, bool clearV1,
                        QString& error) {
     if (!before.digest.ok) {
-        error = cannotWrite(path);
+        error = pathGone(path) ? ChangedSinceRead(path) : cannotWrite(path);
         return false;
     }
     // The bytes kept for undo must be those of the file the tag record

@@ -51,6 +51,9 @@ ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOption
 // "<path> changed since it was read; left alone": Apply met another file at
 // the path than the one it read, or the same file with other content.
 QString ChangedSinceRead(const QString& path);
+// Whether nothing stands at path any more: a file read there was moved or
+// removed since, which makes it changed since it was read.
+bool pathGone(const QString& path);
 
 // ApplyFile in steps, so that a batch flushes the journal once for a group
 // of files and reads them in parallel. PrepareApplyStart fills the entry

@@ -321,7 +321,7 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("journaled");
         QTest::newRow("file gone") << "gone"
-                                   << "Cannot write tags to @" << true;
+                                   << "@ changed since it was read; left alone" << true;
         QTest::newRow("read-only file") << "readonly"
                                         << "Cannot write tags to @" << true;
         QTest::newRow("edited since it was read")
