@@ -1,10 +1,10 @@
 #include "movefile.h"
 
+#include "absolutepath.h"
 #include "copyfile.h"
 
 #include "tags/pathbytes.h"
 
-#include <QDir>
 
 #include <cerrno>
 #include <cstdio>
@@ -71,9 +71,9 @@ Target classify(const QString& from, const QString& to, int& err) {
     // case on a file system that ignores case. A second hard link under an
     // unrelated name is a different path and is not replaced.
     if (sameFile(source, target)) {
-        if (QDir::cleanPath(from) == QDir::cleanPath(to))
+        if (AbsolutePath(from) == AbsolutePath(to))
             return Target::OwnPath;
-        if (QDir::cleanPath(from).compare(QDir::cleanPath(to), Qt::CaseInsensitive) == 0)
+        if (AbsolutePath(from).compare(AbsolutePath(to), Qt::CaseInsensitive) == 0)
             return Target::CaseChange;
     }
     err = EEXIST;

@@ -1,5 +1,6 @@
 #include "undo.h"
 
+#include "absolutepath.h"
 #include "copyfile.h"
 #include "filedigest.h"
 #include "foldercreation.h"
@@ -9,7 +10,6 @@
 #include "tags/tagregion.h"
 #include "tags/userattributes.h"
 
-#include <QDir>
 #include <QSet>
 
 #include <algorithm>
@@ -23,7 +23,7 @@
 namespace {
 
 bool samePath(const QString& a, const QString& b) {
-    return QDir::cleanPath(a) == QDir::cleanPath(b);
+    return AbsolutePath(a) == AbsolutePath(b);
 }
 
 // The same path, or two spellings of one entry on a file system that
@@ -31,7 +31,7 @@ bool samePath(const QString& a, const QString& b) {
 bool sameEntry(const QString& a, const QString& b) {
     if (samePath(a, b))
         return true;
-    if (QDir::cleanPath(a).compare(QDir::cleanPath(b), Qt::CaseInsensitive) != 0)
+    if (AbsolutePath(a).compare(AbsolutePath(b), Qt::CaseInsensitive) != 0)
         return false;
     struct stat sa, sb;
     return ::lstat(pathBytes(a).constData(), &sa) == 0 &&
