@@ -5,7 +5,6 @@
 
 #include "tags/pathbytes.h"
 
-
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
