@@ -5,21 +5,30 @@
 #include "window/controlids.h"
 #include "window/quorveldlg.h"
 #include "window/uiseam.h"
-#include "window/waitcursor.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
 
-int CQuorvelDlg::addFiles(const QStringList& paths) {
-    int added = 0;
-    {
-        const WaitCursor wait;
-        added = m_files.addPaths(paths);
-    }
+void CQuorvelDlg::addFiles(const QStringList& paths) {
+    // The focus moves at once rather than when the last file is listed,
+    // which would take it from wherever the user has gone meanwhile.
     m_controls.widget(fieldEditId(FieldFilename))->setFocus();
-    return added;
+    if (paths.isEmpty())
+        return;
+    if (!m_addingCursor)
+        m_addingCursor.emplace(Qt::BusyCursor);
+    m_gatherer.gather(paths);
+}
+
+void CQuorvelDlg::connectFileGatherer() {
+    connect(&m_gatherer, &FileGatherer::found, this,
+            [this](const QStringList& files) { m_files.addPaths(files); });
+    connect(&m_gatherer, &FileGatherer::finished, this, [this] {
+        m_addingCursor.reset();
+        emit addingFinished();
+    });
 }
 
 void CQuorvelDlg::onOpenFiles() {
@@ -38,6 +47,20 @@ void CQuorvelDlg::onOpenFiles() {
     }
     if (!paths.isEmpty())
         addFiles(paths);
+}
+
+void CQuorvelDlg::onAddFolder() {
+    const QString picked = m_seam.askFolder(this);
+    if (picked.isEmpty())
+        return;
+    const QString folder = exactPathOfDecoded(picked);
+    if (folder.isEmpty())
+        showMessage(QStringLiteral("Cannot add %1: its name is not UTF-8 and cannot be told "
+                                   "apart from another name here; drop the folder onto the "
+                                   "window instead")
+                        .arg(picked));
+    else
+        addFiles({folder});
 }
 
 void CQuorvelDlg::selectionRefresh() {

@@ -15,8 +15,10 @@ ControlTemplate fieldEdit(int field, QRect rect) {
     return {fieldEditId(field), K::Edit, {}, rect};
 }
 
+// The four page buttons are one radio group at one place of the Tab order:
+// the window lets only the checked one take Tab (see PageButtons).
 ControlTemplate pageButton(int id, const QString& caption, int x) {
-    return {id, K::PageButton, caption, QRect(x, 184, 53, 17), false};
+    return {id, K::PageButton, caption, QRect(x, 184, 53, 17)};
 }
 
 } // namespace

@@ -129,8 +129,10 @@ void TestWindowClosing::aboutBox() {
         QTest::keyClick(&dialog, Qt::Key_F1);
     } else {
         QMenu* menu = dialog.createContextMenu();
+        // The adding commands, a separator, then the about box command.
         const QList<QAction*> actions = menu->actions();
-        QCOMPARE(actions.size(), 1);
+        QCOMPARE(actions.size(), 4);
+        QVERIFY(actions[2]->isSeparator());
         QCOMPARE(actions.last()->text(), aboutCommandText());
         QCOMPARE(aboutCommandText(), QStringLiteral("&About Quorvel..."));
         actions.last()->trigger();

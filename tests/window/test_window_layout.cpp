@@ -159,7 +159,8 @@ void TestWindowLayout::tabOrder() {
     TempStore temp;
     CQuorvelDlg dialog(seam, temp.store);
     ControlRegistry& r = dialog.controls();
-    // Page buttons, labels, group boxes and the Original edit box are no stops.
+    // Labels, group boxes and the Original edit box are no stops; of the
+    // page buttons only the checked one is.
     const QList<int> expected{IDC_PROFILE_LIST,
                               2000,
                               2001,
@@ -172,6 +173,7 @@ void TestWindowLayout::tabOrder() {
                               IDC_CASE,
                               IDC_ANSI,
                               IDC_SEPARATOR,
+                              IDC_PAGE_INPUT,
                               IDC_APPLY,
                               IDC_FILELIST,
                               IDC_EXIT,

@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -29,7 +28,27 @@ public:
     std::optional<QString> askProfileName(QWidget*) override { return std::nullopt; }
     void showAbout(QWidget*) override {}
     QStringList askOpenFiles(QWidget*) override { return {}; }
+    QString askFolder(QWidget*) override { return {}; }
 };
+
+// Two MPEG-1 Layer III frames of silence (128 kbit/s, 44.1 kHz, mono), the
+// frames the test fixtures build: enough for the window to list the file.
+QByteArray silentMp3() {
+    QByteArray frame(417, '\0');
+    frame[0] = char(0xFF);
+    frame[1] = char(0xFB);
+    frame[2] = char(0x90);
+    frame[3] = char(0xC4);
+    return frame + frame;
+}
+
+bool grabTo(QWidget& widget, const QDir& out, const QString& name) {
+    const QString file = out.filePath(QStringLiteral("screenshot-%1.png").arg(name));
+    if (widget.grab().save(file))
+        return true;
+    QTextStream(stderr) << "cannot write " << file << "\n";
+    return false;
+}
 
 } // namespace
 
@@ -44,33 +63,6 @@ int main(int argc, char** argv) {
     PrintingSeam seam;
     SettingsStore store;
     CQuorvelDlg dialog(seam, store);
-    // A file as the selection refresh would show it.
-    FieldValues& input = dialog.fieldGrid()[RowInput];
-    input = {QStringLiteral("/home/ana/Music/incoming"),
-             QStringLiteral("07 harbour lights"),
-             QStringLiteral("The Blue Ferries"),
-             QStringLiteral("harbour lights"),
-             QStringLiteral("Northern Piers"),
-             QStringLiteral("Folk"),
-             QStringLiteral("2019"),
-             QStringLiteral("7")};
-    dialog.loadControls();
-    // A few listed files, the first shown as selected; they are empty, so
-    // the selection is made without the refresh that would read them.
-    QTemporaryDir files;
-    QStringList paths;
-    for (const char* name : {"07 harbour lights.mp3", "08 quay side.mp3", "09 tide tables.mp3",
-                             "10 the last ferry.mp3", "11 lantern.mp3"}) {
-        paths.append(QDir(files.path()).filePath(QString::fromUtf8(name)));
-        if (!QFile(paths.last()).open(QIODevice::WriteOnly))
-            return 1;
-    }
-    dialog.addFiles(paths);
-    auto* list = dialog.controls().as<QListWidget>(IDC_FILELIST);
-    {
-        const QSignalBlocker blocker(list);
-        list->setCurrentRow(0);
-    }
     dialog.show();
     dialog.activateWindow();
     // Focus changes, and with them the Original row, need the active window.
@@ -78,6 +70,43 @@ int main(int argc, char** argv) {
     waited.start();
     while (!dialog.isActiveWindow() && waited.elapsed() < 3000)
         app.processEvents(QEventLoop::AllEvents, 50);
+    // The empty list with its hint.
+    app.processEvents();
+    if (!grabTo(dialog, out, QStringLiteral("empty")))
+        return 1;
+
+    // A few listed files, of which the first was applied (renamed to
+    // "07 Harbour Lights.mp3") and the second failed, its new name being
+    // taken already.
+    QTemporaryDir files;
+    QStringList paths;
+    for (const char* name : {"07 harbour lights.mp3", "08 quay side.mp3", "09 tide tables.mp3",
+                             "10 the last ferry.mp3", "11 lantern.mp3", "08 Quay Side.mp3"}) {
+        paths.append(QDir(files.path()).filePath(QString::fromUtf8(name)));
+        QFile file(paths.last());
+        if (!file.open(QIODevice::WriteOnly) || file.write(silentMp3()) < 0)
+            return 1;
+    }
+    paths.removeLast(); // stands in the way, not listed
+    dialog.addFiles(paths);
+    while (dialog.isAddingFiles())
+        app.processEvents(QEventLoop::AllEvents, 50);
+    auto* list = dialog.controls().as<QListWidget>(IDC_FILELIST);
+    list->setCurrentRow(0);
+    auto* apply = dialog.controls().as<QPushButton>(IDC_APPLY);
+    apply->click();
+    apply->click();
+    // The file now selected as the selection refresh would show it.
+    FieldValues& input = dialog.fieldGrid()[RowInput];
+    input = {QStringLiteral("/home/ana/Music/incoming"),
+             QStringLiteral("09 tide tables"),
+             QStringLiteral("The Blue Ferries"),
+             QStringLiteral("tide tables"),
+             QStringLiteral("Northern Piers"),
+             QStringLiteral("Folk"),
+             QStringLiteral("2019"),
+             QStringLiteral("9")};
+    dialog.loadControls();
     const struct {
         int button;
         const char* name;
@@ -92,11 +121,8 @@ int main(int argc, char** argv) {
                 .widget(fieldEditId(FieldArtist))
                 ->setFocus(); // fills the Original row
         app.processEvents();
-        const QString file = out.filePath(QStringLiteral("screenshot-%1.png").arg(page.name));
-        if (!dialog.grab().save(file)) {
-            QTextStream(stderr) << "cannot write " << file << "\n";
+        if (!grabTo(dialog, out, QString::fromLatin1(page.name)))
             return 1;
-        }
     }
     // The two small dialogs, to check their captions too.
     CAboutDlg about(&dialog);
@@ -104,12 +130,9 @@ int main(int argc, char** argv) {
     for (QDialog* small : {static_cast<QDialog*>(&about), static_cast<QDialog*>(&name)}) {
         small->show();
         app.processEvents();
-        const QString file = out.filePath(small == &about ? QStringLiteral("screenshot-about.png")
-                                                          : QStringLiteral("screenshot-name.png"));
-        if (!small->grab().save(file)) {
-            QTextStream(stderr) << "cannot write " << file << "\n";
+        if (!grabTo(*small, out,
+                    small == &about ? QStringLiteral("about") : QStringLiteral("name")))
             return 1;
-        }
         small->hide();
     }
     return 0;
