@@ -86,8 +86,14 @@ void TestTagReader::reads_data() {
         v1.comment.clear();
         QTest::newRow("v1 empty title, genre 125, track 0")
             << WithV1(nullptr, v1) << 1 << true << 0
-            << QStringList{"TPE2=Band", "TALB=Disc",       "TYER=1999",
-                           "COMM=eng|", "TCON=Dance Hall", "TRCK=0"}
+            << QStringList{"TPE2=Band", "TALB=Disc", "TYER=1999", "COMM=eng|", "TCON=Dance Hall"}
+            << noLine;
+        v1.comment = "short";
+        v1.track = -1;
+        QTest::newRow("v10ShortComment gives no track")
+            << WithV1(nullptr, v1) << 1 << true << 0
+            << QStringList{"TPE2=Band", "TALB=Disc", "TYER=1999", "COMM=eng|short",
+                           "TCON=Dance Hall"}
             << noLine;
     }
     {

@@ -189,14 +189,18 @@ private slots:
     void trackNumber_data() {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("empty") << ""
-                               << "00";
+        QTest::newRow("empty is no track") << ""
+                                           << "";
         QTest::newRow("of total") << "1/14"
                                   << "01";
         QTest::newRow("three digits") << "123"
                                       << "123";
-        QTest::newRow("letters") << "abc"
-                                 << "00";
+        QTest::newRow("letters are no track") << "abc"
+                                              << "";
+        QTest::newRow("number after letters") << "CD1 track 3"
+                                              << "00";
+        QTest::newRow("number and total") << "3/12"
+                                          << "03";
         QTest::newRow("leading space and plus") << "  +7x"
                                                 << "07";
         QTest::newRow("negative one digit") << "-5"
@@ -207,8 +211,8 @@ private slots:
                                     << "00";
         QTest::newRow("leading zeros") << "0009"
                                        << "09";
-        QTest::newRow("sign alone") << "-"
-                                    << "00";
+        QTest::newRow("sign alone is no track") << "-"
+                                                << "";
         QTest::newRow("space inside sign") << "- 3"
                                            << "00";
         QTest::newRow("saturates high") << "99999999999999999999"
@@ -219,8 +223,8 @@ private slots:
                                        << "-2147483648";
         QTest::newRow("int min") << "-2147483648"
                                  << "-2147483648";
-        QTest::newRow("non-ASCII digit stops") << "٣"
-                                               << "00";
+        QTest::newRow("non-ASCII digit is no track") << "٣"
+                                                     << "";
     }
     void trackNumber() {
         QFETCH(QString, value);
