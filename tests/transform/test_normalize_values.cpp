@@ -94,12 +94,22 @@ private slots:
         QTest::newRow("U.S.A.") << "%T"
                                 << "U.S.A." << 0 << 0 << "SPACE"
                                 << "U.s.a.";
-        QTest::newRow("only ASCII changes case") << "%T"
-                                                 << "ÉTÉ" << 0 << 0 << "SPACE"
-                                                 << "ÉtÉ";
-        QTest::newRow("greek keeps case") << "%T"
-                                          << "αβγ δέλτα" << 0 << 2 << "SPACE"
-                                          << "αβγ δέλτα";
+        QTest::newRow("accented capitals lowered") << "%T"
+                                                   << "ÉTÉ" << 0 << 0 << "SPACE"
+                                                   << "Été";
+        QTest::newRow("accented first letter raised") << "%A"
+                                                      << "édith piaf" << 0 << 0 << "SPACE"
+                                                      << "Édith Piaf";
+        QTest::newRow("greek upper") << "%T"
+                                     << "αβγ δέλτα" << 0 << 2 << "SPACE"
+                                     << "ΑΒΓ ΔΈΛΤΑ";
+        QTest::newRow("longer case forms stay") << "%T"
+                                                << "ßa İİ ﬁx" << 0 << 0 << "SPACE"
+                                                << "ßa İİ ﬁx";
+        QTest::newRow("supplementary letters change case")
+            << "%T"
+            << "\U00010428\U00010428 \U00010400\U00010400" << 0 << 0 << "SPACE"
+            << "\U00010400\U00010428 \U00010400\U00010428";
         QTest::newRow("separator run gives one") << "%T"
                                                  << "a  b" << 0 << 0 << "SPACE"
                                                  << "A B";
