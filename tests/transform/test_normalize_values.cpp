@@ -278,6 +278,20 @@ private slots:
         QCOMPARE(ToAsciiOnly(QString(2048, QLatin1Char('a'))), QString());
         // The limit is on the converted text: "ﬁ" becomes two characters.
         QCOMPARE(ToAsciiOnly(QString(1024, QChar(0xFB01))), QString());
+        QCOMPARE(ToAsciiOnly(QString(2047, QChar(0xE9))), QString(2047, QLatin1Char('e')));
+        QCOMPARE(ToAsciiOnly(QString(1000000, QChar(0xE9))), QString());
+        // Dropped marks shorten the result: a long value may still fit.
+        QCOMPARE(ToAsciiOnly(QString(1000000, QChar(0x0301)) + "ok"), QString("ok"));
+    }
+
+    // Long values are converted in pieces: no character, pair or
+    // decomposition may be cut where a piece ends, wherever that is.
+    void asciiOnlyPieces() {
+        const QString tail = QString::fromUtf8("\U0001F3B5ﬁe\u0301Ǆ");
+        for (int lead = 0; lead < 700; ++lead) {
+            const QString got = ToAsciiOnly(QString(lead, QChar(0xE9)) + tail);
+            QCOMPARE(got, QString(lead, QLatin1Char('e')) + "?fieDZ");
+        }
     }
 
     void separator_data() {
