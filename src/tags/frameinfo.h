@@ -22,6 +22,10 @@ public:
     // The body to write back unchanged, valid while hasRaw is set.
     QByteArray raw;
     bool hasRaw = false;
+    // The body could not be decoded (an encrypted frame, a comment without
+    // its descriptor's end, ...): text means nothing, and the frame is kept
+    // as its bytes, never taken for an empty value.
+    bool opaque = false;
 
     int length() const { return static_cast<int>(text.size()); }
     void SetLatin1(const char* bytes, int count);
@@ -50,5 +54,10 @@ public:
     qint64 EstimatedSize() const;
 
 private:
-    void TakeBody(const QByteArray& body, bool opaque);
+    // packed: compressed, encrypted or grouped, so the body is no plain
+    // content.
+    void TakeBody(const QByteArray& body, bool packed);
+    // Language, descriptor, a 0 unit, the comment; false when the content
+    // has no such parts.
+    bool TakeComment(const QByteArray& content);
 };

@@ -19,7 +19,7 @@ qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLay
     if (size < 0 || size > tag.size() - pos - headerSize)
         return -1;
     QByteArray body = tag.mid(pos + headerSize, size);
-    bool opaque = false;
+    bool packed = false;
     if (layout.version == 2) {
         const QByteArray mapped = MapV22Id(QByteArray(header, 3));
         SetId(mapped.isEmpty() ? "" : mapped.constData());
@@ -30,22 +30,23 @@ qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLay
         SetId(QByteArray(header, 4).constData());
         const auto fileFlags = static_cast<quint16>(DecodeBigEndian(header + 8, 2));
         if (layout.version == 4) {
-            body = ConvertV24FrameBody(fileFlags, body, tagUnsync, &flags, &opaque);
+            body = ConvertV24FrameBody(fileFlags, body, tagUnsync, &flags, &packed);
         } else {
             flags = fileFlags;
             // Compressed, encrypted or grouped: the body is not plain content.
-            opaque = fileFlags & 0x00E0;
+            packed = fileFlags & 0x00E0;
         }
     }
-    TakeBody(body, opaque);
+    TakeBody(body, packed);
     return headerSize + size;
 }
 
-void FrameInfo::TakeBody(const QByteArray& body, bool opaque) {
+void FrameInfo::TakeBody(const QByteArray& body, bool packed) {
     raw = body;
     hasRaw = !body.isEmpty();
     text.clear();
-    if (body.isEmpty() || opaque)
+    opaque = false;
+    if (body.isEmpty() || packed)
         return;
     const int encoding = static_cast<quint8>(body[0]);
     if (encoding == EncodingUtf16BE || encoding == EncodingUtf8) {
@@ -60,16 +61,8 @@ void FrameInfo::TakeBody(const QByteArray& body, bool opaque) {
     }
     if (IsTextFrame() && encoding <= EncodingUtf8) {
         text = DecodeText(encoding, body.constData() + 1, body.size() - 1);
-    } else if (IsId("COMM") && encoding <= EncodingUtf8 && body.size() >= 4) {
-        // Language, descriptor, a 0 unit, the comment: so comments compare
-        // by language and descriptor start.
-        const QByteArray rest = body.mid(4);
-        const qsizetype end = FindTerminator(encoding, rest, 0);
-        const QByteArray descriptor = end < 0 ? rest : rest.left(end);
-        const QByteArray comment =
-            end < 0 ? QByteArray() : rest.mid(end + TerminatorWidth(encoding));
-        text = Latin1ToWide(body.mid(1, 3)) + DecodeText(encoding, descriptor) + QChar(0) +
-               DecodeText(encoding, comment);
+    } else if (IsId("COMM")) {
+        opaque = !TakeComment(body);
     } else if (encoding == EncodingLatin1) {
         text = Latin1ToWide(body.constData() + 1, body.size() - 1);
     } else {
@@ -77,4 +70,17 @@ void FrameInfo::TakeBody(const QByteArray& body, bool opaque) {
         // is what reading the written frame gives.
         text = Latin1ToWide(raw);
     }
+}
+
+bool FrameInfo::TakeComment(const QByteArray& content) {
+    const int encoding = static_cast<quint8>(content[0]);
+    if (encoding > EncodingUtf8 || content.size() < 4)
+        return false;
+    const QByteArray rest = content.mid(4);
+    const qsizetype end = FindTerminator(encoding, rest, 0);
+    if (end < 0)
+        return false;
+    text = Latin1ToWide(content.mid(1, 3)) + DecodeText(encoding, rest.left(end)) + QChar(0) +
+           DecodeText(encoding, rest.mid(end + TerminatorWidth(encoding)));
+    return true;
 }

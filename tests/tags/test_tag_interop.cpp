@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+Q_DECLARE_METATYPE(fixture::Tag)
+
 // Files tagged by mutagen are read with the right values; files written by
 // our writer read back in mutagen with the same values, untouched frames
 // byte-identical, the audio identical and decodable.
@@ -19,6 +21,8 @@ private slots:
     void roundTrip();
     void fixturesDecode_data();
     void fixturesDecode();
+    void quirksKeepFrames_data();
+    void quirksKeepFrames();
 
 private:
     QTemporaryDir dir;
@@ -154,6 +158,69 @@ void TestTagInterop::fixturesDecode() {
     TagInfo info;
     QCOMPARE(info.Read(path), 0);
     QCOMPARE(info.FindFrame("TIT2", nullptr), QString::fromUtf8("Fïx"));
+}
+
+void TestTagInterop::quirksKeepFrames_data() {
+    QTest::addColumn<QString>("madeBy"); // a quirk of mutagen_peer.py, or "" for tag
+    QTest::addColumn<fixture::Tag>("tag");
+    QTest::addColumn<QString>("key"); // an Input field, or a frame as mutagen names it
+    QTest::addColumn<QString>("value");
+
+    using fixture::CommentBody;
+    using fixture::TextBody;
+    const fixture::Tag none;
+    QTest::newRow("itunesCommentsSharingFirstLetter, by mutagen")
+        << "itunes-comments" << none << "COMM:iTunes_CDDB_TrackNumber:eng"
+        << "3";
+    fixture::Tag zeroLanguage;
+    zeroLanguage.frames = {{"TIT2", TextBody(0, "Old Title")},
+                           {"COMM", CommentBody(0, QByteArray(3, '\0'), "", "zero language")},
+                           {"COMM", CommentBody(1, "eng", "", QString::fromUtf8("ünder eng"))}};
+    QTest::newRow("zeroLanguageComment")
+        << "" << zeroLanguage << "COMM::eng" << QString::fromUtf8("ünder eng");
+}
+
+// A file as other programs make it, read and written with a new title as
+// Apply does: every other frame reads the same in mutagen, and the audio
+// stays byte for byte.
+void TestTagInterop::quirksKeepFrames() {
+    QFETCH(QString, madeBy);
+    QFETCH(fixture::Tag, tag);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    const QString path = dir.filePath(QString(QTest::currentDataTag()) + ".mp3");
+    const QByteArray audio = fixture::SilentAudio(20);
+    if (madeBy.isEmpty()) {
+        QVERIFY(fixture::WriteFile(path, fixture::BuildFile(&tag, 20)));
+    } else {
+        QVERIFY(fixture::WriteFile(path, audio));
+        QVERIFY(peers::MutagenQuirk(path, madeBy));
+    }
+    const QJsonObject before = peers::MutagenDump(path);
+    QVERIFY(before.contains("TIT2"));
+
+    TagInfo info;
+    const SelectionRead read = ReadSelection(info, path);
+    QVERIFY(read.ok);
+    for (int f = 0; f < FieldCount; ++f) {
+        if (fieldKey(f) == key)
+            QCOMPARE(read.inputs[f], value);
+    }
+    info.SetFrameWide("TIT2", QString::fromUtf8("Néw Title"), -1);
+    QCOMPARE(info.Write(), 0);
+
+    const QJsonObject after = peers::MutagenDump(path);
+    QCOMPARE(after["TIT2"].toArray(), QJsonArray{QString::fromUtf8("Néw Title")});
+    if (before.contains(key))
+        QCOMPARE(after[key].toArray(), QJsonArray{value});
+    QCOMPARE(after.keys(), before.keys());
+    for (const QString& k : before.keys()) {
+        if (k == "TIT2" || k == "version")
+            continue;
+        QCOMPARE(after[k].toArray(), before[k].toArray());
+    }
+    const QByteArray bytes = fixture::ReadFile(path);
+    QCOMPARE(bytes.mid(Id3v2RegionSize(path)), audio);
 }
 
 QTEST_GUILESS_MAIN(TestTagInterop)
