@@ -8,6 +8,15 @@
 // byte, every frame that nobody replaced.
 struct FrameLayout;
 
+// Format bits of a frame header's flags in the version 3 layout, the layout
+// the record keeps for every version. Each adds bytes in front of the
+// content, in this order: a 4-byte decompressed size (then the content is
+// zlib data), an encryption method byte, a group byte.
+constexpr quint16 FrameFlagCompressed = 0x0080;
+constexpr quint16 FrameFlagEncrypted = 0x0040;
+constexpr quint16 FrameFlagGrouped = 0x0020;
+constexpr quint16 FrameFormatFlags = FrameFlagCompressed | FrameFlagEncrypted | FrameFlagGrouped;
+
 class FrameInfo {
 public:
     virtual ~FrameInfo() = default;
@@ -54,9 +63,8 @@ public:
     qint64 EstimatedSize() const;
 
 private:
-    // packed: compressed, encrypted or grouped, so the body is no plain
-    // content.
-    void TakeBody(const QByteArray& body, bool packed);
+    // Sets text (and opaque) from a body in the version 3 form.
+    void TakeBody(const QByteArray& body);
     // Language, descriptor, a 0 unit, the comment; false when the content
     // has no such parts.
     bool TakeComment(const QByteArray& content);

@@ -109,6 +109,14 @@ QByteArray ImageData(int size) {
     return out;
 }
 
+Frame CompressedFrame(int version, const QByteArray& id, const QByteArray& content) {
+    // qCompress gives the size as 4 big-endian bytes, then the zlib stream.
+    const QByteArray zipped = qCompress(content);
+    if (version == 4)
+        return {id, Synchsafe(quint32(content.size())) + zipped.mid(4), 0x0009};
+    return {id, zipped, 0x0080};
+}
+
 QByteArray AddUnsynchronisation(const QByteArray& data) {
     QByteArray out;
     out.reserve(data.size() + data.size() / 64);

@@ -56,6 +56,11 @@ QByteArray PictureBody(int encoding, const QByteArray& mime, int type, const QSt
 // Deterministic non-zero bytes standing in for an image.
 QByteArray ImageData(int size);
 
+// A frame whose body is content compressed with zlib, laid out as the
+// version says: 2.3 flag 0x0080 and a 4-byte decompressed size, 2.4 flags
+// 0x0009 (compression, data length indicator) and a synchsafe size.
+Frame CompressedFrame(int version, const QByteArray& id, const QByteArray& content);
+
 QByteArray AddUnsynchronisation(const QByteArray& data);
 QByteArray BuildTag(const Tag& tag);
 QByteArray BuildV1(const V1& v1);

@@ -178,6 +178,18 @@ void TestTagInterop::quirksKeepFrames_data() {
                            {"COMM", CommentBody(1, "eng", "", QString::fromUtf8("ünder eng"))}};
     QTest::newRow("zeroLanguageComment")
         << "" << zeroLanguage << "COMM::eng" << QString::fromUtf8("ünder eng");
+    for (int version : {3, 4}) {
+        fixture::Tag compressed;
+        compressed.version = version;
+        compressed.padding = 32;
+        compressed.frames = {
+            fixture::CompressedFrame(version, "TIT2", TextBody(1, QString::fromUtf8("Zïpped"))),
+            fixture::CompressedFrame(version, "TALB", TextBody(0, "Zipped Album")),
+            fixture::CompressedFrame(version, "COMM", CommentBody(0, "eng", "", "zipped note")),
+            fixture::CompressedFrame(version, "TPE1", TextBody(1, QString::fromUtf8("Zïp")))};
+        QTest::addRow("compressedTitleFrame v2.%d", version)
+            << "" << compressed << "Title" << QString::fromUtf8("Zïpped");
+    }
 }
 
 // A file as other programs make it, read and written with a new title as

@@ -76,24 +76,23 @@ void TestTagUnits::v24Body_data() {
     QTest::addColumn<bool>("tagUnsync");
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<int>("flags23");
-    QTest::addColumn<bool>("opaque");
-    QTest::newRow("no flags") << 0 << QByteArray("\0abc", 4) << false << QByteArray("\0abc", 4) << 0
-                              << false;
+    QTest::newRow("no flags") << 0 << QByteArray("\0abc", 4) << false << QByteArray("\0abc", 4)
+                              << 0;
     QTest::newRow("status bits move up")
-        << 0x7000 << QByteArray("x") << false << QByteArray("x") << 0xE000 << false;
-    QTest::newRow("frame unsynchronised") << 0x0002 << QByteArray("\xFF\x00\xE0", 3) << false
-                                          << QByteArray("\xFF\xE0", 2) << 0 << false;
+        << 0x7000 << QByteArray("x") << false << QByteArray("x") << 0xE000;
+    QTest::newRow("frame unsynchronised")
+        << 0x0002 << QByteArray("\xFF\x00\xE0", 3) << false << QByteArray("\xFF\xE0", 2) << 0;
     QTest::newRow("tag unsynchronised")
-        << 0 << QByteArray("\xFF\x00\xE0", 3) << true << QByteArray("\xFF\xE0", 2) << 0 << false;
-    QTest::newRow("length indicator dropped") << 0x0001 << QByteArray("\x00\x00\x00\x03xyz", 7)
-                                              << false << QByteArray("xyz") << 0 << false;
+        << 0 << QByteArray("\xFF\x00\xE0", 3) << true << QByteArray("\xFF\xE0", 2) << 0;
+    QTest::newRow("length indicator dropped")
+        << 0x0001 << QByteArray("\x00\x00\x00\x03xyz", 7) << false << QByteArray("xyz") << 0;
     QTest::newRow("compressed keeps plain size")
         << 0x0009 << QByteArray("\x00\x00\x01\x00zz", 6) << false
-        << QByteArray("\x00\x00\x00\x80zz", 6) << 0x0080 << true;
+        << QByteArray("\x00\x00\x00\x80zz", 6) << 0x0080;
     QTest::newRow("group, encryption reordered")
-        << 0x0044 << QByteArray("GEdata", 6) << false << QByteArray("EGdata", 6) << 0x0060 << true;
+        << 0x0044 << QByteArray("GEdata", 6) << false << QByteArray("EGdata", 6) << 0x0060;
     QTest::newRow("length indicator cut short")
-        << 0x0001 << QByteArray("\x00\x00", 2) << false << QByteArray("\x00\x00", 2) << 0 << false;
+        << 0x0001 << QByteArray("\x00\x00", 2) << false << QByteArray("\x00\x00", 2) << 0;
 }
 
 void TestTagUnits::v24Body() {
@@ -102,12 +101,9 @@ void TestTagUnits::v24Body() {
     QFETCH(bool, tagUnsync);
     QFETCH(QByteArray, expected);
     QFETCH(int, flags23);
-    QFETCH(bool, opaque);
     quint16 flags = 0xFFFF;
-    bool isOpaque = !opaque;
-    QCOMPARE(ConvertV24FrameBody(quint16(flags24), body, tagUnsync, &flags, &isOpaque), expected);
+    QCOMPARE(ConvertV24FrameBody(quint16(flags24), body, tagUnsync, &flags), expected);
     QCOMPARE(int(flags), flags23);
-    QCOMPARE(isOpaque, opaque);
 }
 
 void TestTagUnits::v24OnlyFrames_data() {
