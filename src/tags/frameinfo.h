@@ -63,8 +63,9 @@ public:
     qint64 EstimatedSize() const;
 
 private:
-    // Sets text (and opaque) from a body in the version 3 form.
-    void TakeBody(const QByteArray& body);
+    // Sets text (and opaque) from a body in the version 3 form; version is
+    // the tag's, for the meaning of 0 units in text frames.
+    void TakeBody(const QByteArray& body, int version);
     // Language, descriptor, a 0 unit, the comment; false when the content
     // has no such parts.
     bool TakeComment(const QByteArray& content);

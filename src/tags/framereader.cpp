@@ -34,11 +34,11 @@ qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLay
         else
             flags = fileFlags;
     }
-    TakeBody(body);
+    TakeBody(body, layout.version);
     return headerSize + size;
 }
 
-void FrameInfo::TakeBody(const QByteArray& body) {
+void FrameInfo::TakeBody(const QByteArray& body, int version) {
     raw = body;
     hasRaw = !body.isEmpty();
     text.clear();
@@ -66,7 +66,16 @@ void FrameInfo::TakeBody(const QByteArray& body) {
         }
     }
     if (IsTextFrame() && encoding <= EncodingUtf8) {
-        text = DecodeText(encoding, content.constData() + 1, content.size() - 1);
+        const QByteArray encoded = content.mid(1);
+        const QStringList values =
+            version == 4 ? DecodeTextValues(encoding, encoded) : QStringList();
+        if (values.size() > 1) {
+            // Several version 2.4 values: one text as version 3 writes them.
+            text = values.join(QLatin1Char('/'));
+            hasRaw = false;
+        } else {
+            text = DecodeText(encoding, encoded);
+        }
     } else if (IsId("COMM")) {
         opaque = !TakeComment(content);
     } else if (encoding == EncodingLatin1) {

@@ -75,8 +75,9 @@ bool ConvertV24OnlyFrame(const FrameInfo& frame, std::vector<FrameInfo>& replace
     const bool recording = frame.IsId("TDRC");
     if ((!recording && !frame.IsId("TDOR")) || frame.text.isEmpty())
         return false;
-    // The first value only: yyyy[-MM[-dd[THH[:mm[:ss]]]]].
-    const QString stamp = frame.text.left(frame.text.indexOf(QChar(0)));
+    // The first value only (several are joined by "/"):
+    // yyyy[-MM[-dd[THH[:mm[:ss]]]]].
+    const QString stamp = frame.text.section(QChar(0), 0, 0).section(QLatin1Char('/'), 0, 0);
     const QString year = stamp.left(4);
     if (year.size() != 4 || !AllDigits(year))
         return false;

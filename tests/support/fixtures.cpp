@@ -75,6 +75,13 @@ QByteArray TextBody(int encoding, const QString& text) {
     return QByteArray(1, char(encoding)) + Encode(encoding, text);
 }
 
+QByteArray TextValuesBody(int encoding, const QStringList& values) {
+    QByteArray body(1, char(encoding));
+    for (qsizetype i = 0; i < values.size(); ++i)
+        body += (i > 0 ? Terminator(encoding) : QByteArray()) + Encode(encoding, values[i]);
+    return body;
+}
+
 QByteArray CommentBody(int encoding, const QByteArray& language, const QString& descriptor,
                        const QString& text) {
     return QByteArray(1, char(encoding)) + language.left(3) + Encode(encoding, descriptor) +

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -48,6 +49,9 @@ struct V1 {
 QByteArray Encode(int encoding, const QString& text);
 // Encoding byte, then the text.
 QByteArray TextBody(int encoding, const QString& text);
+// Encoding byte, then each value ended by a terminator but the last (a
+// version 2.4 frame with several values; encoding 1 gives each its mark).
+QByteArray TextValuesBody(int encoding, const QStringList& values);
 QByteArray CommentBody(int encoding, const QByteArray& language, const QString& descriptor,
                        const QString& text);
 QByteArray UserTextBody(int encoding, const QString& descriptor, const QString& value);

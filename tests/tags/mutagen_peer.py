@@ -11,8 +11,8 @@ import struct
 import sys
 import zlib
 
-from mutagen.id3 import (APIC, COMM, ID3, TALB, TCON, TDRC, TIT2, TPE1, TPE2,
-                         TRCK, TXXX, USLT)
+from mutagen.id3 import (APIC, COMM, ID3, TALB, TCOM, TCON, TDRC, TIT2, TPE1,
+                         TPE2, TRCK, TXXX, USLT)
 
 
 def png(size):
@@ -53,7 +53,8 @@ def tag(path, version, encoding, cover):
 
 def quirk(path, name):
     """Tags as other programs do: a ripper's comments whose descriptors share
-    their first letter (version 2.3)."""
+    their first letter (version 2.3), or version 2.4 frames with several
+    values (mutagen gives each UTF-16 value its own byte-order mark)."""
     tags = ID3()
     tags.add(TIT2(encoding=0, text=["Old Title"]))
     if name == "itunes-comments":
@@ -63,6 +64,11 @@ def quirk(path, name):
                            ("iTunPGAP", "0"), ("", "Ripped at hóme")]:
             tags.add(COMM(encoding=1, lang="eng", desc=desc, text=[text]))
         tags.save(path, v2_version=3, v1=0)
+    elif name == "multi-values":
+        tags.add(TCON(encoding=0, text=["Rock", "Pop"]))
+        tags.add(TPE1(encoding=1, text=["Ann", "Bøb"]))
+        tags.add(TCOM(encoding=3, text=["X", "Ÿ"]))
+        tags.save(path, v2_version=4, v1=0)
     else:
         sys.exit("unknown quirk " + name)
 

@@ -38,7 +38,7 @@ inline bool MutagenTag(const QString& path, int version, int encoding, int cover
 }
 
 // Tags the file as other programs make one of the quirks that
-// mutagen_peer.py names ("itunes-comments").
+// mutagen_peer.py names ("itunes-comments", "multi-values").
 inline bool MutagenQuirk(const QString& path, const QString& name) {
     return Execute("/usr/bin/python3", {MutagenScript(), "quirk", path, name}).status == 0;
 }

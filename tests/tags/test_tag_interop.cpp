@@ -5,6 +5,7 @@
 #include "tags/tagregion.h"
 
 #include <QJsonArray>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -172,6 +173,8 @@ void TestTagInterop::quirksKeepFrames_data() {
     QTest::newRow("itunesCommentsSharingFirstLetter, by mutagen")
         << "itunes-comments" << none << "COMM:iTunes_CDDB_TrackNumber:eng"
         << "3";
+    QTest::newRow("v24MultiValueGenre, by mutagen") << "multi-values" << none << "Genre"
+                                                    << "Rock/Pop";
     fixture::Tag zeroLanguage;
     zeroLanguage.frames = {{"TIT2", TextBody(0, "Old Title")},
                            {"COMM", CommentBody(0, QByteArray(3, '\0'), "", "zero language")},
@@ -193,8 +196,9 @@ void TestTagInterop::quirksKeepFrames_data() {
 }
 
 // A file as other programs make it, read and written with a new title as
-// Apply does: every other frame reads the same in mutagen, and the audio
-// stays byte for byte.
+// Apply does: every other frame reads the same in mutagen (several version
+// 2.4 values become one text joined by "/", as version 2.3 holds them), and
+// the audio stays byte for byte.
 void TestTagInterop::quirksKeepFrames() {
     QFETCH(QString, madeBy);
     QFETCH(fixture::Tag, tag);
@@ -229,7 +233,14 @@ void TestTagInterop::quirksKeepFrames() {
     for (const QString& k : before.keys()) {
         if (k == "TIT2" || k == "version")
             continue;
-        QCOMPARE(after[k].toArray(), before[k].toArray());
+        QJsonArray expected = before[k].toArray();
+        if (before["version"].toInt() == 4 && expected.size() > 1) {
+            QStringList joined;
+            for (const QJsonValue& v : expected)
+                joined << v.toString();
+            expected = QJsonArray{joined.join('/')};
+        }
+        QCOMPARE(after[k].toArray(), expected);
     }
     const QByteArray bytes = fixture::ReadFile(path);
     QCOMPARE(bytes.mid(Id3v2RegionSize(path)), audio);

@@ -236,6 +236,30 @@ void TestTagReader::reads_data() {
             << WithV1(&tag, MakeV1()) << 0 << true << int(fixture::BuildTag(tag).size() - 10)
             << expected << noLine;
     }
+    {
+        // v24MultiValueGenre: several values, each UTF-16 one with its own
+        // mark (or the byte order of the one before), joined by "/".
+        const fixture::Tag tag =
+            MakeTag(4, {{"TCON", fixture::TextValuesBody(0, {"Rock", "Pop"})},
+                        {"TPE1", fixture::TextValuesBody(1, {"Ann", QString::fromUtf8("Bøb")})},
+                        {"TALB", QByteArray("\x01\xFE\xFF\x00"
+                                            "A\x00\x00\x00"
+                                            "B",
+                                            10)},
+                        {"TCOM", fixture::TextValuesBody(3, {"X", "Y", ""})},
+                        {"TIT2", TextBody(0, QString("One") + QChar(0))}});
+        QTest::newRow("v24MultiValueGenre")
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"TCON=Rock/Pop", QString::fromUtf8("TPE1=Ann/Bøb"), "TALB=A/B",
+                           "TCOM=X/Y", "TIT2=One|"}
+            << noLine;
+        fixture::Tag v23 = tag;
+        v23.version = 3;
+        v23.frames = {tag.frames[0]};
+        QTest::newRow("v2.3 zero units kept as read")
+            << fixture::BuildFile(&v23) << 0 << false << int(fixture::BuildTag(v23).size() - 10)
+            << QStringList{"TCON=Rock|Pop"} << noLine;
+    }
     for (int version : {3, 4}) {
         fixture::Tag tag = MakeTag(version, {{"APIC", picture}, {"TIT2", TextBody(0, "U")}}, 20);
         tag.unsync = true;

@@ -118,6 +118,8 @@ void TestTagUnits::v24OnlyFrames_data() {
                                    << QStringList{"TYER=2019", "TDAT=0403", "TIME=0506"};
     QTest::newRow("first of several values")
         << QByteArray("TDRC") << QString("1999") + QChar(0) + "2005" << QStringList{"TYER=1999"};
+    QTest::newRow("first of joined values")
+        << QByteArray("TDRC") << "2019-03-04/2020" << QStringList{"TYER=2019", "TDAT=0403"};
     QTest::newRow("original release")
         << QByteArray("TDOR") << "1987-05-01" << QStringList{"TORY=1987"};
     QTest::newRow("not a year") << QByteArray("TDRC") << "19x9" << QStringList{};
