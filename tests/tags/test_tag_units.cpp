@@ -1,5 +1,7 @@
 #include "fixtures.h"
 
+#include "tags/framecontent.h"
+#include "tags/frameinfo.h"
 #include "tags/reencode.h"
 #include "tags/textcodec.h"
 #include "tags/unsync.h"
@@ -8,8 +10,10 @@
 
 #include <QTest>
 
+#include <memory>
+
 // The format units under the reader: text encodings, unsynchronisation,
-// version 2.2 ids, version 2.4 frame conversion, re-encoding.
+// version 2.2 ids, version 2.4 frame conversion, re-encoding, frame content.
 class TestTagUnits : public QObject {
     Q_OBJECT
 private slots:
@@ -25,6 +29,8 @@ private slots:
     void reencode();
     void v22Ids_data();
     void v22Ids();
+    void frameContent_data();
+    void frameContent();
 };
 
 void TestTagUnits::decodeText_data() {
@@ -201,6 +207,40 @@ void TestTagUnits::v22Ids() {
     QFETCH(QByteArray, v22);
     QFETCH(QByteArray, v23);
     QCOMPARE(MapV22Id(v22), v23);
+}
+
+void TestTagUnits::frameContent_data() {
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<QByteArray>("content");
+    const QByteArray text("\0abc", 4);
+    const QByteArray zipped = qCompress(text); // 4-byte size, then zlib data
+    QTest::newRow("plain") << 0 << text << true << text;
+    QTest::newRow("grouped") << int(FrameFlagGrouped) << "G" + text << true << text;
+    QTest::newRow("compressed") << int(FrameFlagCompressed) << zipped << true << text;
+    QTest::newRow("compressed and grouped") << int(FrameFlagCompressed | FrameFlagGrouped)
+                                            << zipped.left(4) + "G" + zipped.mid(4) << true << text;
+    QTest::newRow("encrypted") << int(FrameFlagEncrypted) << text << false << QByteArray();
+    QTest::newRow("shorter than its size")
+        << int(FrameFlagCompressed) << QByteArray("\0\0", 2) << false << QByteArray();
+    QTest::newRow("group byte missing")
+        << int(FrameFlagGrouped) << QByteArray() << false << QByteArray();
+}
+
+void TestTagUnits::frameContent() {
+    QFETCH(int, flags);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, found);
+    QFETCH(QByteArray, content);
+    // A buffer of the body's exact size, so a read past it is caught.
+    const auto exact = std::make_unique<char[]>(size_t(body.size()));
+    std::copy(body.cbegin(), body.cend(), exact.get());
+    const std::optional<QByteArray> got =
+        FrameContent(QByteArray::fromRawData(exact.get(), body.size()), quint16(flags));
+    QCOMPARE(got.has_value(), found);
+    if (found)
+        QCOMPARE(*got, content);
 }
 
 QTEST_GUILESS_MAIN(TestTagUnits)
