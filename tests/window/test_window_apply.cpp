@@ -189,7 +189,7 @@ void TestWindowApply::apply() {
         dropped.append(root.filePath(QStringLiteral("in/") + NextName));
     dropFiles(w.dialog.get(), dropped);
     w.userSelects(0);
-    // The profile keeps every value as read (an empty track becomes "00").
+    // The profile keeps every value as read (an empty track stays empty).
     for (int f = FieldLocation; f < FieldTrack; ++f)
         QCOMPARE(w.dialog->fieldGrid()[RowOutput][size_t(f)],
                  w.dialog->fieldGrid()[RowInput][size_t(f)]);
