@@ -11,12 +11,13 @@
 #include "apply/batchapply.h"
 #include "apply/journal.h"
 #include "apply/planfile.h"
+#include "tags/pathbytes.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -105,7 +106,7 @@ int runApply(const QStringList& arguments) {
         ProgressBar bar(int(plans.size()));
         BatchHooks hooks;
         hooks.stopRequested = StopRequested;
-        hooks.starting = [&](int i) { bar.show(i, QFileInfo(plans[size_t(i)].path).fileName()); };
+        hooks.starting = [&](int i) { bar.show(i, nameOfPath(plans[size_t(i)].path)); };
         hooks.finished = [&](int i, const ApplyResult& result) {
             bar.finish(); // the results and the bar share the terminal
             print(i, result);
@@ -119,7 +120,7 @@ int runApply(const QStringList& arguments) {
         array.finish();
     } else if (dryRun) {
         PrintOut(QStringLiteral("Dry run: nothing was changed.\n"));
-    } else if (QFileInfo::exists(journal.filePath())) {
+    } else if (::access(pathBytes(journal.filePath()).constData(), F_OK) == 0) {
         PrintOut(QStringLiteral("Run %1 (take it back with: quorvel-cli undo %1)\n")
                      .arg(journal.runId()));
     }

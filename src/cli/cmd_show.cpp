@@ -25,8 +25,8 @@ qsizetype BodySize(const FrameInfo& frame) {
 }
 
 bool ShowsText(const FrameInfo& frame) {
-    // Compressed or encrypted text frames hold no readable text.
-    return frame.IsTextFrame() && !(frame.hasRaw && (frame.flags & 0x00C0));
+    // Encrypted or otherwise undecodable text frames hold no readable text.
+    return frame.IsTextFrame() && !frame.opaque;
 }
 
 QJsonObject Describe(const QString& path, const TagInfo& tag, const SelectionRead& read) {

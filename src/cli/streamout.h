@@ -9,6 +9,8 @@ class QJsonObject;
 // known: nothing of a batch is kept to be printed at the end, so memory
 // stays flat whatever the number of files.
 void PrintOut(const QByteArray& utf8);
+// As UTF-8, with file names that are no UTF-8 as their own bytes (see
+// printableBytes).
 void PrintOut(const QString& text);
 // Sends what is buffered on its way (after a file that changed something).
 void FlushOut();

@@ -1,8 +1,8 @@
 #include "tags/audioprobe.h"
 
+#include "tags/pathbytes.h"
 #include "tags/tagheader.h"
 
-#include <QFile>
 #include <QScopeGuard>
 
 #include <cerrno>
@@ -30,7 +30,7 @@ QByteArray ReadAt(int fd, qint64 offset, qint64 count) {
 } // namespace
 
 AudioContent ProbeAudioFile(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return {false, QStringLiteral("cannot open file")};
     const auto closeFile = qScopeGuard([fd] { ::close(fd); });

@@ -1,17 +1,18 @@
 #include "window/filegatherer.h"
 
 #include "tags/audioprobe.h"
+#include "tags/pathbytes.h"
 #include "window/filenameorder.h"
 
 #include <QCollatorSortKey>
-#include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QPromise>
 #include <QThreadPool>
 
 #include <algorithm>
+#include <dirent.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -21,12 +22,45 @@ namespace {
 // re-sorted for every few files.
 constexpr int BatchMilliseconds = 100;
 
+// Appends the files named "*.mp3" (in any letter case) under folder to
+// files, links to files included, links to folders not followed, hidden
+// files and folders left out. Names are
+// read as bytes: a name that is no UTF-8 must reach the list as it is.
+void collectUnder(const QByteArray& folder, QStringList& files,
+                  const QPromise<QStringList>& promise) {
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (promise.isCanceled())
+            break;
+        const QByteArray name(entry->d_name);
+        if (name.startsWith('.')) // hidden files and folders stay out
+            continue;
+        const QByteArray path = folder + '/' + name;
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            collectUnder(path, files, promise);
+        } else if (name.toLower().endsWith(".mp3") &&
+                   (S_ISREG(st.st_mode) ||
+                    (S_ISLNK(st.st_mode) && ::stat(path.constData(), &st) == 0 &&
+                     S_ISREG(st.st_mode)))) {
+            files.append(pathFromBytes(path));
+        }
+    }
+    ::closedir(dir);
+}
+
 // The MP3 files under a folder, in the order of their paths.
 QStringList filesUnder(const QString& folder, const QPromise<QStringList>& promise) {
     QStringList files;
-    QDirIterator it(folder, {QStringLiteral("*.mp3")}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext() && !promise.isCanceled())
-        files.append(it.next());
+    QByteArray bytes = pathBytes(folder);
+    while (bytes.size() > 1 && bytes.endsWith('/'))
+        bytes.chop(1);
+    if (!bytes.isEmpty())
+        collectUnder(bytes, files, promise);
     const QCollator collator = fileNameCollator();
     std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
     keys.reserve(size_t(files.size()));
@@ -93,7 +127,8 @@ void FileGatherer::gatherInto(QPromise<QStringList>& promise, const QStringList&
     for (const QString& path : paths) {
         if (promise.isCanceled())
             return;
-        if (!QFileInfo(path).isDir()) {
+        struct stat st;
+        if (::stat(pathBytes(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
             take(path);
             continue;
         }

@@ -2,8 +2,14 @@
 #include "apply/undo.h"
 #include "filelisttestsupport.h"
 
+#include "tags/pathbytes.h"
+
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -26,6 +32,8 @@ private slots:
     void refusedWithoutReadableSelection_data();
     void refusedWithoutReadableSelection();
     void journalTakesBackWindowApply();
+    void namesAsBytes();
+    void symbolicLinkRefused();
     void movedEntryFollowsItsFile_data();
     void movedEntryFollowsItsFile();
 };
@@ -161,7 +169,7 @@ void TestWindowApply::apply() {
         dropped.append(root.filePath(QStringLiteral("in/") + NextName));
     dropFiles(w.dialog.get(), dropped);
     w.userSelects(0);
-    // The profile keeps every value as read (an empty track becomes "00").
+    // The profile keeps every value as read (an empty track stays empty).
     for (int f = FieldLocation; f < FieldTrack; ++f)
         QCOMPARE(w.dialog->fieldGrid()[RowOutput][size_t(f)],
                  w.dialog->fieldGrid()[RowInput][size_t(f)]);
@@ -276,6 +284,77 @@ void TestWindowApply::journalTakesBackWindowApply() {
     QVERIFY(undo.ok);
     QCOMPARE(fixture::ReadFile(source), original);
     QVERIFY(!QFileInfo::exists(root.filePath("out")));
+}
+
+// A name that is no UTF-8 reaches the window with its bytes (dropped as a
+// URL, or picked in the file dialog, which decodes it into U+FFFD) and
+// Apply moves that file, never its neighbour whose name reads the same.
+void TestWindowApply::namesAsBytes() {
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray latin1 = folder + "/caf\xE9.mp3";
+    const QByteArray neighbour = folder + "/caf\xEF\xBF\xBD.mp3";
+    QVERIFY(writeTaggedFile(dir.filePath("mine"), "TIT2=Mine"));
+    QVERIFY(writeTaggedFile(dir.filePath("theirs"), "TIT2=Theirs"));
+    QCOMPARE(::rename(QFile::encodeName(dir.filePath("mine")), latin1), 0);
+    QCOMPARE(::rename(QFile::encodeName(dir.filePath("theirs")), neighbour), 0);
+    const QString exact = dir.path() + "/caf" + QChar(0xDCE9) + ".mp3";
+    const QString decoded = dir.path() + "/caf" + QChar(0xFFFD) + ".mp3";
+
+    WindowUnderTest w;
+    w.dialog->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.dialog.get()));
+    // Two files read "caf\uFFFD.mp3" in the dialog: which one is meant is
+    // not known, and nothing is added.
+    w.seam.openAnswers.enqueue({decoded});
+    QTest::keyClick(w.dialog.get(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(w.messages().size(), 1);
+    QVERIFY(w.messages()[0].startsWith("Cannot add " + decoded));
+    QCOMPARE(w.dialog->fileList().count(), 0);
+
+    QMimeData mime;
+    mime.setData("text/uri-list", "file://" + folder.toPercentEncoding("/") + "/caf%E9.mp3\r\n");
+    QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.dialog.get(), &enter);
+    QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w.dialog.get(), &drop);
+    QVERIFY(drop.isAccepted());
+    QVERIFY(waitForAdding(*w.dialog));
+    QCOMPARE(w.dialog->fileList().pathAt(0), exact);
+    // The folder, read as bytes, gives both files.
+    w.click(IDC_REMOVE_ALL);
+    QVERIFY(dropFiles(w.dialog.get(), {dir.path()}));
+    QStringList listed{w.dialog->fileList().pathAt(0), w.dialog->fileList().pathAt(1)};
+    QCOMPARE(w.dialog->fileList().count(), 2);
+    QVERIFY(listed.contains(exact) && listed.contains(pathFromBytes(neighbour)));
+    w.userSelects(int(listed.indexOf(exact)));
+    QCOMPARE(w.shown(FieldTitle), QStringLiteral("Mine"));
+    typeEdits(w, {"0 0 {dir}/out"}, dir.path());
+    w.click(IDC_APPLY);
+    QCOMPARE(w.messages().size(), 1);
+    QCOMPARE(::access(latin1.constData(), F_OK), -1);
+    QCOMPARE(::access((folder + "/out/caf\xE9.mp3").constData(), F_OK), 0);
+    QCOMPARE(frameText(pathFromBytes(neighbour), "TIT2"), QStringLiteral("Theirs"));
+}
+
+// A file named through a symbolic link is refused with a message that names
+// the link and its target; neither moves.
+void TestWindowApply::symbolicLinkRefused() {
+    QTemporaryDir dir;
+    const QDir root(dir.path());
+    QVERIFY(writeTaggedFile(root.filePath("a.mp3"), "TIT2=A"));
+    QVERIFY(QFile::link("a.mp3", root.filePath("link.mp3")));
+    WindowUnderTest w;
+    dropFiles(w.dialog.get(), {root.filePath("link.mp3")});
+    w.userSelects(0);
+    typeEdits(w, {"0 0 {dir}/out"}, dir.path());
+    w.click(IDC_APPLY);
+    QCOMPARE(w.messages(), QStringList{"Not applied to " + root.filePath("link.mp3") +
+                                       ": it is a symbolic link to " + root.filePath("a.mp3") +
+                                       " (give that file instead)"});
+    QVERIFY(QFileInfo(root.filePath("link.mp3")).isSymLink());
+    QVERIFY(!QFileInfo::exists(root.filePath("out")));
+    QCOMPARE(frameText(root.filePath("a.mp3"), "TIT2"), QStringLiteral("A"));
 }
 
 void TestWindowApply::movedEntryFollowsItsFile_data() {
