@@ -34,12 +34,20 @@ void setRow(QTableWidget* t, int row, const QStringList& texts) {
     }
 }
 
-// Whether undo has anything left to take back: a file the run may have
-// changed and that is not back yet.
+// Whether undo has anything left to take back; a damaged run it refuses.
 bool undoable(const JournalRun& run) {
-    return std::any_of(run.entries.begin(), run.entries.end(), [&run](const JournalEntry& e) {
-        return !e.undone && !(e.done && !e.changed) && run.mayHaveTouched(e);
-    });
+    return run.damage.isEmpty() && run.notRestored() > 0;
+}
+
+// The run's state in a word or two, as quorvel-cli history says it.
+QString runState(const JournalRun& run) {
+    if (!run.damage.isEmpty())
+        return QStringLiteral("damaged");
+    if (!run.undoAttempted)
+        return QStringLiteral("applied");
+    const int left = run.notRestored();
+    return left == 0 ? QStringLiteral("undone")
+                     : QStringLiteral("partly undone: %1 not restored").arg(left);
 }
 
 QString entryState(const JournalRun& run, const JournalEntry& e) {
@@ -178,8 +186,8 @@ void HistoryDialog::showRuns() {
         const JournalRun& run = m_runs[i];
         setRow(m_runTable, i,
                {run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.id,
-                QString::number(run.changedFiles()),
-                run.undoAttempted ? QStringLiteral("undone") : QStringLiteral("applied")});
+                QString::number(run.changedFiles()), runState(run)});
+        m_runTable->item(i, 3)->setToolTip(run.damage.join(u'\n'));
     }
     m_summary->setText(m_runs.isEmpty()     ? QStringLiteral("No apply runs")
                        : m_runs.size() == 1 ? QStringLiteral("1 run")
@@ -207,8 +215,12 @@ void HistoryDialog::showFiles() {
 
 void HistoryDialog::showUndoReport() {
     JournalRun& run = m_runs[m_undoing];
+    if (!m_report.damage.isEmpty()) {
+        m_summary->setText(
+            QStringLiteral("Run %1 not undone: %2").arg(run.id, m_report.damage.first()));
+        return;
+    }
     run.undoAttempted = true;
-    m_runTable->item(m_undoing, 3)->setText(QStringLiteral("undone"));
     QList<FileList::Outcome> outcomes;
     int failed = 0;
     for (const UndoFileResult& file : m_report.files) {
@@ -231,6 +243,7 @@ void HistoryDialog::showUndoReport() {
         else
             ++failed;
     }
+    m_runTable->item(m_undoing, 3)->setText(runState(run));
     m_summary->setText(failed == 0
                            ? QStringLiteral("Run %1 undone").arg(run.id)
                            : QStringLiteral("Run %1: %2 files not undone").arg(run.id).arg(failed));

@@ -186,6 +186,8 @@ QString PreviewAllDialog::summary() const {
     case Stage::Undoing:
         return QStringLiteral("Taking the run back");
     case Stage::Undone:
+        if (!m_undoReport.damage.isEmpty())
+            return QStringLiteral("Not undone: ") + m_undoReport.damage.first();
         return QStringLiteral("%1 undone, %2 not undone")
             .arg(outcome(RowOutcome::Undone))
             .arg(outcome(RowOutcome::UndoFailed));

@@ -329,7 +329,7 @@ void TestWindowApply::namesAsBytes() {
     QVERIFY(listed.contains(exact) && listed.contains(pathFromBytes(neighbour)));
     w.userSelects(int(listed.indexOf(exact)));
     QCOMPARE(w.shown(FieldTitle), QStringLiteral("Mine"));
-    typeEdits(w, {"0 0 {dir}/out"}, dir.path());
+    w.typeEdits({"0 0 {dir}/out"}, dir.path());
     w.click(IDC_APPLY);
     QCOMPARE(w.messages().size(), 1);
     QCOMPARE(::access(latin1.constData(), F_OK), -1);
@@ -347,7 +347,7 @@ void TestWindowApply::symbolicLinkRefused() {
     WindowUnderTest w;
     dropFiles(w.dialog.get(), {root.filePath("link.mp3")});
     w.userSelects(0);
-    typeEdits(w, {"0 0 {dir}/out"}, dir.path());
+    w.typeEdits({"0 0 {dir}/out"}, dir.path());
     w.click(IDC_APPLY);
     QCOMPARE(w.messages(), QStringList{"Not applied to " + root.filePath("link.mp3") +
                                        ": it is a symbolic link to " + root.filePath("a.mp3") +
