@@ -79,6 +79,19 @@ void TagSeeds(const QString& folder) {
     flagged.frames = {{"TIT2", fixture::TextBody(0, "grouped"), 0x0020},
                       {"TPE1", QByteArray("\0\0\0\x10xcompressed", 15), 0x0080}};
     Write(folder, "v23-frame-flags.mp3", fixture::BuildFile(&flagged, 1));
+    for (int version : {3, 4}) {
+        Tag quirks;
+        quirks.version = version;
+        quirks.frames = {
+            fixture::CompressedFrame(version, "TIT2", fixture::TextBody(1, QStringLiteral(u"Zïp"))),
+            fixture::CompressedFrame(version, "COMM",
+                                     fixture::CommentBody(0, "eng", "iTunNORM", " 0000021C")),
+            {"COMM", fixture::CommentBody(1, "eng", "iTunes_CDDB_1", "7A0B1C2D")},
+            {"COMM", fixture::CommentBody(0, QByteArray(3, '\0'), "", "zero language")},
+            {"TCON", fixture::TextValuesBody(1, {"Rock", "Pop"})},
+            {"TALB", QByteArray("\x81secret", 7), quint16(version == 4 ? 0x0004 : 0x0040)}};
+        Write(folder, QString("v2%1-quirks.mp3").arg(version), fixture::BuildFile(&quirks, 1));
+    }
     Tag beyond;
     beyond.frames = UsualFrames(3, 0);
     beyond.sizeBytes = QByteArray("\x00\x00\x7F\x7F", 4);

@@ -16,4 +16,7 @@ public:
     // The files named on the command line (arguments after the program's
     // name, Qt's own options removed already) as paths to add.
     static QStringList fileArguments(const QStringList& arguments);
+
+private:
+    QStringList m_arguments; // argv as the bytes given (see pathFromBytes)
 };

@@ -1,8 +1,11 @@
 #include "absolutepath.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "tags/pathbytes.h"
+
 #include <QStringList>
+
+#include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -23,17 +26,24 @@ bool IsPlain(QStringView path) {
 
 } // namespace
 
+QString WorkingFolder() {
+    char* cwd = ::getcwd(nullptr, 0);
+    const QString text = cwd ? pathFromBytes(cwd) : QStringLiteral("/");
+    ::free(cwd);
+    return text;
+}
+
 QString AbsolutePath(const QString& path) {
     // An absolute path needs no working folder (a system call to learn).
-    return AbsolutePath(path, path.startsWith(u'/') ? QString() : QDir::currentPath());
+    return AbsolutePath(path, path.startsWith(u'/') ? QString() : WorkingFolder());
 }
 
 QStringList AbsolutePaths(const QStringList& paths) {
-    const QString workingFolder = QDir::currentPath();
+    const QString folder = WorkingFolder();
     QStringList absolute;
     absolute.reserve(paths.size());
     for (const QString& path : paths)
-        absolute << AbsolutePath(path, workingFolder);
+        absolute << AbsolutePath(path, folder);
     return absolute;
 }
 
@@ -48,18 +58,17 @@ QString AbsolutePath(const QString& path, const QString& workingFolder) {
     parts.removeAll(QStringLiteral("."));
     // After a symbolic link ".." leads to the link's parent as the kernel
     // sees it, not to the folder the text names: the part up to the last ".."
-    // is resolved by the file system.
+    // is resolved by the file system. Where it does not exist, ".." stays,
+    // and the kernel says what it means when the path is used.
     const qsizetype up = parts.lastIndexOf(QStringLiteral(".."));
     if (up >= 0) {
-        const QString resolved =
-            QFileInfo(u'/' + parts.first(up + 1).join(u'/')).canonicalFilePath();
+        const QString resolved = resolvedPath(u'/' + parts.first(up + 1).join(u'/'));
         if (!resolved.isEmpty()) {
             const QString rest = parts.sliced(up + 1).join(u'/');
             return rest.isEmpty()
                        ? resolved
                        : (resolved == QLatin1String("/") ? resolved : resolved + u'/') + rest;
         }
-        return QDir::cleanPath(u'/' + parts.join(u'/')); // nothing there to follow
     }
     return u'/' + parts.join(u'/');
 }
@@ -68,12 +77,12 @@ QString ResolvedPathKey(const QString& path) {
     const QString absolute = AbsolutePath(path);
     QString rest;
     for (QString level = absolute; level.size() > 1;) {
-        const QString resolved = QFileInfo(level).canonicalFilePath();
+        const QString resolved = resolvedPath(level);
         if (!resolved.isEmpty())
-            return QDir::cleanPath(resolved + rest);
+            return (resolved == QLatin1String("/") ? QString() : resolved) + rest;
         const qsizetype slash = level.lastIndexOf(u'/');
         rest.prepend(level.mid(slash));
         level.truncate(std::max<qsizetype>(slash, 1));
     }
-    return QDir::cleanPath(absolute);
+    return absolute;
 }

@@ -3,18 +3,22 @@
 #include <QStringList>
 
 // A path made absolute against the working folder, as the kernel would take
-// it: "." components and doubled "/" go, ".." stays (after a symbolic link
-// it leads elsewhere than the text suggests). An absolute path stays as it
-// is but for the same cleaning.
+// it: "." components and doubled "/" go, ".." stays as the kernel resolves
+// it (after a symbolic link it leads elsewhere than the text suggests): the
+// part up to the last ".." is resolved by the file system, and where that
+// part does not exist the ".." is left for the kernel. The bytes of every
+// name are kept (see pathBytes).
 QString AbsolutePath(const QString& path);
-// The same against workingFolder (absolute and clean, as QDir::currentPath()
-// gives it): a batch asks for the working folder once, not once a file. A
-// path with no ".", ".." or empty part is only joined to it.
+// The same against workingFolder (as WorkingFolder gives it): a batch asks
+// for the working folder once, not once a file. A path with no ".", ".."
+// or empty part is only joined to it.
 QString AbsolutePath(const QString& path, const QString& workingFolder);
+// The working folder, its bytes kept (see pathBytes).
+QString WorkingFolder();
 // AbsolutePath of each path.
 QStringList AbsolutePaths(const QStringList& paths);
 
 // The same file or folder for comparing paths: the deepest existing folder
 // of the path resolved by the file system (links and ".." followed), the
-// rest cleaned as text.
+// rest as AbsolutePath gives it.
 QString ResolvedPathKey(const QString& path);

@@ -7,10 +7,11 @@
 #include "movefile.h"
 #include "originalbytes.h"
 #include "preflight.h"
+#include "tags/pathbytes.h"
 #include "tags/taginfo.h"
 
-#include <QDir>
-#include <QFile>
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
@@ -43,6 +44,14 @@ QString cannotMove(const QString& target, int err) {
 
 void CompleteOutcome(JournalEntry& entry, const ApplyResult& result) {
     entry.done = true;
+    if (result.untouched) {
+        // Whatever the file holds now, another program put it there.
+        entry.changed = false;
+        entry.finalPath = entry.originalPath;
+        entry.finalSize = entry.originalSize;
+        entry.finalDigest = entry.originalDigest;
+        return;
+    }
     entry.finalPath = result.moved ? result.target : entry.originalPath;
     const FileDigest after = DigestFile(entry.finalPath);
     entry.finalSize = after.size;
@@ -61,7 +70,9 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
     const QString path = tag.path;
     // What can be known now is checked before the first byte is written.
     if (const auto refusal = CheckBeforeApply(path, output)) {
-        result.messages << refusal->message;
+        result.messages << (tag.identity.isKnown() && pathGone(path) ? ChangedSinceRead(path)
+                                                                     : refusal->message);
+        result.untouched = true;
         return result;
     }
     const bool albumArtistFollows = AlbumArtistFollows(tag);
@@ -81,7 +92,8 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
     // would give it a name that its tags do not match.
     result.tagsWritten = tag.Write() == 0;
     if (!result.tagsWritten) {
-        result.messages << cannotWrite(path);
+        result.untouched = tag.writeProblem == WriteProblem::ChangedSinceRead;
+        result.messages << (result.untouched ? ChangedSinceRead(path) : cannotWrite(path));
     } else {
         QStringList created;
         if (!CreateFolderLevels(ApplyLocation(output), &created)) {
@@ -118,10 +130,26 @@ bool AlbumArtistFollows(const TagInfo& tag) {
     return albumArtist.isEmpty() || artist.isEmpty() || albumArtist == artist;
 }
 
-bool PrepareApplyStart(JournalEntry& entry, const QString& path, const OriginalBytes& before,
-                       const FieldValues& output, bool clearV1, QString& error) {
+QString ChangedSinceRead(const QString& path) {
+    return QStringLiteral("%1 changed since it was read; left alone").arg(path);
+}
+
+bool pathGone(const QString& path) {
+    struct stat st;
+    return ::lstat(pathBytes(path).constData(), &st) != 0 && errno == ENOENT;
+}
+
+bool PrepareApplyStart(JournalEntry& entry, const QString& path, const FileIdentity& identity,
+                       const OriginalBytes& before, const FieldValues& output, bool clearV1,
+                       QString& error) {
     if (!before.digest.ok) {
-        error = cannotWrite(path);
+        error = pathGone(path) ? ChangedSinceRead(path) : cannotWrite(path);
+        return false;
+    }
+    // The bytes kept for undo must be those of the file the tag record
+    // describes.
+    if (before.digest.identity != identity || before.digest.size != identity.size) {
+        error = ChangedSinceRead(path);
         return false;
     }
     entry.originalPath = path;
@@ -174,8 +202,8 @@ ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOption
         return applyUnrecorded(tag, output, options);
     JournalEntry entry;
     QString error;
-    if (!PrepareApplyStart(entry, tag.path, ReadOriginalBytes(tag.path), output, options.clearV1,
-                           error) ||
+    if (!PrepareApplyStart(entry, tag.path, tag.identity, ReadOriginalBytes(tag.path), output,
+                           options.clearV1, error) ||
         !RecordApplyStart(*journal, entry, error, JournalWriter::Flush::Now)) {
         ApplyResult result;
         result.target = ApplyTarget(output);

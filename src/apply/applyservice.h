@@ -15,6 +15,7 @@ struct ApplyResult {
     bool folderCreated = false; // at least one level of the Location was made
     bool folderReady = false;   // the Location stands as a folder; the move was tried
     bool moved = false;         // the file stands at the target (its own path counts)
+    bool untouched = false;     // refused before anything was written to it
     QString target;             // Location + "/" + Filename + ".mp3"
     QStringList messages;       // in the order they arose
 };
@@ -40,23 +41,33 @@ QString ApplyTarget(const FieldValues& output);
 // of its own, see AlbumArtistFollows), writes the tag, creates the Location
 // with every missing level and moves the file to the target without
 // replacing anything. Stops at the first failure; the tag record keeps the
-// frames as set. With a journal, the original bytes that the write will
-// change are recorded and flushed before the file is touched; when that
+// frames as set. The write refuses a path that no longer names the file
+// read, unchanged (ChangedSinceRead), and nothing else happens then. With a journal, the original
+// bytes that the write will change are recorded and flushed before the file is touched; when that
 // fails, the file is left alone.
 ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
                       JournalWriter* journal = nullptr);
 
+// "<path> changed since it was read; left alone": Apply met another file at
+// the path than the one it read, or the same file with other content.
+QString ChangedSinceRead(const QString& path);
+// Whether nothing stands at path any more: a file read there was moved or
+// removed since, which makes it changed since it was read.
+bool pathGone(const QString& path);
+
 // ApplyFile in steps, so that a batch flushes the journal once for a group
 // of files and reads them in parallel. PrepareApplyStart fills the entry
 // from the file's original bytes as ReadOriginalBytes found them (error set
-// when they could not be read); RecordApplyStart puts it in the journal
+// when they could not be read, or are not the file read as identity
+// describes it); RecordApplyStart puts it in the journal
 // (the head too, unless JournalWriter::saveHead did already);
 // ApplyRecordedFile, later, makes that record durable if it is not yet,
 // then applies. With Outcome::Later the caller records the outcome of a
 // file that was begun (entry.begun): CompleteOutcome, which reads the file
 // again and may run on any thread, then recordOutcome.
-bool PrepareApplyStart(JournalEntry& entry, const QString& path, const OriginalBytes& before,
-                       const FieldValues& output, bool clearV1, QString& error);
+bool PrepareApplyStart(JournalEntry& entry, const QString& path, const FileIdentity& identity,
+                       const OriginalBytes& before, const FieldValues& output, bool clearV1,
+                       QString& error);
 bool RecordApplyStart(JournalWriter& journal, JournalEntry& entry, QString& error,
                       JournalWriter::Flush flush);
 // "Cannot write the undo journal: <reason>"

@@ -67,12 +67,18 @@ private:
 void BatchRun::prepare(Recorded& r) {
     const FilePlan& planned = m_plans[size_t(r.index)];
     const FilePlan now = PlanFile(planned.path, m_profile, r.tag);
+    // Gone since it was planned (another run or program moved it): not a
+    // file that cannot be read or written.
+    if (pathGone(planned.path)) {
+        r.error = ChangedSinceRead(planned.path);
+        return;
+    }
     if (!now.read) {
         r.error = now.refusal->message;
         return;
     }
     if (now.identity != planned.identity || now.target != planned.target) {
-        r.error = QStringLiteral("%1 changed since it was read; left alone").arg(planned.path);
+        r.error = ChangedSinceRead(planned.path);
         return;
     }
     if (!now.ready()) {
@@ -81,10 +87,13 @@ void BatchRun::prepare(Recorded& r) {
     }
     r.outputs = now.outputs;
     QString reason;
-    if (PrepareApplyStart(r.entry, planned.path, ReadOriginalBytes(planned.path), r.outputs,
-                          m_options.clearV1, r.error) &&
-        !m_journal.saveHead(r.entry, &reason))
+    if (!PrepareApplyStart(r.entry, planned.path, r.tag.identity, ReadOriginalBytes(planned.path),
+                           r.outputs, m_options.clearV1, r.error)) {
+        if (pathGone(planned.path))
+            r.error = ChangedSinceRead(planned.path);
+    } else if (!m_journal.saveHead(r.entry, &reason)) {
         r.error = JournalFailure(reason);
+    }
     r.entry.head = QByteArray(); // in the journal now
 }
 

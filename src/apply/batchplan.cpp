@@ -2,7 +2,8 @@
 
 #include "absolutepath.h"
 
-#include <QFile>
+#include "tags/pathbytes.h"
+
 #include <QHash>
 
 #include <algorithm>
@@ -26,8 +27,7 @@ public:
         // Absolute, without ".", ".." or empty parts: AbsolutePath leaves
         // such a path as it is.
         const bool plain = slash > 0 && AbsolutePath(target, QString()) == target;
-        if (!plain ||
-            (::lstat(QFile::encodeName(target).constData(), &st) == 0 && S_ISLNK(st.st_mode)))
+        if (!plain || (::lstat(pathBytes(target).constData(), &st) == 0 && S_ISLNK(st.st_mode)))
             return ResolvedPathKey(target);
         const QString folder = target.left(slash);
         auto known = m_folders.constFind(folder);

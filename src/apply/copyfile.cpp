@@ -2,8 +2,9 @@
 
 #include "movefile.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "tags/pathbytes.h"
+#include "tags/rewritetemp.h"
+#include "tags/userattributes.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -49,17 +50,22 @@ int WriteAllBytes(int fd, const char* data, qint64 size) {
 }
 
 int CreateTemporaryBeside(const QString& target, QString& path) {
-    QByteArray name =
-        QFile::encodeName(QFileInfo(target).absolutePath() + QStringLiteral("/.quorvel-XXXXXX"));
+    // Named after this process, so that one left by a killed run is swept
+    // by the next write or undo in the folder (RemoveAbandonedRewriteTemps).
+    QByteArray name = RewriteTempPattern(folderOfPath(target));
+    if (name.isNull()) {
+        errno = ENOENT;
+        return -1;
+    }
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd >= 0)
-        path = QFile::decodeName(name);
+        path = pathFromBytes(name);
     return fd;
 }
 
 int PublishNoReplace(const QString& temporary, const QString& to) {
-    const QByteArray tmp = QFile::encodeName(temporary);
-    const QByteArray dst = QFile::encodeName(to);
+    const QByteArray tmp = pathBytes(temporary);
+    const QByteArray dst = pathBytes(to);
     if (::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
         return 0;
     int err = errno;
@@ -82,7 +88,7 @@ int PublishNoReplace(const QString& temporary, const QString& to) {
 }
 
 int CopyThenDelete(const QString& from, const QString& to) {
-    const QByteArray src = QFile::encodeName(from);
+    const QByteArray src = pathBytes(from);
     const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return errno;
@@ -100,21 +106,25 @@ int CopyThenDelete(const QString& from, const QString& to) {
         return err;
     }
     int err = copyContent(in, out);
-    ::close(in);
     if (err == 0) {
-        // Keep what a rename would keep: permissions and times.
+        // Keep what a rename would keep: permissions, user extended
+        // attributes (unless the target's file system keeps none) and times.
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
         ::fchmod(out, st.st_mode & 07777);
+        err = copyUserAttributes(in, out);
+        if (err == ENOTSUP)
+            err = 0;
         ::futimens(out, times);
-        if (::fsync(out) != 0)
+        if (err == 0 && ::fsync(out) != 0)
             err = errno;
     }
+    ::close(in);
     if (::close(out) != 0 && err == 0)
         err = errno;
     if (err == 0)
         err = PublishNoReplace(temporary, to);
     if (err != 0) {
-        ::unlink(QFile::encodeName(temporary).constData());
+        ::unlink(pathBytes(temporary).constData());
         return err;
     }
     SyncFolderOf(to);
@@ -122,7 +132,7 @@ int CopyThenDelete(const QString& from, const QString& to) {
         // The source stays (say, its folder is read-only): take the copy back
         // so that the file is in one place only and the move reads as failed.
         err = errno;
-        ::unlink(QFile::encodeName(to).constData());
+        ::unlink(pathBytes(to).constData());
         SyncFolderOf(to);
         return err;
     }

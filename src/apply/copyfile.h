@@ -12,7 +12,7 @@ int CopyThenDelete(const QString& from, const QString& to);
 // that name exists. Both must be in the same folder.
 int PublishNoReplace(const QString& temporary, const QString& to);
 
-// A new empty file "<folder>/.quorvel-XXXXXX" for building a file that is
+// A new empty file "<folder>/.quorvel-PID-XXXXXX" for building a file that is
 // published later. Returns the open descriptor (or -1 with errno) and the
 // file's name in path.
 int CreateTemporaryBeside(const QString& target, QString& path);

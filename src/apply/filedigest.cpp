@@ -1,7 +1,8 @@
 #include "filedigest.h"
 
+#include "tags/pathbytes.h"
+
 #include <QCryptographicHash>
-#include <QFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -48,7 +49,7 @@ QByteArray ContentHash::result() const {
 
 bool ReadWholeFile(const QString& path, const std::function<void(QByteArrayView)>& piece,
                    FileDigest& digest) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st;
@@ -69,6 +70,7 @@ bool ReadWholeFile(const QString& path, const std::function<void(QByteArrayView)
     if (ok) {
         digest.size = total;
         digest.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        digest.identity = FileIdentity::of(st);
     }
     return ok;
 }

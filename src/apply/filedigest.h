@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tags/fileidentity.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -39,11 +41,13 @@ struct FileDigest {
     qint64 size = 0;
     QByteArray digest;
     qint64 mtimeNs = 0;
+    FileIdentity identity; // the file opened, as it was when opened
 };
 
 // Reads a regular file from start to end in large pieces, handing each to
-// piece; fills size (bytes read) and mtimeNs of digest, not its hash. False
-// when the file cannot be opened or read, or is not a regular file.
+// piece; fills size (bytes read), mtimeNs and identity of digest, not its
+// hash. False when the file cannot be opened or read, or is not a regular
+// file.
 bool ReadWholeFile(const QString& path, const std::function<void(QByteArrayView)>& piece,
                    FileDigest& digest);
 

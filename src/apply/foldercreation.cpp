@@ -1,10 +1,26 @@
 #include "foldercreation.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "tags/pathbytes.h"
 
 #include <cerrno>
 #include <sys/stat.h>
+
+namespace {
+
+// 1 a folder, 0 not there as far as can be seen (the walk goes on upward,
+// where a file in the way is found), -1 something else or a name that
+// cannot be a path.
+int folderState(const QString& level) {
+    const QByteArray bytes = pathBytes(level);
+    struct stat st;
+    if (bytes.isNull())
+        return -1;
+    if (::stat(bytes.constData(), &st) != 0)
+        return 0;
+    return S_ISDIR(st.st_mode) ? 1 : -1;
+}
+
+} // namespace
 
 bool MissingFolderLevels(const QString& folder, QStringList& missing) {
     missing.clear();
@@ -23,10 +39,10 @@ bool MissingFolderLevels(const QString& folder, QStringList& missing) {
             deepest = slash;
             break;
         }
-        const QFileInfo info(level);
-        if (info.exists()) {
-            if (!info.isDir())
-                return false;
+        const int state = folderState(level);
+        if (state < 0)
+            return false;
+        if (state > 0) {
             deepest = slash;
             break;
         }
@@ -46,11 +62,10 @@ bool CreateFolderLevels(const QString& folder, QStringList* created) {
         created->clear();
     if (!MissingFolderLevels(folder, missing))
         return false;
-    QDir dir;
     for (const QString& level : missing) {
-        if (!dir.mkdir(level)) {
+        if (::mkdir(pathBytes(level).constData(), 0777) != 0) {
             // Another program may have made it in the meantime; that is fine.
-            if (!QFileInfo(level).isDir())
+            if (folderState(level) <= 0)
                 return false;
             continue;
         }

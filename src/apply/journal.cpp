@@ -1,10 +1,11 @@
 #include "journal.h"
 
-#include "copyfile.h"
+#include "foldercreation.h"
+#include "journalfileops.h"
 #include "profiles/storename.h"
+#include "tags/pathbytes.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,7 +13,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -53,16 +57,50 @@ QByteArray fromHex(const QJsonValue& v) {
     return QByteArray::fromHex(v.toString().toLatin1());
 }
 
-// Appends one record to an existing journal and flushes it.
+// Appends one record to an existing journal and flushes it. A line cut off
+// by a killed run gets its end first, so that the record stays a line of
+// its own.
 bool appendTo(const QString& file, const QJsonObject& record) {
-    const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const int fd = ::open(pathBytes(file).constData(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const QByteArray line = toLine(record);
-    const bool ok =
-        ::write(fd, line.constData(), size_t(line.size())) == line.size() && ::fdatasync(fd) == 0;
+    QByteArray line = toLine(record);
+    struct stat st;
+    char last = '\n';
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 &&
+        last != '\n')
+        line.prepend('\n');
+    JournalFileOps& ops = currentJournalFileOps();
+    const bool ok = ops.append(fd, line) && ops.sync(fd);
     ::close(fd);
     return ok;
+}
+
+// The whole of a small file; false when it cannot be read.
+bool readFile(const QString& path, QByteArray& bytes) {
+    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    bytes.clear();
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    while (ok) {
+        const ssize_t got = ::read(fd, buffer.data(), size_t(buffer.size()));
+        if (got < 0 && errno == EINTR)
+            continue;
+        ok = got >= 0;
+        if (got <= 0)
+            break;
+        bytes.append(buffer.constData(), got);
+    }
+    ::close(fd);
+    return ok;
+}
+
+qint64 fileSize(const QString& path) {
+    struct stat st;
+    return ::stat(pathBytes(path).constData(), &st) == 0 ? qint64(st.st_size) : 0;
 }
 
 // <id>.bytes beside <id>.jsonl.
@@ -84,11 +122,28 @@ int JournalRun::changedFiles() const {
                              [this](const JournalEntry& e) { return mayHaveTouched(e); }));
 }
 
+int JournalRun::notRestored() const {
+    return int(std::count_if(entries.begin(), entries.end(), [this](const JournalEntry& e) {
+        return mayHaveTouched(e) && !e.undone;
+    }));
+}
+
+bool JournalRun::settled() const {
+    return damage.isEmpty() &&
+           std::none_of(entries.begin(), entries.end(), [this](const JournalEntry& e) {
+               return !e.undone && (e.restoring || (!e.done && mayHaveTouched(e)));
+           });
+}
+
 QString JournalFolder(const QString& application) {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    // Both may name folders whose names are no UTF-8: taken as bytes.
+    QString state = pathFromBytes(qgetenv("XDG_STATE_HOME"));
     // The base directory rules ignore a relative path.
-    if (state.isEmpty() || QDir::isRelativePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
+    if (state.isEmpty() || !state.startsWith(u'/')) {
+        const QByteArray home = qgetenv("HOME");
+        state = (home.isEmpty() ? QDir::homePath() : pathFromBytes(home)) +
+                QStringLiteral("/.local/state");
+    }
     return state + QLatin1Char('/') + QLatin1String(StoreOrganization) + QLatin1Char('/') +
            application + QStringLiteral("/journal");
 }
@@ -115,7 +170,7 @@ bool JournalWriter::fail(const QString& path, QString* error) {
 bool JournalWriter::open(QString* error) {
     if (m_fd >= 0)
         return true;
-    if (!QDir().mkpath(m_folder)) {
+    if (!CreateFolderLevels(m_folder)) {
         if (error)
             *error = QStringLiteral("cannot create %1").arg(m_folder);
         return false;
@@ -125,28 +180,29 @@ bool JournalWriter::open(QString* error) {
     for (int n = 1; m_fd < 0; ++n) {
         m_id = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
         m_path = m_folder + QLatin1Char('/') + m_id + QStringLiteral(".jsonl");
-        m_fd = ::open(QFile::encodeName(m_path).constData(),
+        m_fd = ::open(pathBytes(m_path).constData(),
                       O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
         if (m_fd < 0 && errno != EEXIST)
             return fail(m_path, error);
     }
+    // Held while the run writes, so that forgetting old runs passes over it.
+    ::flock(m_fd, LOCK_EX | LOCK_NB);
     // The name is this run's now; a byte file left by a run that lost its
     // journal is of no use to anyone.
     m_bytesPath = BytesFileOf(m_path);
-    m_bytesFd = ::open(QFile::encodeName(m_bytesPath).constData(),
-                       O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    m_bytesFd =
+        ::open(pathBytes(m_bytesPath).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const QJsonObject run{
         {"type", "run"}, {"id", m_id}, {"time", now.toString(Qt::ISODateWithMs)}, {"begins", true}};
-    const QByteArray line = toLine(run);
-    if (m_bytesFd >= 0 && ::write(m_fd, line.constData(), size_t(line.size())) == line.size())
+    if (m_bytesFd >= 0 && currentJournalFileOps().append(m_fd, toLine(run)))
         return true;
     // Half made: nothing of it stays, and the next record tries afresh.
     fail(m_bytesFd < 0 ? m_bytesPath : m_path, error);
     ::close(m_fd);
-    ::unlink(QFile::encodeName(m_path).constData());
+    ::unlink(pathBytes(m_path).constData());
     if (m_bytesFd >= 0) {
         ::close(m_bytesFd);
-        ::unlink(QFile::encodeName(m_bytesPath).constData());
+        ::unlink(pathBytes(m_bytesPath).constData());
     }
     m_fd = m_bytesFd = -1;
     return false;
@@ -155,7 +211,7 @@ bool JournalWriter::open(QString* error) {
 bool JournalWriter::append(const QByteArray& line, QString* error) {
     if (m_fd < 0 && !open(error))
         return false;
-    if (::write(m_fd, line.constData(), size_t(line.size())) != line.size())
+    if (!currentJournalFileOps().append(m_fd, line))
         return fail(m_path, error);
     return true;
 }
@@ -164,13 +220,14 @@ bool JournalWriter::flush(QString* error) {
     if (m_fd < 0)
         return true;
     // The saved bytes before the records that point into them.
-    if (::fdatasync(m_bytesFd) != 0)
+    JournalFileOps& ops = currentJournalFileOps();
+    if (!ops.sync(m_bytesFd))
         return fail(m_bytesPath, error);
-    if (::fdatasync(m_fd) != 0)
+    if (!ops.sync(m_fd))
         return fail(m_path, error);
     if (m_durable == 0) {
         // The journal's own name must survive a power cut too.
-        const int dir = ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_DIRECTORY);
+        const int dir = ::open(pathBytes(m_folder).constData(), O_RDONLY | O_DIRECTORY);
         if (dir >= 0) {
             ::fsync(dir);
             ::close(dir);
@@ -196,18 +253,8 @@ bool JournalWriter::recordStart(JournalEntry& entry, QString* error, Flush flush
 bool JournalWriter::saveHead(JournalEntry& entry, QString* error) {
     // Each head gets its own span of the file, so writers never overlap.
     const qint64 at = m_bytesSize.fetch_add(entry.head.size());
-    for (qsizetype done = 0; done < entry.head.size();) {
-        const ssize_t n = ::pwrite(m_bytesFd, entry.head.constData() + done,
-                                   size_t(entry.head.size() - done), at + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return fail(m_bytesPath, error);
-        }
-        done += n;
-    }
+    if (!currentJournalFileOps().writeAt(m_bytesFd, entry.head, at))
+        return fail(m_bytesPath, error);
     entry.headAt = at;
     entry.headSize = entry.head.size();
     return true;
@@ -236,79 +283,200 @@ bool JournalWriter::recordOutcome(const JournalEntry& entry, QString* error) {
 void JournalWriter::finish() {
     if (m_fd < 0)
         return;
+    append(toLine({{"type", "end"}, {"files", m_next - 1}}), nullptr);
     flush(nullptr);
     ::close(m_fd);
     ::close(m_bytesFd);
     m_fd = m_bytesFd = -1;
     if (m_changed == 0 && m_open == 0) {
-        QFile::remove(m_path);
-        QFile::remove(m_bytesPath);
+        ::unlink(pathBytes(m_path).constData());
+        ::unlink(pathBytes(m_bytesPath).constData());
     }
 }
 
-JournalRun ReadJournalRun(const QString& file) {
-    JournalRun run;
-    run.file = file;
-    run.bytesFile = BytesFileOf(file);
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
-        return run;
-    auto entryFor = [&run](int seq) -> JournalEntry* {
-        // Entries are numbered from 1 in order; look there first.
-        if (seq >= 1 && seq <= run.entries.size() && run.entries[seq - 1].seq == seq)
-            return &run.entries[seq - 1];
-        for (JournalEntry& e : run.entries) {
-            if (e.seq == seq)
-                return &e;
-        }
-        return nullptr;
-    };
-    while (!in.atEnd()) {
-        const QJsonObject r = QJsonDocument::fromJson(in.readLine()).object();
-        const QString type = r.value("type").toString();
-        if (type == QLatin1String("run")) {
-            run.id = r.value("id").toString();
-            run.time = QDateTime::fromString(r.value("time").toString(), Qt::ISODateWithMs);
-            run.marksBegin = r.value("begins").toBool();
-        } else if (type == QLatin1String("start")) {
-            JournalEntry e;
-            e.seq = r.value("seq").toInt();
-            e.originalPath = r.value("original").toString();
-            e.targetPath = r.value("target").toString();
-            // Earlier versions kept the region inline, as base64.
-            if (r.contains("head")) {
-                e.head = fromBase64(r.value("head"));
-                e.headSize = e.head.size();
-            } else {
-                e.headAt = r.value("headAt").toInteger(-1);
-                e.headSize = r.value("headSize").toInteger(-1);
+namespace {
+
+// Reads the records of a journal into run, noting what does not fit.
+class RunReader {
+public:
+    explicit RunReader(JournalRun& run) : m_run(run) {}
+
+    void read(const QByteArray& bytes) {
+        const QList<QByteArray> lines = bytes.split('\n');
+        // A journal ends with a line break; a last line without one was cut
+        // off by a kill while it was written.
+        for (qsizetype n = 0; n < lines.size(); ++n) {
+            if (lines[n].isEmpty() && n == lines.size() - 1)
+                break;
+            QJsonParseError error;
+            const QJsonDocument doc = QJsonDocument::fromJson(lines[n], &error);
+            if (error.error != QJsonParseError::NoError || !doc.isObject()) {
+                if (m_cutLine == 0)
+                    m_cutLine = int(n + 1);
+                continue;
             }
-            e.tail = fromBase64(r.value("tail"));
-            e.originalSize = r.value("size").toInteger();
-            e.originalDigest = fromHex(r.value("digest"));
-            e.originalMtimeNs = r.value("mtimeNs").toInteger();
-            for (const QJsonValue& f : r.value("folders").toArray())
-                e.plannedFolders.append(f.toString());
-            run.entries.append(e);
+            take(doc.object(), int(n + 1));
+        }
+        finish();
+    }
+
+private:
+    void damaged(const QString& what) { m_run.damage << what; }
+
+    JournalEntry* entryFor(int seq) {
+        // Entries are numbered from 1 in order.
+        if (seq >= 1 && seq <= m_run.entries.size() && m_run.entries[seq - 1].seq == seq)
+            return &m_run.entries[seq - 1];
+        return nullptr;
+    }
+
+    // A record about a file: its start record must be there.
+    JournalEntry* recordOf(const QJsonObject& r, const QString& what) {
+        const int seq = r.value("seq").toInt();
+        JournalEntry* e = entryFor(seq);
+        if (!e)
+            damaged(QStringLiteral("%1 of file %2 has no start record: that file cannot be "
+                                   "checked")
+                        .arg(what)
+                        .arg(seq));
+        return e;
+    }
+
+    void take(const QJsonObject& r, int line) {
+        const QString type = r.value("type").toString();
+        // Undo appends to a journal whatever state the run left it in, also
+        // after a line that a killed run cut short; nothing else may follow
+        // such a line.
+        const bool byUndo = type == QLatin1String("undone") || type == QLatin1String("undo") ||
+                            type == QLatin1String("restoring");
+        if (m_cutLine != 0 && !byUndo && !m_cutReported) {
+            m_cutReported = true;
+            damaged(QStringLiteral("line %1 cannot be read and line %2 follows it: the records "
+                                   "it held cannot be checked")
+                        .arg(m_cutLine)
+                        .arg(line));
+        }
+        if (type == QLatin1String("run")) {
+            m_sawRun = true;
+            m_run.id = r.value("id").toString();
+            m_run.time = QDateTime::fromString(r.value("time").toString(), Qt::ISODateWithMs);
+            m_run.marksBegin = r.value("begins").toBool();
+        } else if (type == QLatin1String("start")) {
+            takeStart(r);
         } else if (type == QLatin1String("outcome")) {
-            if (JournalEntry* e = entryFor(r.value("seq").toInt())) {
+            if (JournalEntry* e = recordOf(r, QStringLiteral("the outcome"))) {
                 e->done = true;
                 e->changed = r.value("changed").toBool();
                 e->finalPath = r.value("final").toString();
                 e->finalSize = r.value("size").toInteger();
                 e->finalDigest = fromHex(r.value("digest"));
+                if (e->changed && (e->finalPath.isEmpty() || e->finalDigest.isEmpty()))
+                    damaged(QStringLiteral("the outcome of file %1 is incomplete: that file "
+                                           "cannot be checked")
+                                .arg(e->seq));
             }
         } else if (type == QLatin1String("begin")) {
-            if (JournalEntry* e = entryFor(r.value("seq").toInt()))
+            if (JournalEntry* e = recordOf(r, QStringLiteral("the begin mark")))
                 e->begun = true;
         } else if (type == QLatin1String("undone")) {
-            if (JournalEntry* e = entryFor(r.value("seq").toInt()))
+            if (JournalEntry* e = recordOf(r, QStringLiteral("the undo mark")))
                 e->undone = true;
+        } else if (type == QLatin1String("restoring")) {
+            if (JournalEntry* e = recordOf(r, QStringLiteral("the restore mark")))
+                e->restoring = true;
         } else if (type == QLatin1String("undo")) {
-            run.undoAttempted = true;
+            m_run.undoAttempted = true;
+        } else if (type == QLatin1String("end")) {
+            m_run.complete = true;
+            m_endFiles = r.value("files").toInt(-1);
+        } else if (m_cutLine == 0) {
+            m_cutLine = line; // no record this program writes
         }
-        // Anything else is a line cut off by a kill: skipped.
     }
+
+    void takeStart(const QJsonObject& r) {
+        JournalEntry e;
+        e.seq = r.value("seq").toInt();
+        e.originalPath = r.value("original").toString();
+        e.targetPath = r.value("target").toString();
+        // Earlier versions kept the region inline, as base64.
+        if (r.contains("head")) {
+            e.head = fromBase64(r.value("head"));
+            e.headSize = e.head.size();
+        } else {
+            e.headAt = r.value("headAt").toInteger(-1);
+            e.headSize = r.value("headSize").toInteger(-1);
+        }
+        e.tail = fromBase64(r.value("tail"));
+        e.originalSize = r.value("size").toInteger(-1);
+        e.originalDigest = fromHex(r.value("digest"));
+        e.originalMtimeNs = r.value("mtimeNs").toInteger();
+        for (const QJsonValue& f : r.value("folders").toArray())
+            e.plannedFolders.append(f.toString());
+        // Numbered from 1 without a gap: a start record that went missing
+        // leaves one.
+        const int expected = int(m_run.entries.size()) + 1;
+        if (e.seq != expected) {
+            if (e.seq == expected + 1)
+                damaged(QStringLiteral("the start record of file %1 is missing: that file "
+                                       "cannot be checked")
+                            .arg(expected));
+            else if (e.seq > expected)
+                damaged(QStringLiteral("the start records of files %1 to %2 are missing: those "
+                                       "files cannot be checked")
+                            .arg(expected)
+                            .arg(e.seq - 1));
+            else
+                damaged(QStringLiteral("file %1 is recorded twice").arg(e.seq));
+            if (e.seq < expected)
+                return;
+            while (m_run.entries.size() + 1 < e.seq) {
+                JournalEntry missing;
+                missing.seq = int(m_run.entries.size()) + 1;
+                missing.done = true; // nothing known; never acted on
+                m_run.entries.append(missing);
+            }
+        }
+        if (e.originalPath.isEmpty() || e.originalSize < 0 || e.originalDigest.isEmpty() ||
+            e.headSize < 0)
+            damaged(
+                QStringLiteral("the start record of file %1 is incomplete: %2 cannot be "
+                               "checked")
+                    .arg(e.seq)
+                    .arg(e.originalPath.isEmpty() ? QStringLiteral("that file") : e.originalPath));
+        m_run.entries.append(e);
+    }
+
+    void finish() {
+        if (!m_sawRun) {
+            damaged(QStringLiteral("the run record is missing: when and how the run began "
+                                   "cannot be checked"));
+            m_run.id = nameOfPath(m_run.file).chopped(6); // "<id>.jsonl"
+        }
+        if (m_endFiles > m_run.entries.size())
+            damaged(QStringLiteral("the run recorded %1 files and the journal holds %2: the "
+                                   "others cannot be checked")
+                        .arg(m_endFiles)
+                        .arg(m_run.entries.size()));
+    }
+
+    JournalRun& m_run;
+    int m_cutLine = 0; // the first line that is no record, 1-based
+    bool m_cutReported = false;
+    bool m_sawRun = false;
+    int m_endFiles = -1;
+};
+
+} // namespace
+
+JournalRun ReadJournalRun(const QString& file) {
+    JournalRun run;
+    run.file = file;
+    run.bytesFile = BytesFileOf(file);
+    QByteArray bytes;
+    if (!readFile(file, bytes))
+        return run;
+    RunReader(run).read(bytes);
     return run;
 }
 
@@ -317,21 +485,39 @@ bool LoadSavedHead(const JournalRun& run, JournalEntry& entry) {
         return true; // inline, or nothing to load
     if (entry.headAt < 0 || entry.headSize < 0)
         return false;
-    QFile bytes(run.bytesFile);
-    if (!bytes.open(QIODevice::ReadOnly) || !bytes.seek(entry.headAt))
+    const int fd = ::open(pathBytes(run.bytesFile).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    entry.head = bytes.read(entry.headSize);
-    return entry.head.size() == entry.headSize;
+    entry.head.resize(entry.headSize);
+    qint64 done = 0;
+    while (done < entry.headSize) {
+        const ssize_t got = ::pread(fd, entry.head.data() + done, size_t(entry.headSize - done),
+                                    entry.headAt + done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    ::close(fd);
+    entry.head.truncate(done);
+    return done == entry.headSize;
 }
 
 QList<JournalRun> ReadJournalRuns(const QString& folder) {
     QList<JournalRun> runs;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList({QStringLiteral("*.jsonl")}, QDir::Files)) {
-        JournalRun run = ReadJournalRun(dir.filePath(name));
+    DIR* dir = ::opendir(pathBytes(folder).constData());
+    if (!dir)
+        return runs;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.startsWith('.') || !name.endsWith(".jsonl"))
+            continue;
+        const JournalRun run = ReadJournalRun(folder + u'/' + pathFromBytes(name));
         if (!run.id.isEmpty())
             runs.append(run);
     }
+    ::closedir(dir);
     std::sort(runs.begin(), runs.end(), [](const JournalRun& a, const JournalRun& b) {
         return a.time != b.time ? a.time > b.time : a.id > b.id;
     });
@@ -345,4 +531,34 @@ bool RecordUndone(const QString& file, int seq) {
 bool RecordUndoAttempt(const QString& file) {
     return appendTo(file, {{"type", "undo"},
                            {"time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}});
+}
+
+bool recordRestoring(const QString& file, int seq) {
+    return appendTo(file, {{"type", "restoring"}, {"seq", seq}});
+}
+
+ForgetReport forgetRuns(int days, const QDateTime& now, const QString& folder) {
+    ForgetReport report;
+    const QDateTime before = now.addDays(-days);
+    for (const JournalRun& run : ReadJournalRuns(folder)) {
+        // A run without a readable time is not known to be old.
+        if (!run.time.isValid() || run.time >= before || !run.settled())
+            continue;
+        // A run still being written holds its journal locked.
+        const int fd = ::open(pathBytes(run.file).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (fd >= 0)
+                ::close(fd);
+            continue;
+        }
+        const qint64 size = fileSize(run.file) + fileSize(run.bytesFile);
+        const bool removed = ::unlink(pathBytes(run.file).constData()) == 0;
+        ::close(fd);
+        if (!removed)
+            continue;
+        ::unlink(pathBytes(run.bytesFile).constData());
+        report.runs << run.id;
+        report.bytes += size;
+    }
+    return report;
 }

@@ -37,6 +37,10 @@ struct JournalEntry {
     QByteArray finalDigest;
 
     bool undone = false;
+    // An undo began to restore the file where it stands (the tag had been
+    // written in place): if that undo was cut off, the file may hold part of
+    // the old tag, and only bytes that rebuild the original count.
+    bool restoring = false;
 };
 
 struct JournalRun {
@@ -47,6 +51,12 @@ struct JournalRun {
     QList<JournalEntry> entries;
     bool undoAttempted = false;
     bool marksBegin = false; // the run writes begin records (earlier versions did not)
+    // Why the journal cannot be trusted, one sentence each naming what cannot
+    // be checked (a start record missing, an outcome without its start, a
+    // line cut short with records after it); empty for a sound journal.
+    // Undo refuses a damaged run as a whole.
+    QStringList damage;
+    bool complete = false; // the run ended (earlier versions did not say so)
 
     // Whether the run may have reached the file: an entry without an outcome
     // was cut off while being handled, unless the run marks the files it
@@ -55,6 +65,14 @@ struct JournalRun {
     // Files that the run may have changed: handled and changed, or cut off
     // while being handled.
     int changedFiles() const;
+    // Of those, the files that no undo has taken back yet.
+    int notRestored() const;
+    // Undo has been run and took back every file: nothing left to undo. A
+    // run whose undo failed for some files stays undoable for those.
+    bool fullyUndone() const { return undoAttempted && notRestored() == 0; }
+    // Every file handled to its end (or taken back), the journal sound:
+    // nothing in it is needed to mend a run that was cut off.
+    bool settled() const;
 };
 
 // $XDG_STATE_HOME/Norvesta/<application>/journal (~/.local/state when
@@ -97,7 +115,9 @@ public:
     bool recordBegin(int seq, QString* error);
     // After it; entry carries the outcome.
     bool recordOutcome(const JournalEntry& entry, QString* error);
-    // Ends the run; removes the journal when no file was changed.
+    // Ends the run (an end record that counts its files, so that a start
+    // record lost later is noticed); removes the journal when no file was
+    // changed.
     void finish();
 
     QString runId() const { return m_id; }
@@ -121,8 +141,8 @@ private:
     int m_open = 0; // entries started without an outcome yet
 };
 
-// Every run in the folder, newest first. Lines cut off by a killed process
-// are skipped.
+// Every run in the folder, newest first. The last line cut off by a killed
+// process is skipped; anything else that does not fit is the run's damage.
 QList<JournalRun> ReadJournalRuns(const QString& folder = JournalFolder());
 JournalRun ReadJournalRun(const QString& file);
 // Fills entry.head from the run's byte file (or leaves it as read, for a
@@ -132,3 +152,18 @@ bool LoadSavedHead(const JournalRun& run, JournalEntry& entry);
 // Marks one file of a run as taken back, and the run as undone.
 bool RecordUndone(const QString& file, int seq);
 bool RecordUndoAttempt(const QString& file);
+// Right before undo writes the old tag into the file where it stands;
+// flushed.
+bool recordRestoring(const QString& file, int seq);
+
+// What forgetting old runs removed.
+struct ForgetReport {
+    QStringList runs; // ids
+    qint64 bytes = 0; // journal and byte files together
+};
+// Removes the runs of the folder that are settled and began more than days
+// days before now, with their byte files. Runs that a cut-off apply or
+// undo may still need, damaged ones and a run still being written (its
+// writer holds the journal locked) stay.
+ForgetReport forgetRuns(int days, const QDateTime& now = QDateTime::currentDateTimeUtc(),
+                        const QString& folder = JournalFolder());

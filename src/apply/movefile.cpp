@@ -1,10 +1,9 @@
 #include "movefile.h"
 
+#include "absolutepath.h"
 #include "copyfile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "tags/pathbytes.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -21,7 +20,7 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 // After the new name exists: flush both folders, then report success.
 int finished(const QString& from, const QString& to) {
     SyncFolderOf(to);
-    if (QFileInfo(from).absolutePath() != QFileInfo(to).absolutePath())
+    if (folderOfPath(from) != folderOfPath(to))
         SyncFolderOf(from);
     return 0;
 }
@@ -29,8 +28,8 @@ int finished(const QString& from, const QString& to) {
 // For file systems without RENAME_NOREPLACE: a hard link fails atomically
 // when the target exists; the old name is removed once the new one stands.
 int linkThenUnlink(const QString& from, const QString& to) {
-    const QByteArray src = QFile::encodeName(from);
-    if (::link(src.constData(), QFile::encodeName(to).constData()) != 0) {
+    const QByteArray src = pathBytes(from);
+    if (::link(src.constData(), pathBytes(to).constData()) != 0) {
         const int err = errno;
         if (err == EXDEV || err == EPERM || err == ENOTSUP || err == EOPNOTSUPP)
             return CopyThenDelete(from, to); // no hard links here (FAT, some shares)
@@ -43,7 +42,7 @@ int linkThenUnlink(const QString& from, const QString& to) {
 } // namespace
 
 void SyncFolderOf(const QString& path) {
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const QByteArray folder = pathBytes(folderOfPath(path));
     const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
@@ -59,21 +58,21 @@ enum class Target { Free, OwnPath, CaseChange, Refused };
 Target classify(const QString& from, const QString& to, int& err) {
     err = 0;
     struct stat source;
-    if (::lstat(QFile::encodeName(from).constData(), &source) != 0) {
+    if (::lstat(pathBytes(from).constData(), &source) != 0) {
         err = errno;
         return Target::Refused;
     }
     struct stat target;
-    if (::lstat(QFile::encodeName(to).constData(), &target) != 0)
+    if (::lstat(pathBytes(to).constData(), &target) != 0)
         return Target::Free;
     // The target exists. It may be the file itself: its own path (perhaps
     // spelt with a doubled separator), or the same name in another letter
     // case on a file system that ignores case. A second hard link under an
     // unrelated name is a different path and is not replaced.
     if (sameFile(source, target)) {
-        if (QDir::cleanPath(from) == QDir::cleanPath(to))
+        if (AbsolutePath(from) == AbsolutePath(to))
             return Target::OwnPath;
-        if (QDir::cleanPath(from).compare(QDir::cleanPath(to), Qt::CaseInsensitive) == 0)
+        if (AbsolutePath(from).compare(AbsolutePath(to), Qt::CaseInsensitive) == 0)
             return Target::CaseChange;
     }
     err = EEXIST;
@@ -96,14 +95,14 @@ int MoveFileNoReplace(const QString& from, const QString& to) {
     case Target::OwnPath:
         return 0;
     case Target::CaseChange:
-        if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+        if (::rename(pathBytes(from).constData(), pathBytes(to).constData()) != 0)
             return errno;
         return finished(from, to);
     case Target::Free:
         break;
     }
-    if (::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
-                    QFile::encodeName(to).constData(), RENAME_NOREPLACE) == 0)
+    if (::renameat2(AT_FDCWD, pathBytes(from).constData(), AT_FDCWD, pathBytes(to).constData(),
+                    RENAME_NOREPLACE) == 0)
         return finished(from, to);
     err = errno;
     if (err == EXDEV)

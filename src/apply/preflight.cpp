@@ -1,15 +1,15 @@
 #include "preflight.h"
 
+#include "absolutepath.h"
 #include "applyservice.h"
 #include "foldercreation.h"
 #include "movefile.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "tags/pathbytes.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,9 +18,41 @@ QString errorText(int err) {
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-// 0 when the folder can take new names, else the errno.
+// 0 when the folder can take new names (write and search permission, and
+// search permission on every level above it), else the errno.
 int folderWritable(const QString& folder) {
-    return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0 ? 0 : errno;
+    return ::access(pathBytes(folder).constData(), W_OK | X_OK) == 0 ? 0 : errno;
+}
+
+// 0 when the file can be renamed out of its folder: beyond write
+// permission, a folder with the sticky bit (/tmp, shared folders) lets only
+// the owner of the file or of the folder do it.
+int movableOut(const QString& path, const QString& folder) {
+    if (const int err = folderWritable(folder))
+        return err;
+    struct stat file, dir;
+    if (::geteuid() == 0 || ::stat(pathBytes(folder).constData(), &dir) != 0 ||
+        !(dir.st_mode & S_ISVTX) || ::stat(pathBytes(path).constData(), &file) != 0)
+        return 0;
+    return file.st_uid == ::geteuid() || dir.st_uid == ::geteuid() ? 0 : EPERM;
+}
+
+// A path that is a symbolic link: the tag would be written through it and
+// the link itself moved (a relative link then dangles).
+std::optional<Refusal> checkLink(const QString& path) {
+    struct stat st;
+    if (::lstat(pathBytes(path).constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return std::nullopt;
+    QString target = resolvedPath(path);
+    if (target.isEmpty()) {
+        QByteArray text(PATH_MAX, Qt::Uninitialized);
+        const ssize_t n = ::readlink(pathBytes(path).constData(), text.data(), size_t(text.size()));
+        target = pathFromBytes(text.left(n > 0 ? n : 0));
+    }
+    return Refusal{QStringLiteral("symbolic link"),
+                   QStringLiteral("Not applied to %1: it is a symbolic link to %2 (give that "
+                                  "file instead)")
+                       .arg(path, target)};
 }
 
 std::optional<Refusal> checkName(const QString& path, const QString& name, const QString& target) {
@@ -32,13 +64,19 @@ std::optional<Refusal> checkName(const QString& path, const QString& name, const
         return Refusal{
             QStringLiteral("file name is only dots"),
             QStringLiteral("Not applied to %1: the new file name is only dots").arg(path)};
-    if (QFile::encodeName(target).size() > MaxPathBytes)
+    const QByteArray targetBytes = pathBytes(target);
+    if (targetBytes.isNull())
+        return Refusal{QStringLiteral("no file name"),
+                       QStringLiteral("Not applied to %1: the new path %2 holds characters that "
+                                      "no file name can")
+                           .arg(path, target)};
+    if (targetBytes.size() > MaxPathBytes)
         return Refusal{QStringLiteral("path too long"),
                        QStringLiteral("Not applied to %1: the new path is longer than %2 bytes")
                            .arg(path)
                            .arg(MaxPathBytes)};
     for (const QString& part : target.split(u'/', Qt::SkipEmptyParts)) {
-        if (QFile::encodeName(part).size() > MaxNameBytes)
+        if (pathBytes(part).size() > MaxNameBytes)
             return Refusal{QStringLiteral("name too long"),
                            QStringLiteral("Not applied to %1: the name \"%2\" is longer than %3 "
                                           "bytes")
@@ -51,20 +89,21 @@ std::optional<Refusal> checkName(const QString& path, const QString& name, const
 } // namespace
 
 std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& outputs) {
+    if (auto refusal = checkLink(path))
+        return refusal;
     const QString target = ApplyTarget(outputs);
     if (auto refusal = checkName(path, outputs[FieldFilename], target))
         return refusal;
 
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(pathBytes(path).constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return Refusal{QStringLiteral("cannot write tags: %1").arg(errorText(errno)),
                        QStringLiteral("Cannot write tags to %1").arg(path)};
     }
     ::close(fd);
 
-    const QString sourceFolder = QFileInfo(path).absolutePath();
-    if (const int err = folderWritable(sourceFolder)) {
+    const QString sourceFolder = folderOfPath(AbsolutePath(path));
+    if (const int err = movableOut(path, sourceFolder)) {
         return Refusal{QStringLiteral("source folder not writable"),
                        QStringLiteral("Not applied to %1: its folder is not writable (%2)")
                            .arg(path, errorText(err))};
@@ -75,8 +114,7 @@ std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& 
     if (!MissingFolderLevels(location, missing))
         return Refusal{QStringLiteral("cannot create folder"),
                        QStringLiteral("Cannot create folder")};
-    const QString deepest =
-        missing.isEmpty() ? location : QFileInfo(missing.first()).absolutePath();
+    const QString deepest = missing.isEmpty() ? location : folderOfPath(missing.first());
     if (const int err = folderWritable(deepest)) {
         return Refusal{QStringLiteral("target folder not writable"),
                        QStringLiteral("Cannot move file as %1. Error %2").arg(target).arg(err)};

@@ -11,10 +11,15 @@ inline constexpr qsizetype MaxPathBytes = 4095;
 
 // Whether Apply can carry the Output values into the file at path without
 // stopping half-way, checked before anything is written, in this order:
-// the new file name is not empty and not only dots; every name of the
-// target is at most MaxNameBytes and the path at most MaxPathBytes; the
-// file can be opened for writing; its folder is writable (a move, a write
-// that grows the tag and a later undo all need that); the Location exists
-// as a folder or can be made (the deepest existing level writable); the
-// target is free or the file's own path. Changes nothing.
+// the path is no symbolic link (the message names the link and the file it
+// leads to; folders reached through links are fine); the new file name is
+// not empty and not only dots; the target is a path that can be spelt in
+// bytes (see pathBytes), every name of it at most MaxNameBytes and the
+// whole at most MaxPathBytes; the file can be opened for writing; its
+// folder is writable and searchable up the chain and, where it has the
+// sticky bit, lets this user take the file out (a move, a write that grows
+// the tag and a later undo all need that); the Location exists as a folder
+// or can be made (the deepest existing level writable and searchable); the
+// target is free or the file's own path. Changes nothing; --dry-run and
+// the window's Apply get the same answers as the run itself.
 std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& outputs);

@@ -1,23 +1,29 @@
 #include "undo.h"
 
+#include "absolutepath.h"
 #include "copyfile.h"
 #include "filedigest.h"
+#include "foldercreation.h"
 #include "movefile.h"
+#include "tags/pathbytes.h"
+#include "tags/rewritetemp.h"
+#include "tags/tagregion.h"
+#include "tags/userattributes.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 bool samePath(const QString& a, const QString& b) {
-    return QDir::cleanPath(a) == QDir::cleanPath(b);
+    return AbsolutePath(a) == AbsolutePath(b);
 }
 
 // The same path, or two spellings of one entry on a file system that
@@ -25,12 +31,69 @@ bool samePath(const QString& a, const QString& b) {
 bool sameEntry(const QString& a, const QString& b) {
     if (samePath(a, b))
         return true;
-    if (QDir::cleanPath(a).compare(QDir::cleanPath(b), Qt::CaseInsensitive) != 0)
+    if (AbsolutePath(a).compare(AbsolutePath(b), Qt::CaseInsensitive) != 0)
         return false;
     struct stat sa, sb;
-    return ::lstat(QFile::encodeName(a).constData(), &sa) == 0 &&
-           ::lstat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+    return ::lstat(pathBytes(a).constData(), &sa) == 0 &&
+           ::lstat(pathBytes(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
+}
+
+// Closes a descriptor when it goes out of scope.
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Writes all of bytes at offset; false with errno set.
+bool writeAt(int fd, const QByteArray& bytes, qint64 offset) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+struct timespec timeOf(qint64 ns) {
+    return {time_t(ns / 1000000000), long(ns % 1000000000)};
+}
+
+// Hashes the saved head, the current file's bytes from `from` to its end
+// and, when withTail, the saved ID3v1 block, as the original was hashed;
+// each piece of the file also goes to copy when given. 0, or the errno.
+int hashRebuilt(const JournalEntry& e, int current, qint64 from, qint64 to, bool withTail,
+                ContentHash& hash, const std::function<int(QByteArrayView)>& copy = {}) {
+    hash.addData(e.head);
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (qint64 at = from; at < to;) {
+        const ssize_t got =
+            ::pread(current, buffer.data(), size_t(std::min<qint64>(buffer.size(), to - at)), at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got < 0 ? errno : EIO; // shorter than it was a moment ago
+        const QByteArrayView piece(buffer.constData(), got);
+        hash.addData(piece);
+        if (copy) {
+            if (const int err = copy(piece))
+                return err;
+        }
+        at += got;
+    }
+    if (withTail)
+        hash.addData(e.tail);
+    return 0;
 }
 
 // Builds, in a temporary file beside target, the original bytes: the saved
@@ -49,129 +112,220 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
     }
     ContentHash hash(e.originalDigest.size());
     err = WriteAllBytes(out, e.head.constData(), e.head.size());
-    hash.addData(e.head);
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (qint64 at = currentSize - middle; err == 0 && at < currentSize;) {
-        const ssize_t got = ::pread(current, buffer.data(),
-                                    size_t(std::min<qint64>(buffer.size(), currentSize - at)), at);
-        if (got <= 0) {
-            err = got < 0 ? errno : EIO; // shorter than it was a moment ago
-            break;
-        }
-        hash.addData(QByteArrayView(buffer.constData(), got));
-        err = WriteAllBytes(out, buffer.constData(), got);
-        at += got;
-    }
-    if (err == 0 && withTail) {
-        hash.addData(e.tail);
+    if (err == 0)
+        err = hashRebuilt(
+            e, current, currentSize - middle, currentSize, withTail, hash,
+            [out](QByteArrayView piece) { return WriteAllBytes(out, piece.data(), piece.size()); });
+    if (err == 0 && withTail)
         err = WriteAllBytes(out, e.tail.constData(), e.tail.size());
-    }
     const bool matches = err == 0 && hash.result() == e.originalDigest;
     if (matches) {
+        // What a rename of the file itself would have kept: its mode and its
+        // user extended attributes (where the target's file system has any).
         struct stat st;
         if (::fstat(current, &st) == 0)
             ::fchmod(out, st.st_mode & 07777);
-        const struct timespec times[2] = {
-            {0, UTIME_OMIT},
-            {time_t(e.originalMtimeNs / 1000000000), long(e.originalMtimeNs % 1000000000)}};
+        err = copyUserAttributes(current, out);
+        if (err == ENOTSUP)
+            err = 0;
+        const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(e.originalMtimeNs)};
         ::futimens(out, times);
-        if (::fsync(out) != 0)
+        if (err == 0 && ::fsync(out) != 0)
             err = errno;
     }
     ::close(out);
     if (!matches || err != 0) {
-        ::unlink(QFile::encodeName(temporary).constData());
+        ::unlink(pathBytes(temporary).constData());
         return {};
     }
     return temporary;
 }
 
+// Where Apply wrote the tag into the space of the old one, the audio never
+// moved: the old tag (and the removed ID3v1 block) go back into the file
+// itself, so that it keeps its inode, its hard links and everything else
+// about it. Returns 1 when done, 0 when the file is not such a file (the
+// caller rebuilds it), -1 on a failure with err set.
+int restoreInPlace(const JournalRun& run, const JournalEntry& e, const QString& path, int& err) {
+    err = 0;
+    if (e.head.isEmpty())
+        return 0; // there was no tag: Apply had to move the audio
+    Descriptor file;
+    file.fd = ::open(pathBytes(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    if (file.fd < 0 || ::flock(file.fd, LOCK_EX | LOCK_NB) != 0)
+        return 0; // not writable here: a rebuilt copy takes its place
+    struct stat before;
+    QByteArray start(10, '\0');
+    if (::fstat(file.fd, &before) != 0 || ::pread(file.fd, start.data(), 10, 0) != 10 ||
+        Id3v2RegionSize(start, before.st_size) != e.head.size())
+        return 0;
+    for (const bool withTail : {true, false}) {
+        if (withTail && e.tail.isEmpty())
+            continue;
+        const qint64 tail = withTail ? e.tail.size() : 0;
+        if (before.st_size + tail != e.originalSize)
+            continue;
+        ContentHash hash(e.originalDigest.size());
+        if ((err = hashRebuilt(e, file.fd, e.head.size(), before.st_size, withTail, hash)))
+            return -1;
+        struct stat now;
+        if (hash.result() != e.originalDigest || ::fstat(file.fd, &now) != 0 ||
+            now.st_size != before.st_size || now.st_mtim.tv_nsec != before.st_mtim.tv_nsec ||
+            now.st_mtim.tv_sec != before.st_mtim.tv_sec)
+            continue;
+        // A cut-off undo leaves the mark: the next one then knows that a
+        // file matching neither digest may be half restored by it.
+        if (!recordRestoring(run.file, e.seq)) {
+            err = EIO;
+            return -1;
+        }
+        if (!writeAt(file.fd, e.head, 0) ||
+            (withTail && !writeAt(file.fd, e.tail, before.st_size))) {
+            err = errno;
+            return -1;
+        }
+        const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(e.originalMtimeNs)};
+        ::futimens(file.fd, times);
+        if (::fsync(file.fd) != 0) {
+            err = errno;
+            return -1;
+        }
+        return 1;
+    }
+    return 0;
+}
+
 // Restores the file found at path to the entry's original path and bytes.
 // Returns false with a message when it is left alone.
-bool restore(const JournalEntry& e, const QString& path, QString& message) {
+bool restore(const JournalRun& run, const JournalEntry& e, const QString& path, QString& message) {
     if (e.head.size() != e.headSize) {
         message =
             QStringLiteral("Cannot read the saved tag of %1 from the journal").arg(e.originalPath);
         return false;
     }
-    const int current = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const bool samePlace = sameEntry(path, e.originalPath);
     struct stat st;
-    if (current < 0 || ::fstat(current, &st) != 0) {
-        message = QStringLiteral("Cannot read %1. Error %2").arg(path).arg(errno);
-        if (current >= 0)
-            ::close(current);
+    if (!samePlace && ::lstat(pathBytes(e.originalPath).constData(), &st) == 0) {
+        message =
+            QStringLiteral("Cannot restore %1: a file of that name exists").arg(e.originalPath);
         return false;
     }
+    // The user may have removed the folder the run emptied.
+    QStringList madeFolders;
+    if (!CreateFolderLevels(folderOfPath(e.originalPath), &madeFolders)) {
+        message =
+            QStringLiteral("Cannot restore %1: its folder cannot be made").arg(e.originalPath);
+        return false;
+    }
+    const auto fail = [&](const QString& text) {
+        for (auto f = madeFolders.crbegin(); f != madeFolders.crend(); ++f)
+            ::rmdir(pathBytes(*f).constData());
+        message = text;
+        return false;
+    };
+
+    int err = 0;
+    const int inPlace = restoreInPlace(run, e, path, err);
+    if (inPlace < 0)
+        return fail(QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err));
+    if (inPlace > 0) {
+        if (samePlace && !samePath(path, e.originalPath) &&
+            ::rename(pathBytes(path).constData(), pathBytes(e.originalPath).constData()) != 0)
+            err = errno; // a change of letter case only
+        else if (!samePlace)
+            err = MoveFileNoReplace(path, e.originalPath);
+        if (err != 0)
+            return fail(
+                err == EEXIST
+                    ? QStringLiteral("Cannot restore %1: a file of that name "
+                                     "exists")
+                          .arg(e.originalPath)
+                    : QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err));
+        SyncFolderOf(e.originalPath);
+        return true;
+    }
+
+    Descriptor current;
+    current.fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (current.fd < 0 || ::fstat(current.fd, &st) != 0)
+        return fail(QStringLiteral("Cannot read %1. Error %2").arg(path).arg(errno));
     // The audio in between is what no write changes: its length follows from
     // the original size, with or without the ID3v1 block that was removed.
     QString temporary;
-    int err = 0;
     for (const bool withTail : {true, false}) {
         if (withTail && e.tail.isEmpty())
             continue;
         const qint64 middle = e.originalSize - e.head.size() - (withTail ? e.tail.size() : 0);
         if (middle < 0 || middle > st.st_size)
             continue;
-        temporary = rebuild(e, current, st.st_size, middle, withTail, e.originalPath, err);
+        temporary = rebuild(e, current.fd, st.st_size, middle, withTail, e.originalPath, err);
         if (!temporary.isEmpty() || err != 0)
             break;
     }
-    ::close(current);
     if (temporary.isEmpty()) {
-        message = err != 0
-                      ? QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err)
-                      : QStringLiteral("%1 does not match the journal; left alone").arg(path);
-        return false;
+        return fail(err != 0
+                        ? QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err)
+                        : QStringLiteral("%1 does not match the journal; left alone").arg(path));
     }
-    const bool inPlace = sameEntry(path, e.originalPath);
-    if (inPlace) {
+    if (samePlace) {
         // Over the file itself, under its old spelling.
-        if (::rename(QFile::encodeName(temporary).constData(),
-                     QFile::encodeName(e.originalPath).constData()) != 0)
+        if (::rename(pathBytes(temporary).constData(), pathBytes(e.originalPath).constData()) != 0)
             err = errno;
     } else {
         err = PublishNoReplace(temporary, e.originalPath);
         if (err == 0)
-            ::unlink(QFile::encodeName(path).constData());
+            ::unlink(pathBytes(path).constData());
     }
     if (err != 0) {
-        ::unlink(QFile::encodeName(temporary).constData());
-        message = err == EEXIST
-                      ? QStringLiteral("Cannot restore %1: a file of that name exists")
-                            .arg(e.originalPath)
-                      : QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err);
-        return false;
+        ::unlink(pathBytes(temporary).constData());
+        return fail(
+            err == EEXIST
+                ? QStringLiteral("Cannot restore %1: a file of that name exists")
+                      .arg(e.originalPath)
+                : QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err));
     }
     SyncFolderOf(e.originalPath);
-    if (!inPlace)
+    if (!samePlace)
         SyncFolderOf(path);
     return true;
 }
 
-UndoFileResult undoEntry(const JournalEntry& e) {
+bool exists(const QString& path) {
+    struct stat st;
+    return ::lstat(pathBytes(path).constData(), &st) == 0;
+}
+
+UndoFileResult undoEntry(const JournalRun& run, const JournalEntry& e) {
     UndoFileResult r;
     r.restoredPath = e.originalPath;
     QString message;
     if (e.done) {
         r.path = e.finalPath;
         const FileDigest now = DigestFile(e.finalPath, e.finalDigest.size());
-        if (!now.ok)
-            r.messages << QStringLiteral("Not found: %1").arg(e.finalPath);
-        else if (now.size != e.finalSize || now.digest != e.finalDigest)
-            r.messages << QStringLiteral("%1 changed since the run; left alone").arg(e.finalPath);
-        else if (!(r.ok = restore(e, e.finalPath, message)))
-            r.messages << message;
-        return r;
+        if (now.ok && now.size == e.finalSize && now.digest == e.finalDigest) {
+            if (!(r.ok = restore(run, e, e.finalPath, message)))
+                r.messages << message;
+            return r;
+        }
+        // A file that an undo was restoring when it was cut off may hold
+        // part of the old tag: the bytes decide, as for a cut-off apply.
+        if (!e.restoring) {
+            r.messages
+                << (now.ok ? QStringLiteral("%1 changed since the run; left alone").arg(e.finalPath)
+                           : QStringLiteral("Not found: %1").arg(e.finalPath));
+            return r;
+        }
     }
     // Cut off while being handled: the file is at its target or still at its
     // old path, with or without its new tags. Only bytes that rebuild the
     // original exactly are taken as ours.
-    QStringList places{e.targetPath};
-    if (!samePath(e.targetPath, e.originalPath))
+    const QString reached = e.done ? e.finalPath : e.targetPath;
+    QStringList places{reached};
+    if (!samePath(reached, e.originalPath))
         places << e.originalPath;
     r.path = e.originalPath;
     for (const QString& place : places) {
-        if (!QFileInfo::exists(place))
+        if (!exists(place))
             continue;
         r.path = place;
         const FileDigest now = DigestFile(place, e.originalDigest.size());
@@ -180,7 +334,7 @@ UndoFileResult undoEntry(const JournalEntry& e) {
             r.ok = r.untouched = true;
             return r;
         }
-        if ((r.ok = restore(e, place, message)))
+        if ((r.ok = restore(run, e, place, message)))
             return r;
     }
     r.messages << (message.isEmpty() ? QStringLiteral("Not found: %1").arg(e.originalPath)
@@ -193,6 +347,22 @@ UndoFileResult undoEntry(const JournalEntry& e) {
 UndoReport UndoRun(const JournalRun& run) {
     UndoReport report;
     report.runId = run.id;
+    if (!run.damage.isEmpty()) {
+        report.ok = false;
+        report.damage = run.damage;
+        return report;
+    }
+    // Temporary files of an undo (or apply) of this run that was killed.
+    QSet<QString> swept;
+    for (const JournalEntry& e : run.entries) {
+        for (const QString& path : {e.originalPath, e.targetPath, e.finalPath}) {
+            const QString folder = folderOfPath(path);
+            if (!folder.isEmpty() && !swept.contains(folder)) {
+                swept.insert(folder);
+                RemoveAbandonedRewriteTemps(folder);
+            }
+        }
+    }
     QStringList folders;
     for (auto e = run.entries.crbegin(); e != run.entries.crend(); ++e) {
         folders += e->plannedFolders;
@@ -201,7 +371,7 @@ UndoReport UndoRun(const JournalRun& run) {
         JournalEntry entry = *e;
         if (!LoadSavedHead(run, entry))
             entry.head.clear(); // restore refuses; an untouched file is still found
-        UndoFileResult r = undoEntry(entry);
+        UndoFileResult r = undoEntry(run, entry);
         if (r.ok)
             RecordUndone(run.file, e->seq);
         // A file of a group recorded before a kill that the run never reached:
@@ -216,7 +386,7 @@ UndoReport UndoRun(const JournalRun& run) {
     std::sort(folders.begin(), folders.end(),
               [](const QString& a, const QString& b) { return a.size() > b.size(); });
     for (const QString& folder : folders) {
-        if (QFileInfo(folder).isDir() && QDir().rmdir(folder))
+        if (::rmdir(pathBytes(folder).constData()) == 0)
             report.foldersRemoved.append(folder);
     }
     RecordUndoAttempt(run.file);

@@ -14,14 +14,23 @@ struct UndoFileResult {
 struct UndoReport {
     QString runId;
     bool ok = true;
+    QStringList damage;          // the run's journal is damaged: nothing was done
     QList<UndoFileResult> files; // newest change first
     QStringList foldersRemoved;
 };
 
 // Takes back one run: every file it changed is moved back to its old path
 // with its old bytes, newest change first, so that it is byte-identical to
-// what it was before the run. A file changed since the run is left alone,
-// and nothing is ever written over another file. Folders that the run
-// created and that are empty again are removed. Files already taken back
-// and files that the run did not change are passed over.
+// what it was before the run (its mode, user extended attributes and
+// modification time too). Where the tag was written into the space of the
+// old one, the old tag goes back into the file itself, which keeps its
+// inode and hard links; otherwise a rebuilt file takes its place. A folder
+// of an old path that is gone is made again. A file changed since the run
+// is left alone, and nothing is ever written over another file. Folders
+// that the run created and that are empty again are removed. Files already
+// taken back and files that the run did not change are passed over, so a
+// run whose undo failed for some files can be undone again for those.
+// Temporary files that a killed undo or apply of the run left behind in its
+// folders are removed first. A run whose journal is damaged is refused as a
+// whole: nothing is done and damage says why.
 UndoReport UndoRun(const JournalRun& run);

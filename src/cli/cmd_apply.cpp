@@ -12,10 +12,10 @@
 #include "apply/compactplan.h"
 #include "apply/journal.h"
 #include "apply/planfile.h"
-
-#include <QFileInfo>
+#include "tags/pathbytes.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -107,7 +107,7 @@ int runApply(const QStringList& arguments) {
         ProgressBar bar(int(plans.size()));
         BatchHooks hooks;
         hooks.stopRequested = StopRequested;
-        hooks.starting = [&](int i) { bar.show(i, QFileInfo(plans[size_t(i)].path()).fileName()); };
+        hooks.starting = [&](int i) { bar.show(i, nameOfPath(plans[size_t(i)].path())); };
         hooks.finished = [&](int i, const ApplyResult& result) {
             bar.finish(); // the results and the bar share the terminal
             print(i, result);
@@ -121,7 +121,7 @@ int runApply(const QStringList& arguments) {
         array.finish();
     } else if (dryRun) {
         PrintOut(QStringLiteral("Dry run: nothing was changed.\n"));
-    } else if (QFileInfo::exists(journal.filePath())) {
+    } else if (::access(pathBytes(journal.filePath()).constData(), F_OK) == 0) {
         PrintOut(QStringLiteral("Run %1 (take it back with: quorvel-cli undo %1)\n")
                      .arg(journal.runId()));
     }

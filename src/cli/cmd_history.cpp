@@ -1,58 +1,118 @@
 #include "command.h"
+#include "streamout.h"
 
 #include "apply/journal.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTextStream>
+#include <optional>
 
 namespace {
 
+const char HistoryUsage[] = "history [--json] [--forget DAYS]";
+
 const char HistoryHelp[] =
-    "Usage: quorvel-cli history [--json]\n\n"
+    "Usage: quorvel-cli history [--json] [--forget DAYS]\n\n"
     "Lists the apply runs of the undo journal, newest first: each run's id,\n"
-    "time, the number of files it changed and whether it was undone.\n\n"
-    "  --json  one JSON array with one object per run\n";
+    "time, the number of files it changed and whether it was undone, partly\n"
+    "undone or its journal is damaged.\n\n"
+    "  --json         one JSON array with one object per run\n"
+    "  --forget DAYS  removes the runs that began more than DAYS days ago, but\n"
+    "                 not those that a killed apply or undo left unfinished\n"
+    "                 nor damaged ones\n";
+
+// What history shows after a run's time and file count.
+QString state(const JournalRun& run) {
+    if (!run.damage.isEmpty())
+        return QStringLiteral("  (damaged)");
+    if (!run.undoAttempted)
+        return QString();
+    const int left = run.notRestored();
+    if (left == 0)
+        return QStringLiteral("  (undone)");
+    return QStringLiteral("  (partly undone: %1 %2 not restored)")
+        .arg(left)
+        .arg(left == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+}
+
+int forget(int days, bool json) {
+    const ForgetReport report = forgetRuns(days);
+    if (json) {
+        PrintOut(QJsonDocument(QJsonObject{{"forgotten", QJsonArray::fromStringList(report.runs)},
+                                           {"bytes", report.bytes}})
+                     .toJson(QJsonDocument::Indented));
+    } else {
+        PrintOut(QStringLiteral("Forgot %1 %2 (%3 KB)\n")
+                     .arg(report.runs.size())
+                     .arg(report.runs.size() == 1 ? QStringLiteral("run") : QStringLiteral("runs"))
+                     .arg((report.bytes + 1023) / 1024));
+    }
+    FlushOut();
+    return ExitOk;
+}
 
 int runHistory(const QStringList& args) {
     bool json = false;
-    for (const QString& arg : args) {
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            QTextStream(stdout) << HistoryHelp;
-            return ExitOk;
-        }
-        if (arg == QLatin1String("--json"))
+    std::optional<int> forgetDays;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--json")) {
             json = true;
-        else
+        } else if (arg == QLatin1String("--forget") || arg.startsWith(QLatin1String("--forget="))) {
+            const QString value = arg.contains(u'=')
+                                      ? arg.section(u'=', 1)
+                                      : (i + 1 < args.size() ? args[++i] : QString());
+            bool ok = false;
+            forgetDays = value.toInt(&ok);
+            if (!ok || *forgetDays < 0)
+                return usageError(
+                    QStringLiteral("history: --forget needs a number of days, not '%1'")
+                        .arg(value));
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            PrintOut(QString::fromLatin1(HistoryHelp));
+            return ExitOk;
+        } else {
             return usageError(QStringLiteral("history: unexpected argument '%1'").arg(arg));
+        }
     }
+    if (forgetDays)
+        return forget(*forgetDays, json);
     const QList<JournalRun> runs = ReadJournalRuns();
-    QTextStream out(stdout);
     if (json) {
         QJsonArray array;
         for (const JournalRun& run : runs) {
-            array.append(QJsonObject{{"id", run.id},
-                                     {"time", run.time.toString(Qt::ISODateWithMs)},
-                                     {"files", run.changedFiles()},
-                                     {"undone", run.undoAttempted}});
+            QJsonObject object{{"id", run.id},
+                               {"time", run.time.toString(Qt::ISODateWithMs)},
+                               {"files", run.changedFiles()},
+                               {"undone", run.undoAttempted},
+                               {"notRestored", run.undoAttempted ? run.notRestored() : 0},
+                               {"damaged", !run.damage.isEmpty()}};
+            array.append(object);
         }
-        out << QJsonDocument(array).toJson(QJsonDocument::Indented);
+        PrintOut(QJsonDocument(array).toJson(QJsonDocument::Indented));
+        FlushOut();
         return ExitOk;
     }
+    QString out;
     if (runs.isEmpty())
-        out << "No apply runs.\n";
+        out = QStringLiteral("No apply runs.\n");
     for (const JournalRun& run : runs) {
-        out << run.id << "  "
-            << run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << "  "
-            << run.changedFiles() << (run.changedFiles() == 1 ? " file" : " files")
-            << (run.undoAttempted ? "  (undone)" : "") << "\n";
+        out += run.id + QStringLiteral("  ") +
+               run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
+               QStringLiteral("  ") + QString::number(run.changedFiles()) +
+               (run.changedFiles() == 1 ? QStringLiteral(" file") : QStringLiteral(" files")) +
+               state(run) + u'\n';
     }
+    PrintOut(out);
+    FlushOut();
     return ExitOk;
 }
 
 const CommandRegistration
-    registration({QStringLiteral("history"), QStringLiteral("history [--json]"),
-                  QStringLiteral("lists the apply runs, newest first"), runHistory});
+    registration({QStringLiteral("history"), QString::fromLatin1(HistoryUsage),
+                  QStringLiteral("lists the apply runs, newest first; --forget DAYS removes old "
+                                 "ones"),
+                  runHistory});
 
 } // namespace

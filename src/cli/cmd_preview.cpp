@@ -11,6 +11,7 @@
 #include "apply/inorder.h"
 #include "apply/planfile.h"
 #include "profiles/profile.h"
+#include "tags/pathbytes.h"
 
 #include <QTextStream>
 
@@ -75,7 +76,7 @@ int runPreview(const QStringList& arguments) {
         int(paths.size()),
         [&](int i) {
             const FilePlan p = PlanFile(paths[i], run.profile);
-            return Previewed{p.read, p.ready(), json ? toJson(p) : asText(p).toUtf8()};
+            return Previewed{p.read, p.ready(), json ? toJson(p) : printableBytes(asText(p))};
         },
         [&](int i, Previewed&& p) {
             if (!p.read)

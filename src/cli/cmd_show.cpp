@@ -8,17 +8,16 @@
 #include "apply/absolutepath.h"
 #include "apply/inorder.h"
 #include "tags/diagnostics.h"
+#include "tags/pathbytes.h"
 #include "tags/selectionread.h"
-
-#include <QDir>
 
 namespace {
 
 const char* const showUsage = "show [--json] FILE...";
 
 bool ShowsText(const FrameInfo& frame) {
-    // Compressed or encrypted text frames hold no readable text.
-    return frame.IsTextFrame() && !(frame.hasRaw && (frame.flags & 0x00C0));
+    // Encrypted or otherwise undecodable text frames hold no readable text.
+    return frame.IsTextFrame() && !frame.opaque;
 }
 
 // Values stay separated by 0 units; terminators are dropped.
@@ -66,7 +65,7 @@ QByteArray AsJson(const QString& path, const TagInfo& tag, const SelectionRead& 
 QByteArray AsText(const QString& path, const TagInfo& tag, const SelectionRead& read) {
     QString out = path + u'\n';
     if (!read.ok)
-        return (out + QStringLiteral("  error: ") + read.failure + u'\n').toUtf8();
+        return printableBytes(out + QStringLiteral("  error: ") + read.failure + u'\n');
     out += QStringLiteral("  ID3v2: ") +
            (tag.hasV2 ? QStringLiteral("2.%1, %2 bytes").arg(tag.version).arg(tag.tagSize)
                       : QStringLiteral("none")) +
@@ -83,7 +82,7 @@ QByteArray AsText(const QString& path, const TagInfo& tag, const SelectionRead& 
         else
             out += QString::number(frame.WrittenBodySize()) + QStringLiteral(" bytes\n");
     }
-    return out.toUtf8();
+    return printableBytes(out); // file names as their bytes
 }
 
 // One file's output, made on a reading thread.
@@ -111,7 +110,7 @@ int RunShow(const QStringList& args) {
 
     // Files are read a few at a time; each result is printed, in the order
     // given, as soon as it is known.
-    const QString workingFolder = QDir::currentPath();
+    const QString workingFolder = WorkingFolder();
     JsonArrayOut array;
     bool allOk = true;
     ProduceInOrder<Shown>(

@@ -1,4 +1,5 @@
 #include "command.h"
+#include "streamout.h"
 
 #include "apply/journal.h"
 #include "apply/undo.h"
@@ -18,10 +19,13 @@ QJsonObject toJson(const UndoReport& report) {
                                  {"ok", f.ok},
                                  {"messages", QJsonArray::fromStringList(f.messages)}});
     }
-    return {{"run", report.runId},
-            {"ok", report.ok},
-            {"files", files},
-            {"foldersRemoved", QJsonArray::fromStringList(report.foldersRemoved)}};
+    QJsonObject object{{"run", report.runId},
+                       {"ok", report.ok},
+                       {"files", files},
+                       {"foldersRemoved", QJsonArray::fromStringList(report.foldersRemoved)}};
+    if (!report.damage.isEmpty())
+        object.insert(QStringLiteral("damaged"), QJsonArray::fromStringList(report.damage));
+    return object;
 }
 
 const char UndoHelp[] =
@@ -45,12 +49,12 @@ int runUndo(const QStringList& args) {
         else
             wanted = arg;
     }
-    QTextStream out(stdout);
     QTextStream err(stderr);
     const QList<JournalRun> runs = ReadJournalRuns();
-    // Without RUN: the newest run not taken back yet.
+    // Without RUN: the newest run with files not taken back yet (a run whose
+    // undo failed for some files among them).
     const auto found = std::find_if(runs.begin(), runs.end(), [&](const JournalRun& r) {
-        return wanted.isEmpty() ? !r.undoAttempted : r.id == wanted;
+        return wanted.isEmpty() ? !r.fullyUndone() : r.id == wanted;
     });
     if (found == runs.end()) {
         err << "quorvel-cli: "
@@ -60,18 +64,30 @@ int runUndo(const QStringList& args) {
         return ExitFailed;
     }
     const UndoReport report = UndoRun(*found);
+    if (!report.damage.isEmpty()) {
+        // Nothing was done: which files the missing records describe, and so
+        // which files undo would have to leave alone, is not known.
+        err << "quorvel-cli: the journal of " << report.runId
+            << " is damaged; nothing was undone\n";
+        for (const QString& d : report.damage)
+            err << "quorvel-cli:   " << d << "\n";
+        err.flush();
+    }
     if (json) {
-        out << QJsonDocument(toJson(report)).toJson(QJsonDocument::Indented);
-    } else {
-        out << "Run " << report.runId << "\n";
+        PrintOut(QJsonDocument(toJson(report)).toJson(QJsonDocument::Indented));
+    } else if (report.damage.isEmpty()) {
+        QString out = QStringLiteral("Run %1\n").arg(report.runId);
         for (const UndoFileResult& f : report.files) {
-            out << (f.ok ? "ok     " : "FAILED ") << f.path << " -> " << f.restoredPath << "\n";
+            out += (f.ok ? QStringLiteral("ok     ") : QStringLiteral("FAILED ")) + f.path +
+                   QStringLiteral(" -> ") + f.restoredPath + u'\n';
             for (const QString& m : f.messages)
-                out << "       " << m << "\n";
+                out += QStringLiteral("       ") + m + u'\n';
         }
         for (const QString& folder : report.foldersRemoved)
-            out << "removed folder " << folder << "\n";
+            out += QStringLiteral("removed folder ") + folder + u'\n';
+        PrintOut(out);
     }
+    FlushOut();
     return report.ok ? ExitOk : ExitFailed;
 }
 

@@ -11,6 +11,15 @@ namespace {
 
 constexpr char hexDigits[] = "0123456789abcdef";
 
+// \uXXXX; returns the position after it.
+char* putEscape(char* o, char16_t u) {
+    *o++ = '\\';
+    *o++ = 'u';
+    for (int shift = 12; shift >= 0; shift -= 4)
+        *o++ = hexDigits[(u >> shift) & 0xF];
+    return o;
+}
+
 // Writes the escaped form of an ASCII unit; returns the position after it.
 char* putAscii(char* o, char16_t u) {
     if (u >= 0x20 && u != u'"' && u != u'\\') {
@@ -41,11 +50,7 @@ char* putAscii(char* o, char16_t u) {
         *o++ = 't';
         break;
     default:
-        *o++ = 'u';
-        *o++ = '0';
-        *o++ = '0';
-        *o++ = hexDigits[u >> 4];
-        *o++ = hexDigits[u & 0xF];
+        return putEscape(o - 1, u);
     }
     return o;
 }
@@ -80,7 +85,7 @@ char* putString(char* o, QStringView text) {
         } else if (QChar::isHighSurrogate(u) && p < end && QChar::isLowSurrogate(*p)) {
             o = putUtf8(o, QChar::surrogateToUcs4(u, *p++));
         } else {
-            o = putUtf8(o, QChar::ReplacementCharacter);
+            o = putEscape(o, u);
         }
     }
     *o++ = '"';

@@ -18,8 +18,10 @@
 //
 // Strings are escaped as JSON requires: quotation mark, backslash and the
 // control characters below U+0020 (\b \f \n \r \t, else \u00XX); everything
-// else is UTF-8. A lone surrogate (possible in a UTF-16 tag text) has no
-// UTF-8 form and becomes U+FFFD, so that every JSON reader takes the text.
+// else is UTF-8 but a lone surrogate, which has no UTF-8 form: it is written
+// as its escape (\udce9), as QJsonDocument wrote it. A file name's byte that
+// is no UTF-8 is such a surrogate (see pathBytes), and a reader that maps
+// U+DC80..U+DCFF back to bytes gets the name again.
 class JsonWriter {
 public:
     // level: the indentation of the lines inside the first value (an element

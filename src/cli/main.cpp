@@ -1,6 +1,8 @@
 #include "command.h"
 #include "streamout.h"
 
+#include "tags/pathbytes.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -47,7 +49,11 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setOrganizationName(QStringLiteral("Norvesta"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
 
-    QStringList args = QCoreApplication::arguments().mid(1);
+    // File names are bytes: arguments() would decode a name that is no UTF-8
+    // into another name, so each argument is taken as its bytes.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << pathFromBytes(argv[i]);
     QTextStream out(stdout);
     if (args.isEmpty())
         return (printHelp(out), usageError(QStringLiteral("a command is needed")));

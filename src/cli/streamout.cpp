@@ -1,5 +1,7 @@
 #include "streamout.h"
 
+#include "tags/pathbytes.h"
+
 #include <unistd.h>
 
 void BufferOutput() {
@@ -15,7 +17,7 @@ void PrintOut(const QByteArray& utf8) {
 }
 
 void PrintOut(const QString& text) {
-    PrintOut(text.toUtf8());
+    PrintOut(printableBytes(text)); // file names as their bytes
 }
 
 void FlushOut() {

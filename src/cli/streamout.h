@@ -13,6 +13,8 @@
 // 4 KB; a terminal keeps its line buffering. Before anything is printed.
 void BufferOutput();
 void PrintOut(const QByteArray& utf8);
+// As UTF-8, with file names that are no UTF-8 as their own bytes (see
+// printableBytes).
 void PrintOut(const QString& text);
 // Sends what is buffered on its way (after a file that changed something).
 void FlushOut();

@@ -8,6 +8,15 @@
 // byte, every frame that nobody replaced.
 struct FrameLayout;
 
+// Format bits of a frame header's flags in the version 3 layout, the layout
+// the record keeps for every version. Each adds bytes in front of the
+// content, in this order: a 4-byte decompressed size (then the content is
+// zlib data), an encryption method byte, a group byte.
+constexpr quint16 FrameFlagCompressed = 0x0080;
+constexpr quint16 FrameFlagEncrypted = 0x0040;
+constexpr quint16 FrameFlagGrouped = 0x0020;
+constexpr quint16 FrameFormatFlags = FrameFlagCompressed | FrameFlagEncrypted | FrameFlagGrouped;
+
 class FrameInfo {
 public:
     virtual ~FrameInfo() = default;
@@ -22,6 +31,10 @@ public:
     // The body to write back unchanged, valid while hasRaw is set.
     QByteArray raw;
     bool hasRaw = false;
+    // The body could not be decoded (an encrypted frame, a comment without
+    // its descriptor's end, ...): text means nothing, and the frame is kept
+    // as its bytes, never taken for an empty value.
+    bool opaque = false;
 
     int length() const { return static_cast<int>(text.size()); }
     void SetLatin1(const char* bytes, int count);
@@ -53,5 +66,10 @@ public:
     qint64 EstimatedSize() const;
 
 private:
-    void TakeBody(const QByteArray& body, bool opaque);
+    // Sets text (and opaque) from a body in the version 3 form; version is
+    // the tag's, for the meaning of 0 units in text frames.
+    void TakeBody(const QByteArray& body, int version);
+    // Language, descriptor, a 0 unit, the comment; false when the content
+    // has no such parts.
+    bool TakeComment(const QByteArray& content);
 };

@@ -1,3 +1,4 @@
+#include "tags/framecontent.h"
 #include "tags/frameinfo.h"
 #include "tags/framelayout.h"
 #include "tags/latin1.h"
@@ -19,7 +20,6 @@ qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLay
     if (size < 0 || size > tag.size() - pos - headerSize)
         return -1;
     QByteArray body = tag.mid(pos + headerSize, size);
-    bool opaque = false;
     if (layout.version == 2) {
         const QByteArray mapped = MapV22Id(QByteArray(header, 3));
         SetId(mapped.isEmpty() ? "" : mapped.constData());
@@ -29,52 +29,78 @@ qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLay
     } else {
         SetId(QByteArray(header, 4).constData());
         const auto fileFlags = static_cast<quint16>(DecodeBigEndian(header + 8, 2));
-        if (layout.version == 4) {
-            body = ConvertV24FrameBody(fileFlags, body, tagUnsync, &flags, &opaque);
-        } else {
+        if (layout.version == 4)
+            body = ConvertV24FrameBody(fileFlags, body, tagUnsync, &flags);
+        else
             flags = fileFlags;
-            // Compressed, encrypted or grouped: the body is not plain content.
-            opaque = fileFlags & 0x00E0;
-        }
     }
-    TakeBody(body, opaque);
+    TakeBody(body, layout.version);
     return headerSize + size;
 }
 
-void FrameInfo::TakeBody(const QByteArray& body, bool opaque) {
+void FrameInfo::TakeBody(const QByteArray& body, int version) {
     raw = body;
     hasRaw = !body.isEmpty();
     text.clear();
-    if (body.isEmpty() || opaque)
+    opaque = false;
+    if (body.isEmpty())
         return;
-    const int encoding = static_cast<quint8>(body[0]);
+    const std::optional<QByteArray> found = FrameContent(body, flags);
+    if (!found || found->isEmpty()) {
+        opaque = true;
+        return;
+    }
+    const QByteArray& content = *found;
+    const int encoding = static_cast<quint8>(content[0]);
+    bool reencoded = false;
     if (encoding == EncodingUtf16BE || encoding == EncodingUtf8) {
         // A version 3 tag cannot hold these encodings: text frames are
         // written from their text, other known layouts turn into UTF-16.
         bool ok = false;
-        const QByteArray converted = ReencodeToUtf16(id, body, &ok);
-        if (IsTextFrame())
+        const QByteArray converted = ReencodeToUtf16(id, content, &ok);
+        if (IsTextFrame()) {
             hasRaw = false;
-        else if (ok)
+        } else if (ok) {
             raw = converted;
+            reencoded = true;
+        }
     }
     if (IsTextFrame() && encoding <= EncodingUtf8) {
-        text = DecodeText(encoding, body.constData() + 1, body.size() - 1);
-    } else if (IsId("COMM") && encoding <= EncodingUtf8 && body.size() >= 4) {
-        // Language, descriptor, a 0 unit, the comment: so comments compare
-        // by language and descriptor start.
-        const QByteArray rest = body.mid(4);
-        const qsizetype end = FindTerminator(encoding, rest, 0);
-        const QByteArray descriptor = end < 0 ? rest : rest.left(end);
-        const QByteArray comment =
-            end < 0 ? QByteArray() : rest.mid(end + TerminatorWidth(encoding));
-        text = Latin1ToWide(body.mid(1, 3)) + DecodeText(encoding, descriptor) + QChar(0) +
-               DecodeText(encoding, comment);
+        const QByteArray encoded = content.mid(1);
+        const QStringList values =
+            version == 4 ? DecodeTextValues(encoding, encoded) : QStringList();
+        if (values.size() > 1) {
+            // Several version 2.4 values: one text as version 3 writes them.
+            text = values.join(QLatin1Char('/'));
+            hasRaw = false;
+        } else {
+            text = DecodeText(encoding, encoded);
+        }
+    } else if (IsId("COMM")) {
+        opaque = !TakeComment(content);
     } else if (encoding == EncodingLatin1) {
-        text = Latin1ToWide(body.constData() + 1, body.size() - 1);
+        text = Latin1ToWide(content.constData() + 1, content.size() - 1);
     } else {
-        // The body as it will be written, so the text of a re-encoded frame
-        // is what reading the written frame gives.
-        text = Latin1ToWide(raw);
+        // The content as it will be written, so the text of a re-encoded
+        // frame is what reading the written frame gives.
+        text = Latin1ToWide(reencoded ? raw : content);
     }
+    // A body written from the text, or re-encoded, is plain content.
+    if (!hasRaw || reencoded)
+        flags &= ~FrameFormatFlags;
+    if (!hasRaw)
+        raw.clear();
+}
+
+bool FrameInfo::TakeComment(const QByteArray& content) {
+    const int encoding = static_cast<quint8>(content[0]);
+    if (encoding > EncodingUtf8 || content.size() < 4)
+        return false;
+    const QByteArray rest = content.mid(4);
+    const qsizetype end = FindTerminator(encoding, rest, 0);
+    if (end < 0)
+        return false;
+    text = Latin1ToWide(content.mid(1, 3)) + DecodeText(encoding, rest.left(end)) + QChar(0) +
+           DecodeText(encoding, rest.mid(end + TerminatorWidth(encoding)));
+    return true;
 }

@@ -38,7 +38,9 @@ void TagInfo::ReadV1Block(const QByteArray& block) {
     SetFrameLatin1("COMM", comment.constData(), static_cast<int>(comment.size()));
     if (const char* genre = GenreName(static_cast<quint8>(b[127])))
         SetFrameLatin1("TCON", genre, -1);
-    if (v11) {
+    // Track 0 is no track: a version 1.0 comment shorter than 29 bytes
+    // leaves both bytes 0, and no album numbers a track 0.
+    if (v11 && b[126] != '\0') {
         const QString track = QString::number(static_cast<quint8>(b[126]));
         SetFrameWide("TRCK", track, -1);
     }

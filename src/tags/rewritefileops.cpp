@@ -1,9 +1,8 @@
 #include "tags/rewritefileops.h"
 
-#include <QFile>
-
 #include <cerrno>
-#include <cstdio>
+#include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
 qint64 RewriteFileOps::Read(int fd, char* buffer, qint64 count, qint64 offset) {
@@ -31,8 +30,10 @@ bool RewriteFileOps::Flush(int fd) {
     return ::fsync(fd) == 0;
 }
 
-bool RewriteFileOps::Rename(const QString& from, const QString& to) {
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+int RewriteFileOps::Exchange(int folder, const QByteArray& first, const QByteArray& second) {
+    return ::renameat2(folder, first.constData(), folder, second.constData(), RENAME_EXCHANGE) == 0
+               ? 0
+               : errno;
 }
 
 namespace {

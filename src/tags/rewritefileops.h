@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <QByteArray>
 
 // The file operations of a write that moves the audio into a new file. A
 // test replaces them to make one of them fail; the write must then leave
@@ -14,7 +14,9 @@ public:
     virtual bool Write(int fd, const char* buffer, qint64 count);
     // Flushes the file to disk (fsync).
     virtual bool Flush(int fd);
-    virtual bool Rename(const QString& from, const QString& to);
+    // Swaps the two names of folder at once (renameat2 with
+    // RENAME_EXCHANGE); 0 or the errno.
+    virtual int Exchange(int folder, const QByteArray& first, const QByteArray& second);
 };
 
 // The operations in use; SetRewriteFileOps(nullptr) restores the real ones.

@@ -3,12 +3,14 @@
 #include <QByteArray>
 #include <QString>
 
-// Temporary files of growing writes. Each is named after the process that
-// writes it (".quorvel-PID-XXXXXX" in the file's folder), so that one left
+// Temporary files that are published under another name once complete
+// (growing writes, moves across file systems, undo). Each is named after
+// the process that writes it (".quorvel-PID-XXXXXX" in the file's folder), so that one left
 // behind by a killed process can be told apart from one that a running
 // process is still writing.
 
-// The mkostemp pattern for a new temporary file in folder.
+// The mkostemp pattern for a new temporary file in folder (null when the
+// folder names no path; see pathBytes).
 QByteArray RewriteTempPattern(const QString& folder);
 
 // Removes the temporary files in folder whose process no longer runs, and

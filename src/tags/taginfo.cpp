@@ -5,7 +5,7 @@
 namespace {
 
 // Ids of which a tag keeps one frame (COMM: one per language and
-// descriptor start), in the order they are compared.
+// descriptor), in the order they are compared.
 const char* const singleInstanceIds[] = {"TALB", "TIT2", "TPE1", "TPE2",
                                          "TYER", "TCON", "COMM", "TRCK"};
 
@@ -17,29 +17,49 @@ bool IsSingleInstance(const FrameInfo& frame) {
     return false;
 }
 
-// The language and the first descriptor unit; missing units count as 0.
-bool SameCommentKey(const QString& a, const QString& b) {
-    for (int i = 0; i < 4; ++i) {
-        const QChar ca = i < a.size() ? a[i] : QChar(0);
-        const QChar cb = i < b.size() ? b[i] : QChar(0);
-        if (ca != cb)
-            return false;
-    }
-    return true;
+// A comment's text is three language units, the descriptor, a 0 unit and
+// the comment. Two comments are one when language and descriptor are equal;
+// an ID3v1 comment has "eng" and an empty descriptor.
+struct CommentParts {
+    QStringView key;     // language and descriptor
+    QStringView comment; // up to its first 0 unit
+};
+
+CommentParts SplitComment(const QString& text) {
+    const qsizetype end = text.size() < 3 ? -1 : text.indexOf(QChar(0), 3);
+    if (end < 0)
+        return {QStringView(text), {}};
+    QStringView comment = QStringView(text).mid(end + 1);
+    const qsizetype zero = comment.indexOf(QChar(0));
+    return {QStringView(text).left(end), zero < 0 ? comment : comment.left(zero)};
+}
+
+// A value that adds nothing: a comment without comment text (whatever its
+// language bytes), any other text that is empty or begins with a 0 unit.
+bool IsEmptyValue(const FrameInfo& frame) {
+    if (frame.IsId("COMM"))
+        return SplitComment(frame.text).comment.isEmpty();
+    return frame.text.isEmpty() || frame.text[0] == QChar(0);
 }
 
 } // namespace
 
 void TagInfo::AddFrame(const FrameInfo& frame) {
-    if (!IsSingleInstance(frame)) {
+    const bool comment = frame.IsId("COMM");
+    // A comment that cannot be decoded has no language or descriptor to
+    // compare: it is kept beside the others.
+    if (!IsSingleInstance(frame) || (comment && frame.opaque)) {
         frames.push_back(frame);
         return;
     }
-    if (frame.text.isEmpty() || frame.text[0] == QChar(0))
+    // A frame that cannot be decoded holds a value all the same.
+    if (!frame.opaque && IsEmptyValue(frame))
         return;
-    const bool comment = frame.IsId("COMM");
+    const QStringView key = comment ? SplitComment(frame.text).key : QStringView();
     frames.remove_if([&](const FrameInfo& f) {
-        return f.IsId(frame.id) && (!comment || SameCommentKey(f.text, frame.text));
+        if (!f.IsId(frame.id))
+            return false;
+        return !comment || (!f.opaque && SplitComment(f.text).key == key);
     });
     frames.push_back(frame);
 }

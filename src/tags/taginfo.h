@@ -11,6 +11,13 @@
 
 class QFile;
 
+// Why the last Write failed, beyond its result.
+enum class WriteProblem {
+    None,
+    Failed,           // not read first, cannot be opened or written
+    ChangedSinceRead, // the path no longer names the file read, unchanged
+};
+
 // HRESULT-style results of TagInfo::Read.
 constexpr int S_OK_RESULT = 0;    // the ID3v2 tag was read
 constexpr int S_FALSE_RESULT = 1; // the file has no ID3v2 header
@@ -60,8 +67,14 @@ public:
     void ReadV1(QFile& file);
     // The same from the file's last 128 bytes.
     void ReadV1Block(const QByteArray& last128);
-    // 0 on success, -1 on any failure (the file then is unchanged).
+    // 0 on success, -1 on any failure (the file then is unchanged). The
+    // path must still name the file read, unchanged (identity, taken from
+    // the open file right before it is written, while no other Quorvel
+    // writer may touch it): otherwise nothing is written and writeProblem
+    // is ChangedSinceRead. After a write, identity describes the file as
+    // written, so the same record can be written again.
     int Write();
+    WriteProblem writeProblem = WriteProblem::None;
 
     // Bytes from the start of the file that hold the ID3v2 tag read
     // (header, frames, padding, footer); 0 when there is none.

@@ -1,6 +1,7 @@
 #include "tags/audiocontent.h"
 #include "tags/diagnostics.h"
 #include "tags/framelayout.h"
+#include "tags/pathbytes.h"
 #include "tags/synchsafe.h"
 #include "tags/tagheader.h"
 #include "tags/taginfo.h"
@@ -61,7 +62,7 @@ int TagInfo::Read(const QString& filePath) {
     // Without blocking: a FIFO named "x.mp3" must not hang the reader. Only
     // a regular file counts as opened.
     OpenFile file;
-    file.fd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    file.fd = ::open(pathBytes(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st {};
     if (file.fd < 0 || ::fstat(file.fd, &st) != 0)
         return E_FAIL_RESULT;

@@ -1,11 +1,13 @@
 #include "tags/tagrewrite.h"
 
+#include "tags/pathbytes.h"
 #include "tags/rewritefileops.h"
 #include "tags/rewritetemp.h"
+#include "tags/userattributes.h"
 
-#include <QFile>
-#include <QFileInfo>
-
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,37 +39,79 @@ bool CopyRange(RewriteFileOps& ops, int from, int to, qint64 start, qint64 end) 
     return true;
 }
 
-void FlushFolder(const QString& folder) {
-    Descriptor dir;
-    dir.fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir.fd >= 0)
-        ::fsync(dir.fd);
+bool SameInode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether the entry name of folder is the original, unchanged since it was
+// read (source is still open on it).
+bool IsOriginal(int folder, const QByteArray& name, int source, const FileIdentity& identity) {
+    struct stat entry, now;
+    return ::fstatat(folder, name.constData(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
+           ::fstat(source, &now) == 0 && SameInode(entry, now) && FileIdentity::of(now) == identity;
+}
+
+// Puts the finished temporary file in the original's place and removes
+// whatever then stands under the temporary name: the original (Written) or,
+// when nothing changed, the new file.
+RewriteOutcome Publish(RewriteFileOps& ops, int folder, const QByteArray& temp,
+                       const QByteArray& name, int source, const FileIdentity& identity) {
+    const auto removeTemp = [&](RewriteOutcome outcome) {
+        ::unlinkat(folder, temp.constData(), 0);
+        return outcome;
+    };
+    const int err = ops.Exchange(folder, temp, name);
+    if (err == EINVAL || err == ENOSYS || err == ENOTSUP || err == EOPNOTSUPP) {
+        if (!IsOriginal(folder, name, source, identity))
+            return removeTemp(RewriteOutcome::Changed);
+        if (::renameat(folder, temp.constData(), folder, name.constData()) != 0)
+            return removeTemp(RewriteOutcome::Failed);
+        return RewriteOutcome::Written;
+    }
+    if (err != 0)
+        return removeTemp(err == ENOENT ? RewriteOutcome::Changed : RewriteOutcome::Failed);
+    if (IsOriginal(folder, temp, source, identity))
+        return removeTemp(RewriteOutcome::Written);
+    // Another file stood at the path, or the original was written meanwhile:
+    // it goes back to its name, and the new file is what gets removed.
+    if (ops.Exchange(folder, temp, name) != 0) {
+        // Short of a failing disk this cannot happen. The other file is not
+        // removed: it gets a name that no sweep of temporary files takes.
+        ::renameat2(folder, temp.constData(), folder, (temp + ".kept").constData(),
+                    RENAME_NOREPLACE);
+        return RewriteOutcome::Failed;
+    }
+    return removeTemp(RewriteOutcome::Changed);
 }
 
 } // namespace
 
-bool RewriteWithNewTag(const QString& path, const QByteArray& tag, qint64 audioStart,
-                       qint64 audioEnd) {
-    // Rename over the file itself, not over a link that points to it.
-    const QString target = QFileInfo(path).canonicalFilePath();
+RewriteOutcome RewriteWithNewTag(const QString& path, int source, const FileIdentity& identity,
+                                 const QByteArray& tag, qint64 audioStart, qint64 audioEnd,
+                                 FileIdentity& written) {
+    // The file itself, not a link that points to it.
+    const QString target = resolvedPath(path);
     if (target.isEmpty())
-        return false;
-    const QFileInfo info(target);
-    Descriptor source;
-    source.fd = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_CLOEXEC);
+        return RewriteOutcome::Changed;
+    const QString folderPath = folderOfPath(target);
+    const QByteArray name = pathBytes(nameOfPath(target));
+    Descriptor folder;
+    folder.fd = ::open(pathBytes(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat st {};
-    if (source.fd < 0 || ::fstat(source.fd, &st) != 0)
-        return false;
+    if (folder.fd < 0 || name.isEmpty() || ::fstat(source, &st) != 0)
+        return RewriteOutcome::Failed;
 
     // A short name of its own, so a file name near the length limit still
     // leaves room for it. What a killed earlier write left here goes first.
-    RemoveAbandonedRewriteTemps(info.absolutePath());
-    QByteArray tempName = RewriteTempPattern(info.absolutePath());
+    RemoveAbandonedRewriteTemps(folderPath);
+    QByteArray tempPath = RewriteTempPattern(folderPath);
+    if (tempPath.isNull())
+        return RewriteOutcome::Failed;
     Descriptor temp;
-    temp.fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    temp.fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
     if (temp.fd < 0)
-        return false;
-    const QString tempPath = QFile::decodeName(tempName);
+        return RewriteOutcome::Failed;
+    const QByteArray tempName = tempPath.mid(tempPath.lastIndexOf('/') + 1);
 
     RewriteFileOps& ops = CurrentRewriteFileOps();
     bool ok = ::fchmod(temp.fd, st.st_mode & 07777) == 0;
@@ -75,14 +119,20 @@ bool RewriteWithNewTag(const QString& path, const QByteArray& tag, qint64 audioS
         // Only the owner's group may be kept by a user who does not own it;
         // the permissions are what matters.
     }
+    ok = ok && copyUserAttributes(source, temp.fd) == 0;
     ok = ok && ops.Write(temp.fd, tag.constData(), tag.size()) &&
-         CopyRange(ops, source.fd, temp.fd, audioStart, audioEnd) && ops.Flush(temp.fd);
+         CopyRange(ops, source, temp.fd, audioStart, audioEnd) && ops.Flush(temp.fd);
+    struct stat built {};
+    ok = ok && ::fstat(temp.fd, &built) == 0;
     ok = temp.Close() && ok;
-    ok = ok && ops.Rename(tempPath, target);
     if (!ok) {
-        ::unlink(tempName.constData());
-        return false;
+        ::unlinkat(folder.fd, tempName.constData(), 0);
+        return RewriteOutcome::Failed;
     }
-    FlushFolder(info.absolutePath());
-    return true;
+    const RewriteOutcome outcome = Publish(ops, folder.fd, tempName, name, source, identity);
+    if (outcome != RewriteOutcome::Written)
+        return outcome;
+    ::fsync(folder.fd);
+    written = FileIdentity::of(built);
+    return RewriteOutcome::Written;
 }

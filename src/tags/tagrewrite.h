@@ -1,12 +1,29 @@
 #pragma once
 
+#include "tags/fileidentity.h"
+
 #include <QByteArray>
 #include <QString>
 
-// Replaces the file at path by tag followed by the file's bytes from
-// audioStart to audioEnd: the new file is written beside the old one in the
-// same folder, flushed to disk and renamed over it, with the old file's
-// permissions; then the folder is flushed. On failure the original is left
-// as it was and the new file removed. Goes through CurrentRewriteFileOps().
-bool RewriteWithNewTag(const QString& path, const QByteArray& tag, qint64 audioStart,
-                       qint64 audioEnd);
+enum class RewriteOutcome {
+    Written,
+    Failed,  // nothing changed; the original stands as it was
+    Changed, // the path no longer names the original as read: nothing changed
+};
+
+// Replaces the file at path by tag followed by its bytes from audioStart to
+// audioEnd. source is the original, open, and read as `identity` describes
+// it. The new file is written beside it in the same folder with its mode,
+// owner (where allowed) and user extended attributes, flushed to disk, and
+// exchanged with the original in one step (renameat2 RENAME_EXCHANGE).
+// What the exchange gives back must be the original, unchanged since it was
+// read; otherwise the exchange is undone and the new file removed: a file
+// that another program put at the path, or edited there, is never lost, and
+// the result is Changed. A file system without the exchange gets a check of
+// the path right before a plain rename (it cannot close that instant). On
+// Written, `written` describes the new file. A symbolic link is followed:
+// the file it names is replaced and the link stays. Goes through
+// CurrentRewriteFileOps().
+RewriteOutcome RewriteWithNewTag(const QString& path, int source, const FileIdentity& identity,
+                                 const QByteArray& tag, qint64 audioStart, qint64 audioEnd,
+                                 FileIdentity& written);

@@ -1,11 +1,17 @@
 #include "tags/diagnostics.h"
 #include "tags/framelayout.h"
+#include "tags/pathbytes.h"
 #include "tags/synchsafe.h"
 #include "tags/tagheader.h"
 #include "tags/taginfo.h"
 #include "tags/tagrewrite.h"
 
-#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,9 +38,55 @@ qint64 PlannedSize(bool hasV2, qint64 available, qint64 needed) {
     return hasV2 && needed <= available ? available : std::max<qint64>(needed + 100, 512);
 }
 
+// Closes the file on every way out of Write.
+struct OpenFile {
+    int fd = -1;
+    ~OpenFile() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Another Quorvel writer of the same file (a second run on the same files)
+// holds the lock for the length of one write; other programs do not take it.
+bool LockForWriting(int fd) {
+    for (int waited = 0; ::flock(fd, LOCK_EX | LOCK_NB) != 0; waited += 5) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= 5000)
+            return false;
+        ::usleep(5000);
+    }
+    return true;
+}
+
+bool ReadAllAt(int fd, char* buffer, qint64 count, qint64 offset) {
+    while (count > 0) {
+        const ssize_t got = ::pread(fd, buffer, size_t(count), offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        buffer += got, count -= got, offset += got;
+    }
+    return true;
+}
+
+bool WriteAllAt(int fd, const QByteArray& bytes, qint64 offset) {
+    const char* data = bytes.constData();
+    for (qint64 left = bytes.size(); left > 0;) {
+        const ssize_t put = ::pwrite(fd, data, size_t(left), offset);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        data += put, left -= put, offset += put;
+    }
+    return true;
+}
+
 } // namespace
 
 int TagInfo::Write() {
+    writeProblem = WriteProblem::Failed;
     if (path.isEmpty()) {
         TagDiagnostic("Use read first\n");
         return -1;
@@ -43,16 +95,37 @@ int TagInfo::Write() {
     // tag in front of it would bury the old one in the audio.
     if (readRefused)
         return -1;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+    const QByteArray name = pathBytes(path);
+    OpenFile file;
+    file.fd = ::open(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (file.fd < 0) {
+        if (errno == ENOENT && identity.isKnown())
+            writeProblem = WriteProblem::ChangedSinceRead; // moved or removed since
         return -1;
-    // The file must still be as it was read.
+    }
+    if (!LockForWriting(file.fd))
+        return -1;
+    // The file must still be the one read, as it was read, and the path must
+    // still name it (another writer may have replaced it while this one
+    // waited for the lock).
+    struct stat st {};
+    struct stat atPath {};
+    if (::fstat(file.fd, &st) != 0 || ::stat(name.constData(), &atPath) != 0 ||
+        FileIdentity::of(st) != identity || atPath.st_dev != st.st_dev ||
+        atPath.st_ino != st.st_ino) {
+        writeProblem = WriteProblem::ChangedSinceRead;
+        return -1;
+    }
     TagHeader header;
-    const bool tagThere = ParseTagHeader(file.read(10), &header);
+    QByteArray first(10, '\0');
+    const qint64 length = st.st_size;
+    const bool tagThere =
+        length >= 10 && ReadAllAt(file.fd, first.data(), 10, 0) && ParseTagHeader(first, &header);
     if (tagThere != hasV2 || (hasV2 && header.regionSize() != regionSize))
         return -1;
-    const qint64 length = file.size();
-    if (hasV1 && (!file.seek(length - 128) || file.read(3) != "TAG"))
+    char v1Magic[3] = {};
+    if (hasV1 && (length < 128 || !ReadAllAt(file.fd, v1Magic, 3, length - 128) ||
+                  std::memcmp(v1Magic, "TAG", 3) != 0))
         return -1;
 
     QByteArray frameBytes;
@@ -84,19 +157,30 @@ int TagInfo::Write() {
         // The frames fit: only the tag's bytes change.
         QByteArray tag = HeaderBytes(size) + frameBytes;
         tag.append(10 + size - tag.size(), '\0');
-        if (!file.seek(0) || file.write(tag) != tag.size() || !file.flush())
+        if (!WriteAllAt(file.fd, tag, 0))
             return -1;
-        if (dropV1 && !file.resize(length - 128))
+        if (dropV1 && ::ftruncate(file.fd, length - 128) != 0)
             return -1;
+        if (::fstat(file.fd, &st) == 0)
+            identity = FileIdentity::of(st);
     } else {
         size = PlannedSize(false, 0, needed);
         if (size > MaxTagSize)
             return -1;
         QByteArray tag = HeaderBytes(size) + frameBytes;
         tag.append(10 + size - tag.size(), '\0');
-        file.close();
-        if (!RewriteWithNewTag(path, tag, regionSize, dropV1 ? length - 128 : length))
+        FileIdentity written;
+        switch (RewriteWithNewTag(path, file.fd, identity, tag, regionSize,
+                                  dropV1 ? length - 128 : length, written)) {
+        case RewriteOutcome::Written:
+            identity = written;
+            break;
+        case RewriteOutcome::Changed:
+            writeProblem = WriteProblem::ChangedSinceRead;
             return -1;
+        case RewriteOutcome::Failed:
+            return -1;
+        }
     }
     if (dropV1)
         hasV1 = false;
@@ -105,5 +189,6 @@ int TagInfo::Write() {
     tagSize = static_cast<qint32>(size);
     regionSize = 10 + size;
     version = 3;
+    writeProblem = WriteProblem::None;
     return 0;
 }

@@ -42,6 +42,35 @@ QString DecodeText(int encoding, const char* bytes, qsizetype count) {
     }
 }
 
+QStringList DecodeTextValues(int encoding, const QByteArray& bytes) {
+    QStringList values;
+    bool bigEndian = encoding == EncodingUtf16BE;
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        qsizetype end = FindTerminator(encoding, bytes, pos);
+        if (end < 0)
+            end = bytes.size();
+        const char* value = bytes.constData() + pos;
+        qsizetype count = end - pos;
+        if (encoding == EncodingUtf16 && count >= 2) {
+            const auto a = static_cast<quint8>(value[0]);
+            const auto b = static_cast<quint8>(value[1]);
+            if ((a == 0xFE && b == 0xFF) || (a == 0xFF && b == 0xFE)) {
+                bigEndian = a == 0xFE;
+                value += 2;
+                count -= 2;
+            }
+        }
+        values.append(encoding == EncodingUtf16 || encoding == EncodingUtf16BE
+                          ? DecodeUtf16(value, count, bigEndian)
+                          : DecodeText(encoding, value, count));
+        pos = end + TerminatorWidth(encoding);
+    }
+    while (!values.isEmpty() && values.constLast().isEmpty())
+        values.removeLast();
+    return values;
+}
+
 QByteArray EncodeUtf16WithMark(const QString& text) {
     QByteArray out;
     out.reserve(2 + 2 * text.size());

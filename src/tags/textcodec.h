@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // The four text encodings of ID3v2 frames: 0 Latin-1, 1 UTF-16 with a
 // byte-order mark, 2 UTF-16BE, 3 UTF-8.
@@ -13,6 +14,11 @@ QString DecodeText(int encoding, const char* bytes, qsizetype count);
 inline QString DecodeText(int encoding, const QByteArray& bytes) {
     return DecodeText(encoding, bytes.constData(), bytes.size());
 }
+// The values of a version 2.4 text frame: strings ended by terminators,
+// each UTF-16 string with its own byte-order mark (one without a mark keeps
+// the byte order of the one before). Empty strings at the end (a final
+// terminator, padding) are left out.
+QStringList DecodeTextValues(int encoding, const QByteArray& bytes);
 // UTF-16 as the writer writes it: mark FF FE, then each unit low byte first.
 QByteArray EncodeUtf16WithMark(const QString& text);
 // Offset of the terminator of a string that starts at from (one zero byte,

@@ -3,23 +3,32 @@
 #include "tags/synchsafe.h"
 #include "tags/unsync.h"
 
+namespace {
+
+// Format flags of a version 2.4 frame header (its second byte).
+constexpr quint8 V24Grouped = 0x40;
+constexpr quint8 V24Compressed = 0x08;
+constexpr quint8 V24Encrypted = 0x04;
+constexpr quint8 V24Unsynchronised = 0x02;
+constexpr quint8 V24LengthIndicator = 0x01;
+
+} // namespace
+
 QByteArray ConvertV24FrameBody(quint16 flags24, const QByteArray& body, bool tagUnsync,
-                               quint16* flags23, bool* opaque) {
+                               quint16* flags23) {
     const quint8 status = flags24 >> 8;
     const quint8 format = flags24 & 0xFF;
-    const bool grouped = format & 0x40;
-    const bool compressed = format & 0x08;
-    const bool encrypted = format & 0x04;
-    const bool unsynchronised = format & 0x02;
-    const bool lengthIndicator = format & 0x01;
+    const bool grouped = format & V24Grouped;
+    const bool compressed = format & V24Compressed;
+    const bool encrypted = format & V24Encrypted;
+    const bool unsynchronised = format & V24Unsynchronised;
+    const bool lengthIndicator = format & V24LengthIndicator;
 
-    // A group byte stands before the content, as in version 3, where such
-    // a frame is held as its bytes too.
-    *opaque = compressed || encrypted || grouped;
     // The format flags go along even when the body is too short for what
     // they announce: such a body stays opaque when it is read back.
-    *flags23 = static_cast<quint16>(((status << 1) & 0xE0) << 8) | (compressed ? 0x80 : 0) |
-               (encrypted ? 0x40 : 0) | (grouped ? 0x20 : 0);
+    *flags23 = static_cast<quint16>(((status << 1) & 0xE0) << 8) |
+               (compressed ? FrameFlagCompressed : 0) | (encrypted ? FrameFlagEncrypted : 0) |
+               (grouped ? FrameFlagGrouped : 0);
     const QByteArray data = (unsynchronised || tagUnsync) ? RemoveUnsynchronisation(body) : body;
 
     qsizetype pos = 0;
@@ -66,8 +75,9 @@ bool ConvertV24OnlyFrame(const FrameInfo& frame, std::vector<FrameInfo>& replace
     const bool recording = frame.IsId("TDRC");
     if ((!recording && !frame.IsId("TDOR")) || frame.text.isEmpty())
         return false;
-    // The first value only: yyyy[-MM[-dd[THH[:mm[:ss]]]]].
-    const QString stamp = frame.text.left(frame.text.indexOf(QChar(0)));
+    // The first value only (several are joined by "/"):
+    // yyyy[-MM[-dd[THH[:mm[:ss]]]]].
+    const QString stamp = frame.text.section(QChar(0), 0, 0).section(QLatin1Char('/'), 0, 0);
     const QString year = stamp.left(4);
     if (year.size() != 4 || !AllDigits(year))
         return false;

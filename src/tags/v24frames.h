@@ -10,9 +10,9 @@
 // unsynchronisation removed, the data length indicator dropped (or, for a
 // compressed frame, turned into the plain decompressed size), the flag bits
 // and the group, encryption and size prefixes moved to their version 3
-// places. opaque is set for compressed or encrypted frames.
+// places.
 QByteArray ConvertV24FrameBody(quint16 flags24, const QByteArray& body, bool tagUnsync,
-                               quint16* flags23, bool* opaque);
+                               quint16* flags23);
 
 // Version 2.4 frames that a version 3 tag cannot hold but has a counterpart
 // for: TDRC becomes TYER (with TDAT and TIME when the date and time are

@@ -80,15 +80,9 @@ bool isCombiningMark(char32_t ucs4) {
     }
 }
 
-} // namespace
-
-QString ToAsciiOnly(const QString& value) {
-    // Most tag text is ASCII already; decomposition is the costly part.
-    if (std::all_of(value.cbegin(), value.cend(), [](QChar c) { return c.unicode() < 0x80; }))
-        return value.size() > MaxAsciiLength ? QString() : value;
-    const QString decomposed = value.normalized(QString::NormalizationForm_KD);
-    QString result;
-    result.reserve(decomposed.size());
+// Appends the ASCII form of decomposed text: ASCII as it is, combining marks
+// dropped, a stand-in or "?" for each other character.
+void appendAscii(const QString& decomposed, QString& result) {
     for (qsizetype i = 0; i < decomposed.size(); ++i) {
         const QChar c = decomposed.at(i);
         if (c.unicode() < 0x80) {
@@ -104,7 +98,33 @@ QString ToAsciiOnly(const QString& value) {
         if (!isCombiningMark(ucs4))
             result.append(QChar(asciiStandIn(ucs4)));
     }
-    if (result.size() > MaxAsciiLength)
-        return QString();
+}
+
+} // namespace
+
+QString ToAsciiOnly(const QString& value) {
+    // Most tag text is ASCII already; decomposition is the costly part.
+    if (std::all_of(value.cbegin(), value.cend(), [](QChar c) { return c.unicode() < 0x80; }))
+        return value.size() > MaxAsciiLength ? QString() : value;
+    // Decomposing a whole long value takes time that grows with the square
+    // of its length, so it is decomposed piece by piece. A piece may end
+    // anywhere but inside a surrogate pair: decomposition never joins
+    // characters, and the only characters it reorders are combining marks,
+    // which are dropped.
+    constexpr qsizetype PieceLength = 256;
+    QString result;
+    result.reserve(std::min(value.size(), MaxAsciiLength + 1));
+    for (qsizetype start = 0; start < value.size();) {
+        qsizetype end = std::min(start + PieceLength, value.size());
+        if (end < value.size() && value.at(end - 1).isHighSurrogate() &&
+            value.at(end).isLowSurrogate())
+            ++end;
+        appendAscii(value.mid(start, end - start).normalized(QString::NormalizationForm_KD),
+                    result);
+        // Once too long, the result can only fail.
+        if (result.size() > MaxAsciiLength)
+            return QString();
+        start = end;
+    }
     return result;
 }

@@ -8,5 +8,7 @@ constexpr qsizetype MaxAsciiLength = 2047;
 // The ANSI-only conversion: compatibility decomposition, combining marks
 // dropped, a few letters without a decomposition mapped to one ASCII letter,
 // and "?" for every other character outside ASCII (one "?" per character,
-// whether it takes one or two UTF-16 units).
+// whether it takes one or two UTF-16 units). Time grows linearly with the
+// value's length, and the conversion stops as soon as the result is longer
+// than MaxAsciiLength.
 QString ToAsciiOnly(const QString& value);

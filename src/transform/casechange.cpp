@@ -2,32 +2,25 @@
 
 #include "profiles/profile.h"
 
-namespace {
-
-char16_t asciiLower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
-}
-
-char16_t asciiUpper(char16_t c) {
-    return c >= u'a' && c <= u'z' ? char16_t(c - (u'a' - u'A')) : c;
-}
-
-} // namespace
-
 QString ChangeCase(const QString& word, int caseMode) {
     QString result = word;
     char16_t* data = reinterpret_cast<char16_t*>(result.data());
     for (qsizetype i = 0; i < result.size(); ++i) {
-        switch (caseMode) {
-        case CaseLower:
-            data[i] = asciiLower(data[i]);
-            break;
-        case CaseUpper:
-            data[i] = asciiUpper(data[i]);
-            break;
-        default:
-            data[i] = i == 0 ? asciiUpper(data[i]) : asciiLower(data[i]);
-            break;
+        const bool pair = QChar::isHighSurrogate(data[i]) && i + 1 < result.size() &&
+                          QChar::isLowSurrogate(data[i + 1]);
+        const char32_t ucs4 = pair ? QChar::surrogateToUcs4(data[i], data[i + 1]) : data[i];
+        // QChar's mappings are the one-to-one ones: a character whose case
+        // form is longer ("ß", "İ") maps to itself and stays as it is.
+        const bool upper = caseMode == CaseUpper || (caseMode != CaseLower && i == 0);
+        const char32_t mapped = upper ? QChar::toUpper(ucs4) : QChar::toLower(ucs4);
+        // A form that would take another number of UTF-16 units stays too.
+        if (QChar::requiresSurrogates(mapped) != pair)
+            continue;
+        if (pair) {
+            data[i] = QChar::highSurrogate(mapped);
+            data[++i] = QChar::lowSurrogate(mapped);
+        } else {
+            data[i] = char16_t(mapped);
         }
     }
     return result;

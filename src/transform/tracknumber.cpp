@@ -1,5 +1,6 @@
 #include "tracknumber.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -30,6 +31,11 @@ int leadingInteger(const QString& value) {
 } // namespace
 
 QString FormatTrackNumber(const QString& value) {
+    // A value without a digit is no track number: "00" would put one into a
+    // file that had none.
+    if (std::none_of(value.cbegin(), value.cend(),
+                     [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }))
+        return QString();
     const int number = leadingInteger(value);
     // "%02d": a minus sign counts as one of the two positions.
     if (number >= 0 && number < 10)

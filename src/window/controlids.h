@@ -35,6 +35,8 @@ enum ControlId {
     IDC_CLEAR_V1 = 1039,
     IDC_REMOVE_ALL = 1040,
     IDC_REMOVE_ITEM = 1041,
+    IDC_PREVIEW_ALL = 1042,
+    IDC_HISTORY = 1043,
     IDC_FIELD_FIRST = 2000, // edit boxes 2000 to 2007, one per field
     IDC_FIELD_LAST = 2007,
     IDC_ORIGINAL_EDIT = 2008,

@@ -1,6 +1,7 @@
 #include "window/controlregistry.h"
 
 #include "window/controlids.h"
+#include "window/listbox.h"
 #include "window/typinglimit.h"
 
 #include <QCheckBox>
@@ -8,7 +9,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
 
@@ -29,7 +29,7 @@ Qt::FocusPolicy focusPolicy(const ControlTemplate& c) {
         return Qt::StrongFocus;
     if (isLabel(c.kind) || c.kind == ControlKind::GroupBox || c.kind == ControlKind::Icon)
         return Qt::NoFocus;
-    return Qt::ClickFocus; // page buttons and the read-only Original edit box
+    return Qt::ClickFocus; // the read-only Original edit box
 }
 
 QString widgetText(const QWidget* w) {
@@ -143,11 +143,8 @@ QWidget* ControlRegistry::create(QWidget* dialog, const ControlTemplate& c) {
         combo->addItems(c.entries);
         return combo;
     }
-    case ControlKind::ListBox: {
-        auto* list = new QListWidget(dialog);
-        list->setSortingEnabled(true);
-        return list;
-    }
+    case ControlKind::ListBox:
+        return new ListBox(dialog);
     case ControlKind::CheckBox:
         return new QCheckBox(c.caption, dialog);
     case ControlKind::PushButton:
@@ -215,6 +212,19 @@ void ControlRegistry::setReadOnly(int id, bool readOnly) {
 void ControlRegistry::setLimit(int id, int characters) {
     if (auto* edit = as<QLineEdit>(id))
         new TypingLimit(edit, characters); // owned by the edit box
+}
+
+void ControlRegistry::setPlaceholderText(int id, const QString& text) {
+    QWidget* w = widget(id);
+    if (auto* edit = qobject_cast<QLineEdit*>(w))
+        edit->setPlaceholderText(text);
+    else if (auto* list = qobject_cast<ListBox*>(w))
+        list->setPlaceholderText(text);
+}
+
+void ControlRegistry::setToolTip(int id, const QString& text) {
+    if (QWidget* w = widget(id))
+        w->setToolTip(text);
 }
 
 void ControlRegistry::setVisible(int id, bool visible) {

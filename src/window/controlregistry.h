@@ -41,6 +41,10 @@ public:
     void setReadOnly(int id, bool readOnly);
     // Limits typing, not the text the program sets (see TypingLimit).
     void setLimit(int id, int characters);
+    // The hint an empty edit box or list box shows.
+    void setPlaceholderText(int id, const QString& text);
+    // Also the control's description for screen readers, unless it has one.
+    void setToolTip(int id, const QString& text);
     void setVisible(int id, bool visible);
     void setEnabled(int id, bool enabled);
     // The control's rectangle in the dialog's coordinates.

@@ -40,6 +40,20 @@ bool PathStore::contains(const QString& path) const {
     return m_index.contains(foldAsciiCase(path));
 }
 
+int PathStore::find(const QString& path) const {
+    return m_index.value(foldAsciiCase(path), -1);
+}
+
+bool PathStore::replace(int slot, const QString& path) {
+    const int holder = find(path);
+    if (path.isEmpty() || this->path(slot).isEmpty() || (holder >= 0 && holder != slot))
+        return false;
+    m_index.remove(foldAsciiCase(m_slots[size_t(slot)]));
+    m_index.insert(foldAsciiCase(path), slot);
+    m_slots[size_t(slot)] = path;
+    return true;
+}
+
 void PathStore::release(int slot) {
     if (slot < 0 || slot >= capacity() || m_slots[size_t(slot)].isEmpty())
         return;

@@ -19,6 +19,12 @@ public:
     // slot n upward, wrapping round to 0, where n is the number of paths held.
     int add(const QString& path);
     bool contains(const QString& path) const;
+    // The slot holding a path equal to this one (A to Z without case), or -1.
+    int find(const QString& path) const;
+    // Puts path into the used slot in place of its path, as when the listed
+    // file has moved. False, changing nothing, when the slot is free, the
+    // path is empty or another slot holds an equal path.
+    bool replace(int slot, const QString& path);
     // Empties the slot; it becomes free.
     void release(int slot);
     // No slots, capacity 0.

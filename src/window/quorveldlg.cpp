@@ -4,6 +4,8 @@
 #include "profiles/settingsstore.h"
 #include "transform/transform.h"
 #include "window/controlids.h"
+#include "window/formathelp.h"
+#include "window/pagebuttons.h"
 #include "window/uiseam.h"
 
 #include <QAction>
@@ -47,6 +49,7 @@ CQuorvelDlg::CQuorvelDlg(UiSeam& seam, SettingsStore& store, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
     connectControls();
+    connectFileGatherer();
     onInitDialog();
 }
 
@@ -70,11 +73,30 @@ void CQuorvelDlg::onInitDialog() {
         connect(m_aboutAction, &QAction::triggered, this, &CQuorvelDlg::showAboutBox);
         addAction(m_aboutAction);
     }
-    m_openAction = new QAction(this);
+    m_openAction = new QAction(QStringLiteral("Add &Files..."), this);
     m_openAction->setShortcut(QKeySequence::Open);
     m_openAction->setShortcutContext(Qt::WindowShortcut);
     connect(m_openAction, &QAction::triggered, this, &CQuorvelDlg::onOpenFiles);
     addAction(m_openAction);
+    m_addFolderAction = new QAction(QStringLiteral("Add F&older..."), this);
+    m_addFolderAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    m_addFolderAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_addFolderAction, &QAction::triggered, this, &CQuorvelDlg::onAddFolder);
+    addAction(m_addFolderAction);
+    m_controls.setPlaceholderText(
+        IDC_FILELIST, QStringLiteral("Drop MP3 files or folders here, or press Ctrl+O"));
+    // The buttons and the keys open the same dialogs; the context menu
+    // offers History too.
+    m_previewAction = new QAction(QStringLiteral("&Preview All..."), this);
+    m_previewAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(m_previewAction, &QAction::triggered, this, &CQuorvelDlg::onPreviewAll);
+    m_historyAction = new QAction(QStringLiteral("&History..."), this);
+    m_historyAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(m_historyAction, &QAction::triggered, this, &CQuorvelDlg::onHistory);
+    for (QAction* action : {m_previewAction, m_historyAction}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
 
     setWindowIcon(programIcon());
 
@@ -84,16 +106,14 @@ void CQuorvelDlg::onInitDialog() {
     // The file list and the options group take turns in the same place.
     m_controls.setRect(IDC_FILELIST, m_controls.rect(IDC_OPTIONS_GROUP));
 
-    m_controls.setChecked(IDC_PAGE_INPUT, true);
+    m_pages->check(RowInput);
     switchPage(RowInput);
     m_controls.widget(fieldEditId(FieldFilename))->setFocus();
 }
 
 void CQuorvelDlg::connectControls() {
-    for (int page = 0; page < RowCount; ++page) {
-        auto* button = m_controls.as<QPushButton>(kPageButtonIds[page]);
-        connect(button, &QPushButton::clicked, this, [this, page] { switchPage(page); });
-    }
+    m_pages = new PageButtons(m_controls, this);
+    connect(m_pages, &PageButtons::chosen, this, &CQuorvelDlg::switchPage);
     for (int f = 0; f < FieldCount; ++f)
         m_controls.widget(fieldEditId(f))->installEventFilter(this);
     // Selections that the window makes itself are made with signals blocked,
@@ -112,6 +132,10 @@ void CQuorvelDlg::connectControls() {
             &CQuorvelDlg::onRemoveAll);
     connect(m_controls.as<QPushButton>(IDC_APPLY), &QPushButton::clicked, this,
             &CQuorvelDlg::onApply);
+    connect(m_controls.as<QPushButton>(IDC_PREVIEW_ALL), &QPushButton::clicked, this,
+            &CQuorvelDlg::onPreviewAll);
+    connect(m_controls.as<QPushButton>(IDC_HISTORY), &QPushButton::clicked, this,
+            &CQuorvelDlg::onHistory);
 }
 
 void CQuorvelDlg::saveControls() {
@@ -154,8 +178,10 @@ void CQuorvelDlg::switchPage(int page) {
     saveControls();
     m_page = page;
 
-    for (int f = 0; f < FieldCount; ++f)
+    for (int f = 0; f < FieldCount; ++f) {
         m_controls.setReadOnly(fieldEditId(f), page == RowOutput);
+        m_controls.setToolTip(fieldEditId(f), formatHelp(page));
+    }
 
     // The options group is the group box and every control whose top-left
     // corner lies inside it, decided anew at each switch.
@@ -256,11 +282,16 @@ void CQuorvelDlg::loadProfile(const QString& name) {
     loadControls();
 }
 
+Profile CQuorvelDlg::currentProfile() const {
+    Profile p = m_profile;
+    p.parse = m_grid[RowParse];
+    p.create = m_grid[RowCreate];
+    return p;
+}
+
 void CQuorvelDlg::saveProfile(const QString& name) {
-    Profile saved = m_profile;
+    Profile saved = currentProfile();
     saved.name = name;
-    saved.parse = m_grid[RowParse];
-    saved.create = m_grid[RowCreate];
     m_store.SaveProfile(saved);
 }
 
@@ -283,8 +314,14 @@ void CQuorvelDlg::onExit() {
 
 QMenu* CQuorvelDlg::createContextMenu() {
     auto* menu = new QMenu(this);
-    if (m_aboutAction)
+    menu->addAction(m_openAction);
+    menu->addAction(m_addFolderAction);
+    menu->addSeparator();
+    menu->addAction(m_historyAction);
+    if (m_aboutAction) {
+        menu->addSeparator();
         menu->addAction(m_aboutAction);
+    }
     return menu;
 }
 

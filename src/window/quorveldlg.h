@@ -5,13 +5,18 @@
 #include "tags/taginfo.h"
 #include "transform/fields.h"
 #include "window/controlregistry.h"
+#include "window/filegatherer.h"
 #include "window/filelist.h"
+#include "window/waitcursor.h"
 
 #include <QDialog>
+
+#include <optional>
 
 class QAction;
 class QMimeData;
 class QMenu;
+class PageButtons;
 class SettingsStore;
 class UiSeam;
 
@@ -54,12 +59,18 @@ public:
     // Saves the profile and ends the window.
     void onExit();
 
-    // Dropped files, file arguments and the Ctrl+O dialog: each path goes
-    // through the adding steps, then the focus goes to Filename. The
-    // selection and the fields stay as they are. Returns the entries added.
-    int addFiles(const QStringList& paths);
+    // Dropped files and folders, file arguments and the two dialogs: the
+    // focus goes to Filename, and the listable files (see FileGatherer) go
+    // through the adding steps as a worker finds them, under the busy
+    // cursor; the window answers meanwhile. The selection and the fields
+    // stay as they are.
+    void addFiles(const QStringList& paths);
+    // From addFiles until the files of every call are listed.
+    bool isAddingFiles() const { return m_gatherer.isBusy(); }
     // Asks for files to add (Ctrl+O).
     void onOpenFiles();
+    // Asks for a folder whose MP3 files to add (Ctrl+Shift+O).
+    void onAddFolder();
     // Reads the selected entry's file and shows it: Input values, controls,
     // an empty Original row and a quiet transformation run. A file that
     // can't be read changes nothing shown.
@@ -71,11 +82,28 @@ public:
     void onRemoveAll();
     // Carries the Output values into the selected file, then steps on.
     void onApply();
+    // Opens "Preview All" over every listed file with the current profile
+    // as the controls show it (Ctrl+P).
+    void onPreviewAll();
+    // Opens "History", the runs of the undo journal (Ctrl+H).
+    void onHistory();
+    // After a run of Preview All or History: the list entries of its files
+    // follow them and show what it did, and the selected file is read again.
+    void followRun(const QList<FileList::Outcome>& outcomes);
 
-    // The menu offered on the window's empty area: the about box command.
+    // The current profile with the formats of rows 1 and 2 of the grid:
+    // what saving it stores and what Preview All runs.
+    Profile currentProfile() const;
+
+    // The menu offered on the window's empty area: the two adding commands,
+    // History and the about box command.
     QMenu* createContextMenu();
 
     void reject() override; // the Cancel command (Esc) does nothing
+
+signals:
+    // The files of every addFiles call are listed.
+    void addingFinished();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -104,6 +132,7 @@ private:
 
     void onInitDialog();
     void connectControls();
+    void connectFileGatherer();
     void updateOriginalRow(int field);
     void showAboutBox();
     // The local files of a drop, in the order given.
@@ -117,7 +146,14 @@ private:
     ProfileList m_profiles;
     QAction* m_aboutAction = nullptr;
     QAction* m_openAction = nullptr;
+    QAction* m_addFolderAction = nullptr;
+    QAction* m_previewAction = nullptr;
+    QAction* m_historyAction = nullptr;
+    PageButtons* m_pages = nullptr;
     FileList m_files;
+    // Destroyed before the list: it stops its worker first.
+    FileGatherer m_gatherer;
+    std::optional<WaitCursor> m_addingCursor;
     TagInfo m_tag;
     // The tag record holds the selected entry's file as its last refresh
     // read it; Apply needs this.

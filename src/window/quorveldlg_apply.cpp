@@ -30,6 +30,17 @@ void CQuorvelDlg::onApply() {
                       ApplyOptions{m_profile.clearOtherV2 != 0, m_profile.clearV1 != 0}, &journal);
         journal.finish();
     }
+    // The entry that follows is found again by its slot once the moved
+    // entry has taken its new name's place; the one after it when the
+    // following entry gave way to it (the same path in other letter case).
+    const int following[] = {m_files.slotAt(position + 1), m_files.slotAt(position + 2)};
+    const int applied = result.moved ? m_files.moveEntry(position, result.target) : position;
+    if (result.ok)
+        m_files.setMark(applied, FileList::Mark::Applied);
+    else
+        m_files.setMark(applied, FileList::Mark::Failed,
+                        result.messages.isEmpty() ? QStringLiteral("not applied")
+                                                  : result.messages.join(QLatin1Char('\n')));
     for (const QString& message : result.messages)
         showMessage(message);
     // Refused before anything was written, tags not written or no folder to
@@ -37,5 +48,13 @@ void CQuorvelDlg::onApply() {
     // failed move steps on all the same.
     if (!result.folderReady)
         return;
-    selectFile(position + 1);
+    // After the last entry, the applied one stays selected and is read anew.
+    int next = m_files.count();
+    for (int slot : following) {
+        if (const int at = m_files.positionOfSlot(slot); slot >= 0 && at >= 0) {
+            next = at;
+            break;
+        }
+    }
+    selectFile(next);
 }

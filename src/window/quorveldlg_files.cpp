@@ -1,30 +1,66 @@
 // The main window's file list: adding files, the selection refresh and the
 // two remove buttons.
+#include "tags/pathbytes.h"
 #include "tags/selectionread.h"
 #include "window/controlids.h"
 #include "window/quorveldlg.h"
 #include "window/uiseam.h"
-#include "window/waitcursor.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
 
-int CQuorvelDlg::addFiles(const QStringList& paths) {
-    int added = 0;
-    {
-        const WaitCursor wait;
-        added = m_files.addPaths(paths);
-    }
+void CQuorvelDlg::addFiles(const QStringList& paths) {
+    // The focus moves at once rather than when the last file is listed,
+    // which would take it from wherever the user has gone meanwhile.
     m_controls.widget(fieldEditId(FieldFilename))->setFocus();
-    return added;
+    if (paths.isEmpty())
+        return;
+    if (!m_addingCursor)
+        m_addingCursor.emplace(Qt::BusyCursor);
+    m_gatherer.gather(paths);
+}
+
+void CQuorvelDlg::connectFileGatherer() {
+    connect(&m_gatherer, &FileGatherer::found, this,
+            [this](const QStringList& files) { m_files.addPaths(files); });
+    connect(&m_gatherer, &FileGatherer::finished, this, [this] {
+        m_addingCursor.reset();
+        emit addingFinished();
+    });
 }
 
 void CQuorvelDlg::onOpenFiles() {
-    const QStringList paths = m_seam.askOpenFiles(this);
+    // The dialog gives names as Qt decodes them: a name that is no UTF-8
+    // comes back with U+FFFD in it and may spell another file's name.
+    QStringList paths;
+    for (const QString& picked : m_seam.askOpenFiles(this)) {
+        const QString exact = exactPathOfDecoded(picked);
+        if (exact.isEmpty())
+            showMessage(QStringLiteral("Cannot add %1: its name is not UTF-8 and cannot be told "
+                                       "apart from another name here; drop the file onto the "
+                                       "window instead")
+                            .arg(picked));
+        else
+            paths << exact;
+    }
     if (!paths.isEmpty())
         addFiles(paths);
+}
+
+void CQuorvelDlg::onAddFolder() {
+    const QString picked = m_seam.askFolder(this);
+    if (picked.isEmpty())
+        return;
+    const QString folder = exactPathOfDecoded(picked);
+    if (folder.isEmpty())
+        showMessage(QStringLiteral("Cannot add %1: its name is not UTF-8 and cannot be told "
+                                   "apart from another name here; drop the folder onto the "
+                                   "window instead")
+                        .arg(picked));
+    else
+        addFiles({folder});
 }
 
 void CQuorvelDlg::selectionRefresh() {
@@ -66,9 +102,14 @@ QStringList CQuorvelDlg::droppedFiles(const QMimeData* mime) {
     QStringList paths;
     if (!mime || !mime->hasUrls())
         return paths;
+    // The URL keeps the bytes of a name that is no UTF-8 percent-encoded;
+    // toLocalFile() would decode them into another name.
     for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile())
-            paths.append(url.toLocalFile());
+        if (url.isLocalFile() && url.host().isEmpty())
+            paths.append(pathFromBytes(
+                QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())));
+        else if (url.isLocalFile())
+            paths.append(url.toLocalFile()); // a share named by its host
     }
     return paths;
 }

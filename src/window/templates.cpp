@@ -15,8 +15,10 @@ ControlTemplate fieldEdit(int field, QRect rect) {
     return {fieldEditId(field), K::Edit, {}, rect};
 }
 
+// The four page buttons are one radio group at one place of the Tab order:
+// the window lets only the checked one take Tab (see PageButtons).
 ControlTemplate pageButton(int id, const QString& caption, int x) {
-    return {id, K::PageButton, caption, QRect(x, 184, 53, 17), false};
+    return {id, K::PageButton, caption, QRect(x, 184, 53, 17)};
 }
 
 } // namespace
@@ -78,6 +80,12 @@ const DialogTemplate& mainWindowTemplate() {
             {IDC_CLEAR_V1, K::CheckBox, QStringLiteral("Clear V1 tags"), QRect(27, 164, 58, 10)},
             {IDC_REMOVE_ITEM, K::PushButton, QStringLiteral("Remove Item"), QRect(17, 215, 53, 17)},
             {IDC_REMOVE_ALL, K::PushButton, QStringLiteral("Remove All"), QRect(73, 215, 53, 17)},
+            ControlTemplate(IDC_PREVIEW_ALL, K::PushButton, QStringLiteral("Preview All..."),
+                            QRect(129, 215, 62, 17))
+                .named(QStringLiteral("Preview All")),
+            ControlTemplate(IDC_HISTORY, K::PushButton, QStringLiteral("History..."),
+                            QRect(194, 215, 53, 17))
+                .named(QStringLiteral("History")),
         }};
     return t;
 }

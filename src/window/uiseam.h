@@ -23,6 +23,8 @@ public:
     virtual void showAbout(QWidget* owner) = 0;
     // A file dialog that picks several existing files; none on Cancel.
     virtual QStringList askOpenFiles(QWidget* owner) = 0;
+    // A folder dialog that picks one existing folder; empty on Cancel.
+    virtual QString askFolder(QWidget* owner) = 0;
 };
 
 // The seam of the running program: real modal dialogs.
@@ -33,4 +35,5 @@ public:
     std::optional<QString> askProfileName(QWidget* owner) override;
     void showAbout(QWidget* owner) override;
     QStringList askOpenFiles(QWidget* owner) override;
+    QString askFolder(QWidget* owner) override;
 };

@@ -34,3 +34,7 @@ QStringList WidgetUiSeam::askOpenFiles(QWidget* owner) {
         owner, QStringLiteral("Add Files"), QString(),
         QStringLiteral("MP3 files (*.mp3 *.MP3 *.Mp3 *.mP3);;All files (*)"));
 }
+
+QString WidgetUiSeam::askFolder(QWidget* owner) {
+    return QFileDialog::getExistingDirectory(owner, QStringLiteral("Add Folder"));
+}

@@ -12,6 +12,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
 // Apply on real MP3 files, one file per row. Paths in the table are relative
 // to a temporary folder; "@" stands for that folder.
 namespace {
@@ -31,13 +36,13 @@ fixture::V1 v1Block() {
 }
 
 // TPE1 "Old Artist", TIT2 "Old Title", a comment and a user text frame.
-QByteArray songBytes(bool withV1) {
+QByteArray songBytes(bool withV1, int padding = 64) {
     fixture::Tag tag;
     tag.frames = {{"TPE1", fixture::TextBody(0, "Old Artist")},
                   {"TIT2", fixture::TextBody(0, "Old Title")},
                   {"COMM", fixture::CommentBody(0, "eng", "", "a comment")},
                   {"TXXX", fixture::UserTextBody(0, "mood", "calm")}};
-    tag.padding = 64;
+    tag.padding = padding;
     const fixture::V1 v1 = v1Block();
     return fixture::BuildFile(&tag, 8, withV1 ? &v1 : nullptr);
 }
@@ -309,37 +314,62 @@ private slots:
 
     // A write that fails is reported; the file is neither moved nor is any
     // folder made for it.
+    // The window's Apply included: a file that another program edited or
+    // replaced after it was read is left as it is.
     void failedWrite_data() {
         QTest::addColumn<QString>("how");
-        QTest::newRow("file gone") << "gone";
-        QTest::newRow("read-only file") << "readonly";
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("journaled");
+        QTest::newRow("file gone") << "gone"
+                                   << "@ changed since it was read; left alone" << true;
+        QTest::newRow("read-only file") << "readonly"
+                                        << "Cannot write tags to @" << true;
+        QTest::newRow("edited since it was read")
+            << "edited"
+            << "@ changed since it was read; left alone" << true;
+        QTest::newRow("replaced since it was read")
+            << "replaced"
+            << "@ changed since it was read; left alone" << true;
+        QTest::newRow("edited since it was read, no journal")
+            << "edited"
+            << "@ changed since it was read; left alone" << false;
     }
     void failedWrite() {
         QFETCH(QString, how);
+        QFETCH(QString, message);
+        QFETCH(bool, journaled);
         QTemporaryDir dir;
         const QString path = dir.filePath("song.mp3");
-        const QByteArray bytes = songBytes(true);
+        QByteArray bytes = songBytes(true);
         QVERIFY(fixture::WriteFile(path, bytes));
         TagInfo tag;
         QVERIFY(ReadSelection(tag, path).ok);
         ImmutableFile guard;
-        if (how == QLatin1String("gone"))
+        if (how == QLatin1String("gone")) {
             QVERIFY(QFile::remove(path));
-        else if (!guard.protect(path))
+        } else if (how == QLatin1String("edited")) {
+            bytes[bytes.size() - 1] = 'E'; // same length, same tag
+            QVERIFY(fixture::WriteFile(path, bytes));
+            const struct timespec later[2] = {{0, UTIME_OMIT}, {time(nullptr) + 60, 0}};
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), later, 0), 0);
+        } else if (how == QLatin1String("replaced")) {
+            QVERIFY(fixture::WriteFile(path + ".new", bytes));
+            QCOMPARE(::rename(QFile::encodeName(path + ".new"), QFile::encodeName(path)), 0);
+        } else if (!guard.protect(path)) {
             QSKIP("this file system cannot make a file read-only for this user");
+        }
         JournalWriter journal;
-        const ApplyResult r =
-            ApplyFile(tag, outputs(dir.filePath("new/sub"), "x", "A", "T"), {true, true}, &journal);
+        const ApplyResult r = ApplyFile(tag, outputs(dir.filePath("new/sub"), "x", "A", "T"),
+                                        {true, true}, journaled ? &journal : nullptr);
         journal.finish();
-        QCOMPARE(r.messages, QStringList{"Cannot write tags to " + path});
+        QCOMPARE(r.messages, QStringList{QString(message).replace('@', path)});
         QVERIFY(!r.ok);
         QVERIFY(!r.tagsWritten);
         QVERIFY(!r.moved);
         QVERIFY(!QFileInfo::exists(dir.filePath("new")));
-        if (how == QLatin1String("readonly")) {
-            guard.release();
+        guard.release();
+        if (how != QLatin1String("gone"))
             QCOMPARE(fixture::ReadFile(path), bytes);
-        }
         QCOMPARE(ReadJournalRuns().size(), 0); // nothing changed, nothing kept
     }
 
@@ -401,21 +431,31 @@ private slots:
         QTest::addColumn<bool>("clearOtherV2");
         QTest::addColumn<bool>("clearV1");
         QTest::addColumn<int>("titleLength"); // long titles make the tag grow
-        QTest::newRow("in place") << false << false << false << 5;
-        QTest::newRow("tag grows") << true << false << false << 3000;
-        QTest::newRow("everything cleared, tag grows") << true << true << true << 3000;
-        QTest::newRow("v1 removed in place") << true << false << true << 3;
+        QTest::addColumn<bool>("inPlace");    // the tag fits the old space
+        QTest::newRow("in place") << false << false << false << 5 << true;
+        QTest::newRow("tag grows") << true << false << false << 3000 << false;
+        QTest::newRow("everything cleared, tag grows") << true << true << true << 3000 << false;
+        QTest::newRow("v1 removed in place") << true << false << true << 3 << true;
     }
     void journaledUndo() {
         QFETCH(bool, withV1);
         QFETCH(bool, clearOtherV2);
         QFETCH(bool, clearV1);
         QFETCH(int, titleLength);
+        QFETCH(bool, inPlace);
         QTemporaryDir dir;
         const QString path = dir.filePath("in/song.mp3");
         QVERIFY(QDir().mkpath(dir.filePath("in")));
-        const QByteArray before = songBytes(withV1);
+        const QByteArray before = songBytes(withV1, inPlace ? 4000 : 64);
         QVERIFY(fixture::WriteFile(path, before));
+        // A second name of the file, its mode and a desktop's rating: what
+        // undo gives back beside the bytes.
+        const QByteArray name = QFile::encodeName(path);
+        QCOMPARE(::link(name.constData(), QFile::encodeName(dir.filePath("second.mp3"))), 0);
+        QCOMPARE(::chmod(name.constData(), 0640), 0);
+        const bool attributes = ::setxattr(name.constData(), "user.rating", "4", 1, 0) == 0;
+        struct stat original;
+        QCOMPARE(::stat(name.constData(), &original), 0);
         TagInfo tag;
         QVERIFY(ReadSelection(tag, path).ok);
         JournalWriter journal;
@@ -424,12 +464,29 @@ private slots:
             {clearOtherV2, clearV1}, &journal);
         journal.finish();
         QVERIFY(r.ok);
-        QVERIFY(fixture::ReadFile(dir.filePath("out/a/b/x.mp3")) != before);
+        const QByteArray applied = fixture::ReadFile(dir.filePath("out/a/b/x.mp3"));
+        QVERIFY(applied != before);
+        QCOMPARE(applied.size() == before.size() - (withV1 && clearV1 ? 128 : 0), inPlace);
 
         const UndoReport undo = UndoRun(ReadJournalRuns().value(0));
         QVERIFY2(undo.ok, qPrintable(undo.files.value(0).messages.join(' ')));
         QCOMPARE(fixture::ReadFile(path), before);
         QVERIFY(!QFileInfo::exists(dir.filePath("out")));
+        struct stat restored;
+        QCOMPARE(::stat(name.constData(), &restored), 0);
+        QCOMPARE(restored.st_mode & 07777, mode_t(0640));
+        QCOMPARE(restored.st_mtim.tv_sec, original.st_mtim.tv_sec);
+        if (attributes) {
+            char value[4] = {};
+            QCOMPARE(::getxattr(name.constData(), "user.rating", value, sizeof value), ssize_t(1));
+            QCOMPARE(value[0], '4');
+        }
+        // Where the audio never moved, the file itself was mended: still one
+        // file under both names.
+        if (inPlace) {
+            QCOMPARE(restored.st_ino, original.st_ino);
+            QCOMPARE(fixture::ReadFile(dir.filePath("second.mp3")), before);
+        }
     }
 };
 

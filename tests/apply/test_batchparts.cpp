@@ -4,6 +4,7 @@
 #include "apply/compactplan.h"
 #include "apply/inorder.h"
 #include "apply/journal.h"
+#include "apply/journalfileops.h"
 #include "apply/planfile.h"
 #include "apply/preflight.h"
 #include "fixtures.h"
@@ -16,6 +17,9 @@
 #include <QTest>
 
 #include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -24,6 +28,7 @@ namespace {
 QByteArray song(const QString& title) {
     fixture::Tag tag;
     tag.frames = {{"TPE1", fixture::TextBody(0, "Artist")}, {"TIT2", fixture::TextBody(0, title)}};
+    tag.padding = 2000; // the new tag fits: written in place
     return fixture::BuildFile(&tag, 4);
 }
 
@@ -36,6 +41,34 @@ Profile sortInto(const QString& folder) {
     p.create[FieldTrack] = QString(); // an empty value sets nothing
     return p;
 }
+
+// Another program's edit of the same length: the same file, new bytes and a
+// new modification time (set apart from the read, which may fall into the
+// same clock tick).
+void editInPlace(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QCOMPARE(f.write(bytes), bytes.size());
+    f.close();
+    const struct timespec later[2] = {{0, UTIME_OMIT}, {time(nullptr) + 60, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), later, 0), 0);
+}
+
+// Asks atSync at every flush of the journal; false makes the flush fail.
+class WatchedJournalOps : public JournalFileOps {
+public:
+    explicit WatchedJournalOps(std::function<bool()> atSync) : m_atSync(std::move(atSync)) {}
+    bool sync(int fd) override {
+        if (!m_atSync()) {
+            errno = EIO;
+            return false;
+        }
+        return JournalFileOps::sync(fd);
+    }
+
+private:
+    std::function<bool()> m_atSync;
+};
 
 } // namespace
 
@@ -50,7 +83,10 @@ private slots:
         QTest::newRow("same") << QStringList{"/m/a.mp3", "/m/b.mp3", "/m/a.mp3"}
                               << QList<L>{{2}, {}, {0}};
         QTest::newRow("same after cleaning")
-            << QStringList{"/m//a.mp3", "/m/x/../a.mp3"} << QList<L>{{1}, {0}};
+            << QStringList{"/m//a.mp3", "/m/./a.mp3"} << QList<L>{{1}, {0}};
+        // Where x does not exist the kernel finds no a.mp3 through it.
+        QTest::newRow("no folding through a missing folder")
+            << QStringList{"/m/a.mp3", "/m/x/../a.mp3"} << QList<L>{{}, {}};
         QTest::newRow("case differs") << QStringList{"/m/A.mp3", "/m/a.mp3"} << QList<L>{{}, {}};
         QTest::newRow("three alike")
             << QStringList{"/a.mp3", "/a.mp3", "/a.mp3"} << QList<L>{{1, 2}, {0, 2}, {0, 1}};
@@ -73,7 +109,8 @@ private slots:
     }
 
     // Paths reach the file system as the kernel resolves them: "." and
-    // doubled "/" go, ".." after a link leads where the link is.
+    // doubled "/" go, ".." after a link leads where the link is, and ".."
+    // after a folder that does not exist stays for the kernel to refuse.
     void absolutePath() {
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkpath("deep/inner"));
@@ -86,7 +123,7 @@ private slots:
                               AbsolutePath("gone/../f.mp3"), AbsolutePath("/")};
         QDir::setCurrent(old);
         QCOMPARE(got, (QStringList{cwd + "/a.mp3", cwd + "/x/a.mp3", "/m/n/a.mp3",
-                                   cwd + "/deep/f.mp3", cwd + "/f.mp3", "/"}));
+                                   cwd + "/deep/f.mp3", cwd + "/gone/../f.mp3", "/"}));
     }
 
     // Results come back in the order of the items, however the threads
@@ -132,30 +169,46 @@ private slots:
     // Refusals that need the file system: a folder that cannot take new
     // names, on the way in or out, and a path over the system's limit.
     void folderRefusals_data() {
+        QTest::addColumn<QString>("file");    // in "in": a.mp3, or link.mp3 that leads to it
         QTest::addColumn<QString>("protect"); // made unwritable: "in" or "out"
         QTest::addColumn<QString>("location");
         QTest::addColumn<QString>("status");
-        QTest::newRow("source folder") << "in"
+        QTest::newRow("source folder") << "a.mp3"
+                                       << "in"
                                        << "@/out"
                                        << "source folder not writable";
-        QTest::newRow("target folder") << "out"
+        QTest::newRow("target folder") << "a.mp3"
+                                       << "out"
                                        << "@/out"
                                        << "target folder not writable";
-        QTest::newRow("deepest existing level") << "out"
+        QTest::newRow("deepest existing level") << "a.mp3"
+                                                << "out"
                                                 << "@/out/new/levels"
                                                 << "target folder not writable";
         QTest::newRow("path over 4095 bytes")
+            << "a.mp3"
             << ""
             << "@/" + (QString(200, 'p') + "/").repeated(21) << "path too long";
+        QTest::newRow("symbolic link") << "link.mp3"
+                                       << ""
+                                       << "@/out"
+                                       << "symbolic link";
+        QTest::newRow("link to a folder on the way is fine") << "a.mp3"
+                                                             << ""
+                                                             << "@/linked/deeper"
+                                                             << "";
     }
     void folderRefusals() {
+        QFETCH(QString, file);
         QFETCH(QString, protect);
         QFETCH(QString, location);
         QFETCH(QString, status);
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkpath("in") && QDir(dir.path()).mkpath("out"));
-        const QString path = dir.filePath("in/a.mp3");
-        QVERIFY(fixture::WriteFile(path, song("A")));
+        QVERIFY(QFile::link(dir.filePath("out"), dir.filePath("linked")));
+        QVERIFY(QFile::link("a.mp3", dir.filePath("in/link.mp3")));
+        const QString path = dir.filePath("in/" + file);
+        QVERIFY(fixture::WriteFile(dir.filePath("in/a.mp3"), song("A")));
         ImmutableFile guard;
         if (!protect.isEmpty() && !guard.protect(dir.filePath(protect)))
             QSKIP("this file system cannot make a folder read-only for this user");
@@ -163,9 +216,14 @@ private slots:
         out[FieldLocation] = location.replace('@', dir.path());
         out[FieldFilename] = QStringLiteral("a");
         const std::optional<Refusal> refusal = CheckBeforeApply(path, out);
-        QVERIFY(refusal);
+        QCOMPARE(refusal.has_value(), !status.isEmpty());
+        if (!refusal)
+            return;
         QCOMPARE(refusal->status, status);
         QVERIFY(!refusal->message.isEmpty());
+        if (file == "link.mp3")
+            QCOMPARE(refusal->message, "Not applied to " + path + ": it is a symbolic link to " +
+                                           dir.filePath("in/a.mp3") + " (give that file instead)");
     }
 
     // What a plan says about a file decides, and a file that changed after
@@ -227,7 +285,15 @@ private slots:
             finished << i;
             results << r;
         };
-        hooks.betweenFiles = [&](int i) { between << i; };
+        // Another program edits c after its group was read and recorded,
+        // before it is written: only the write itself can see it.
+        QByteArray editedC = fixture::ReadFile(paths[3]);
+        editedC[editedC.size() - 1] = '\x55';
+        hooks.betweenFiles = [&](int i) {
+            between << i;
+            if (i == 0)
+                editInPlace(paths[3], editedC);
+        };
         if (compact)
             ApplyBatch(compactPlans, profile, journal, hooks, 2);
         else
@@ -235,19 +301,77 @@ private slots:
         journal.finish();
         QCOMPARE(started, (QList<int>{0, 1, 2, 3, 4}));
         QCOMPARE(finished, (QList<int>{0, 1, 2, 3, 4}));
-        QCOMPARE(between, (QList<int>{0, 3})); // after each file applied, but the last
-        QVERIFY(results[0].ok && results[3].ok);
+        QCOMPARE(between.value(0), 0);
+        QVERIFY(results[0].ok);
         QVERIFY(!results[1].ok && !results[1].tagsWritten);
         QCOMPARE(results[1].messages,
                  QStringList{paths[1] + " changed since it was read; left alone"});
         QCOMPARE(fixture::ReadFile(paths[1]), changedB);
         QCOMPARE(results[2].messages,
                  QStringList{"Cannot read " + paths[2] + ": not MPEG audio (FLAC audio)"});
+        QVERIFY(!results[3].ok && !results[3].tagsWritten);
+        QCOMPARE(results[3].messages,
+                 QStringList{paths[3] + " changed since it was read; left alone"});
+        QCOMPARE(fixture::ReadFile(paths[3]), editedC);
         QCOMPARE(fixture::ReadFile(root.filePath("out/d.mp3")), QByteArray("taken"));
-        QVERIFY(QFile::exists(root.filePath("out/a.mp3")) &&
-                QFile::exists(root.filePath("out/c.mp3")));
+        QVERIFY(QFile::exists(root.filePath("out/a.mp3")));
+        QVERIFY(!QFile::exists(root.filePath("out/c.mp3")));
         QCOMPARE(ReadJournalRuns().size(), 1);
-        QCOMPARE(ReadJournalRuns().value(0).changedFiles(), 2);
+        QCOMPARE(ReadJournalRuns().value(0).changedFiles(), 1);
+    }
+
+    // No file of a group is touched before the journal records of the group
+    // are on disk; when they cannot be put there, no file is touched at all.
+    void flushBeforeFirstWrite_data() {
+        QTest::addColumn<bool>("flushFails");
+        QTest::newRow("flush works") << false;
+        QTest::newRow("flush fails") << true;
+    }
+    void flushBeforeFirstWrite() {
+        QFETCH(bool, flushFails);
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        QVERIFY(root.mkpath("in"));
+        QStringList paths;
+        QList<QByteArray> originals;
+        for (const char* name : {"a", "b", "c"}) {
+            paths << root.filePath(QString("in/%1.mp3").arg(name));
+            originals << song(name);
+            QVERIFY(fixture::WriteFile(paths.last(), originals.last()));
+        }
+        const auto untouched = [&] {
+            for (int i = 0; i < paths.size(); ++i) {
+                if (fixture::ReadFile(paths[i]) != originals[i])
+                    return false;
+            }
+            return true;
+        };
+        std::vector<FilePlan> plans;
+        PlanFiles(paths, sortInto(root.filePath("out")),
+                  [&](int, FilePlan&& p) { plans.push_back(std::move(p)); });
+        QList<bool> untouchedAtSync;
+        WatchedJournalOps ops([&] {
+            untouchedAtSync << untouched();
+            return !flushFails;
+        });
+        setJournalFileOps(&ops);
+        JournalWriter journal;
+        QList<ApplyResult> results;
+        BatchHooks hooks;
+        hooks.finished = [&](int, const ApplyResult& r) { results << r; };
+        ApplyBatch(plans, sortInto(root.filePath("out")), journal, hooks);
+        journal.finish();
+        setJournalFileOps(nullptr);
+        QVERIFY(!untouchedAtSync.isEmpty());
+        QVERIFY(untouchedAtSync.first());
+        QCOMPARE(results.size(), 3);
+        for (const ApplyResult& r : results) {
+            QCOMPARE(r.ok, !flushFails);
+            if (flushFails)
+                QVERIFY2(r.messages.value(0).startsWith("Cannot write the undo journal: "),
+                         qPrintable(r.messages.join('\n')));
+        }
+        QCOMPARE(untouched(), flushFails);
     }
 
     void sharedTargets() {

@@ -14,8 +14,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 // quorvel-cli apply, history and undo on real files, as a user runs them.
 namespace {
@@ -219,6 +222,8 @@ private slots:
         QCOMPARE(runs[0]["files"].toInt(), 3);
         QCOMPARE(runs[0]["undone"].toBool(), false);
         QVERIFY(r.out.contains(runs[0]["id"].toString().toUtf8()));
+        // The user removed the folder the run emptied: undo makes it again.
+        QVERIFY(QDir(m_root).rmdir("two"));
 
         const CliRun undo = RunCli({"undo", "--json"});
         QCOMPARE(undo.status, 0);
@@ -259,6 +264,148 @@ private slots:
         QCOMPARE(fixture::ReadFile(at("sorted/a.mp3")), changed);
         QCOMPARE(fixture::ReadFile(at("one/b.mp3")), originalB);
         QVERIFY(!QFileInfo::exists(at("one/a.mp3")));
+
+        // The run stays undoable for the file left behind, and a plain undo
+        // takes it once the edit is gone.
+        QVERIFY(RunCli({"history"}).out.contains("(partly undone: 1 file not restored)"));
+        QCOMPARE(jsonArray(RunCli({"history", "--json"}).out).at(0)["notRestored"].toInt(), 1);
+        changed.chop(12);
+        QVERIFY(fixture::WriteFile(at("sorted/a.mp3"), changed));
+        QCOMPARE(RunCli({"undo"}).status, 0);
+        QCOMPARE(fixture::ReadFile(at("one/a.mp3")), song("one/a"));
+        QVERIFY(RunCli({"history"}).out.contains("(undone)"));
+    }
+
+    // What --dry-run foresees is what the run then does: the same report,
+    // and nothing changed by either.
+    void dryRunForeseesRefusals_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("protect"); // a folder made read-only
+        QTest::addColumn<QString>("says");
+        QTest::newRow("name over 255 bytes")
+            << QStringList{"--create", "filename=%F" + QString(260, 'n')} << ""
+            << "is longer than 255 bytes";
+        QTest::newRow("read-only target folder") << QStringList{} << "sorted"
+                                                 << "Cannot move file as";
+        QTest::newRow("read-only source folder") << QStringList{} << "one"
+                                                 << "its folder is not writable";
+    }
+    void dryRunForeseesRefusals() {
+        QFETCH(QStringList, options);
+        QFETCH(QString, protect);
+        QFETCH(QString, says);
+        QVERIFY(QDir().mkpath(at("sorted")));
+        ImmutableFile guard;
+        if (!protect.isEmpty() && !guard.protect(at(protect)))
+            QSKIP("this file system cannot make a folder read-only for this user");
+        const auto before = tree(m_root);
+        const QStringList args = sortInto("sorted") + options + QStringList{at("one/a.mp3")};
+        const CliRun dry = RunCli(QStringList{"apply", "--json", "--dry-run"} + args);
+        const CliRun real = RunCli(QStringList{"apply", "--json"} + args);
+        QCOMPARE(dry.status, 1);
+        QCOMPARE(real.status, 1);
+        QCOMPARE(jsonArray(dry.out), jsonArray(real.out));
+        QVERIFY2(messagesOf(jsonArray(real.out)[0]).join(' ').contains(says), real.out.constData());
+        QCOMPARE(tree(m_root), before);
+    }
+
+    // A file named by a symbolic link is refused by every command that
+    // would act on it, naming the link and the file it leads to.
+    void symbolicLinkRefused() {
+        QVERIFY(QFile::link("a.mp3", at("one/link.mp3"))); // relative: moved, it would dangle
+        const auto before = tree(m_root);
+        const QString message = "Not applied to " + at("one/link.mp3") +
+                                ": it is a symbolic link to " + at("one/a.mp3") +
+                                " (give that file instead)";
+        for (const QStringList& command :
+             {QStringList{"apply", "--json"}, QStringList{"apply", "--json", "--dry-run"},
+              QStringList{"preview", "--json"}}) {
+            const CliRun r = RunCli(command + sortInto("sorted") + QStringList{at("one/link.mp3")});
+            QCOMPARE(r.status, 1);
+            QCOMPARE(messagesOf(jsonArray(r.out)[0]), QStringList{message});
+        }
+        QCOMPARE(tree(m_root), before);
+        QVERIFY(QFileInfo(at("one/link.mp3")).isSymLink());
+    }
+
+    // A name that is no UTF-8 goes through apply and undo with its bytes,
+    // and a neighbour whose name reads the same once decoded with U+FFFD is
+    // never touched.
+    void nameThatIsNoUtf8() {
+        const QByteArray folder = QFile::encodeName(m_root);
+        const QByteArray latin1 = folder + "/one/caf\xE9.mp3";
+        const QByteArray neighbour = folder + "/one/caf\xEF\xBF\xBD.mp3";
+        const QByteArray target = folder + "/sorted/caf\xE9.mp3";
+        const QByteArray mine = song("mine"), theirs = song("theirs");
+        for (const auto& [name, bytes] : {std::pair{latin1, mine}, std::pair{neighbour, theirs}}) {
+            const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+            ::close(fd);
+        }
+        const auto bytesOf = [](const QByteArray& name) {
+            QByteArray all(1 << 20, '\0');
+            const int fd = ::open(name.constData(), O_RDONLY);
+            const ssize_t n = fd >= 0 ? ::read(fd, all.data(), size_t(all.size())) : -1;
+            if (fd >= 0)
+                ::close(fd);
+            return n < 0 ? QByteArray() : all.left(n);
+        };
+        const CliRun r = RunCliBytes({"apply", "--json", "--case", "keep", "--create",
+                                      "location=" + folder + "/sorted", latin1});
+        QCOMPARE(r.status, 0);
+        // JSON carries the byte as the escape \udce9.
+        const QString text = "caf" + QString(QChar(0xDCE9)) + ".mp3";
+        QCOMPARE(jsonArray(r.out).at(0)["path"].toString(), at("one/" + text));
+        QCOMPARE(jsonArray(r.out).at(0)["target"].toString(), at("sorted/" + text));
+        QCOMPARE(::access(latin1.constData(), F_OK), -1);
+        QVERIFY(bytesOf(target).contains(fixture::SilentAudio(8)));
+        QCOMPARE(bytesOf(neighbour), theirs);
+
+        QCOMPARE(RunCli({"undo"}).status, 0);
+        QCOMPARE(bytesOf(latin1), mine);
+        QCOMPARE(bytesOf(neighbour), theirs);
+        QCOMPARE(::access(target.constData(), F_OK), -1);
+    }
+
+    // A journal that lost a line in the middle is refused, not half undone.
+    void damagedJournalRefused() {
+        QCOMPARE(RunCli(QStringList{"apply"} + sortInto("sorted") +
+                        QStringList{at("one/a.mp3"), at("one/b.mp3")})
+                     .status,
+                 0);
+        const auto applied = tree(m_root);
+        const JournalRun run = ReadJournalRuns(cliJournal()).value(0);
+        QList<QByteArray> lines = fixture::ReadFile(run.file).split('\n');
+        lines.removeIf([](const QByteArray& l) {
+            const QJsonObject r = QJsonDocument::fromJson(l).object();
+            return r["type"] == "start" && r["seq"] == 1;
+        });
+        QVERIFY(fixture::WriteFile(run.file, lines.join('\n')));
+
+        const CliRun undo = RunCli({"undo"});
+        QCOMPARE(undo.status, 1);
+        QVERIFY2(undo.err.contains("the journal of " + run.id.toUtf8() + " is damaged"),
+                 undo.err.constData());
+        QVERIFY(undo.err.contains("the start record of file 1 is missing"));
+        QCOMPARE(tree(m_root), applied);
+        QVERIFY(RunCli({"history"}).out.contains("(damaged)"));
+    }
+
+    // --forget removes the runs older than the days given, with their bytes.
+    void historyForget() {
+        QCOMPARE(
+            RunCli(QStringList{"apply"} + sortInto("sorted") + QStringList{at("one/a.mp3")}).status,
+            0);
+        const CliRun kept = RunCli({"history", "--forget", "1", "--json"});
+        QCOMPARE(kept.status, 0);
+        QCOMPARE(QJsonDocument::fromJson(kept.out).object()["forgotten"].toArray().size(), 0);
+        QThread::msleep(5); // a run that began before now
+        const CliRun gone = RunCli({"history", "--forget", "0"});
+        QCOMPARE(gone.status, 0);
+        QVERIFY2(gone.out.startsWith("Forgot 1 run"), gone.out.constData());
+        QCOMPARE(QDir(cliJournal()).entryList(QDir::Files), QStringList{});
+        QCOMPARE(RunCli({"history", "--forget", "soon"}).status, 2);
     }
 
     // A run stopped between two files: by a kill it never sees, or by

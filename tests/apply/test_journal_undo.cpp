@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 // These tests stand in for Apply with plain byte edits, so that the journal
 // and undo are checked on their own: a "tag region" at the front, audio in
 // the middle and an optional 128-byte block at the end.
@@ -168,12 +171,14 @@ private slots:
         const QString path = dir.filePath("a.mp3");
         const QString target = dir.filePath("new/b.mp3");
         const QByteArray head = "ID3" + QByteArray(40, 'o');
-        writeAll(path, head + audio(3000, 1));
+        const QByteArray original = head + audio(3000, 1);
+        writeAll(path, original);
         JournalWriter journal;
         simulate(journal, path, {head, "ID3" + QByteArray(40, 'n'), false, false, {}}, target,
                  true);
         journal.finish();
-        QByteArray targetBytes = readAll(target);
+        const QByteArray applied = readAll(target);
+        QByteArray targetBytes = applied;
         if (situation == QLatin1String("changed")) {
             targetBytes[10] = 'X';
             writeAll(target, targetBytes);
@@ -196,6 +201,21 @@ private slots:
         }
         if (situation == QLatin1String("occupied"))
             QCOMPARE(readAll(path), QByteArray("someone else"));
+
+        // The run stays undoable for the file left behind: once what stood
+        // in the way is gone, undo takes it back.
+        const JournalRun after = ReadJournalRuns().value(0);
+        QCOMPARE(after.notRestored(), 1);
+        QVERIFY(!after.fullyUndone());
+        if (situation == QLatin1String("gone"))
+            return;
+        if (situation == QLatin1String("changed"))
+            writeAll(target, applied);
+        else
+            QVERIFY(QFile::remove(path));
+        QVERIFY(UndoRun(after).ok);
+        QCOMPARE(readAll(path), original);
+        QVERIFY(ReadJournalRuns().value(0).fullyUndone());
     }
 
     // Several files, in several folders: all come back, newest change first,
@@ -213,6 +233,13 @@ private slots:
                  true);
         simulate(journal, b, {head, head, false, false, {}}, a, true); // b takes a's old name
         journal.finish();
+        // An undo killed while it rebuilt a file left its temporary file.
+        const pid_t gone = ::fork();
+        if (gone == 0)
+            ::_exit(0);
+        QCOMPARE(::waitpid(gone, nullptr, 0), gone);
+        const QString leftover = dir.filePath(QString("out/1/.quorvel-%1-aB3dE6").arg(gone));
+        writeAll(leftover, "half a file");
 
         const UndoReport report = UndoRun(ReadJournalRuns().value(0));
         QVERIFY(report.ok);
@@ -221,6 +248,7 @@ private slots:
         QCOMPARE(readAll(a), aBytes);
         QCOMPARE(readAll(b), bBytes);
         QCOMPARE(report.foldersRemoved, (QStringList{dir.filePath("out/1"), dir.filePath("out")}));
+        QVERIFY(!QFile::exists(leftover));
     }
 
     // A run that changes nothing leaves no journal; history lists newest first.
@@ -271,6 +299,133 @@ private slots:
         QCOMPARE(run.entries.size(), 1);
         QVERIFY(UndoRun(run).ok);
         QCOMPARE(readAll(path), original);
+    }
+
+    // A journal with records missing or cut short in the middle cannot say
+    // which files the run changed: undo refuses it as a whole and says what
+    // it could not check. Only a last line cut off by a kill is expected.
+    void damagedJournal_data() {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("says"); // empty: not damaged
+        QTest::newRow("start record deleted") << "delete start 2"
+                                              << "no start record";
+        QTest::newRow("all records of the last file deleted")
+            << "delete all 3"
+            << "the run recorded 3 files and the journal holds 2";
+        QTest::newRow("line cut short in the middle")
+            << "cut start 2"
+            << "line 5 cannot be read and line 6 follows it";
+        QTest::newRow("run record deleted") << "delete run 0"
+                                            << "the run record is missing";
+        QTest::newRow("last line cut by a kill") << "cut end 0"
+                                                 << "";
+    }
+    void damagedJournal() {
+        QFETCH(QString, edit);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        const QByteArray head = "ID3" + QByteArray(30, 'h');
+        JournalWriter journal;
+        QStringList targets;
+        for (int i = 1; i <= 3; ++i) {
+            const QString path = dir.filePath(QString("f%1.mp3").arg(i));
+            writeAll(path, head + audio(900, char(i)));
+            targets << dir.filePath(QString("out/f%1.mp3").arg(i));
+            simulate(journal, path, {head, "ID3" + QByteArray(30, 'n'), false, false, {}},
+                     targets.last(), true);
+        }
+        journal.finish();
+        const QString file = journal.filePath();
+        const QStringList how = edit.split(' ');
+        QList<QByteArray> lines = readAll(file).split('\n');
+        lines.removeLast(); // after the last line break
+        for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+            const QJsonObject r = QJsonDocument::fromJson(lines[i]).object();
+            const bool all = how[0] == "delete" && how[1] == "all";
+            if (!all && r["type"].toString() != how[1])
+                continue;
+            if (how[2] != "0" && r["seq"].toInt() != how[2].toInt())
+                continue;
+            if (how[0] == "cut")
+                lines[i].chop(lines[i].size() / 2);
+            else
+                lines.removeAt(i);
+        }
+        writeAll(file, lines.join('\n') + (how[1] == "end" ? "" : "\n"));
+
+        const JournalRun run = ReadJournalRun(file);
+        QCOMPARE(run.damage.join(' ').contains(says), true);
+        QCOMPARE(run.damage.isEmpty(), says.isEmpty());
+        const UndoReport report = UndoRun(run);
+        QCOMPARE(report.ok, says.isEmpty());
+        if (says.isEmpty())
+            return;
+        QCOMPARE(report.damage, run.damage);
+        QCOMPARE(report.files.size(), 0);
+        for (const QString& target : targets)
+            QVERIFY(QFile::exists(target)); // nothing was undone
+        QVERIFY(!ReadJournalRun(file).undoAttempted);
+    }
+
+    // An undo killed while it wrote the old tag back into the file leaves a
+    // file that matches neither digest; its mark lets the next undo finish
+    // the job, where any other such file is refused.
+    void undoCutOffInPlace_data() {
+        QTest::addColumn<bool>("marked");
+        QTest::newRow("restore mark written") << true;
+        QTest::newRow("no mark: someone else's edit") << false;
+    }
+    void undoCutOffInPlace() {
+        QFETCH(bool, marked);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3");
+        const QByteArray head = "ID3" + QByteArray(60, 'o');
+        const QByteArray original = head + audio(4000, 7);
+        writeAll(path, original);
+        JournalWriter journal;
+        simulate(journal, path, {head, "ID3" + QByteArray(60, 'n'), false, false, {}}, path, true);
+        journal.finish();
+        QByteArray half = readAll(path);
+        half.replace(0, 30, original.left(30));
+        writeAll(path, half);
+        if (marked)
+            QVERIFY(recordRestoring(journal.filePath(), 1));
+
+        const UndoReport report = UndoRun(ReadJournalRuns().value(0));
+        QCOMPARE(report.ok, marked);
+        QCOMPARE(readAll(path), marked ? original : half);
+    }
+
+    // Forgetting old runs keeps what undo may still need: a run cut off
+    // while a file was handled, and a damaged one, stay however old.
+    void forgetOldRuns() {
+        QTemporaryDir dir;
+        const QByteArray head = "ID3" + QByteArray(30, 'h');
+        QStringList ids;
+        for (const bool complete : {true, false, true}) {
+            const QString path = dir.filePath(QString("f%1.mp3").arg(ids.size()));
+            writeAll(path, head + audio(700, char(ids.size())));
+            JournalWriter journal;
+            simulate(journal, path, {head, "ID3" + QByteArray(30, 'n'), false, false, {}},
+                     dir.filePath(QString("out%1.mp3").arg(ids.size())), complete);
+            journal.finish();
+            ids << journal.runId();
+        }
+        QFile damaged(JournalFolder() + '/' + ids[2] + ".jsonl");
+        QVERIFY(damaged.open(QIODevice::Append));
+        damaged.write("not a record\n{\"type\":\"undo\"}\n{\"type\":\"end\",\"files\":1}\n");
+        damaged.close();
+
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        QCOMPARE(forgetRuns(3, now.addDays(2)).runs, QStringList{});
+        const ForgetReport report = forgetRuns(1, now.addDays(2));
+        QCOMPARE(report.runs, QStringList{ids[0]});
+        QVERIFY(report.bytes > head.size());
+        QStringList left;
+        for (const JournalRun& run : ReadJournalRuns())
+            left << run.id;
+        QCOMPARE(left, (QStringList{ids[2], ids[1]}));
+        QVERIFY(!QFile::exists(JournalFolder() + '/' + ids[0] + ".bytes"));
     }
 
     // A batch records a group of files with one flush before touching the

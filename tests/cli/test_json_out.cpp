@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 // The JSON that show, preview and apply print without QJsonObject: strings
-// that every JSON reader takes back as they were, the layout of
+// in valid UTF-8 that QJsonDocument reads back as they were, the layout of
 // QJsonDocument::Indented, and an array printed one element at a time.
 class TestJsonOut : public QObject {
     Q_OBJECT
@@ -45,33 +45,26 @@ QJsonValue parsedBack(const QByteArray& text) {
 
 void TestJsonOut::escaping_data() {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected"); // as a JSON reader gives it back
     QString controls;
     for (char16_t u = 0; u < 0x20; ++u)
         controls.append(QChar(u));
-    const QString fffd(QChar(QChar::ReplacementCharacter));
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("quotes and backslashes") << R"(a "b" \c\ \\)"
-                                            << R"(a "b" \c\ \\)";
-    QTest::newRow("every control character") << controls << controls;
-    QTest::newRow("slash and DEL") << "a/b\x7f"
-                                   << "a/b\x7f";
-    QTest::newRow("Latin-1 and beyond")
-        << QString::fromUtf8("Ärger ÿ € 日本") << QString::fromUtf8("Ärger ÿ € 日本");
-    QTest::newRow("surrogate pair") << QString::fromUtf8("x😀y") << QString::fromUtf8("x😀y");
-    QTest::newRow("line separators")
-        << units({0x2028, 0x2029, 0xFEFF, 0xFFFF}) << units({0x2028, 0x2029, 0xFEFF, 0xFFFF});
-    QTest::newRow("lone high surrogate") << units({'a', 0xD800, 'b'}) << "a" + fffd + "b";
-    QTest::newRow("lone low surrogate") << units({0xDC00, 'b'}) << fffd + "b";
-    QTest::newRow("high surrogate at the end") << units({'a', 0xDBFF}) << "a" + fffd;
-    QTest::newRow("pair the wrong way round") << units({0xDC00, 0xD800}) << fffd + fffd;
-    QTest::newRow("embedded zero") << units({'a', 0, 'b'}) << units({'a', 0, 'b'});
+    QTest::newRow("empty") << "";
+    QTest::newRow("quotes and backslashes") << R"(a "b" \c\ \\)";
+    QTest::newRow("every control character") << controls;
+    QTest::newRow("slash and DEL") << "a/b\x7f";
+    QTest::newRow("Latin-1 and beyond") << QString::fromUtf8("Ärger ÿ € 日本");
+    QTest::newRow("surrogate pair") << QString::fromUtf8("x😀y");
+    QTest::newRow("line separators") << units({0x2028, 0x2029, 0xFEFF, 0xFFFF});
+    // Lone surrogates go as escapes: a file name's byte that is no UTF-8.
+    QTest::newRow("escaped byte of a file name") << units({'c', 'a', 'f', 0xDCE9});
+    QTest::newRow("lone high surrogate") << units({'a', 0xD800, 'b'});
+    QTest::newRow("high surrogate at the end") << units({'a', 0xDBFF});
+    QTest::newRow("pair the wrong way round") << units({0xDC00, 0xD800});
+    QTest::newRow("embedded zero") << units({'a', 0, 'b'});
 }
 
 void TestJsonOut::escaping() {
     QFETCH(QString, text);
-    QFETCH(QString, expected);
     QByteArray out;
     JsonWriter::appendString(out, text);
     QStringDecoder strictUtf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -79,13 +72,13 @@ void TestJsonOut::escaping() {
     QVERIFY2(!strictUtf8.hasError(), out.constData());
     const QJsonValue back = parsedBack(out);
     QVERIFY(back.isString());
-    QCOMPARE(back.toString(), expected);
+    QCOMPARE(back.toString(), text);
     // As a key, too.
     JsonWriter json;
     json.beginObject();
     json.key(text).number(1);
     json.endObject();
-    QCOMPARE(QJsonDocument::fromJson(json.take()).object().keys(), QStringList{expected});
+    QCOMPARE(QJsonDocument::fromJson(json.take()).object().keys(), QStringList{text});
 }
 
 void TestJsonOut::latin1Escaping() {

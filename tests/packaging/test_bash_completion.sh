@@ -62,7 +62,7 @@ check "quorvel-cli " "apply history preview profile show undo"
 check "quorvel-cli pr" "preview profile"
 check "quorvel-cli --v" "--version"
 check "quorvel-cli apply --d" "--dry-run"
-check "quorvel-cli history --" "--help --json"
+check "quorvel-cli history --" "--forget --help --json"
 check "quorvel-cli preview --profile " 'Default My\ Music by-artist'
 check "quorvel-cli apply --profile M" 'My\ Music'
 check "quorvel-cli apply --profile=b" "by-artist"

@@ -75,6 +75,13 @@ QByteArray TextBody(int encoding, const QString& text) {
     return QByteArray(1, char(encoding)) + Encode(encoding, text);
 }
 
+QByteArray TextValuesBody(int encoding, const QStringList& values) {
+    QByteArray body(1, char(encoding));
+    for (qsizetype i = 0; i < values.size(); ++i)
+        body += (i > 0 ? Terminator(encoding) : QByteArray()) + Encode(encoding, values[i]);
+    return body;
+}
+
 QByteArray CommentBody(int encoding, const QByteArray& language, const QString& descriptor,
                        const QString& text) {
     return QByteArray(1, char(encoding)) + language.left(3) + Encode(encoding, descriptor) +
@@ -107,6 +114,14 @@ QByteArray ImageData(int size) {
         out[i + 1] = char(0xE0 | (i & 0x1F));
     }
     return out;
+}
+
+Frame CompressedFrame(int version, const QByteArray& id, const QByteArray& content) {
+    // qCompress gives the size as 4 big-endian bytes, then the zlib stream.
+    const QByteArray zipped = qCompress(content);
+    if (version == 4)
+        return {id, Synchsafe(quint32(content.size())) + zipped.mid(4), 0x0009};
+    return {id, zipped, 0x0080};
 }
 
 QByteArray AddUnsynchronisation(const QByteArray& data) {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -48,6 +49,9 @@ struct V1 {
 QByteArray Encode(int encoding, const QString& text);
 // Encoding byte, then the text.
 QByteArray TextBody(int encoding, const QString& text);
+// Encoding byte, then each value ended by a terminator but the last (a
+// version 2.4 frame with several values; encoding 1 gives each its mark).
+QByteArray TextValuesBody(int encoding, const QStringList& values);
 QByteArray CommentBody(int encoding, const QByteArray& language, const QString& descriptor,
                        const QString& text);
 QByteArray UserTextBody(int encoding, const QString& descriptor, const QString& value);
@@ -55,6 +59,11 @@ QByteArray PictureBody(int encoding, const QByteArray& mime, int type, const QSt
                        const QByteArray& data);
 // Deterministic non-zero bytes standing in for an image.
 QByteArray ImageData(int size);
+
+// A frame whose body is content compressed with zlib, laid out as the
+// version says: 2.3 flag 0x0080 and a 4-byte decompressed size, 2.4 flags
+// 0x0009 (compression, data length indicator) and a synchsafe size.
+Frame CompressedFrame(int version, const QByteArray& id, const QByteArray& content);
 
 QByteArray AddUnsynchronisation(const QByteArray& data);
 QByteArray BuildTag(const Tag& tag);

@@ -2,6 +2,7 @@
 what mutagen reads. Run with /usr/bin/python3 (Debian's python3-mutagen).
 
   mutagen_peer.py tag FILE VERSION ENCODING COVER_BYTES
+  mutagen_peer.py quirk FILE NAME
   mutagen_peer.py dump FILE
 """
 import hashlib
@@ -10,8 +11,8 @@ import struct
 import sys
 import zlib
 
-from mutagen.id3 import (APIC, COMM, ID3, TALB, TCON, TDRC, TIT2, TPE1, TPE2,
-                         TRCK, TXXX, USLT)
+from mutagen.id3 import (APIC, COMM, ID3, TALB, TCOM, TCON, TDRC, TIT2, TPE1,
+                         TPE2, TRCK, TXXX, USLT)
 
 
 def png(size):
@@ -50,6 +51,28 @@ def tag(path, version, encoding, cover):
     tags.save(path, v2_version=version, v1=0)
 
 
+def quirk(path, name):
+    """Tags as other programs do: a ripper's comments whose descriptors share
+    their first letter (version 2.3), or version 2.4 frames with several
+    values (mutagen gives each UTF-16 value its own byte-order mark)."""
+    tags = ID3()
+    tags.add(TIT2(encoding=0, text=["Old Title"]))
+    if name == "itunes-comments":
+        for desc, text in [("iTunNORM", " 0000021C 00000212 00002F4A"),
+                           ("iTunes_CDDB_1", "7A0B1C2D+183456+12+150"),
+                           ("iTunes_CDDB_TrackNumber", "3"),
+                           ("iTunPGAP", "0"), ("", "Ripped at hóme")]:
+            tags.add(COMM(encoding=1, lang="eng", desc=desc, text=[text]))
+        tags.save(path, v2_version=3, v1=0)
+    elif name == "multi-values":
+        tags.add(TCON(encoding=0, text=["Rock", "Pop"]))
+        tags.add(TPE1(encoding=1, text=["Ann", "Bøb"]))
+        tags.add(TCOM(encoding=3, text=["X", "Ÿ"]))
+        tags.save(path, v2_version=4, v1=0)
+    else:
+        sys.exit("unknown quirk " + name)
+
+
 def dump(path):
     tags = ID3(path)
     out = {"version": tags.version[1]}
@@ -68,5 +91,7 @@ def dump(path):
 if __name__ == "__main__":
     if sys.argv[1] == "tag":
         tag(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5]))
+    elif sys.argv[1] == "quirk":
+        quirk(sys.argv[2], sys.argv[3])
     else:
         dump(sys.argv[2])

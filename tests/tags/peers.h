@@ -37,6 +37,12 @@ inline bool MutagenTag(const QString& path, int version, int encoding, int cover
                .status == 0;
 }
 
+// Tags the file as other programs make one of the quirks that
+// mutagen_peer.py names ("itunes-comments", "multi-values").
+inline bool MutagenQuirk(const QString& path, const QString& name) {
+    return Execute("/usr/bin/python3", {MutagenScript(), "quirk", path, name}).status == 0;
+}
+
 // What mutagen reads: frame key -> values; empty on failure.
 inline QJsonObject MutagenDump(const QString& path) {
     const Run run = Execute("/usr/bin/python3", {MutagenScript(), "dump", path});

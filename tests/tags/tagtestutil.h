@@ -10,14 +10,14 @@
 
 // The frames of a record, pseudo-frame left out, as "ID=text" with 0 units
 // shown as "|"; frames held only as bytes (pictures and the like) as
-// "ID#size".
+// "ID#size", and so are frames that cannot be decoded.
 inline QStringList DescribeFrames(const TagInfo& tag) {
     QStringList out;
     for (const FrameInfo& f : tag.frames) {
         if (f.IsPseudoFrame())
             continue;
         const QString id = QString::fromLatin1(f.id);
-        if (f.IsTextFrame() || f.IsId("COMM") || !f.hasRaw) {
+        if (!f.opaque && (f.IsTextFrame() || f.IsId("COMM") || !f.hasRaw)) {
             QString text = f.text;
             text.replace(QChar(0), QLatin1Char('|'));
             out << id + "=" + text;

@@ -1,5 +1,6 @@
 #include "fixtures.h"
 
+#include "tags/audioprobe.h"
 #include "tags/selectionread.h"
 
 #include <QDir>
@@ -138,6 +139,10 @@ void TestSelectionRead::judgesContent() {
     QCOMPARE(read.failure, failure);
     QCOMPARE(read.ok, failure.isEmpty());
     QVERIFY(read.result >= 0); // the tags themselves were read
+    // The probe that judges files before they are listed agrees.
+    const AudioContent probed = ProbeAudioFile(path);
+    QCOMPARE(probed.mpeg, failure.isEmpty());
+    QCOMPARE(probed.kind, read.ok ? QString() : info.content.kind);
 }
 
 void TestSelectionRead::fifoDoesNotBlock() {
@@ -149,6 +154,7 @@ void TestSelectionRead::fifoDoesNotBlock() {
     QVERIFY(read.result < 0);
     QCOMPARE(read.failure, QStringLiteral("not a regular file"));
     QVERIFY(info.path.isEmpty());
+    QCOMPARE(ProbeAudioFile(fifo).kind, QStringLiteral("not a regular file"));
     const SelectionRead folder = ReadSelection(info, dir.path());
     QCOMPARE(folder.failure, QStringLiteral("not a regular file"));
 }

@@ -5,8 +5,11 @@
 #include "tags/tagregion.h"
 
 #include <QJsonArray>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+
+Q_DECLARE_METATYPE(fixture::Tag)
 
 // Files tagged by mutagen are read with the right values; files written by
 // our writer read back in mutagen with the same values, untouched frames
@@ -19,6 +22,8 @@ private slots:
     void roundTrip();
     void fixturesDecode_data();
     void fixturesDecode();
+    void quirksKeepFrames_data();
+    void quirksKeepFrames();
 
 private:
     QTemporaryDir dir;
@@ -154,6 +159,89 @@ void TestTagInterop::fixturesDecode() {
     TagInfo info;
     QCOMPARE(info.Read(path), 0);
     QCOMPARE(info.FindFrame("TIT2", nullptr), QString::fromUtf8("Fïx"));
+}
+
+void TestTagInterop::quirksKeepFrames_data() {
+    QTest::addColumn<QString>("madeBy"); // a quirk of mutagen_peer.py, or "" for tag
+    QTest::addColumn<fixture::Tag>("tag");
+    QTest::addColumn<QString>("key"); // an Input field whose value is checked
+    QTest::addColumn<QString>("value");
+
+    using fixture::CommentBody;
+    using fixture::TextBody;
+    const fixture::Tag none;
+    QTest::newRow("itunesCommentsSharingFirstLetter, by mutagen")
+        << "itunes-comments" << none << "Title"
+        << "Old Title";
+    QTest::newRow("v24MultiValueGenre, by mutagen") << "multi-values" << none << "Genre"
+                                                    << "Rock/Pop";
+    fixture::Tag zeroLanguage;
+    zeroLanguage.frames = {{"TIT2", TextBody(0, "Old Title")},
+                           {"COMM", CommentBody(0, QByteArray(3, '\0'), "", "zero language")},
+                           {"COMM", CommentBody(1, "eng", "", QString::fromUtf8("ünder eng"))}};
+    QTest::newRow("zeroLanguageComment") << "" << zeroLanguage << "Title"
+                                         << "Old Title";
+    for (int version : {3, 4}) {
+        fixture::Tag compressed;
+        compressed.version = version;
+        compressed.padding = 32;
+        compressed.frames = {
+            fixture::CompressedFrame(version, "TIT2", TextBody(1, QString::fromUtf8("Zïpped"))),
+            fixture::CompressedFrame(version, "TALB", TextBody(0, "Zipped Album")),
+            fixture::CompressedFrame(version, "COMM", CommentBody(0, "eng", "", "zipped note")),
+            fixture::CompressedFrame(version, "TPE1", TextBody(1, QString::fromUtf8("Zïp")))};
+        QTest::addRow("compressedTitleFrame v2.%d", version)
+            << "" << compressed << "Title" << QString::fromUtf8("Zïpped");
+    }
+}
+
+// A file as other programs make it, read and written with a new title as
+// Apply does: every other frame reads the same in mutagen (several version
+// 2.4 values become one text joined by "/", as version 2.3 holds them), and
+// the audio stays byte for byte.
+void TestTagInterop::quirksKeepFrames() {
+    QFETCH(QString, madeBy);
+    QFETCH(fixture::Tag, tag);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    const QString path = dir.filePath(QString(QTest::currentDataTag()) + ".mp3");
+    const QByteArray audio = fixture::SilentAudio(20);
+    if (madeBy.isEmpty()) {
+        QVERIFY(fixture::WriteFile(path, fixture::BuildFile(&tag, 20)));
+    } else {
+        QVERIFY(fixture::WriteFile(path, audio));
+        QVERIFY(peers::MutagenQuirk(path, madeBy));
+    }
+    const QJsonObject before = peers::MutagenDump(path);
+    QVERIFY(before.contains("TIT2"));
+
+    TagInfo info;
+    const SelectionRead read = ReadSelection(info, path);
+    QVERIFY(read.ok);
+    for (int f = 0; f < FieldCount; ++f) {
+        if (fieldKey(f) == key)
+            QCOMPARE(read.inputs[f], value);
+    }
+    info.SetFrameWide("TIT2", QString::fromUtf8("Néw Title"), -1);
+    QCOMPARE(info.Write(), 0);
+
+    const QJsonObject after = peers::MutagenDump(path);
+    QCOMPARE(after["TIT2"].toArray(), QJsonArray{QString::fromUtf8("Néw Title")});
+    QCOMPARE(after.keys(), before.keys());
+    for (const QString& k : before.keys()) {
+        if (k == "TIT2" || k == "version")
+            continue;
+        QJsonArray expected = before[k].toArray();
+        if (before["version"].toInt() == 4 && expected.size() > 1) {
+            QStringList joined;
+            for (const QJsonValue& v : expected)
+                joined << v.toString();
+            expected = QJsonArray{joined.join('/')};
+        }
+        QCOMPARE(after[k].toArray(), expected);
+    }
+    const QByteArray bytes = fixture::ReadFile(path);
+    QCOMPARE(bytes.mid(Id3v2RegionSize(path)), audio);
 }
 
 QTEST_GUILESS_MAIN(TestTagInterop)

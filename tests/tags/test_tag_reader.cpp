@@ -1,6 +1,7 @@
 #include "fixtures.h"
 #include "tagtestutil.h"
 
+#include "tags/synchsafe.h"
 #include "tags/taginfo.h"
 
 #include <QFile>
@@ -84,10 +85,15 @@ void TestTagReader::reads_data() {
         v1.genre = 125;
         v1.track = 0;
         v1.comment.clear();
-        QTest::newRow("v1 empty title, genre 125, track 0")
+        QTest::newRow("v1 empty title and comment, genre 125, track 0")
             << WithV1(nullptr, v1) << 1 << true << 0
-            << QStringList{"TPE2=Band", "TALB=Disc",       "TYER=1999",
-                           "COMM=eng|", "TCON=Dance Hall", "TRCK=0"}
+            << QStringList{"TPE2=Band", "TALB=Disc", "TYER=1999", "TCON=Dance Hall"} << noLine;
+        v1.comment = "short";
+        v1.track = -1;
+        QTest::newRow("v10ShortComment gives no track")
+            << WithV1(nullptr, v1) << 1 << true << 0
+            << QStringList{"TPE2=Band", "TALB=Disc", "TYER=1999", "COMM=eng|short",
+                           "TCON=Dance Hall"}
             << noLine;
     }
     {
@@ -194,6 +200,65 @@ void TestTagReader::reads_data() {
             << QStringList{"TIT2=Old", "TPE1=Act", "COMM=eng|note",
                            QString("APIC#%1").arg(1 + 11 + 2 + 200), "TRCK=4"}
             << noLine;
+    }
+    for (int version : {3, 4}) {
+        // compressedTitleFrame: zlib-compressed frames are read, and replace
+        // the ID3v1 values as plain ones do.
+        const QByteArray title = TextBody(1, QString::fromUtf8("Ωne"));
+        const fixture::Tag tag = MakeTag(
+            version,
+            {fixture::CompressedFrame(version, "TIT2", title),
+             fixture::CompressedFrame(version, "COMM", fixture::CommentBody(0, "eng", "", "zip")),
+             fixture::CompressedFrame(version, "TPE1", TextBody(0, "Band"))});
+        QTest::newRow(qPrintable(QString("compressedTitleFrame v2.%1").arg(version)))
+            << WithV1(&tag, MakeV1()) << 0 << true << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"TPE2=Band",    "TALB=Disc", "TYER=1999",
+                           "TCON=Blues",   "TRCK=7",    QString::fromUtf8("TIT2=Ωne"),
+                           "COMM=eng|zip", "TPE1=Band"}
+            << noLine;
+    }
+    {
+        // Frames whose content cannot be had hold a value all the same: they
+        // replace the ID3v1 values, and an undecodable comment stays beside
+        // the others.
+        const QByteArray big = qCompress(TextBody(0, QString(17 << 20, 'x')));
+        const QList<Frame> frames{
+            {"TIT2", QByteArray("\x80secret", 7), 0x0040},
+            {"TALB", QByteArray("\x00\x00\x00\x05not zlib", 12), 0x0080},
+            {"TYER", EncodeBigEndian32(4) + qCompress(TextBody(0, "1999-12-31")).mid(4), 0x0080},
+            {"TCON", big, 0x0080},
+            {"COMM", QByteArray("\x00engno descriptor end", 21)}};
+        const fixture::Tag tag = MakeTag(3, frames);
+        QStringList expected{"TPE2=Band", "COMM=eng|hi", "TRCK=7"};
+        for (const Frame& f : frames)
+            expected << QString("%1#%2").arg(QString::fromLatin1(f.id)).arg(f.body.size());
+        QTest::newRow("undecodable frames kept, never empty")
+            << WithV1(&tag, MakeV1()) << 0 << true << int(fixture::BuildTag(tag).size() - 10)
+            << expected << noLine;
+    }
+    {
+        // v24MultiValueGenre: several values, each UTF-16 one with its own
+        // mark (or the byte order of the one before), joined by "/".
+        const fixture::Tag tag =
+            MakeTag(4, {{"TCON", fixture::TextValuesBody(0, {"Rock", "Pop"})},
+                        {"TPE1", fixture::TextValuesBody(1, {"Ann", QString::fromUtf8("Bøb")})},
+                        {"TALB", QByteArray("\x01\xFE\xFF\x00"
+                                            "A\x00\x00\x00"
+                                            "B",
+                                            10)},
+                        {"TCOM", fixture::TextValuesBody(3, {"X", "Y", ""})},
+                        {"TIT2", TextBody(0, QString("One") + QChar(0))}});
+        QTest::newRow("v24MultiValueGenre")
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"TCON=Rock/Pop", QString::fromUtf8("TPE1=Ann/Bøb"), "TALB=A/B",
+                           "TCOM=X/Y", "TIT2=One|"}
+            << noLine;
+        fixture::Tag v23 = tag;
+        v23.version = 3;
+        v23.frames = {tag.frames[0]};
+        QTest::newRow("v2.3 zero units kept as read")
+            << fixture::BuildFile(&v23) << 0 << false << int(fixture::BuildTag(v23).size() - 10)
+            << QStringList{"TCON=Rock|Pop"} << noLine;
     }
     for (int version : {3, 4}) {
         fixture::Tag tag = MakeTag(version, {{"APIC", picture}, {"TIT2", TextBody(0, "U")}}, 20);

@@ -32,7 +32,8 @@ private slots:
     void synchsafe();
 };
 
-// Each step sets one frame: "ID=text" with "|" for a 0 unit.
+// Each step sets one frame: "ID=text" with "|" for a 0 unit, or "ID#" for a
+// frame read from a file whose body cannot be decoded.
 void TestTagRecord::addFrameRules_data() {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("frames");
@@ -45,10 +46,29 @@ void TestTagRecord::addFrameRules_data() {
     QTest::newRow("comment same language replaced")
         << QStringList{"COMM=eng|old", "COMM=fra|autre", "COMM=eng|new"}
         << QStringList{"COMM=fra|autre", "COMM=eng|new"};
-    QTest::newRow("comment other descriptor kept") << QStringList{"COMM=engDold", "COMM=eng|new"}
-                                                   << QStringList{"COMM=engDold", "COMM=eng|new"};
-    QTest::newRow("short comment compares as zero-filled")
-        << QStringList{"COMM=en", "COMM=en|", "COMM=eng"} << QStringList{"COMM=en|", "COMM=eng"};
+    QTest::newRow("comment other descriptor kept") << QStringList{"COMM=engD|old", "COMM=eng|new"}
+                                                   << QStringList{"COMM=engD|old", "COMM=eng|new"};
+    QTest::newRow("itunesCommentsSharingFirstLetter")
+        << QStringList{"COMM=engiTunNORM| 0000021C", "COMM=engiTunes_CDDB_1|7A0B",
+                       "COMM=engiTunes_CDDB_TrackNumber|3", "COMM=eng|plain"}
+        << QStringList{"COMM=engiTunNORM| 0000021C", "COMM=engiTunes_CDDB_1|7A0B",
+                       "COMM=engiTunes_CDDB_TrackNumber|3", "COMM=eng|plain"};
+    QTest::newRow("whole descriptor equal replaces")
+        << QStringList{"COMM=engiTunNORM|a", "COMM=engiTunes|b", "COMM=engiTunNORM|c"}
+        << QStringList{"COMM=engiTunes|b", "COMM=engiTunNORM|c"};
+    QTest::newRow("language compared exactly")
+        << QStringList{"COMM=eng|a", "COMM=ENG|b"} << QStringList{"COMM=eng|a", "COMM=ENG|b"};
+    QTest::newRow("zeroLanguageComment kept beside eng")
+        << QStringList{"COMM=eng|v1", "COMM=||||note"}
+        << QStringList{"COMM=eng|v1", "COMM=||||note"};
+    QTest::newRow("comment without text adds nothing")
+        << QStringList{"COMM=eng|old", "COMM=eng|", "COMM=eng||x", "COMM=engDesc", "COMM=en"}
+        << QStringList{"COMM=eng|old"};
+    QTest::newRow("undecodable frames hold a value")
+        << QStringList{"TIT2=v1", "TIT2#", "COMM=eng|a", "COMM#", "COMM=eng|b"}
+        << QStringList{"TIT2#1", "COMM#1", "COMM=eng|b"};
+    QTest::newRow("a set value replaces an undecodable one")
+        << QStringList{"TIT2#", "TIT2=new"} << QStringList{"TIT2=new"};
     QTest::newRow("other ids keep every frame")
         << QStringList{"USLT=a", "USLT=b", "TXXX=c", "TXXX=c"}
         << QStringList{"USLT=a", "USLT=b", "TXXX=c", "TXXX=c"};
@@ -66,6 +86,14 @@ void TestTagRecord::addFrameRules() {
     QFETCH(QStringList, frames);
     TagInfo tag;
     for (const QString& step : steps) {
+        if (step.endsWith(QLatin1Char('#'))) {
+            FrameInfo opaque;
+            opaque.SetId(step.chopped(1).toLatin1().constData());
+            opaque.raw = "x";
+            opaque.hasRaw = opaque.opaque = true;
+            tag.AddFrame(opaque);
+            continue;
+        }
         const QByteArray id = step.section('=', 0, 0).toLatin1();
         const QString text = Units(step.section('=', 1));
         tag.SetFrameWide(id.constData(), text, static_cast<int>(text.size()));

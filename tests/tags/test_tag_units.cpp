@@ -1,6 +1,8 @@
 #include "fixtures.h"
 
+#include "tags/framecontent.h"
 #include "tags/frameinfo.h"
+#include "tags/pathbytes.h"
 #include "tags/reencode.h"
 #include "tags/textcodec.h"
 #include "tags/unsync.h"
@@ -9,8 +11,10 @@
 
 #include <QTest>
 
+#include <memory>
+
 // The format units under the reader: text encodings, unsynchronisation,
-// version 2.2 ids, version 2.4 frame conversion, re-encoding.
+// version 2.2 ids, version 2.4 frame conversion, re-encoding, frame content.
 class TestTagUnits : public QObject {
     Q_OBJECT
 private slots:
@@ -28,6 +32,12 @@ private slots:
     void v22Ids();
     void writtenBodySize_data();
     void writtenBodySize();
+    void pathBytes_data();
+    void pathBytes();
+    void pathBytesRefused_data();
+    void pathBytesRefused();
+    void frameContent_data();
+    void frameContent();
 };
 
 void TestTagUnits::decodeText_data() {
@@ -79,24 +89,23 @@ void TestTagUnits::v24Body_data() {
     QTest::addColumn<bool>("tagUnsync");
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<int>("flags23");
-    QTest::addColumn<bool>("opaque");
-    QTest::newRow("no flags") << 0 << QByteArray("\0abc", 4) << false << QByteArray("\0abc", 4) << 0
-                              << false;
+    QTest::newRow("no flags") << 0 << QByteArray("\0abc", 4) << false << QByteArray("\0abc", 4)
+                              << 0;
     QTest::newRow("status bits move up")
-        << 0x7000 << QByteArray("x") << false << QByteArray("x") << 0xE000 << false;
-    QTest::newRow("frame unsynchronised") << 0x0002 << QByteArray("\xFF\x00\xE0", 3) << false
-                                          << QByteArray("\xFF\xE0", 2) << 0 << false;
+        << 0x7000 << QByteArray("x") << false << QByteArray("x") << 0xE000;
+    QTest::newRow("frame unsynchronised")
+        << 0x0002 << QByteArray("\xFF\x00\xE0", 3) << false << QByteArray("\xFF\xE0", 2) << 0;
     QTest::newRow("tag unsynchronised")
-        << 0 << QByteArray("\xFF\x00\xE0", 3) << true << QByteArray("\xFF\xE0", 2) << 0 << false;
-    QTest::newRow("length indicator dropped") << 0x0001 << QByteArray("\x00\x00\x00\x03xyz", 7)
-                                              << false << QByteArray("xyz") << 0 << false;
+        << 0 << QByteArray("\xFF\x00\xE0", 3) << true << QByteArray("\xFF\xE0", 2) << 0;
+    QTest::newRow("length indicator dropped")
+        << 0x0001 << QByteArray("\x00\x00\x00\x03xyz", 7) << false << QByteArray("xyz") << 0;
     QTest::newRow("compressed keeps plain size")
         << 0x0009 << QByteArray("\x00\x00\x01\x00zz", 6) << false
-        << QByteArray("\x00\x00\x00\x80zz", 6) << 0x0080 << true;
+        << QByteArray("\x00\x00\x00\x80zz", 6) << 0x0080;
     QTest::newRow("group, encryption reordered")
-        << 0x0044 << QByteArray("GEdata", 6) << false << QByteArray("EGdata", 6) << 0x0060 << true;
+        << 0x0044 << QByteArray("GEdata", 6) << false << QByteArray("EGdata", 6) << 0x0060;
     QTest::newRow("length indicator cut short")
-        << 0x0001 << QByteArray("\x00\x00", 2) << false << QByteArray("\x00\x00", 2) << 0 << false;
+        << 0x0001 << QByteArray("\x00\x00", 2) << false << QByteArray("\x00\x00", 2) << 0;
 }
 
 void TestTagUnits::v24Body() {
@@ -105,12 +114,9 @@ void TestTagUnits::v24Body() {
     QFETCH(bool, tagUnsync);
     QFETCH(QByteArray, expected);
     QFETCH(int, flags23);
-    QFETCH(bool, opaque);
     quint16 flags = 0xFFFF;
-    bool isOpaque = !opaque;
-    QCOMPARE(ConvertV24FrameBody(quint16(flags24), body, tagUnsync, &flags, &isOpaque), expected);
+    QCOMPARE(ConvertV24FrameBody(quint16(flags24), body, tagUnsync, &flags), expected);
     QCOMPARE(int(flags), flags23);
-    QCOMPARE(isOpaque, opaque);
 }
 
 void TestTagUnits::v24OnlyFrames_data() {
@@ -125,6 +131,8 @@ void TestTagUnits::v24OnlyFrames_data() {
                                    << QStringList{"TYER=2019", "TDAT=0403", "TIME=0506"};
     QTest::newRow("first of several values")
         << QByteArray("TDRC") << QString("1999") + QChar(0) + "2005" << QStringList{"TYER=1999"};
+    QTest::newRow("first of joined values")
+        << QByteArray("TDRC") << "2019-03-04/2020" << QStringList{"TYER=2019", "TDAT=0403"};
     QTest::newRow("original release")
         << QByteArray("TDOR") << "1987-05-01" << QStringList{"TORY=1987"};
     QTest::newRow("not a year") << QByteArray("TDRC") << "19x9" << QStringList{};
@@ -235,6 +243,84 @@ void TestTagUnits::writtenBodySize() {
     QByteArray written;
     const qsizetype whole = frame.WriteFrame(written);
     QCOMPARE(frame.WrittenBodySize(), whole > 0 ? whole - 10 : 0);
+}
+
+// File names are bytes: every name maps to text and back unchanged, and
+// two names never map to the same text.
+void TestTagUnits::pathBytes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    const auto escaped = [](std::initializer_list<int> bytes) {
+        QString t;
+        for (int b : bytes)
+            t += QChar(0xDC00 + b);
+        return t;
+    };
+    QTest::newRow("ascii") << QByteArray("/m/a b.mp3") << "/m/a b.mp3";
+    QTest::newRow("utf-8") << QByteArray("caf\xC3\xA9.mp3") << QString::fromUtf8("café.mp3");
+    QTest::newRow("latin-1 name") << QByteArray("caf\xE9.mp3") << "caf" + escaped({0xE9}) + ".mp3";
+    QTest::newRow("a real U+FFFD is another name")
+        << QByteArray("caf\xEF\xBF\xBD.mp3") << QString("caf") + QChar(0xFFFD) + ".mp3";
+    QTest::newRow("encoded surrogate") << QByteArray("\xED\xB2\x80") << escaped({0xED, 0xB2, 0x80});
+    QTest::newRow("overlong slash") << QByteArray("\xC0\xAF") << escaped({0xC0, 0xAF});
+    QTest::newRow("sequence cut at the end")
+        << QByteArray("a\xE2\x82") << "a" + escaped({0xE2, 0x82});
+    QTest::newRow("four bytes") << QByteArray("\xF0\x9F\x8E\xB5") << QString::fromUtf8("🎵");
+}
+
+void TestTagUnits::pathBytes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(pathFromBytes(bytes), text);
+    QCOMPARE(::pathBytes(text), bytes);
+}
+
+// Text that no name gives has no bytes: acting on it acts on nothing.
+void TestTagUnits::pathBytesRefused_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("NUL") << QString("a") + QChar(0) + "b";
+    QTest::newRow("lone high surrogate") << QString("a") + QChar(0xD800);
+    QTest::newRow("lone surrogate below the escapes") << QString("a") + QChar(0xDC10);
+    QTest::newRow("escapes that spell UTF-8") << QString(QChar(0xDCC3)) + QChar(0xDCA9);
+}
+
+void TestTagUnits::pathBytesRefused() {
+    QFETCH(QString, text);
+    QVERIFY(::pathBytes(text).isNull());
+}
+
+void TestTagUnits::frameContent_data() {
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<QByteArray>("content");
+    const QByteArray text("\0abc", 4);
+    const QByteArray zipped = qCompress(text); // 4-byte size, then zlib data
+    QTest::newRow("plain") << 0 << text << true << text;
+    QTest::newRow("grouped") << int(FrameFlagGrouped) << "G" + text << true << text;
+    QTest::newRow("compressed") << int(FrameFlagCompressed) << zipped << true << text;
+    QTest::newRow("compressed and grouped") << int(FrameFlagCompressed | FrameFlagGrouped)
+                                            << zipped.left(4) + "G" + zipped.mid(4) << true << text;
+    QTest::newRow("encrypted") << int(FrameFlagEncrypted) << text << false << QByteArray();
+    QTest::newRow("shorter than its size")
+        << int(FrameFlagCompressed) << QByteArray("\0\0", 2) << false << QByteArray();
+    QTest::newRow("group byte missing")
+        << int(FrameFlagGrouped) << QByteArray() << false << QByteArray();
+}
+
+void TestTagUnits::frameContent() {
+    QFETCH(int, flags);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, found);
+    QFETCH(QByteArray, content);
+    // A buffer of the body's exact size, so a read past it is caught.
+    const auto exact = std::make_unique<char[]>(size_t(body.size()));
+    std::copy(body.cbegin(), body.cend(), exact.get());
+    const std::optional<QByteArray> got =
+        FrameContent(QByteArray::fromRawData(exact.get(), body.size()), quint16(flags));
+    QCOMPARE(got.has_value(), found);
+    if (found)
+        QCOMPARE(*got, content);
 }
 
 QTEST_GUILESS_MAIN(TestTagUnits)

@@ -94,12 +94,22 @@ private slots:
         QTest::newRow("U.S.A.") << "%T"
                                 << "U.S.A." << 0 << 0 << "SPACE"
                                 << "U.s.a.";
-        QTest::newRow("only ASCII changes case") << "%T"
-                                                 << "ÉTÉ" << 0 << 0 << "SPACE"
-                                                 << "ÉtÉ";
-        QTest::newRow("greek keeps case") << "%T"
-                                          << "αβγ δέλτα" << 0 << 2 << "SPACE"
-                                          << "αβγ δέλτα";
+        QTest::newRow("accented capitals lowered") << "%T"
+                                                   << "ÉTÉ" << 0 << 0 << "SPACE"
+                                                   << "Été";
+        QTest::newRow("accented first letter raised") << "%A"
+                                                      << "édith piaf" << 0 << 0 << "SPACE"
+                                                      << "Édith Piaf";
+        QTest::newRow("greek upper") << "%T"
+                                     << "αβγ δέλτα" << 0 << 2 << "SPACE"
+                                     << "ΑΒΓ ΔΈΛΤΑ";
+        QTest::newRow("longer case forms stay") << "%T"
+                                                << "ßa İİ ﬁx" << 0 << 0 << "SPACE"
+                                                << "ßa İİ ﬁx";
+        QTest::newRow("supplementary letters change case")
+            << "%T"
+            << "\U00010428\U00010428 \U00010400\U00010400" << 0 << 0 << "SPACE"
+            << "\U00010400\U00010428 \U00010400\U00010428";
         QTest::newRow("separator run gives one") << "%T"
                                                  << "a  b" << 0 << 0 << "SPACE"
                                                  << "A B";
@@ -189,14 +199,18 @@ private slots:
     void trackNumber_data() {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("empty") << ""
-                               << "00";
+        QTest::newRow("empty is no track") << ""
+                                           << "";
         QTest::newRow("of total") << "1/14"
                                   << "01";
         QTest::newRow("three digits") << "123"
                                       << "123";
-        QTest::newRow("letters") << "abc"
-                                 << "00";
+        QTest::newRow("letters are no track") << "abc"
+                                              << "";
+        QTest::newRow("number after letters") << "CD1 track 3"
+                                              << "00";
+        QTest::newRow("number and total") << "3/12"
+                                          << "03";
         QTest::newRow("leading space and plus") << "  +7x"
                                                 << "07";
         QTest::newRow("negative one digit") << "-5"
@@ -207,8 +221,8 @@ private slots:
                                     << "00";
         QTest::newRow("leading zeros") << "0009"
                                        << "09";
-        QTest::newRow("sign alone") << "-"
-                                    << "00";
+        QTest::newRow("sign alone is no track") << "-"
+                                                << "";
         QTest::newRow("space inside sign") << "- 3"
                                            << "00";
         QTest::newRow("saturates high") << "99999999999999999999"
@@ -219,8 +233,8 @@ private slots:
                                        << "-2147483648";
         QTest::newRow("int min") << "-2147483648"
                                  << "-2147483648";
-        QTest::newRow("non-ASCII digit stops") << "٣"
-                                               << "00";
+        QTest::newRow("non-ASCII digit is no track") << "٣"
+                                                     << "";
     }
     void trackNumber() {
         QFETCH(QString, value);
@@ -264,6 +278,20 @@ private slots:
         QCOMPARE(ToAsciiOnly(QString(2048, QLatin1Char('a'))), QString());
         // The limit is on the converted text: "ﬁ" becomes two characters.
         QCOMPARE(ToAsciiOnly(QString(1024, QChar(0xFB01))), QString());
+        QCOMPARE(ToAsciiOnly(QString(2047, QChar(0xE9))), QString(2047, QLatin1Char('e')));
+        QCOMPARE(ToAsciiOnly(QString(1000000, QChar(0xE9))), QString());
+        // Dropped marks shorten the result: a long value may still fit.
+        QCOMPARE(ToAsciiOnly(QString(1000000, QChar(0x0301)) + "ok"), QString("ok"));
+    }
+
+    // Long values are converted in pieces: no character, pair or
+    // decomposition may be cut where a piece ends, wherever that is.
+    void asciiOnlyPieces() {
+        const QString tail = QString::fromUtf8("\U0001F3B5ﬁe\u0301Ǆ");
+        for (int lead = 0; lead < 700; ++lead) {
+            const QString got = ToAsciiOnly(QString(lead, QChar(0xE9)) + tail);
+            QCOMPARE(got, QString(lead, QLatin1Char('e')) + "?fieDZ");
+        }
     }
 
     void separator_data() {

@@ -45,7 +45,7 @@ private slots:
             << QStringList{} << true;
         QTest::newRow("empty inputs")
             << FieldValues{} << Overrides{} << Overrides{} << defaults
-            << FieldValues{"", "", "", "", "", "", "", "00"} << QStringList{} << true;
+            << FieldValues{"", "", "", "", "", "", "", ""} << QStringList{} << true;
         QTest::newRow("file name feeds track, artist and title")
             << FieldValues{"/m", "03 - the_band - HELP!", "", "", "", "", "", ""}
             << Overrides{{FieldFilename, "%# - %A - %T"},
@@ -65,12 +65,11 @@ private slots:
         QTest::newRow("location keeps slash and colon, loses backslash")
             << FieldValues{"D:\\Music/Rock", "", "", "", "", "", "", ""} << Overrides{}
             << Overrides{{FieldLocation, "%L/<new>"}} << defaults
-            << FieldValues{"D:Music/Rock/new", "", "", "", "", "", "", "00"} << QStringList{}
-            << true;
+            << FieldValues{"D:Music/Rock/new", "", "", "", "", "", "", ""} << QStringList{} << true;
         QTest::newRow("other outputs not cleaned")
             << FieldValues{"", "", "", "AC/DC: \"x\"?", "", "", "", ""} << Overrides{}
             << Overrides{} << TransformOptions{0, CaseKeep, "SPACE"}
-            << FieldValues{"", "", "", "AC/DC: \"x\"?", "", "", "", "00"} << QStringList{} << true;
+            << FieldValues{"", "", "", "AC/DC: \"x\"?", "", "", "", ""} << QStringList{} << true;
         QTest::newRow("upper with dash separator")
             << FieldValues{"", "", "the river band", "", "", "", "", "7"} << Overrides{}
             << Overrides{} << TransformOptions{0, CaseUpper, "-(dash)"}
@@ -78,12 +77,12 @@ private slots:
         QTest::newRow("ansi only leaves genre, year, location")
             << FieldValues{"/müsik", "Été", "Ωmega", "Café", "", "Électro", "1999年", ""}
             << Overrides{} << Overrides{} << TransformOptions{1, CaseTitle, "SPACE"}
-            << FieldValues{"/müsik", "Ete", "? Mega", "Cafe", "", "Électro", "1999年", "00"}
+            << FieldValues{"/müsik", "Ete", "? Mega", "Cafe", "", "Électro", "1999年", ""}
             << QStringList{} << true;
         QTest::newRow("unicode kept without ansi")
             << FieldValues{"/音楽", "曲 \U0001F3B5", "καλημέρα κόσμε", "ÉTÉ", "", "", "", ""}
             << Overrides{} << Overrides{} << defaults
-            << FieldValues{"/音楽", "曲 \U0001F3B5", "καλημέρα κόσμε", "ÉtÉ", "", "", "", "00"}
+            << FieldValues{"/音楽", "曲 \U0001F3B5", "Καλημέρα Κόσμε", "Été", "", "", "", ""}
             << QStringList{} << true;
         QTest::newRow("empty create format gives empty output")
             << sampleInputs << Overrides{} << Overrides{{FieldAlbum, ""}} << defaults

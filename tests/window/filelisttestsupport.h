@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 
 #include <memory>
@@ -31,9 +32,15 @@ inline bool writeTaggedFile(const QString& path, const QString& frames, bool wit
         path, fixture::BuildFile(frames.isEmpty() ? nullptr : &tag, 8, withV1 ? &v1 : nullptr));
 }
 
+// Lets the window's worker list what it was given.
+inline bool waitForAdding(const CQuorvelDlg& dialog) {
+    return QTest::qWaitFor([&] { return !dialog.isAddingFiles(); }, 20000);
+}
+
 // Sends a drag of these local files over `target` and drops it there, as a
-// file manager does. Returns whether the drop was taken.
-inline bool dropFiles(QWidget* target, const QStringList& paths) {
+// file manager does. Returns whether the drop was taken; the files are
+// listed later, when the window's worker has judged them.
+inline bool sendDrop(QWidget* target, const QStringList& paths) {
     QMimeData mime;
     QList<QUrl> urls;
     for (const QString& path : paths)
@@ -44,6 +51,17 @@ inline bool dropFiles(QWidget* target, const QStringList& paths) {
     QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &drop);
     return enter.isAccepted() && drop.isAccepted();
+}
+
+// sendDrop, then waits until the files are listed.
+inline bool dropFiles(QWidget* target, const QStringList& paths) {
+    auto* dialog = qobject_cast<CQuorvelDlg*>(target->window());
+    return sendDrop(target, paths) && dialog && waitForAdding(*dialog);
+}
+
+// The text with "{dir}" standing for dir.
+inline QString expandDir(QString text, const QString& dir) {
+    return text.replace(QStringLiteral("{dir}"), dir);
 }
 
 // A shown main window on a private store, with a profile that keeps the
@@ -75,6 +93,20 @@ struct WindowUnderTest {
     void click(int id) const {
         auto* button = dialog->controls().widget(id);
         QMetaObject::invokeMethod(button, "click");
+    }
+    void clickPage(int page) const {
+        QTest::mouseClick(dialog->controls().widget(kPageButtonIds[page]), Qt::LeftButton);
+    }
+    // Each edit is "PAGE FIELD TEXT": the user goes to the page and types.
+    void typeEdits(const QStringList& edits, const QString& dir) const {
+        for (const QString& edit : edits) {
+            const int page = edit.section(QLatin1Char(' '), 0, 0).toInt();
+            const int field = edit.section(QLatin1Char(' '), 1, 1).toInt();
+            if (dialog->currentPage() != page)
+                clickPage(page);
+            dialog->controls().setText(fieldEditId(field),
+                                       expandDir(edit.section(QLatin1Char(' '), 2), dir));
+        }
     }
     QStringList messages() const {
         QStringList texts;

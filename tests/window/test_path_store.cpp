@@ -3,7 +3,8 @@
 #include <QTest>
 
 // Each step is one of: "+PATH=SLOT" adds PATH and expects SLOT (-1: refused
-// as listed already), "-SLOT" frees a slot, "clear" releases the store.
+// as listed already), "-SLOT" frees a slot, "clear" releases the store,
+// "SLOT>PATH=1" puts PATH into SLOT in place of its path (=0: refused).
 class TestPathStore : public QObject {
     Q_OBJECT
 private slots:
@@ -48,6 +49,14 @@ void TestPathStore::steps_data() {
     QTest::newRow("after clear, slot 0 again and nothing listed")
         << four + QStringList{"clear", "+/m/c.mp3=0"} << 4 << 1;
     QTest::newRow("an empty path is never stored") << QStringList{"+=-1"} << 0 << 0;
+    QTest::newRow("a moved path frees the old one")
+        << QStringList{"+/m/a.mp3=0", "+/m/b.mp3=1", "0>/n/z.mp3=1", "+/m/a.mp3=2"} << 4 << 3;
+    QTest::newRow("a move onto a listed path is refused")
+        << QStringList{"+/m/a.mp3=0", "+/m/b.mp3=1", "0>/M/B.mp3=0", "+/m/a.mp3=-1"} << 4 << 2;
+    QTest::newRow("own path in other case")
+        << QStringList{"+/m/a.MP3=0", "0>/m/a.mp3=1", "+/m/A.mp3=-1"} << 4 << 1;
+    QTest::newRow("free slot or empty path: no move")
+        << QStringList{"+/m/a.mp3=0", "1>/m/b.mp3=0", "0>=0", "+/m/b.mp3=1"} << 4 << 2;
 }
 
 void TestPathStore::steps() {
@@ -61,6 +70,13 @@ void TestPathStore::steps() {
         if (step == QLatin1String("clear")) {
             store.clear();
             expected.clear();
+        } else if (step.contains(QLatin1Char('>'))) {
+            const int slot = step.section(QLatin1Char('>'), 0, 0).toInt();
+            const QString path = step.section(QLatin1Char('>'), 1).section(QLatin1Char('='), 0, 0);
+            const bool moved = step.section(QLatin1Char('='), 1) == QLatin1String("1");
+            QCOMPARE(store.replace(slot, path), moved);
+            if (moved)
+                expected.insert(slot, path);
         } else if (step.startsWith(QLatin1Char('-'))) {
             const int slot = step.mid(1).toInt();
             store.release(slot);

@@ -129,8 +129,12 @@ void TestWindowClosing::aboutBox() {
         QTest::keyClick(&dialog, Qt::Key_F1);
     } else {
         QMenu* menu = dialog.createContextMenu();
+        // The adding commands, History, then the about box command.
         const QList<QAction*> actions = menu->actions();
-        QCOMPARE(actions.size(), 1);
+        QCOMPARE(actions.size(), 6);
+        QVERIFY(actions[2]->isSeparator());
+        QCOMPARE(actions[3]->text(), QStringLiteral("&History..."));
+        QVERIFY(actions[4]->isSeparator());
         QCOMPARE(actions.last()->text(), aboutCommandText());
         QCOMPARE(aboutCommandText(), QStringLiteral("&About Quorvel..."));
         actions.last()->trigger();

@@ -97,6 +97,9 @@ void TestWindowLayout::accessibleNames() {
         QCOMPARE(r.widget(IDC_SEPARATOR)->accessibleName(),
                  QStringLiteral("Filename Separator for Parts"));
         QCOMPARE(r.widget(IDC_ANSI)->accessibleName(), QStringLiteral("Use ANSI Characters Only"));
+        // Buttons that open a dialog are named without the dots.
+        QCOMPARE(r.widget(IDC_PREVIEW_ALL)->accessibleName(), QStringLiteral("Preview All"));
+        QCOMPARE(r.widget(IDC_HISTORY)->accessibleName(), QStringLiteral("History"));
     }
 }
 
@@ -159,7 +162,8 @@ void TestWindowLayout::tabOrder() {
     TempStore temp;
     CQuorvelDlg dialog(seam, temp.store);
     ControlRegistry& r = dialog.controls();
-    // Page buttons, labels, group boxes and the Original edit box are no stops.
+    // Labels, group boxes and the Original edit box are no stops; of the
+    // page buttons only the checked one is.
     const QList<int> expected{IDC_PROFILE_LIST,
                               2000,
                               2001,
@@ -172,13 +176,16 @@ void TestWindowLayout::tabOrder() {
                               IDC_CASE,
                               IDC_ANSI,
                               IDC_SEPARATOR,
+                              IDC_PAGE_INPUT,
                               IDC_APPLY,
                               IDC_FILELIST,
                               IDC_EXIT,
                               IDC_CLEAR_OTHER_V2,
                               IDC_CLEAR_V1,
                               IDC_REMOVE_ITEM,
-                              IDC_REMOVE_ALL};
+                              IDC_REMOVE_ALL,
+                              IDC_PREVIEW_ALL,
+                              IDC_HISTORY};
     QList<int> visited;
     QWidget* w = r.widget(IDC_PROFILE_LIST);
     do {

@@ -2,6 +2,8 @@
 #include "window/quorveldlg.h"
 #include "windowtestsupport.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QLineEdit>
 #include <QTest>
 
@@ -36,6 +38,9 @@ private slots:
     void editLimit_data();
     void editLimit();
     void longStoredFormatSurvives();
+    void pageActivation_data();
+    void pageActivation();
+    void keyboardReachesPageButtons();
 };
 
 void TestWindowPages::openingState() {
@@ -62,11 +67,12 @@ void TestWindowPages::pageControls_data() {
     QTest::addColumn<bool>("optionsShown");
     QTest::addColumn<bool>("originalShown");
     QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("codesHelp"); // the edit boxes' tooltips list the codes
 
-    QTest::newRow("Input") << 0 << true << false << false << false;
-    QTest::newRow("Parse Input") << 1 << true << false << true << false;
-    QTest::newRow("Create Output") << 2 << false << true << false << false;
-    QTest::newRow("Output") << 3 << true << false << false << true;
+    QTest::newRow("Input") << 0 << true << false << false << false << false;
+    QTest::newRow("Parse Input") << 1 << true << false << true << false << true;
+    QTest::newRow("Create Output") << 2 << false << true << false << false << true;
+    QTest::newRow("Output") << 3 << true << false << false << true << false;
 }
 
 void TestWindowPages::pageControls() {
@@ -75,6 +81,7 @@ void TestWindowPages::pageControls() {
     QFETCH(bool, optionsShown);
     QFETCH(bool, originalShown);
     QFETCH(bool, readOnly);
+    QFETCH(bool, codesHelp);
 
     RecordingSeam seam;
     TempStore temp;
@@ -100,8 +107,16 @@ void TestWindowPages::pageControls() {
     for (int id : {IDC_ORIGINAL_LABEL, IDC_ORIGINAL_EDIT})
         QCOMPARE(r.widget(id)->isVisible(), originalShown);
     for (int f = 0; f < FieldCount; ++f) {
-        QVERIFY(r.widget(fieldEditId(f))->isVisible());
+        QWidget* edit = r.widget(fieldEditId(f));
+        QVERIFY(edit->isVisible());
         QCOMPARE(r.as<QLineEdit>(fieldEditId(f))->isReadOnly(), readOnly);
+        const QString tip = edit->toolTip();
+        QCOMPARE(tip.contains(QLatin1String("\n%#  Track (two digits)\n%C  ")), codesHelp);
+        QCOMPARE(tip.endsWith(QLatin1String("\"%# - %A - %T\" for \"03 - Artist - Title\"")),
+                 codesHelp);
+        QCOMPARE(tip.isEmpty(), !codesHelp);
+        // Screen readers read it as the box's description.
+        QCOMPARE(QAccessible::queryAccessibleInterface(edit)->text(QAccessible::Description), tip);
     }
     // Controls outside the options group stay whatever the page.
     for (int id : {IDC_APPLY, IDC_EXIT, IDC_PROFILE_LIST, IDC_PAGE_INPUT, IDC_PAGE_OUTPUT})
@@ -271,6 +286,110 @@ void TestWindowPages::longStoredFormatSurvives() {
     QCOMPARE(SettingsStore(temp.file).ReadText(QStringLiteral("Default"),
                                                StoreValue::field(1, FieldArtist), {}),
              longFormat);
+}
+
+void TestWindowPages::pageActivation_data() {
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<int>("button"); // the page button activated
+    QTest::addColumn<int>("page");   // the page shown afterwards
+    QTest::addColumn<int>("runs");   // transformation runs shown: one message each
+
+    QTest::newRow("mouse") << 0 << "mouse" << 3 << 3 << 1;
+    QTest::newRow("Space") << 0 << "space" << 3 << 3 << 1;
+    QTest::newRow("accessible Toggle") << 0 << "toggle" << 3 << 3 << 1;
+    QTest::newRow("accessible Press") << 0 << "press" << 3 << 3 << 1;
+    QTest::newRow("Ctrl+4") << 0 << "shortcut" << 3 << 3 << 1;
+    QTest::newRow("Ctrl+1") << 3 << "shortcut" << 0 << 0 << 0;
+    QTest::newRow("Ctrl+2") << 0 << "shortcut" << 1 << 1 << 0;
+    QTest::newRow("Ctrl+3") << 0 << "shortcut" << 2 << 2 << 0;
+    QTest::newRow("Right arrow on the checked button") << 2 << "right" << 2 << 3 << 1;
+    QTest::newRow("Left arrow on the checked button") << 1 << "left" << 1 << 0 << 0;
+    QTest::newRow("mouse on the checked button runs again") << 3 << "mouse" << 3 << 3 << 1;
+    QTest::newRow("Space on the checked button runs again") << 3 << "space" << 3 << 3 << 1;
+    QTest::newRow("accessible Press on the checked button runs again")
+        << 3 << "press" << 3 << 3 << 1;
+    QTest::newRow("Ctrl+4 on Output runs again") << 3 << "shortcut" << 3 << 3 << 1;
+    QTest::newRow("accessible Toggle cannot uncheck") << 3 << "toggle" << 3 << 3 << 0;
+}
+
+void TestWindowPages::pageActivation() {
+    QFETCH(int, from);
+    QFETCH(QString, way);
+    QFETCH(int, button);
+    QFETCH(int, page);
+    QFETCH(int, runs);
+
+    RecordingSeam seam;
+    TempStore temp;
+    // Every run with messages says so once: the Title output cannot be made.
+    temp.store.WriteText(QStringLiteral("Default"), StoreValue::field(2, FieldTitle),
+                         QStringLiteral("%X"));
+    CQuorvelDlg dialog(seam, temp.store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    clickPage(dialog, from);
+    seam.shown.clear();
+    ControlRegistry& r = dialog.controls();
+    QWidget* target = r.widget(kPageButtonIds[button]);
+
+    if (way == QLatin1String("mouse")) {
+        QTest::mouseClick(target, Qt::LeftButton);
+    } else if (way == QLatin1String("space") || way == QLatin1String("right") ||
+               way == QLatin1String("left")) {
+        target->setFocus();
+        const Qt::Key key = way == QLatin1String("space")   ? Qt::Key_Space
+                            : way == QLatin1String("right") ? Qt::Key_Right
+                                                            : Qt::Key_Left;
+        QTest::keyClick(target, key);
+    } else if (way == QLatin1String("shortcut")) {
+        QTest::keyClick(&dialog, Qt::Key(Qt::Key_1 + button), Qt::ControlModifier);
+    } else {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(target);
+        QVERIFY(accessible && accessible->actionInterface());
+        const QString action = way == QLatin1String("toggle")
+                                   ? QAccessibleActionInterface::toggleAction()
+                                   : QAccessibleActionInterface::pressAction();
+        // A checkable button offers Toggle; Press is taken all the same.
+        QVERIFY(accessible->actionInterface()->actionNames().contains(
+            QAccessibleActionInterface::toggleAction()));
+        accessible->actionInterface()->doAction(action);
+    }
+
+    // A Press clicks after showing the button down for a moment.
+    QTRY_COMPARE(dialog.currentPage(), page);
+    QTest::qWait(way == QLatin1String("press") ? 200 : 0);
+    QCOMPARE(seam.shown.size(), runs);
+    for (int p = 0; p < RowCount; ++p)
+        QCOMPARE(r.isChecked(kPageButtonIds[p]), p == page);
+    // The page shows its controls, not only a checked button.
+    QCOMPARE(r.widget(IDC_FILELIST)->isVisible(), page != RowCreate);
+    QCOMPARE(r.as<QLineEdit>(fieldEditId(FieldTitle))->isReadOnly(), page == RowOutput);
+}
+
+void TestWindowPages::keyboardReachesPageButtons() {
+    RecordingSeam seam;
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    ControlRegistry& r = dialog.controls();
+    // From the last edit box, Tab reaches the checked page button, the
+    // arrows move between the buttons and switch, and Tab leaves the group.
+    r.widget(fieldEditId(FieldTrack))->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), r.widget(IDC_PAGE_INPUT));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QCOMPARE(QApplication::focusWidget(), r.widget(IDC_PAGE_PARSE));
+    QCOMPARE(dialog.currentPage(), int(RowParse));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), r.widget(IDC_APPLY));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), r.widget(IDC_PAGE_PARSE));
+    // A screen reader hears its name and its shortcut.
+    QAccessibleInterface* output = QAccessible::queryAccessibleInterface(r.widget(IDC_PAGE_OUTPUT));
+    QCOMPARE(output->text(QAccessible::Name), QStringLiteral("Output"));
+    QCOMPARE(output->text(QAccessible::Description), QStringLiteral("Output page (Ctrl+4)"));
 }
 
 QTEST_MAIN(TestWindowPages)

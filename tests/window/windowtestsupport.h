@@ -13,7 +13,7 @@
 class RecordingSeam : public UiSeam {
 public:
     struct Shown {
-        QString kind; // "message", "question", "name", "about", "open"
+        QString kind; // "message", "question", "name", "about", "open", "folder"
         QString text;
         QString caption;
     };
@@ -35,6 +35,11 @@ public:
         return openAnswers.isEmpty() ? QStringList() : openAnswers.dequeue();
     }
 
+    QString askFolder(QWidget*) override {
+        shown.append({QStringLiteral("folder"), {}, {}});
+        return folderAnswers.isEmpty() ? QString() : folderAnswers.dequeue();
+    }
+
     QStringList kinds() const {
         QStringList list;
         for (const Shown& s : shown)
@@ -46,6 +51,7 @@ public:
     QQueue<bool> yesNoAnswers;
     QQueue<std::optional<QString>> nameAnswers;
     QQueue<QStringList> openAnswers;
+    QQueue<QString> folderAnswers;
 };
 
 // A settings store of its own for one test, in a folder removed afterwards.

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QtGlobal>
+
+// The file operations of the undo journal's writer. A test replaces them to
+// make one fail, or to look at the files being applied at the moment the
+// journal is flushed: no file may be touched before its record is durable.
+class JournalFileOps {
+public:
+    virtual ~JournalFileOps() = default;
+    // Writes all of bytes at the descriptor's position; false with errno set
+    // on failure.
+    virtual bool append(int fd, QByteArrayView bytes);
+    // Writes all of bytes at offset (the journal's byte file, from several
+    // threads at once); false with errno set on failure.
+    virtual bool writeAt(int fd, QByteArrayView bytes, qint64 offset);
+    // Makes what was written durable (fdatasync); false with errno set.
+    virtual bool sync(int fd);
+};
+
+// The operations in use; setJournalFileOps(nullptr) restores the real ones.
+JournalFileOps& currentJournalFileOps();
+void setJournalFileOps(JournalFileOps* ops);

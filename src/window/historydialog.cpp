@@ -1,0 +1,251 @@
+#include "window/historydialog.h"
+
+#include <QBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+
+#include <algorithm>
+
+namespace {
+
+QTableWidget* table(const QString& name, const QStringList& columns, QWidget* parent) {
+    auto* t = new QTableWidget(0, int(columns.size()), parent);
+    t->setAccessibleName(name);
+    t->setHorizontalHeaderLabels(columns);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->setWordWrap(false);
+    t->verticalHeader()->hide();
+    t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
+    t->horizontalHeader()->setStretchLastSection(true);
+    return t;
+}
+
+void setRow(QTableWidget* t, int row, const QStringList& texts) {
+    for (int c = 0; c < texts.size(); ++c) {
+        auto* item = new QTableWidgetItem(texts[c]);
+        item->setToolTip(texts[c]);
+        t->setItem(row, c, item);
+    }
+}
+
+// Whether undo has anything left to take back; a damaged run it refuses.
+bool undoable(const JournalRun& run) {
+    return run.damage.isEmpty() && run.notRestored() > 0;
+}
+
+// The run's state in a word or two, as quorvel-cli history says it.
+QString runState(const JournalRun& run) {
+    if (!run.damage.isEmpty())
+        return QStringLiteral("damaged");
+    if (!run.undoAttempted)
+        return QStringLiteral("applied");
+    const int left = run.notRestored();
+    return left == 0 ? QStringLiteral("undone")
+                     : QStringLiteral("partly undone: %1 not restored").arg(left);
+}
+
+QString entryState(const JournalRun& run, const JournalEntry& e) {
+    if (e.undone)
+        return QStringLiteral("undone");
+    if (e.done)
+        return e.changed ? QStringLiteral("applied") : QStringLiteral("not changed");
+    return run.mayHaveTouched(e) ? QStringLiteral("cut off") : QStringLiteral("not reached");
+}
+
+} // namespace
+
+HistoryDialog::HistoryDialog(QWidget* parent, const QString& folder)
+    : QDialog(parent), m_folder(folder) {
+    setWindowTitle(QStringLiteral("History"));
+    setAccessibleName(windowTitle());
+    m_runTable = table(QStringLiteral("Runs"),
+                       {QStringLiteral("Time"), QStringLiteral("Run"), QStringLiteral("Files"),
+                        QStringLiteral("State")},
+                       this);
+    m_fileTable =
+        table(QStringLiteral("Files of the run"),
+              {QStringLiteral("File"), QStringLiteral("Moved to"), QStringLiteral("State")}, this);
+    m_summary = new QLabel(this);
+    // Named by its text, which screen readers read as it changes.
+    m_summary->setAccessibleDescription(QStringLiteral("Summary"));
+    m_undo = new QPushButton(QStringLiteral("Undo"), this);
+    m_close = new QPushButton(QStringLiteral("Close"), this);
+    for (QPushButton* b : {m_undo, m_close}) {
+        b->setAccessibleName(b->text());
+        b->setAutoDefault(false);
+    }
+    connect(m_undo, &QPushButton::clicked, this, &HistoryDialog::undoSelected);
+    connect(m_close, &QPushButton::clicked, this, &HistoryDialog::reject);
+    connect(m_runTable, &QTableWidget::itemSelectionChanged, this, [this] {
+        showFiles();
+        updateControls();
+    });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_undo);
+    buttons->addWidget(m_summary, 1);
+    buttons->addWidget(m_close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_runTable, 2);
+    layout->addWidget(m_fileTable, 3);
+    layout->addLayout(buttons);
+    QWidget::setTabOrder(m_runTable, m_fileTable);
+    QWidget::setTabOrder(m_fileTable, m_undo);
+    QWidget::setTabOrder(m_undo, m_close);
+
+    // Times and run names whole; paths as wide as the screen allows.
+    const QFontMetrics metrics = fontMetrics();
+    const int pad = 3 * metrics.averageCharWidth();
+    m_runTable->horizontalHeader()->resizeSection(
+        0, metrics.horizontalAdvance(QStringLiteral("2026-12-08 23:59:59")) + pad);
+    m_runTable->horizontalHeader()->resizeSection(
+        1, metrics.horizontalAdvance(QStringLiteral("20261208-235959-999-9")) + pad);
+    m_runTable->horizontalHeader()->resizeSection(
+        2, metrics.horizontalAdvance(QStringLiteral("100000")) + pad);
+    const int pathWidth = 50 * metrics.averageCharWidth();
+    m_fileTable->horizontalHeader()->resizeSection(0, pathWidth);
+    m_fileTable->horizontalHeader()->resizeSection(1, pathWidth);
+    // The state after them, and the frames, margins and scroll bar.
+    int width = 2 * pathWidth + 36 * metrics.averageCharWidth();
+    if (const QScreen* screen = (parent ? parent : this)->screen())
+        width = std::min(width, screen->availableGeometry().width() * 9 / 10);
+    resize(width, 30 * metrics.height());
+
+    connect(&m_worker, &WorkerThread::finished, this, &HistoryDialog::jobEnded);
+    reload();
+}
+
+HistoryDialog::~HistoryDialog() {
+    m_worker.wait();
+}
+
+void HistoryDialog::reload() {
+    if (m_worker.isRunning())
+        return;
+    m_summary->setText(QStringLiteral("Reading the journal"));
+    m_worker.start([this] { m_read = ReadJournalRuns(m_folder); });
+    updateControls();
+}
+
+void HistoryDialog::undoSelected() {
+    const int run = selectedRun();
+    if (run < 0 || m_worker.isRunning() || !undoable(m_runs[run]))
+        return;
+    m_undoing = run;
+    m_summary->setText(QStringLiteral("Taking the run back"));
+    m_worker.start([this, run = m_runs[run]] { m_report = UndoRun(run); });
+    updateControls();
+}
+
+void HistoryDialog::jobEnded() {
+    if (m_undoing >= 0) {
+        showUndoReport();
+        m_undoing = -1;
+    } else {
+        m_runs = std::exchange(m_read, {});
+        showRuns();
+    }
+    updateControls();
+    emit workEnded();
+    if (m_closeWhenDone)
+        QDialog::reject();
+}
+
+void HistoryDialog::reject() {
+    // An undo is not cut off half-way: the dialog closes when it has ended.
+    if (m_worker.isRunning()) {
+        m_closeWhenDone = true;
+        updateControls();
+        return;
+    }
+    QDialog::reject();
+}
+
+int HistoryDialog::selectedRun() const {
+    const QList<QTableWidgetItem*> selected = m_runTable->selectedItems();
+    return selected.isEmpty() ? -1 : selected.first()->row();
+}
+
+void HistoryDialog::updateControls() {
+    const int run = selectedRun();
+    // The run on show stays the one being read or taken back.
+    m_runTable->setEnabled(!m_worker.isRunning());
+    m_undo->setEnabled(!m_worker.isRunning() && !m_closeWhenDone && run >= 0 &&
+                       undoable(m_runs[run]));
+}
+
+void HistoryDialog::showRuns() {
+    m_runTable->setRowCount(int(m_runs.size()));
+    for (int i = 0; i < m_runs.size(); ++i) {
+        const JournalRun& run = m_runs[i];
+        setRow(m_runTable, i,
+               {run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.id,
+                QString::number(run.changedFiles()), runState(run)});
+        m_runTable->item(i, 3)->setToolTip(run.damage.join(u'\n'));
+    }
+    m_summary->setText(m_runs.isEmpty()     ? QStringLiteral("No apply runs")
+                       : m_runs.size() == 1 ? QStringLiteral("1 run")
+                                            : QStringLiteral("%1 runs").arg(m_runs.size()));
+    if (!m_runs.isEmpty())
+        m_runTable->selectRow(0);
+    else
+        showFiles();
+}
+
+void HistoryDialog::showFiles() {
+    const int selected = selectedRun();
+    if (selected < 0) {
+        m_fileTable->setRowCount(0);
+        return;
+    }
+    const JournalRun& run = m_runs[selected];
+    m_fileTable->setRowCount(int(run.entries.size()));
+    for (int i = 0; i < run.entries.size(); ++i) {
+        const JournalEntry& e = run.entries[i];
+        setRow(m_fileTable, i,
+               {e.originalPath, e.done ? e.finalPath : e.targetPath, entryState(run, e)});
+    }
+}
+
+void HistoryDialog::showUndoReport() {
+    JournalRun& run = m_runs[m_undoing];
+    if (!m_report.damage.isEmpty()) {
+        m_summary->setText(
+            QStringLiteral("Run %1 not undone: %2").arg(run.id, m_report.damage.first()));
+        return;
+    }
+    run.undoAttempted = true;
+    QList<FileList::Outcome> outcomes;
+    int failed = 0;
+    for (const UndoFileResult& file : m_report.files) {
+        for (int i = 0; i < run.entries.size(); ++i) {
+            JournalEntry& e = run.entries[i];
+            if (e.originalPath != file.restoredPath || e.undone)
+                continue;
+            e.undone = file.ok;
+            const QString state = file.ok
+                                      ? QStringLiteral("undone")
+                                      : QStringLiteral("undo failed: ") + file.messages.value(0);
+            if (m_runTable->currentRow() == m_undoing) {
+                m_fileTable->item(i, 2)->setText(state);
+                m_fileTable->item(i, 2)->setToolTip(file.messages.join(u'\n'));
+            }
+            break;
+        }
+        if (file.ok)
+            outcomes.append({file.path, file.restoredPath, FileList::Mark::None, {}});
+        else
+            ++failed;
+    }
+    m_runTable->item(m_undoing, 3)->setText(runState(run));
+    m_summary->setText(failed == 0
+                           ? QStringLiteral("Run %1 undone").arg(run.id)
+                           : QStringLiteral("Run %1: %2 files not undone").arg(run.id).arg(failed));
+    emit runEnded(outcomes);
+}

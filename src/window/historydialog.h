@@ -1,0 +1,61 @@
+#pragma once
+
+#include "apply/journal.h"
+#include "apply/undo.h"
+#include "window/filelist.h"
+#include "window/workerthread.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+// "History": the runs of the undo journal, the window's and quorvel-cli's
+// alike, newest first, with the files of the selected run; "Undo" takes the
+// selected run back and shows each file's outcome. The journal is read and
+// undone on a worker thread.
+class HistoryDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit HistoryDialog(QWidget* parent = nullptr, const QString& folder = JournalFolder());
+    ~HistoryDialog() override;
+
+    bool isWorking() const { return m_worker.isRunning(); }
+    const QList<JournalRun>& runs() const { return m_runs; }
+    // Reads the journal again.
+    void reload();
+    // Takes back the selected run.
+    void undoSelected();
+    void reject() override;
+
+signals:
+    // An undo has ended: where the files it took back stand now, for the
+    // window's list.
+    void runEnded(const QList<FileList::Outcome>& outcomes);
+    // The journal was read, or an undo ended.
+    void workEnded();
+
+private:
+    void showRuns();
+    void showFiles();
+    void showUndoReport();
+    void jobEnded();
+    void updateControls();
+    int selectedRun() const;
+
+    const QString m_folder;
+    // Written by the job, read once it has ended.
+    QList<JournalRun> m_read;
+    UndoReport m_report;
+    int m_undoing = -1; // the run being taken back
+
+    QList<JournalRun> m_runs;
+    bool m_closeWhenDone = false;
+    QTableWidget* m_runTable = nullptr;
+    QTableWidget* m_fileTable = nullptr;
+    QLabel* m_summary = nullptr;
+    QPushButton* m_undo = nullptr;
+    QPushButton* m_close = nullptr;
+    WorkerThread m_worker; // last: its job ends before what it uses goes
+};

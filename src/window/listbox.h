@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QListWidget>
+
+// A template's list box: a sorted list that, while it has no entries, draws
+// a hint across its box and offers the hint to screen readers as its
+// description.
+class ListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit ListBox(QWidget* parent = nullptr);
+    ~ListBox() override;
+
+    QString placeholderText() const { return m_placeholder; }
+    void setPlaceholderText(const QString& text);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void updateDescription();
+
+    QString m_placeholder;
+};
