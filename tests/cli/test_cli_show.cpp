@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 // quorvel-cli show: exit statuses, the JSON contract, and agreement with
 // mutagen on real files.
 class TestCliShow : public QObject {
@@ -19,6 +22,7 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void jsonContract();
+    void nameThatIsNoUtf8();
     void agreesWithMutagen();
 
 private:
@@ -137,6 +141,26 @@ void TestCliShow::jsonContract() {
         QVERIFY(!bad["error"].toString().isEmpty());
         QCOMPARE(bad["fields"].toObject()["Title"].toString(), QString());
     }
+}
+
+// A name that is no UTF-8 comes out as its bytes in text, and as the
+// escape of each such byte in JSON: the file can be found again.
+void TestCliShow::nameThatIsNoUtf8() {
+    const QByteArray name = QFile::encodeName(dir.path()) + "/caf\xE9.mp3";
+    const QByteArray bytes = fixture::ReadFile(good);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    ::close(fd);
+    const CliRun text = RunCliBytes({"show", name});
+    QCOMPARE(text.status, 0);
+    QVERIFY2(text.out.startsWith(name + '\n'), text.out.constData());
+    QVERIFY(text.out.contains("Filename: caf\xE9\n"));
+    const CliRun json = RunCliBytes({"show", "--json", name});
+    QCOMPARE(json.status, 0);
+    QVERIFY(json.out.contains("caf\\udce9.mp3"));
+    const QJsonObject first = QJsonDocument::fromJson(json.out).array()[0].toObject();
+    QCOMPARE(first["path"].toString(), dir.path() + "/caf" + QChar(0xDCE9) + ".mp3");
 }
 
 void TestCliShow::agreesWithMutagen() {
