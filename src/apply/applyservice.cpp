@@ -1,7 +1,7 @@
 #include "applyservice.h"
 
 #include "absolutepath.h"
-#include "filedigest.h"
+#include "contentprint.h"
 #include "foldercreation.h"
 #include "journal.h"
 #include "movefile.h"
@@ -53,10 +53,11 @@ void CompleteOutcome(JournalEntry& entry, const ApplyResult& result) {
         return;
     }
     entry.finalPath = result.moved ? result.target : entry.originalPath;
-    const FileDigest after = DigestFile(entry.finalPath);
+    const FileDigest after = PrintFileAt(entry.finalPath).digest;
     entry.finalSize = after.size;
     entry.finalDigest = after.digest;
-    // A failed write leaves the file as it was; the digest says so for sure.
+    // A failed write leaves the file as it was; the print says so for sure
+    // (Apply writes nothing but the ID3v2 region and the ID3v1 block).
     entry.changed = result.tagsWritten || entry.finalPath != entry.originalPath ||
                     after.size != entry.originalSize || after.digest != entry.originalDigest;
 }

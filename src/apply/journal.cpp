@@ -38,7 +38,7 @@ QJsonObject startRecord(const JournalEntry& e) {
             {"headSize", e.headSize},
             {"tail", QString::fromLatin1(e.tail.toBase64())},
             {"size", e.originalSize},
-            {"digest", QString::fromLatin1(e.originalDigest.toHex())},
+            {"print", QString::fromLatin1(e.originalDigest.toHex())},
             {"mtimeNs", e.originalMtimeNs},
             {"folders", QJsonArray::fromStringList(e.plannedFolders)}};
 }
@@ -46,7 +46,7 @@ QJsonObject startRecord(const JournalEntry& e) {
 QJsonObject outcomeRecord(const JournalEntry& e) {
     return {{"type", "outcome"},    {"seq", e.seq},
             {"changed", e.changed}, {"final", e.finalPath},
-            {"size", e.finalSize},  {"digest", QString::fromLatin1(e.finalDigest.toHex())}};
+            {"size", e.finalSize},  {"print", QString::fromLatin1(e.finalDigest.toHex())}};
 }
 
 QByteArray fromBase64(const QJsonValue& v) {
@@ -369,7 +369,7 @@ private:
                 e->changed = r.value("changed").toBool();
                 e->finalPath = r.value("final").toString();
                 e->finalSize = r.value("size").toInteger();
-                e->finalDigest = fromHex(r.value("digest"));
+                e->finalDigest = fromHex(r.value(e->wholeFileDigests ? "digest" : "print"));
                 if (e->changed && (e->finalPath.isEmpty() || e->finalDigest.isEmpty()))
                     damaged(QStringLiteral("the outcome of file %1 is incomplete: that file "
                                            "cannot be checked")
@@ -409,7 +409,9 @@ private:
         }
         e.tail = fromBase64(r.value("tail"));
         e.originalSize = r.value("size").toInteger(-1);
-        e.originalDigest = fromHex(r.value("digest"));
+        // Earlier versions kept digests of the whole file.
+        e.wholeFileDigests = !r.contains("print");
+        e.originalDigest = fromHex(r.value(e.wholeFileDigests ? "digest" : "print"));
         e.originalMtimeNs = r.value("mtimeNs").toInteger();
         for (const QJsonValue& f : r.value("folders").toArray())
             e.plannedFolders.append(f.toString());

@@ -20,7 +20,10 @@ struct JournalEntry {
     qint64 headSize = 0;
     QByteArray tail; // the original ID3v1 block, when Apply is to remove it
     qint64 originalSize = 0;
+    // The print of the file before (contentprint.h), or for journals of
+    // earlier versions the digest of its whole content (wholeFileDigests).
     QByteArray originalDigest;
+    bool wholeFileDigests = false;
     qint64 originalMtimeNs = 0; // restored with the bytes
     QStringList plannedFolders; // levels of the target folder missing before, top first
 
@@ -34,7 +37,7 @@ struct JournalEntry {
     bool changed = false; // tags written or file moved
     QString finalPath;
     qint64 finalSize = 0;
-    QByteArray finalDigest;
+    QByteArray finalDigest; // the same kind as originalDigest
 
     bool undone = false;
     // An undo began to restore the file where it stands (the tag had been

@@ -1,8 +1,8 @@
 #include "undo.h"
 
 #include "absolutepath.h"
+#include "contentprint.h"
 #include "copyfile.h"
-#include "filedigest.h"
 #include "foldercreation.h"
 #include "movefile.h"
 #include "tags/pathbytes.h"
@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <sys/file.h>
@@ -69,38 +70,81 @@ struct timespec timeOf(qint64 ns) {
     return {time_t(ns / 1000000000), long(ns % 1000000000)};
 }
 
-// Hashes the saved head, the current file's bytes from `from` to its end
-// and, when withTail, the saved ID3v1 block, as the original was hashed;
-// each piece of the file also goes to copy when given. 0, or the errno.
-int hashRebuilt(const JournalEntry& e, int current, qint64 from, qint64 to, bool withTail,
-                ContentHash& hash, const std::function<int(QByteArrayView)>& copy = {}) {
-    hash.addData(e.head);
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (qint64 at = from; at < to;) {
-        const ssize_t got =
-            ::pread(current, buffer.data(), size_t(std::min<qint64>(buffer.size(), to - at)), at);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return got < 0 ? errno : EIO; // shorter than it was a moment ago
-        const QByteArrayView piece(buffer.constData(), got);
-        hash.addData(piece);
-        if (copy) {
-            if (const int err = copy(piece))
-                return err;
+// The digest of the content that is e.head, the bytes [from, to) of the
+// open file current and, when withTail, e.tail: the original when the
+// bytes in between are the audio the run never wrote. Made as the entry's
+// original digest was made (a print, or a hash of every byte). Empty when
+// the file cannot be read there, with err set.
+QByteArray rebuiltDigest(const JournalEntry& e, int current, qint64 from, qint64 to, bool withTail,
+                         int& err) {
+    err = 0;
+    const QByteArray tail = withTail ? e.tail : QByteArray();
+    const qint64 head = e.head.size();
+    const qint64 size = head + (to - from) + tail.size();
+    // Offsets of the rebuilt content, served from the three pieces.
+    const ContentReader read = [&](qint64 at, qint64 count, char* out) {
+        while (count > 0) {
+            qint64 n = 0;
+            if (at < head) {
+                n = std::min(count, head - at);
+                std::memcpy(out, e.head.constData() + at, size_t(n));
+            } else if (at < head + (to - from)) {
+                n = std::min(count, head + (to - from) - at);
+                const ssize_t got = ::pread(current, out, size_t(n), from + at - head);
+                if (got < 0 && errno == EINTR)
+                    continue;
+                if (got <= 0) {
+                    err = got < 0 ? errno : EIO; // shorter than it was a moment ago
+                    return false;
+                }
+                n = got;
+            } else {
+                n = std::min(count, size - at);
+                std::memcpy(out, tail.constData() + (at - head - (to - from)), size_t(n));
+            }
+            at += n, out += n, count -= n;
         }
-        at += got;
+        return true;
+    };
+    if (!e.wholeFileDigests)
+        return PrintOfReader(size, read);
+    ContentHash hash(e.originalDigest.size());
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (qint64 at = 0; at < size;) {
+        const qint64 n = std::min<qint64>(buffer.size(), size - at);
+        if (!read(at, n, buffer.data()))
+            return {};
+        hash.addData(QByteArrayView(buffer.constData(), n));
+        at += n;
     }
-    if (withTail)
-        hash.addData(e.tail);
-    return 0;
+    return hash.result();
+}
+
+// The digest of the file at path made as the entry's digests were.
+FileDigest digestOf(const JournalEntry& e, const QString& path) {
+    return e.wholeFileDigests ? DigestFile(path, e.originalDigest.size())
+                              : PrintFileAt(path).digest;
+}
+
+// The digest of a finished file open as fd, made as the entry's were.
+QByteArray digestOfOpen(const JournalEntry& e, int fd) {
+    if (!e.wholeFileDigests)
+        return PrintOpenFile(fd).digest.digest;
+    struct stat st;
+    int err = 0;
+    if (::fstat(fd, &st) != 0)
+        return {};
+    JournalEntry whole = e;
+    whole.head.clear();
+    whole.tail.clear();
+    return rebuiltDigest(whole, fd, 0, st.st_size, false, err);
 }
 
 // Builds, in a temporary file beside target, the original bytes: the saved
 // head, the last `middle` bytes of the current file and, when withTail, the
-// saved ID3v1 block. Keeps it only when it hashes to the original digest.
-// Returns the temporary path, or an empty string with err set (0 when the
-// bytes did not match).
+// saved ID3v1 block. Keeps it only when what it wrote has the original
+// digest. Returns the temporary path, or an empty string with err set (0
+// when the bytes did not match).
 QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 middle,
                 bool withTail, const QString& target, int& err) {
     err = 0;
@@ -110,15 +154,23 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
         err = errno;
         return {};
     }
-    ContentHash hash(e.originalDigest.size());
     err = WriteAllBytes(out, e.head.constData(), e.head.size());
-    if (err == 0)
-        err = hashRebuilt(
-            e, current, currentSize - middle, currentSize, withTail, hash,
-            [out](QByteArrayView piece) { return WriteAllBytes(out, piece.data(), piece.size()); });
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (qint64 at = currentSize - middle; err == 0 && at < currentSize;) {
+        const ssize_t got = ::pread(current, buffer.data(),
+                                    size_t(std::min<qint64>(buffer.size(), currentSize - at)), at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            err = got < 0 ? errno : EIO; // shorter than it was a moment ago
+        else
+            err = WriteAllBytes(out, buffer.constData(), got);
+        at += got;
+    }
     if (err == 0 && withTail)
         err = WriteAllBytes(out, e.tail.constData(), e.tail.size());
-    const bool matches = err == 0 && hash.result() == e.originalDigest;
+    // What was written is what gets published: its digest decides.
+    const bool matches = err == 0 && digestOfOpen(e, out) == e.originalDigest;
     if (matches) {
         // What a rename of the file itself would have kept: its mode and its
         // user extended attributes (where the target's file system has any).
@@ -165,11 +217,12 @@ int restoreInPlace(const JournalRun& run, const JournalEntry& e, const QString& 
         const qint64 tail = withTail ? e.tail.size() : 0;
         if (before.st_size + tail != e.originalSize)
             continue;
-        ContentHash hash(e.originalDigest.size());
-        if ((err = hashRebuilt(e, file.fd, e.head.size(), before.st_size, withTail, hash)))
+        const QByteArray rebuilt =
+            rebuiltDigest(e, file.fd, e.head.size(), before.st_size, withTail, err);
+        if (err != 0)
             return -1;
         struct stat now;
-        if (hash.result() != e.originalDigest || ::fstat(file.fd, &now) != 0 ||
+        if (rebuilt != e.originalDigest || ::fstat(file.fd, &now) != 0 ||
             now.st_size != before.st_size || now.st_mtim.tv_nsec != before.st_mtim.tv_nsec ||
             now.st_mtim.tv_sec != before.st_mtim.tv_sec)
             continue;
@@ -258,6 +311,13 @@ bool restore(const JournalRun& run, const JournalEntry& e, const QString& path, 
         const qint64 middle = e.originalSize - e.head.size() - (withTail ? e.tail.size() : 0);
         if (middle < 0 || middle > st.st_size)
             continue;
+        // Only the variant whose bytes rebuild the original is written out.
+        if (rebuiltDigest(e, current.fd, st.st_size - middle, st.st_size, withTail, err) !=
+            e.originalDigest) {
+            if (err != 0)
+                break;
+            continue;
+        }
         temporary = rebuild(e, current.fd, st.st_size, middle, withTail, e.originalPath, err);
         if (!temporary.isEmpty() || err != 0)
             break;
@@ -301,7 +361,7 @@ UndoFileResult undoEntry(const JournalRun& run, const JournalEntry& e) {
     QString message;
     if (e.done) {
         r.path = e.finalPath;
-        const FileDigest now = DigestFile(e.finalPath, e.finalDigest.size());
+        const FileDigest now = digestOf(e, e.finalPath);
         if (now.ok && now.size == e.finalSize && now.digest == e.finalDigest) {
             if (!(r.ok = restore(run, e, e.finalPath, message)))
                 r.messages << message;
@@ -328,7 +388,7 @@ UndoFileResult undoEntry(const JournalRun& run, const JournalEntry& e) {
         if (!exists(place))
             continue;
         r.path = place;
-        const FileDigest now = DigestFile(place, e.originalDigest.size());
+        const FileDigest now = digestOf(e, place);
         if (samePath(place, e.originalPath) && now.ok && now.size == e.originalSize &&
             now.digest == e.originalDigest) {
             r.ok = r.untouched = true;

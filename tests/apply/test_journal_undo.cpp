@@ -1,4 +1,4 @@
-#include "apply/filedigest.h"
+#include "apply/contentprint.h"
 #include "apply/foldercreation.h"
 #include "apply/journal.h"
 #include "apply/movefile.h"
@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +41,22 @@ QByteArray audio(int size, char seed) {
     return a;
 }
 
+// A version 3 tag region of size bytes (header included) filled with seed.
+QByteArray tagRegion(int size, char seed) {
+    QByteArray h("ID3\x03\x00\x00", 6);
+    for (int shift = 21; shift >= 0; shift -= 7)
+        h += char(((size - 10) >> shift) & 0x7f);
+    return h + QByteArray(size - 10, seed);
+}
+
+// Sets the modification time of path back to what it was, as `touch -d`
+// does: the change time still moves, the kernel sees to that.
+void keepTime(const QString& path, const FileDigest& was) {
+    const struct timespec times[2] = {
+        {0, UTIME_OMIT}, {time_t(was.mtimeNs / 1000000000), long(was.mtimeNs % 1000000000)}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
 QByteArray v1Block() {
     return QByteArray("TAG") + QByteArray(125, 'v');
 }
@@ -55,7 +73,7 @@ struct Edit {
 // the run is cut off after the bytes changed, before the move and the outcome.
 void simulate(JournalWriter& journal, const QString& path, const Edit& edit, const QString& target,
               bool complete) {
-    const FileDigest before = DigestFile(path);
+    const FileDigest before = PrintFileAt(path).digest;
     QVERIFY(before.ok);
     JournalEntry e;
     e.originalPath = path;
@@ -79,7 +97,7 @@ void simulate(JournalWriter& journal, const QString& path, const Edit& edit, con
         return;
     QVERIFY(CreateFolderLevels(QFileInfo(target).path()));
     QCOMPARE(MoveFileNoReplace(path, target), 0);
-    const FileDigest after = DigestFile(target);
+    const FileDigest after = PrintFileAt(target).digest;
     e.done = e.changed = true;
     e.finalPath = target;
     e.finalSize = after.size;
@@ -126,7 +144,7 @@ private slots:
         const QString path = dir.filePath("a.mp3");
         const QByteArray original = oldHead + audio(5000, 3) + (hasTail ? v1Block() : "");
         writeAll(path, original);
-        const FileDigest before = DigestFile(path);
+        const FileDigest before = PrintFileAt(path).digest;
 
         JournalWriter journal;
         simulate(journal, path, {oldHead, newHead, hasTail, removeTail, {}}, dir.filePath(target),
@@ -139,7 +157,7 @@ private slots:
         const UndoReport report = UndoRun(runs[0]);
         QVERIFY2(report.ok, qPrintable(report.files.value(0).messages.join('\n')));
         QCOMPARE(readAll(path), original);
-        QCOMPARE(DigestFile(path).mtimeNs, before.mtimeNs);
+        QCOMPARE(PrintFileAt(path).digest.mtimeNs, before.mtimeNs);
         // Only the file is left: created folders and temporary files are gone.
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"a.mp3"});
@@ -216,6 +234,49 @@ private slots:
         QVERIFY(UndoRun(after).ok);
         QCOMPARE(readAll(path), original);
         QVERIFY(ReadJournalRuns().value(0).fullyUndone());
+    }
+
+    // A file changed since the run, with its size and modification time put
+    // back: undo refuses it when the change is in what it would write over
+    // (the tag region, the ID3v1 block) or in the first or last block of the
+    // audio; it never writes the audio, and a change in between is kept.
+    void changedSinceTheRun_data() {
+        QTest::addColumn<int>("at"); // negative: from the end
+        QTest::addColumn<bool>("refused");
+        // A 2,000-byte region, 40,000 bytes of audio, an ID3v1 block.
+        QTest::newRow("tag region") << 700 << true;
+        QTest::newRow("first audio block") << 2000 + 100 << true;
+        QTest::newRow("last audio block") << -128 - 200 << true;
+        QTest::newRow("ID3v1 block") << -5 << true;
+        QTest::newRow("middle of the audio: kept") << 2000 + 20000 << false;
+    }
+    void changedSinceTheRun() {
+        QFETCH(int, at);
+        QFETCH(bool, refused);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3"), target = dir.filePath("out/a.mp3");
+        const QByteArray oldHead = tagRegion(2000, 'o'), newHead = tagRegion(2000, 'n');
+        const QByteArray original = oldHead + audio(40000, 3) + v1Block();
+        writeAll(path, original);
+        JournalWriter journal;
+        simulate(journal, path, {oldHead, newHead, true, false, {}}, target, true);
+        journal.finish();
+        const FileDigest applied = PrintFileAt(target).digest;
+        QByteArray edited = readAll(target);
+        edited[at < 0 ? edited.size() + at : at] ^= 0x20;
+        writeAll(target, edited);
+        keepTime(target, applied);
+
+        const UndoReport report = UndoRun(ReadJournalRuns().value(0));
+        QCOMPARE(report.ok, !refused);
+        if (refused) {
+            QVERIFY(report.files.value(0).messages.join(' ').contains("changed since the run"));
+            QCOMPARE(readAll(target), edited);
+            return;
+        }
+        QByteArray expected = original;
+        expected[at] = edited[at];
+        QCOMPARE(readAll(path), expected);
     }
 
     // Several files, in several folders: all come back, newest change first,
@@ -460,7 +521,7 @@ private slots:
             const QString path = dir.filePath(QString("f%1.mp3").arg(i));
             originals << head + audio(1500, char(i));
             writeAll(path, originals.last());
-            const FileDigest before = DigestFile(path);
+            const FileDigest before = PrintFileAt(path).digest;
             JournalEntry& e = entries[i];
             e.originalPath = e.targetPath = path;
             e.head = head;
