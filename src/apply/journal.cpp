@@ -4,6 +4,7 @@
 #include "journalfileops.h"
 #include "profiles/storename.h"
 #include "tags/pathbytes.h"
+#include "tags/rewritetemp.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -152,7 +153,10 @@ QString JournalFolder() {
     return JournalFolder(currentStoreApplicationName());
 }
 
-JournalWriter::JournalWriter(QString folder) : m_folder(std::move(folder)) {}
+JournalWriter::JournalWriter(QString folder) : m_folder(std::move(folder)) {
+    // A new run: its growing writes sweep each folder again, once.
+    NewRewriteTempSweep();
+}
 
 JournalWriter::~JournalWriter() {
     if (m_fd >= 0)
