@@ -3,6 +3,7 @@
 #include "foldercreation.h"
 #include "journalfileops.h"
 #include "profiles/storename.h"
+#include "runindex.h"
 #include "tags/pathbytes.h"
 #include "tags/rewritetemp.h"
 
@@ -295,6 +296,8 @@ void JournalWriter::finish() {
     if (m_changed == 0 && m_open == 0) {
         ::unlink(pathBytes(m_path).constData());
         ::unlink(pathBytes(m_bytesPath).constData());
+    } else {
+        IndexJournalRun(m_path); // history need not read it again
     }
 }
 
@@ -546,9 +549,9 @@ bool recordRestoring(const QString& file, int seq) {
 ForgetReport forgetRuns(int days, const QDateTime& now, const QString& folder) {
     ForgetReport report;
     const QDateTime before = now.addDays(-days);
-    for (const JournalRun& run : ReadJournalRuns(folder)) {
+    for (const JournalRunSummary& run : ReadJournalSummaries(folder)) {
         // A run without a readable time is not known to be old.
-        if (!run.time.isValid() || run.time >= before || !run.settled())
+        if (!run.time.isValid() || run.time >= before || !run.settled)
             continue;
         // A run still being written holds its journal locked.
         const int fd = ::open(pathBytes(run.file).constData(), O_RDONLY | O_CLOEXEC);
@@ -557,12 +560,13 @@ ForgetReport forgetRuns(int days, const QDateTime& now, const QString& folder) {
                 ::close(fd);
             continue;
         }
-        const qint64 size = fileSize(run.file) + fileSize(run.bytesFile);
+        const QString bytesFile = BytesFileOf(run.file);
+        const qint64 size = fileSize(run.file) + fileSize(bytesFile);
         const bool removed = ::unlink(pathBytes(run.file).constData()) == 0;
         ::close(fd);
         if (!removed)
             continue;
-        ::unlink(pathBytes(run.bytesFile).constData());
+        ::unlink(pathBytes(bytesFile).constData());
         report.runs << run.id;
         report.bytes += size;
     }

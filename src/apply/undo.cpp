@@ -5,6 +5,7 @@
 #include "copyfile.h"
 #include "foldercreation.h"
 #include "movefile.h"
+#include "runindex.h"
 #include "tags/pathbytes.h"
 #include "tags/rewritetemp.h"
 #include "tags/tagregion.h"
@@ -450,5 +451,6 @@ UndoReport UndoRun(const JournalRun& run) {
             report.foldersRemoved.append(folder);
     }
     RecordUndoAttempt(run.file);
+    IndexJournalRun(run.file);
     return report;
 }

@@ -2,6 +2,7 @@
 #include "apply/foldercreation.h"
 #include "apply/journal.h"
 #include "apply/movefile.h"
+#include "apply/runindex.h"
 #include "apply/undo.h"
 
 #include <QCryptographicHash>
@@ -340,6 +341,57 @@ private slots:
             QCOMPARE(runs[i].id, ids[i]);
             QCOMPARE(runs[i].changedFiles(), 3 - i);
         }
+    }
+
+    // history reads the summaries of runs from the folder's index, and
+    // reads a run again whenever its journal changed since it was indexed,
+    // by an undo or by hand, even with its size and time put back.
+    void summariesFromIndex_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("files"); // what the summary says
+        QTest::addColumn<bool>("undone");
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("unchanged: from the index") << "none" << 99 << false << false;
+        QTest::newRow("undone since") << "undo" << 2 << true << false;
+        QTest::newRow("edited by hand, size and time put back") << "edit" << 2 << false << true;
+        QTest::newRow("index removed") << "no index" << 2 << false << false;
+    }
+    void summariesFromIndex() {
+        QFETCH(QString, change);
+        QFETCH(int, files);
+        QFETCH(bool, undone);
+        QFETCH(bool, damaged);
+        QTemporaryDir dir;
+        JournalWriter journal;
+        for (int i = 0; i < 2; ++i) {
+            const QString p = dir.filePath(QString("f%1.mp3").arg(i));
+            writeAll(p, "ID3xx" + audio(100, char(i)));
+            simulate(journal, p, {"ID3xx", "ID3yy", false, false, {}}, p, true);
+        }
+        journal.finish();
+        // The run as the index has it, made to say 99 files: the sign that
+        // it was not read again.
+        const QString index = JournalFolder() + "/.runs-index";
+        QByteArray indexed = readAll(index);
+        QVERIFY(indexed.contains("\"files\":2"));
+        writeAll(index, indexed.replace("\"files\":2", "\"files\":99"));
+        const QString file = journal.filePath();
+        const FileDigest before = PrintFileAt(file).digest;
+        if (change == "undo") {
+            QVERIFY(RecordUndoAttempt(file));
+        } else if (change == "edit") {
+            writeAll(file, readAll(file).replace("\"seq\":2", "\"seq\":3"));
+            keepTime(file, before);
+            QCOMPARE(PrintFileAt(file).digest.size, before.size);
+        } else if (change == "no index") {
+            QVERIFY(QFile::remove(index));
+        }
+        const JournalRunSummary s = ReadJournalSummaries().value(0);
+        QCOMPARE(s.id, journal.runId());
+        QCOMPARE(s.files, files);
+        QCOMPARE(s.undoAttempted, undone);
+        QCOMPARE(!s.damage.isEmpty(), damaged);
+        QCOMPARE(s.damage, ReadJournalRun(file).damage);
     }
 
     // A journal whose last line was cut off by a kill still reads.
