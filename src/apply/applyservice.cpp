@@ -64,18 +64,8 @@ void CompleteOutcome(JournalEntry& entry, const ApplyResult& result) {
 
 namespace {
 
-// Apply itself, with no journal.
-ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const ApplyOptions& options) {
-    ApplyResult result;
-    result.target = ApplyTarget(output);
-    const QString path = tag.path;
-    // What can be known now is checked before the first byte is written.
-    if (const auto refusal = CheckBeforeApply(path, output)) {
-        result.messages << (tag.identity.isKnown() && pathGone(path) ? ChangedSinceRead(path)
-                                                                     : refusal->message);
-        result.untouched = true;
-        return result;
-    }
+// Sets the frames Apply writes into the tag record.
+void composeTag(TagInfo& tag, const FieldValues& output, const ApplyOptions& options) {
     const bool albumArtistFollows = AlbumArtistFollows(tag);
     const QString albumArtist = frameValue(tag, "TPE2");
     if (options.clearOtherV2)
@@ -88,6 +78,24 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
         else
             tag.SetFrameWide(f.id, output[f.field], -1);
     }
+}
+
+// Apply itself, with no journal; composed: the tag record holds the frames
+// to write already.
+ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
+                            bool composed = false) {
+    ApplyResult result;
+    result.target = ApplyTarget(output);
+    const QString path = tag.path;
+    // What can be known now is checked before the first byte is written.
+    if (const auto refusal = CheckBeforeApply(path, output)) {
+        result.messages << (tag.identity.isKnown() && pathGone(path) ? ChangedSinceRead(path)
+                                                                     : refusal->message);
+        result.untouched = true;
+        return result;
+    }
+    if (!composed)
+        composeTag(tag, output, options);
 
     // A failed write is reported and the file stays where it is: moving it
     // would give it a name that its tags do not match.
@@ -140,16 +148,16 @@ bool pathGone(const QString& path) {
     return ::lstat(pathBytes(path).constData(), &st) != 0 && errno == ENOENT;
 }
 
-bool PrepareApplyStart(JournalEntry& entry, const QString& path, const FileIdentity& identity,
-                       const OriginalBytes& before, const FieldValues& output, bool clearV1,
-                       QString& error) {
+bool PrepareApplyStart(JournalEntry& entry, TagInfo& tag, const OriginalBytes& before,
+                       const FieldValues& output, const ApplyOptions& options, QString& error) {
+    const QString& path = tag.path;
     if (!before.digest.ok) {
         error = pathGone(path) ? ChangedSinceRead(path) : cannotWrite(path);
         return false;
     }
     // The bytes kept for undo must be those of the file the tag record
     // describes.
-    if (before.digest.identity != identity || before.digest.size != identity.size) {
+    if (before.digest.identity != tag.identity || before.digest.size != tag.identity.size) {
         error = ChangedSinceRead(path);
         return false;
     }
@@ -159,7 +167,14 @@ bool PrepareApplyStart(JournalEntry& entry, const QString& path, const FileIdent
     entry.originalDigest = before.digest.digest;
     entry.originalMtimeNs = before.digest.mtimeNs;
     entry.head = before.head;
-    if (clearV1)
+    // The tag to be written is known now: what it keeps of the old one is
+    // not kept twice.
+    composeTag(tag, output, options);
+    bool inPlace = false;
+    const QByteArray written = tag.TagToWrite(&inPlace);
+    entry.saved = written.isEmpty() ? SaveRegionWhole(before.head)
+                                    : SaveRegion(before.head, written, inPlace);
+    if (options.clearV1)
         entry.tail = before.v1;
     MissingFolderLevels(ApplyLocation(output), entry.plannedFolders);
     return true;
@@ -189,7 +204,7 @@ ApplyResult ApplyRecordedFile(TagInfo& tag, const FieldValues& output, const App
         return result;
     }
     entry.begun = true;
-    ApplyResult result = applyUnrecorded(tag, output, options);
+    ApplyResult result = applyUnrecorded(tag, output, options, true);
     if (outcome == Outcome::RecordNow) {
         CompleteOutcome(entry, result);
         journal.recordOutcome(entry, nullptr);
@@ -203,8 +218,7 @@ ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOption
         return applyUnrecorded(tag, output, options);
     JournalEntry entry;
     QString error;
-    if (!PrepareApplyStart(entry, tag.path, tag.identity, ReadOriginalBytes(tag.path), output,
-                           options.clearV1, error) ||
+    if (!PrepareApplyStart(entry, tag, ReadOriginalBytes(tag.path), output, options, error) ||
         !RecordApplyStart(*journal, entry, error, JournalWriter::Flush::Now)) {
         ApplyResult result;
         result.target = ApplyTarget(output);

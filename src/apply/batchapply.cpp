@@ -87,14 +87,16 @@ void BatchRun::prepare(Recorded& r) {
     }
     r.outputs = now.outputs;
     QString reason;
-    if (!PrepareApplyStart(r.entry, planned.path, r.tag.identity, ReadOriginalBytes(planned.path),
-                           r.outputs, m_options.clearV1, r.error)) {
+    if (!PrepareApplyStart(r.entry, r.tag, ReadOriginalBytes(planned.path), r.outputs, m_options,
+                           r.error)) {
         if (pathGone(planned.path))
             r.error = ChangedSinceRead(planned.path);
     } else if (!m_journal.saveHead(r.entry, &reason)) {
         r.error = JournalFailure(reason);
     }
-    r.entry.head = QByteArray(); // in the journal now
+    // In the journal now.
+    r.entry.head = QByteArray();
+    r.entry.saved.literal = QByteArray();
 }
 
 // Reads and records the ready files from first on, until the group is full;

@@ -31,6 +31,20 @@ QByteArray toLine(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
+QJsonArray refsToJson(const QList<RegionRef>& refs) {
+    QJsonArray array;
+    for (const RegionRef& r : refs)
+        array.append(QJsonArray{r.at, r.length, r.from});
+    return array;
+}
+
+QList<RegionRef> refsFromJson(const QJsonValue& value) {
+    QList<RegionRef> refs;
+    for (const QJsonValue& r : value.toArray())
+        refs.append({r[0].toInteger(-1), r[1].toInteger(-1), r[2].toInteger(-1)});
+    return refs;
+}
+
 QJsonObject startRecord(const JournalEntry& e) {
     return {{"type", "start"},
             {"seq", e.seq},
@@ -38,6 +52,9 @@ QJsonObject startRecord(const JournalEntry& e) {
             {"target", e.targetPath},
             {"headAt", e.headAt},
             {"headSize", e.headSize},
+            {"region", e.regionSize},
+            {"refs", refsToJson(e.saved.refs)},
+            {"inPlace", e.saved.inPlace},
             {"tail", QString::fromLatin1(e.tail.toBase64())},
             {"size", e.originalSize},
             {"print", QString::fromLatin1(e.originalDigest.toHex())},
@@ -256,12 +273,17 @@ bool JournalWriter::recordStart(JournalEntry& entry, QString* error, Flush flush
 }
 
 bool JournalWriter::saveHead(JournalEntry& entry, QString* error) {
+    if (entry.saved.size != entry.head.size() ||
+        (entry.saved.literal.isEmpty() && entry.saved.refs.isEmpty()))
+        entry.saved = SaveRegionWhole(entry.head);
+    const QByteArray bytes = entry.saved.stored();
     // Each head gets its own span of the file, so writers never overlap.
-    const qint64 at = m_bytesSize.fetch_add(entry.head.size());
-    if (!currentJournalFileOps().writeAt(m_bytesFd, entry.head, at))
+    const qint64 at = m_bytesSize.fetch_add(bytes.size());
+    if (!currentJournalFileOps().writeAt(m_bytesFd, bytes, at))
         return fail(m_bytesPath, error);
     entry.headAt = at;
-    entry.headSize = entry.head.size();
+    entry.headSize = bytes.size();
+    entry.regionSize = entry.saved.size;
     return true;
 }
 
@@ -406,13 +428,19 @@ private:
         e.seq = r.value("seq").toInt();
         e.originalPath = r.value("original").toString();
         e.targetPath = r.value("target").toString();
-        // Earlier versions kept the region inline, as base64.
+        // Earlier versions kept the region inline, as base64, or whole in
+        // the byte file.
         if (r.contains("head")) {
             e.head = fromBase64(r.value("head"));
             e.headSize = e.head.size();
         } else {
             e.headAt = r.value("headAt").toInteger(-1);
             e.headSize = r.value("headSize").toInteger(-1);
+        }
+        if (r.contains("region")) {
+            e.regionSize = e.saved.size = r.value("region").toInteger(-1);
+            e.saved.refs = refsFromJson(r.value("refs"));
+            e.saved.inPlace = r.value("inPlace").toBool();
         }
         e.tail = fromBase64(r.value("tail"));
         e.originalSize = r.value("size").toInteger(-1);
@@ -446,8 +474,12 @@ private:
                 m_run.entries.append(missing);
             }
         }
+        const bool refsValid =
+            std::all_of(e.saved.refs.begin(), e.saved.refs.end(), [](const RegionRef& x) {
+                return x.at >= 0 && x.length > 0 && x.from >= 0;
+            });
         if (e.originalPath.isEmpty() || e.originalSize < 0 || e.originalDigest.isEmpty() ||
-            e.headSize < 0)
+            e.headSize < 0 || (r.contains("region") && e.regionSize < 0) || !refsValid)
             damaged(
                 QStringLiteral("the start record of file %1 is incomplete: %2 cannot be "
                                "checked")
@@ -489,28 +521,60 @@ JournalRun ReadJournalRun(const QString& file) {
     return run;
 }
 
-bool LoadSavedHead(const JournalRun& run, JournalEntry& entry) {
-    if (entry.head.size() == entry.headSize)
-        return true; // inline, or nothing to load
-    if (entry.headAt < 0 || entry.headSize < 0)
-        return false;
-    const int fd = ::open(pathBytes(run.bytesFile).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    entry.head.resize(entry.headSize);
+namespace {
+
+// count bytes of fd from offset; false when fewer are there.
+bool readBytesAt(int fd, QByteArray& bytes, qint64 offset, qint64 count) {
+    bytes.resize(count);
     qint64 done = 0;
-    while (done < entry.headSize) {
-        const ssize_t got = ::pread(fd, entry.head.data() + done, size_t(entry.headSize - done),
-                                    entry.headAt + done);
+    while (done < count) {
+        const ssize_t got = ::pread(fd, bytes.data() + done, size_t(count - done), offset + done);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             break;
         done += got;
     }
+    bytes.truncate(done);
+    return done == count;
+}
+
+} // namespace
+
+bool LoadSavedHead(const JournalRun& run, JournalEntry& entry) {
+    if (entry.regionSize < 0 && entry.head.size() == entry.headSize)
+        return true; // inline, or nothing to load
+    if (entry.headAt < 0 || entry.headSize < 0)
+        return false;
+    const int fd = ::open(pathBytes(run.bytesFile).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    QByteArray bytes;
+    const bool read = readBytesAt(fd, bytes, entry.headAt, entry.headSize);
     ::close(fd);
-    entry.head.truncate(done);
-    return done == entry.headSize;
+    if (!read)
+        return false;
+    if (entry.regionSize < 0) {
+        entry.head = bytes;
+        return true;
+    }
+    if (!entry.saved.takeStored(bytes))
+        return false;
+    if (entry.saved.refs.isEmpty())
+        entry.head = entry.saved.literal;
+    return true;
+}
+
+bool RestoreSavedHead(JournalEntry& entry, int fd) {
+    if (entry.regionSize < 0 || entry.saved.refs.isEmpty())
+        return entry.head.size() == (entry.regionSize >= 0 ? entry.regionSize : entry.headSize);
+    QByteArray start;
+    readBytesAt(fd, start, 0, entry.saved.fileBytesNeeded());
+    const std::optional<QByteArray> head = RestoreRegion(entry.saved, start);
+    if (!head)
+        return false;
+    entry.head = *head;
+    return true;
 }
 
 QList<JournalRun> ReadJournalRuns(const QString& folder) {

@@ -251,11 +251,23 @@ int restoreInPlace(const JournalRun& run, const JournalEntry& e, const QString& 
 
 // Restores the file found at path to the entry's original path and bytes.
 // Returns false with a message when it is left alone.
-bool restore(const JournalRun& run, const JournalEntry& e, const QString& path, QString& message) {
-    if (e.head.size() != e.headSize) {
-        message =
-            QStringLiteral("Cannot read the saved tag of %1 from the journal").arg(e.originalPath);
+bool restore(const JournalRun& run, const JournalEntry& saved, const QString& path,
+             QString& message) {
+    if (saved.headSize < 0) {
+        message = QStringLiteral("Cannot read the saved tag of %1 from the journal")
+                      .arg(saved.originalPath);
         return false;
+    }
+    // The parts of the old tag that the journal did not keep come from the
+    // file, which must hold them.
+    JournalEntry e = saved;
+    {
+        Descriptor file;
+        file.fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (file.fd < 0 || !RestoreSavedHead(e, file.fd)) {
+            message = QStringLiteral("%1 does not match the journal; left alone").arg(path);
+            return false;
+        }
     }
     const bool samePlace = sameEntry(path, e.originalPath);
     struct stat st;
@@ -431,7 +443,7 @@ UndoReport UndoRun(const JournalRun& run) {
             continue;
         JournalEntry entry = *e;
         if (!LoadSavedHead(run, entry))
-            entry.head.clear(); // restore refuses; an untouched file is still found
+            entry.headSize = -1; // restore refuses; an untouched file is still found
         UndoFileResult r = undoEntry(run, entry);
         if (r.ok)
             RecordUndone(run.file, e->seq);

@@ -85,6 +85,48 @@ bool WriteAllAt(int fd, const QByteArray& bytes, qint64 offset) {
 
 } // namespace
 
+bool TagInfo::PlanTag(QByteArray& tag, bool& inPlace, QByteArray& remainder) const {
+    QByteArray frameBytes;
+    qint64 needed = 10;
+    for (const FrameInfo& frame : frames) {
+        frame.WriteFrame(frameBytes);
+        needed += frame.EstimatedSize();
+    }
+    const qint64 available = hasV2 ? regionSize - 10 : 0;
+    // Bytes kept from a frame that could not be read go back after the
+    // frames, unless a reader would then misread the tag: the padding after
+    // them could make a frame of them (one that replaces a frame written
+    // here), or, as the frames no longer line up to the padding, a reader
+    // could take their sizes for synchsafe ones.
+    remainder = unparsed;
+    if (!remainder.isEmpty()) {
+        const qint64 padding = PlannedSize(hasV2, available, needed + remainder.size()) -
+                               frameBytes.size() - remainder.size();
+        const QByteArray rest = remainder + QByteArray(padding, '\0');
+        if (ReadsAsFrame(rest) || ChooseFrameLayout(3, frameBytes + rest, 0).synchsafeSizes)
+            remainder.clear();
+    }
+    needed += remainder.size();
+    frameBytes.append(remainder);
+    inPlace = hasV2 && needed <= available;
+    const qint64 size = inPlace ? available : PlannedSize(false, 0, needed);
+    if (size > MaxTagSize)
+        return false;
+    tag = HeaderBytes(size) + frameBytes;
+    tag.append(10 + size - tag.size(), '\0');
+    return true;
+}
+
+QByteArray TagInfo::TagToWrite(bool* inPlace) const {
+    QByteArray tag, remainder;
+    bool fits = false;
+    if (path.isEmpty() || readRefused || !PlanTag(tag, fits, remainder))
+        return QByteArray();
+    if (inPlace)
+        *inPlace = fits;
+    return tag;
+}
+
 int TagInfo::Write() {
     writeProblem = WriteProblem::Failed;
     if (path.isEmpty()) {
@@ -128,35 +170,14 @@ int TagInfo::Write() {
                   std::memcmp(v1Magic, "TAG", 3) != 0))
         return -1;
 
-    QByteArray frameBytes;
-    qint64 needed = 10;
-    for (const FrameInfo& frame : frames) {
-        frame.WriteFrame(frameBytes);
-        needed += frame.EstimatedSize();
-    }
-    const qint64 available = hasV2 ? regionSize - 10 : 0;
-    // Bytes kept from a frame that could not be read go back after the
-    // frames, unless a reader would then misread the tag: the padding after
-    // them could make a frame of them (one that replaces a frame written
-    // here), or, as the frames no longer line up to the padding, a reader
-    // could take their sizes for synchsafe ones.
-    QByteArray remainder = unparsed;
-    if (!remainder.isEmpty()) {
-        const qint64 padding = PlannedSize(hasV2, available, needed + remainder.size()) -
-                               frameBytes.size() - remainder.size();
-        const QByteArray rest = remainder + QByteArray(padding, '\0');
-        if (ReadsAsFrame(rest) || ChooseFrameLayout(3, frameBytes + rest, 0).synchsafeSizes)
-            remainder.clear();
-    }
-    needed += remainder.size();
-    frameBytes.append(remainder);
     const bool dropV1 = removeV1 && hasV1 && length - 128 >= regionSize;
-
-    qint64 size = available;
-    if (hasV2 && needed <= available) {
+    QByteArray tag, remainder;
+    bool inPlace = false;
+    if (!PlanTag(tag, inPlace, remainder))
+        return -1;
+    const qint64 size = tag.size() - 10;
+    if (inPlace) {
         // The frames fit: only the tag's bytes change.
-        QByteArray tag = HeaderBytes(size) + frameBytes;
-        tag.append(10 + size - tag.size(), '\0');
         if (!WriteAllAt(file.fd, tag, 0))
             return -1;
         if (dropV1 && ::ftruncate(file.fd, length - 128) != 0)
@@ -164,11 +185,6 @@ int TagInfo::Write() {
         if (::fstat(file.fd, &st) == 0)
             identity = FileIdentity::of(st);
     } else {
-        size = PlannedSize(false, 0, needed);
-        if (size > MaxTagSize)
-            return -1;
-        QByteArray tag = HeaderBytes(size) + frameBytes;
-        tag.append(10 + size - tag.size(), '\0');
         FileIdentity written;
         switch (RewriteWithNewTag(path, file.fd, identity, tag, regionSize,
                                   dropV1 ? length - 128 : length, written)) {
