@@ -76,23 +76,31 @@ QByteArray fromHex(const QJsonValue& v) {
     return QByteArray::fromHex(v.toString().toLatin1());
 }
 
-// Appends one record to an existing journal and flushes it. A line cut off
-// by a killed run gets its end first, so that the record stays a line of
-// its own.
-bool appendTo(const QString& file, const QJsonObject& record) {
+// Appends records (whole lines) to an existing journal and flushes them. A
+// line cut off by a killed run gets its end first, so that each record
+// stays a line of its own.
+bool appendLines(const QString& file, QByteArray lines) {
     const int fd = ::open(pathBytes(file).constData(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return false;
-    QByteArray line = toLine(record);
     struct stat st;
     char last = '\n';
     if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 &&
         last != '\n')
-        line.prepend('\n');
+        lines.prepend('\n');
     JournalFileOps& ops = currentJournalFileOps();
-    const bool ok = ops.append(fd, line) && ops.sync(fd);
+    const bool ok = ops.append(fd, lines) && ops.sync(fd);
     ::close(fd);
     return ok;
+}
+
+bool appendTo(const QString& file, const QJsonObject& record) {
+    return appendLines(file, toLine(record));
+}
+
+QJsonObject undoAttemptRecord() {
+    return {{"type", "undo"},
+            {"time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}};
 }
 
 // The whole of a small file; false when it cannot be read.
@@ -602,12 +610,35 @@ bool RecordUndone(const QString& file, int seq) {
 }
 
 bool RecordUndoAttempt(const QString& file) {
-    return appendTo(file, {{"type", "undo"},
-                           {"time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}});
+    return appendTo(file, undoAttemptRecord());
 }
 
 bool recordRestoring(const QString& file, int seq) {
     return appendTo(file, {{"type", "restoring"}, {"seq", seq}});
+}
+
+JournalMarks::JournalMarks(QString file) : m_file(std::move(file)) {}
+
+JournalMarks::~JournalMarks() = default;
+
+void JournalMarks::restoring(int seq) {
+    m_pending += toLine({{"type", "restoring"}, {"seq", seq}});
+}
+
+void JournalMarks::undone(int seq) {
+    m_pending += toLine({{"type", "undone"}, {"seq", seq}});
+}
+
+void JournalMarks::undoAttempt() {
+    m_pending += toLine(undoAttemptRecord());
+}
+
+bool JournalMarks::flush() {
+    if (m_pending.isEmpty())
+        return true;
+    const bool ok = appendLines(m_file, m_pending);
+    m_pending.clear();
+    return ok;
 }
 
 ForgetReport forgetRuns(int days, const QDateTime& now, const QString& folder) {

@@ -172,6 +172,29 @@ bool RecordUndoAttempt(const QString& file);
 // flushed.
 bool recordRestoring(const QString& file, int seq);
 
+// The same marks for many files of a run, flushed together: undo marks a
+// group of files as being restored with one flush before it writes any of
+// them, and as taken back with one flush once they are on disk. Records
+// reach the journal at flush(), never before.
+class JournalMarks {
+public:
+    explicit JournalMarks(QString file);
+    ~JournalMarks();
+    JournalMarks(const JournalMarks&) = delete;
+    JournalMarks& operator=(const JournalMarks&) = delete;
+
+    void restoring(int seq);
+    void undone(int seq);
+    void undoAttempt();
+    // Appends the records held and makes them durable; false (and nothing
+    // known to be on disk) on a failure.
+    bool flush();
+
+private:
+    QString m_file;
+    QByteArray m_pending;
+};
+
 // What forgetting old runs removed.
 struct ForgetReport {
     QStringList runs; // ids

@@ -4,8 +4,10 @@
 #include "contentprint.h"
 #include "copyfile.h"
 #include "foldercreation.h"
+#include "journalfileops.h"
 #include "movefile.h"
 #include "runindex.h"
+#include "syncfiles.h"
 #include "tags/pathbytes.h"
 #include "tags/rewritetemp.h"
 #include "tags/tagregion.h"
@@ -21,6 +23,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -194,12 +197,174 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
     return temporary;
 }
 
+// A file whose old tag goes back into it where it stands, once the restore
+// marks of its group are on disk. Holds the file open and locked.
+struct InPlace {
+    int fd = -1;
+    int seq = 0;
+    qsizetype result = 0; // its place in the group's results
+    QByteArray head;
+    QByteArray tail; // empty unless the ID3v1 block goes back too
+    struct stat before {};
+    qint64 originalMtimeNs = 0;
+    QString path;         // where it stands
+    QString originalPath; // where it goes back
+    bool samePlace = false;
+    QStringList madeFolders;
+};
+
+// The files of a run undone together: restore marks flushed once before any
+// of them is written in place, the files flushed together, then their undo
+// marks flushed once. A crash in between leaves files that are marked as
+// being restored (the next undo lets their bytes decide) or restored and
+// unmarked (the next undo finds them as they were).
+class UndoGroup {
+public:
+    static constexpr int Files = 64;
+
+    explicit UndoGroup(const JournalRun& run) : m_marks(run.file) {}
+
+    bool hasPending() const { return !m_inPlace.empty(); }
+    bool full() const { return m_results.size() >= Files; }
+    // Takes the result of a file handled now; r.ok files are marked undone
+    // at the end of the group.
+    void add(int seq, const UndoFileResult& r, bool report) { m_results.append({seq, r, report}); }
+    // Takes a file to restore in place at the end of the group; its result
+    // is added now and settled then.
+    void add(InPlace&& file, const UndoFileResult& r, bool report) {
+        file.result = m_results.size();
+        m_results.append({file.seq, r, report});
+        m_inPlace.push_back(std::move(file));
+    }
+    // Restores the pending files and records the group; its results go to
+    // report in the order they were added.
+    void commit(UndoReport& report);
+    JournalMarks& marks() { return m_marks; }
+
+private:
+    struct Result {
+        int seq = 0;
+        UndoFileResult file;
+        bool report = true;
+    };
+    bool write(InPlace& f, QString& message, QStringList& folders);
+
+    JournalMarks m_marks;
+    QList<Result> m_results;
+    std::vector<InPlace> m_inPlace;
+};
+
+QString cannotRestore(const QString& path, int err) {
+    return err == EEXIST ? QStringLiteral("Cannot restore %1: a file of that name exists").arg(path)
+                         : QStringLiteral("Cannot restore %1. Error %2").arg(path).arg(err);
+}
+
+// Writes the old tag (and the removed ID3v1 block) into a pending file, if
+// it is still as it was found, and moves it back to its old path.
+bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders) {
+    struct stat now;
+    if (::fstat(f.fd, &now) != 0 || now.st_size != f.before.st_size ||
+        now.st_mtim.tv_sec != f.before.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != f.before.st_mtim.tv_nsec) {
+        message = QStringLiteral("%1 changed since the run; left alone").arg(f.path);
+        return false;
+    }
+    if (!writeAt(f.fd, f.head, 0) ||
+        (!f.tail.isEmpty() && !writeAt(f.fd, f.tail, f.before.st_size))) {
+        message = cannotRestore(f.originalPath, errno);
+        return false;
+    }
+    const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(f.originalMtimeNs)};
+    ::futimens(f.fd, times);
+    int err = 0;
+    if (f.samePlace && !samePath(f.path, f.originalPath)) {
+        // A change of letter case only.
+        if (::rename(pathBytes(f.path).constData(), pathBytes(f.originalPath).constData()) != 0)
+            err = errno;
+        else
+            folders << folderOfPath(f.originalPath);
+    } else if (!f.samePlace) {
+        err = MoveFileNoReplace(f.path, f.originalPath, &folders);
+    }
+    if (err != 0) {
+        for (auto d = f.madeFolders.crbegin(); d != f.madeFolders.crend(); ++d)
+            ::rmdir(pathBytes(*d).constData());
+        message = cannotRestore(f.originalPath, err);
+        return false;
+    }
+    return true;
+}
+
+void UndoGroup::commit(UndoReport& report) {
+    if (!m_inPlace.empty()) {
+        // A cut-off undo leaves the marks: the next one then knows that a
+        // file matching neither print may be half restored by it.
+        for (const InPlace& f : m_inPlace)
+            m_marks.restoring(f.seq);
+        const bool marked = m_marks.flush();
+        QList<int> written, fds;
+        QStringList folders;
+        for (qsizetype i = 0; i < qsizetype(m_inPlace.size()); ++i) {
+            InPlace& f = m_inPlace[size_t(i)];
+            UndoFileResult& r = m_results[f.result].file;
+            QString message = QStringLiteral("Cannot restore %1: the journal cannot be written")
+                                  .arg(f.originalPath);
+            if (marked && write(f, message, folders)) {
+                written << int(i);
+                fds << f.fd;
+            } else {
+                r.ok = false;
+                r.messages << message;
+            }
+        }
+        // The restored bytes and the moved names on disk before any file
+        // is marked as taken back.
+        folders.removeDuplicates();
+        QList<int> folderFds;
+        for (const QString& folder : folders) {
+            const int fd =
+                ::open(pathBytes(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd >= 0)
+                folderFds << fd;
+        }
+        JournalFileOps& ops = currentJournalFileOps();
+        const QList<int> errors =
+            SyncTogether(fds + folderFds, [&ops](int fd) { return ops.syncFile(fd); });
+        for (qsizetype k = 0; k < written.size(); ++k) {
+            if (errors[k] == 0)
+                continue;
+            const InPlace& f = m_inPlace[size_t(written[k])];
+            UndoFileResult& r = m_results[f.result].file;
+            r.ok = false;
+            r.messages << cannotRestore(f.originalPath, errors[k]);
+        }
+        for (const int fd : folderFds)
+            ::close(fd);
+        for (InPlace& f : m_inPlace)
+            ::close(f.fd);
+        m_inPlace.clear();
+    }
+    for (const Result& r : m_results) {
+        if (r.file.ok)
+            m_marks.undone(r.seq);
+    }
+    m_marks.flush();
+    for (const Result& r : m_results) {
+        if (!r.report)
+            continue;
+        report.ok = report.ok && r.file.ok;
+        report.files.append(r.file);
+    }
+    m_results.clear();
+}
+
 // Where Apply wrote the tag into the space of the old one, the audio never
 // moved: the old tag (and the removed ID3v1 block) go back into the file
 // itself, so that it keeps its inode, its hard links and everything else
-// about it. Returns 1 when done, 0 when the file is not such a file (the
-// caller rebuilds it), -1 on a failure with err set.
-int restoreInPlace(const JournalRun& run, const JournalEntry& e, const QString& path, int& err) {
+// about it. Returns 1 with f filled (the write waits for the group), 0 when
+// the file is not such a file (the caller rebuilds it), -1 on a failure
+// with err set.
+int prepareInPlace(const JournalEntry& e, const QString& path, int& err, InPlace& f) {
     err = 0;
     if (e.head.isEmpty())
         return 0; // there was no tag: Apply had to move the audio
@@ -222,41 +387,32 @@ int restoreInPlace(const JournalRun& run, const JournalEntry& e, const QString& 
             rebuiltDigest(e, file.fd, e.head.size(), before.st_size, withTail, err);
         if (err != 0)
             return -1;
-        struct stat now;
-        if (rebuilt != e.originalDigest || ::fstat(file.fd, &now) != 0 ||
-            now.st_size != before.st_size || now.st_mtim.tv_nsec != before.st_mtim.tv_nsec ||
-            now.st_mtim.tv_sec != before.st_mtim.tv_sec)
+        if (rebuilt != e.originalDigest)
             continue;
-        // A cut-off undo leaves the mark: the next one then knows that a
-        // file matching neither digest may be half restored by it.
-        if (!recordRestoring(run.file, e.seq)) {
-            err = EIO;
-            return -1;
-        }
-        if (!writeAt(file.fd, e.head, 0) ||
-            (withTail && !writeAt(file.fd, e.tail, before.st_size))) {
-            err = errno;
-            return -1;
-        }
-        const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(e.originalMtimeNs)};
-        ::futimens(file.fd, times);
-        if (::fsync(file.fd) != 0) {
-            err = errno;
-            return -1;
-        }
+        f.fd = file.fd;
+        file.fd = -1;
+        f.seq = e.seq;
+        f.head = e.head;
+        f.tail = withTail ? e.tail : QByteArray();
+        f.before = before;
+        f.originalMtimeNs = e.originalMtimeNs;
         return 1;
     }
     return 0;
 }
 
-// Restores the file found at path to the entry's original path and bytes.
-// Returns false with a message when it is left alone.
-bool restore(const JournalRun& run, const JournalEntry& saved, const QString& path,
-             QString& message) {
+// What restore did with a file.
+enum class Restored { No, Done, Pending };
+
+// Restores the file found at path to the entry's original path and bytes:
+// at once where a rebuilt copy takes its place, at the end of the group
+// where the old tag goes back into the file (Pending, f filled). Returns No
+// with a message when it is left alone.
+Restored restore(const JournalEntry& saved, const QString& path, QString& message, InPlace& f) {
     if (saved.headSize < 0) {
         message = QStringLiteral("Cannot read the saved tag of %1 from the journal")
                       .arg(saved.originalPath);
-        return false;
+        return Restored::No;
     }
     // The parts of the old tag that the journal did not keep come from the
     // file, which must hold them.
@@ -266,49 +422,39 @@ bool restore(const JournalRun& run, const JournalEntry& saved, const QString& pa
         file.fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (file.fd < 0 || !RestoreSavedHead(e, file.fd)) {
             message = QStringLiteral("%1 does not match the journal; left alone").arg(path);
-            return false;
+            return Restored::No;
         }
     }
     const bool samePlace = sameEntry(path, e.originalPath);
     struct stat st;
     if (!samePlace && ::lstat(pathBytes(e.originalPath).constData(), &st) == 0) {
-        message =
-            QStringLiteral("Cannot restore %1: a file of that name exists").arg(e.originalPath);
-        return false;
+        message = cannotRestore(e.originalPath, EEXIST);
+        return Restored::No;
     }
     // The user may have removed the folder the run emptied.
     QStringList madeFolders;
     if (!CreateFolderLevels(folderOfPath(e.originalPath), &madeFolders)) {
         message =
             QStringLiteral("Cannot restore %1: its folder cannot be made").arg(e.originalPath);
-        return false;
+        return Restored::No;
     }
     const auto fail = [&](const QString& text) {
-        for (auto f = madeFolders.crbegin(); f != madeFolders.crend(); ++f)
-            ::rmdir(pathBytes(*f).constData());
+        for (auto d = madeFolders.crbegin(); d != madeFolders.crend(); ++d)
+            ::rmdir(pathBytes(*d).constData());
         message = text;
-        return false;
+        return Restored::No;
     };
 
     int err = 0;
-    const int inPlace = restoreInPlace(run, e, path, err);
+    const int inPlace = prepareInPlace(e, path, err, f);
     if (inPlace < 0)
-        return fail(QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err));
+        return fail(cannotRestore(e.originalPath, err));
     if (inPlace > 0) {
-        if (samePlace && !samePath(path, e.originalPath) &&
-            ::rename(pathBytes(path).constData(), pathBytes(e.originalPath).constData()) != 0)
-            err = errno; // a change of letter case only
-        else if (!samePlace)
-            err = MoveFileNoReplace(path, e.originalPath);
-        if (err != 0)
-            return fail(
-                err == EEXIST
-                    ? QStringLiteral("Cannot restore %1: a file of that name "
-                                     "exists")
-                          .arg(e.originalPath)
-                    : QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err));
-        SyncFolderOf(e.originalPath);
-        return true;
+        f.path = path;
+        f.originalPath = e.originalPath;
+        f.samePlace = samePlace;
+        f.madeFolders = madeFolders;
+        return Restored::Pending;
     }
 
     Descriptor current;
@@ -337,7 +483,7 @@ bool restore(const JournalRun& run, const JournalEntry& saved, const QString& pa
     }
     if (temporary.isEmpty()) {
         return fail(err != 0
-                        ? QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err)
+                        ? cannotRestore(e.originalPath, err)
                         : QStringLiteral("%1 does not match the journal; left alone").arg(path));
     }
     if (samePlace) {
@@ -351,16 +497,12 @@ bool restore(const JournalRun& run, const JournalEntry& saved, const QString& pa
     }
     if (err != 0) {
         ::unlink(pathBytes(temporary).constData());
-        return fail(
-            err == EEXIST
-                ? QStringLiteral("Cannot restore %1: a file of that name exists")
-                      .arg(e.originalPath)
-                : QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err));
+        return fail(cannotRestore(e.originalPath, err));
     }
     SyncFolderOf(e.originalPath);
     if (!samePlace)
         SyncFolderOf(path);
-    return true;
+    return Restored::Done;
 }
 
 bool exists(const QString& path) {
@@ -368,17 +510,31 @@ bool exists(const QString& path) {
     return ::lstat(pathBytes(path).constData(), &st) == 0;
 }
 
-UndoFileResult undoEntry(const JournalRun& run, const JournalEntry& e) {
-    UndoFileResult r;
+// Takes back one file: r says how; when it is to be restored in place, f
+// holds it and the result is Pending. retry is set when its old path is
+// taken while files of the group wait to move away (another file of the run
+// may stand there until then).
+Restored undoEntry(const JournalEntry& e, const UndoGroup& group, UndoFileResult& r, InPlace& f,
+                   bool& retry) {
+    r = UndoFileResult();
     r.restoredPath = e.originalPath;
+    retry = false;
     QString message;
+    const auto attempt = [&](const QString& place) {
+        const Restored done = restore(e, place, message, f);
+        retry = done == Restored::No && group.hasPending() &&
+                message == cannotRestore(e.originalPath, EEXIST);
+        r.ok = done != Restored::No;
+        return done;
+    };
     if (e.done) {
         r.path = e.finalPath;
         const FileDigest now = digestOf(e, e.finalPath);
         if (now.ok && now.size == e.finalSize && now.digest == e.finalDigest) {
-            if (!(r.ok = restore(run, e, e.finalPath, message)))
+            const Restored done = attempt(e.finalPath);
+            if (done == Restored::No)
                 r.messages << message;
-            return r;
+            return done;
         }
         // A file that an undo was restoring when it was cut off may hold
         // part of the old tag: the bytes decide, as for a cut-off apply.
@@ -386,7 +542,7 @@ UndoFileResult undoEntry(const JournalRun& run, const JournalEntry& e) {
             r.messages
                 << (now.ok ? QStringLiteral("%1 changed since the run; left alone").arg(e.finalPath)
                            : QStringLiteral("Not found: %1").arg(e.finalPath));
-            return r;
+            return Restored::No;
         }
     }
     // Cut off while being handled: the file is at its target or still at its
@@ -405,14 +561,15 @@ UndoFileResult undoEntry(const JournalRun& run, const JournalEntry& e) {
         if (samePath(place, e.originalPath) && now.ok && now.size == e.originalSize &&
             now.digest == e.originalDigest) {
             r.ok = r.untouched = true;
-            return r;
+            return Restored::Done;
         }
-        if ((r.ok = restore(run, e, place, message)))
-            return r;
+        const Restored done = attempt(place);
+        if (done != Restored::No || retry)
+            return done;
     }
     r.messages << (message.isEmpty() ? QStringLiteral("Not found: %1").arg(e.originalPath)
                                      : message);
-    return r;
+    return Restored::No;
 }
 
 } // namespace
@@ -436,6 +593,7 @@ UndoReport UndoRun(const JournalRun& run) {
             }
         }
     }
+    UndoGroup group(run);
     QStringList folders;
     for (auto e = run.entries.crbegin(); e != run.entries.crend(); ++e) {
         folders += e->plannedFolders;
@@ -444,16 +602,26 @@ UndoReport UndoRun(const JournalRun& run) {
         JournalEntry entry = *e;
         if (!LoadSavedHead(run, entry))
             entry.headSize = -1; // restore refuses; an untouched file is still found
-        UndoFileResult r = undoEntry(run, entry);
-        if (r.ok)
-            RecordUndone(run.file, e->seq);
+        UndoFileResult r;
+        InPlace f;
+        bool retry = false;
+        Restored done = undoEntry(entry, group, r, f, retry);
+        if (retry) {
+            // Its old path may be freed by the files waiting in the group.
+            group.commit(report);
+            done = undoEntry(entry, group, r, f, retry);
+        }
         // A file of a group recorded before a kill that the run never reached:
         // nothing to report.
-        if (r.untouched && !run.mayHaveTouched(*e))
-            continue;
-        report.ok = report.ok && r.ok;
-        report.files.append(r);
+        const bool reported = !(r.untouched && !run.mayHaveTouched(*e));
+        if (done == Restored::Pending)
+            group.add(std::move(f), r, reported);
+        else
+            group.add(e->seq, r, reported);
+        if (group.full())
+            group.commit(report);
     }
+    group.commit(report);
     // Deepest first; a folder that still holds anything stays.
     folders.removeDuplicates();
     std::sort(folders.begin(), folders.end(),
@@ -462,7 +630,8 @@ UndoReport UndoRun(const JournalRun& run) {
         if (::rmdir(pathBytes(folder).constData()) == 0)
             report.foldersRemoved.append(folder);
     }
-    RecordUndoAttempt(run.file);
+    group.marks().undoAttempt();
+    group.marks().flush();
     IndexJournalRun(run.file);
     return report;
 }

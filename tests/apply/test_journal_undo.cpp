@@ -1,6 +1,7 @@
 #include "apply/contentprint.h"
 #include "apply/foldercreation.h"
 #include "apply/journal.h"
+#include "apply/journalfileops.h"
 #include "apply/movefile.h"
 #include "apply/runindex.h"
 #include "apply/undo.h"
@@ -11,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -105,6 +107,36 @@ void simulate(JournalWriter& journal, const QString& path, const Edit& edit, con
     e.finalDigest = after.digest;
     QVERIFY(journal.recordOutcome(e, &error));
 }
+
+// Counts the flushes of undo: the journal's, with how many files hold their
+// original bytes at that moment, and the restored files'.
+class CountedOps : public JournalFileOps {
+public:
+    QStringList files;
+    QList<QByteArray> originals;
+    bool failFileSync = false;
+    QList<int> journalSyncs; // restored files at each
+    QList<int> fileSyncs;    // journal syncs before each
+    bool sync(int fd) override {
+        int restored = 0;
+        for (int i = 0; i < files.size(); ++i)
+            restored += readAll(files[i]) == originals[i];
+        journalSyncs << restored;
+        return JournalFileOps::sync(fd);
+    }
+    bool syncFile(int fd) override {
+        const QMutexLocker lock(&m_lock);
+        fileSyncs << int(journalSyncs.size());
+        if (failFileSync) {
+            errno = EIO;
+            return false;
+        }
+        return JournalFileOps::syncFile(fd);
+    }
+
+private:
+    QMutex m_lock;
+};
 
 } // namespace
 
@@ -281,18 +313,27 @@ private slots:
     }
 
     // Several files, in several folders: all come back, newest change first,
-    // including a chain where the second file took the first one's old name.
+    // including a chain where the second file took the first one's old name
+    // (it has to move away before the first can come back), written in
+    // place or rebuilt.
+    void wholeRun_data() {
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("old tags written back in place") << true;
+        QTest::newRow("files rebuilt") << false;
+    }
     void wholeRun() {
+        QFETCH(bool, inPlace);
         QTemporaryDir dir;
-        const QByteArray head = "ID3" + QByteArray(30, 'h');
+        // A region that reads as an ID3v2 tag can be written back in place.
+        const QByteArray head = inPlace ? tagRegion(300, 'h') : "ID3" + QByteArray(30, 'h');
+        const QByteArray newHead = inPlace ? tagRegion(300, 'm') : head + "more";
         const QString a = dir.filePath("in/a.mp3"), b = dir.filePath("in/b.mp3");
         QVERIFY(QDir().mkpath(dir.filePath("in")));
         const QByteArray aBytes = head + audio(2000, 5), bBytes = head + audio(2100, 9);
         writeAll(a, aBytes);
         writeAll(b, bBytes);
         JournalWriter journal;
-        simulate(journal, a, {head, head + "more", false, false, {}}, dir.filePath("out/1/a.mp3"),
-                 true);
+        simulate(journal, a, {head, newHead, false, false, {}}, dir.filePath("out/1/a.mp3"), true);
         simulate(journal, b, {head, head, false, false, {}}, a, true); // b takes a's old name
         journal.finish();
         // An undo killed while it rebuilt a file left its temporary file.
@@ -392,6 +433,50 @@ private slots:
         QCOMPARE(s.undoAttempted, undone);
         QCOMPARE(!s.damage.isEmpty(), damaged);
         QCOMPARE(s.damage, ReadJournalRun(file).damage);
+    }
+
+    // Undo marks a group of files as being restored with one flush, writes
+    // their old tags back, flushes the files together, and only then marks
+    // them as taken back, with one more flush. A file whose flush fails is
+    // not marked: the next undo finds it restored and marks it.
+    void undoFlushesInGroups_data() {
+        QTest::addColumn<bool>("fileSyncFails");
+        // Files restored at each journal flush; journal flushes before each
+        // file flush. Groups of 64 and 6, then the undo itself.
+        QTest::addColumn<QList<int>>("journalSyncs");
+        QTest::addColumn<QList<int>>("fileSyncs");
+        QTest::newRow("files flushed")
+            << false << QList<int>{0, 64, 64, 70, 70} << QList<int>(64, 1) + QList<int>(6, 3);
+        QTest::newRow("file flushes fail: nothing marked")
+            << true << QList<int>{0, 64, 70} << QList<int>(64, 1) + QList<int>(6, 2);
+    }
+    void undoFlushesInGroups() {
+        QFETCH(bool, fileSyncFails);
+        QFETCH(QList<int>, journalSyncs);
+        QFETCH(QList<int>, fileSyncs);
+        QTemporaryDir dir;
+        CountedOps ops;
+        ops.failFileSync = fileSyncFails;
+        JournalWriter journal;
+        for (int i = 0; i < 70; ++i) {
+            ops.files << dir.filePath(QString("f%1.mp3").arg(i));
+            ops.originals << tagRegion(300, 'o') + audio(500, char(i));
+            writeAll(ops.files.last(), ops.originals.last());
+            simulate(journal, ops.files.last(),
+                     {tagRegion(300, 'o'), tagRegion(300, 'n'), false, false, {}}, ops.files.last(),
+                     true);
+        }
+        journal.finish();
+        setJournalFileOps(&ops);
+        const UndoReport report = UndoRun(ReadJournalRun(journal.filePath()));
+        setJournalFileOps(nullptr);
+        QCOMPARE(report.ok, !fileSyncFails);
+        QCOMPARE(ops.journalSyncs, journalSyncs);
+        QCOMPARE(ops.fileSyncs, fileSyncs);
+        QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), fileSyncFails ? 70 : 0);
+        if (fileSyncFails)
+            QVERIFY(UndoRun(ReadJournalRun(journal.filePath())).ok);
+        QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), 0);
     }
 
     // A journal whose last line was cut off by a kill still reads.
