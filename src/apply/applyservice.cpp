@@ -80,10 +80,10 @@ void composeTag(TagInfo& tag, const FieldValues& output, const ApplyOptions& opt
     }
 }
 
-// Apply itself, with no journal; composed: the tag record holds the frames
-// to write already.
+// Apply itself, with no journal; plan: the tag record holds the frames to
+// write already, and this is its plan.
 ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
-                            bool composed = false) {
+                            const TagInfo::Planned* plan = nullptr) {
     ApplyResult result;
     result.target = ApplyTarget(output);
     const QString path = tag.path;
@@ -94,12 +94,12 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
         result.untouched = true;
         return result;
     }
-    if (!composed)
+    if (!plan)
         composeTag(tag, output, options);
 
     // A failed write is reported and the file stays where it is: moving it
     // would give it a name that its tags do not match.
-    result.tagsWritten = tag.Write() == 0;
+    result.tagsWritten = (plan ? tag.Write(*plan) : tag.Write()) == 0;
     if (!result.tagsWritten) {
         result.untouched = tag.writeProblem == WriteProblem::ChangedSinceRead;
         result.messages << (result.untouched ? ChangedSinceRead(path) : cannotWrite(path));
@@ -149,7 +149,8 @@ bool pathGone(const QString& path) {
 }
 
 bool PrepareApplyStart(JournalEntry& entry, TagInfo& tag, const OriginalBytes& before,
-                       const FieldValues& output, const ApplyOptions& options, QString& error) {
+                       const FieldValues& output, const ApplyOptions& options,
+                       TagInfo::Planned& plan, QString& error) {
     const QString& path = tag.path;
     if (!before.digest.ok) {
         error = pathGone(path) ? ChangedSinceRead(path) : cannotWrite(path);
@@ -170,10 +171,10 @@ bool PrepareApplyStart(JournalEntry& entry, TagInfo& tag, const OriginalBytes& b
     // The tag to be written is known now: what it keeps of the old one is
     // not kept twice.
     composeTag(tag, output, options);
-    bool inPlace = false;
-    const QByteArray written = tag.TagToWrite(&inPlace);
-    entry.saved = written.isEmpty() ? SaveRegionWhole(before.head)
-                                    : SaveRegion(before.head, written, inPlace);
+    plan = tag.PlanWrite();
+    entry.saved = plan.bytes.isEmpty()
+                      ? SaveRegionWhole(before.head)
+                      : SaveRegion(before.head, plan.bytes, plan.inPlace, before.headDigests);
     if (options.clearV1)
         entry.tail = before.v1;
     MissingFolderLevels(ApplyLocation(output), entry.plannedFolders);
@@ -194,8 +195,9 @@ bool RecordApplyStart(JournalWriter& journal, JournalEntry& entry, QString& erro
     return true;
 }
 
-ApplyResult ApplyRecordedFile(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
-                              JournalWriter& journal, JournalEntry& entry, Outcome outcome) {
+ApplyResult ApplyRecordedFile(TagInfo& tag, const TagInfo::Planned& plan, const FieldValues& output,
+                              const ApplyOptions& options, JournalWriter& journal,
+                              JournalEntry& entry, Outcome outcome) {
     QString reason;
     if (!journal.makeDurable(entry.seq, &reason) || !journal.recordBegin(entry.seq, &reason)) {
         ApplyResult result;
@@ -204,7 +206,7 @@ ApplyResult ApplyRecordedFile(TagInfo& tag, const FieldValues& output, const App
         return result;
     }
     entry.begun = true;
-    ApplyResult result = applyUnrecorded(tag, output, options, true);
+    ApplyResult result = applyUnrecorded(tag, output, options, &plan);
     if (outcome == Outcome::RecordNow) {
         CompleteOutcome(entry, result);
         journal.recordOutcome(entry, nullptr);
@@ -217,13 +219,14 @@ ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOption
     if (!journal)
         return applyUnrecorded(tag, output, options);
     JournalEntry entry;
+    TagInfo::Planned plan;
     QString error;
-    if (!PrepareApplyStart(entry, tag, ReadOriginalBytes(tag.path), output, options, error) ||
+    if (!PrepareApplyStart(entry, tag, ReadOriginalBytes(tag.path), output, options, plan, error) ||
         !RecordApplyStart(*journal, entry, error, JournalWriter::Flush::Now)) {
         ApplyResult result;
         result.target = ApplyTarget(output);
         result.messages << error;
         return result;
     }
-    return ApplyRecordedFile(tag, output, options, *journal, entry, Outcome::RecordNow);
+    return ApplyRecordedFile(tag, plan, output, options, *journal, entry, Outcome::RecordNow);
 }

@@ -1,13 +1,17 @@
 #include "contentprint.h"
 
+#include "savedregion.h"
 #include "tags/pathbytes.h"
 #include "tags/tagregion.h"
+
+#include <QtEndian>
 
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <xxhash.h>
 
 namespace {
 
@@ -42,15 +46,45 @@ PrintSpan PrintSpanOf(qint64 size, qint64 region) {
     return span;
 }
 
-QByteArray PrintOfParts(qint64 size, QByteArrayView front, QByteArrayView back) {
+QByteArray RegionPageDigests(QByteArrayView region) {
+    QByteArray digests;
+    digests.reserve((region.size() + SavedRegion::PageSize - 1) / SavedRegion::PageSize *
+                    SavedRegion::PageDigestSize);
+    for (qint64 at = 0; at < region.size(); at += SavedRegion::PageSize) {
+        const QByteArrayView page =
+            region.sliced(at, std::min(SavedRegion::PageSize, region.size() - at));
+        char d[SavedRegion::PageDigestSize];
+        qToLittleEndian(quint64(XXH3_64bits(page.data(), size_t(page.size()))), d);
+        digests.append(d, sizeof d);
+    }
+    return digests;
+}
+
+namespace {
+
+QByteArray printOf(qint64 size, QByteArrayView front, QByteArrayView back, qint64 region,
+                   const QByteArray& regionDigests) {
     // The sizes go in first, so that no two splits of the bytes hash alike.
     ContentHash hash;
     hash.addData(littleEndian(size));
-    hash.addData(littleEndian(front.size()));
-    hash.addData(front);
+    hash.addData(littleEndian(region));
+    hash.addData(regionDigests);
+    hash.addData(littleEndian(front.size() - region));
+    hash.addData(front.sliced(region));
     hash.addData(littleEndian(back.size()));
     hash.addData(back);
     return hash.result();
+}
+
+qint64 regionOf(QByteArrayView front, qint64 size) {
+    return Id3v2RegionSize(front.first(std::min<qint64>(front.size(), 10)), size);
+}
+
+} // namespace
+
+QByteArray PrintOfParts(qint64 size, QByteArrayView front, QByteArrayView back) {
+    const qint64 region = regionOf(front, size);
+    return printOf(size, front, back, region, RegionPageDigests(front.first(region)));
 }
 
 QByteArray PrintOfContent(QByteArrayView content) {
@@ -100,11 +134,12 @@ PrintedFile PrintOpenFile(int fd) {
     p.back.resize(size - span.backStart);
     if (!readAt(fd, p.back.data(), p.back.size(), span.backStart))
         return p;
+    p.regionDigests = RegionPageDigests(QByteArrayView(p.front).first(p.region));
     p.digest.ok = true;
     p.digest.size = size;
     p.digest.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     p.digest.identity = FileIdentity::of(st);
-    p.digest.digest = PrintOfParts(size, p.front, p.back);
+    p.digest.digest = printOf(size, p.front, p.back, p.region, p.regionDigests);
     return p;
 }
 

@@ -9,9 +9,10 @@
 #include <functional>
 
 // How the journal recognises a file's content: its print, a 128-bit XXH3
-// hash of its size, its ID3v2 region (all that a tag write changes) and the
-// first and last PrintBlock bytes after it (the start of the audio, and its
-// end with an ID3v1 block). Apply and undo never write the audio in
+// hash of its size, its ID3v2 region (all that a tag write changes; hashed
+// as the XXH3-64 digests of its 4 KiB pages, which the journal keeps of the
+// old region too) and the first and last PrintBlock bytes after it (the
+// start of the audio, and its end with an ID3v1 block). Apply and undo never write the audio in
 // between, so only these bytes are read, before and after each write,
 // however large the file; docs/dev/choices.md says why that identity is
 // enough. Journals of earlier versions keep digests of the whole file
@@ -27,6 +28,9 @@ struct PrintSpan {
 };
 PrintSpan PrintSpanOf(qint64 size, qint64 region);
 
+// The XXH3-64 digests (8 bytes each, little-endian) of the 4 KiB pages of
+// an ID3v2 region, the last one shorter.
+QByteArray RegionPageDigests(QByteArrayView region);
 // The print of content of size bytes, from its two covered parts.
 QByteArray PrintOfParts(qint64 size, QByteArrayView front, QByteArrayView back);
 // The print of content given whole.
@@ -45,6 +49,7 @@ struct PrintedFile {
     QByteArray front;  // [0, frontEnd)
     QByteArray back;   // [backStart, size)
     qint64 backStart = 0;
+    QByteArray regionDigests; // RegionPageDigests of the region
 
     // The file's last count bytes (count at most PrintTail), from the parts.
     QByteArray last(qint64 count) const;

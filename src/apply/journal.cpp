@@ -2,6 +2,7 @@
 
 #include "foldercreation.h"
 #include "journalfileops.h"
+#include "jsonline.h"
 #include "profiles/storename.h"
 #include "runindex.h"
 #include "tags/pathbytes.h"
@@ -31,11 +32,25 @@ QByteArray toLine(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-QJsonArray refsToJson(const QList<RegionRef>& refs) {
-    QJsonArray array;
-    for (const RegionRef& r : refs)
-        array.append(QJsonArray{r.at, r.length, r.from});
-    return array;
+QByteArray refsToJson(const QList<RegionRef>& refs) {
+    QByteArray array("[");
+    for (const RegionRef& r : refs) {
+        if (array.size() > 1)
+            array += ',';
+        array += '[' + QByteArray::number(r.at) + ',' + QByteArray::number(r.length) + ',' +
+                 QByteArray::number(r.from) + ']';
+    }
+    return array + ']';
+}
+
+QByteArray stringsToJson(const QStringList& strings) {
+    QByteArray array("[");
+    for (const QString& s : strings) {
+        if (array.size() > 1)
+            array += ',';
+        array += JsonLine::string(s);
+    }
+    return array + ']';
 }
 
 QList<RegionRef> refsFromJson(const QJsonValue& value) {
@@ -45,27 +60,35 @@ QList<RegionRef> refsFromJson(const QJsonValue& value) {
     return refs;
 }
 
-QJsonObject startRecord(const JournalEntry& e) {
-    return {{"type", "start"},
-            {"seq", e.seq},
-            {"original", e.originalPath},
-            {"target", e.targetPath},
-            {"headAt", e.headAt},
-            {"headSize", e.headSize},
-            {"region", e.regionSize},
-            {"refs", refsToJson(e.saved.refs)},
-            {"inPlace", e.saved.inPlace},
-            {"tail", QString::fromLatin1(e.tail.toBase64())},
-            {"size", e.originalSize},
-            {"print", QString::fromLatin1(e.originalDigest.toHex())},
-            {"mtimeNs", e.originalMtimeNs},
-            {"folders", QJsonArray::fromStringList(e.plannedFolders)}};
+// Written for every file: straight into bytes (jsonline.h).
+QByteArray startRecord(const JournalEntry& e) {
+    return JsonLine()
+        .add("type", "start")
+        .add("seq", e.seq)
+        .add("original", e.originalPath)
+        .add("target", e.targetPath)
+        .add("headAt", e.headAt)
+        .add("headSize", e.headSize)
+        .add("region", e.regionSize)
+        .addJson("refs", refsToJson(e.saved.refs))
+        .add("inPlace", e.saved.inPlace)
+        .add("tail", QString::fromLatin1(e.tail.toBase64()))
+        .add("size", e.originalSize)
+        .add("print", QString::fromLatin1(e.originalDigest.toHex()))
+        .add("mtimeNs", e.originalMtimeNs)
+        .addJson("folders", stringsToJson(e.plannedFolders))
+        .finish();
 }
 
-QJsonObject outcomeRecord(const JournalEntry& e) {
-    return {{"type", "outcome"},    {"seq", e.seq},
-            {"changed", e.changed}, {"final", e.finalPath},
-            {"size", e.finalSize},  {"print", QString::fromLatin1(e.finalDigest.toHex())}};
+QByteArray outcomeRecord(const JournalEntry& e) {
+    return JsonLine()
+        .add("type", "outcome")
+        .add("seq", e.seq)
+        .add("changed", e.changed)
+        .add("final", e.finalPath)
+        .add("size", e.finalSize)
+        .add("print", QString::fromLatin1(e.finalDigest.toHex()))
+        .finish();
 }
 
 QByteArray fromBase64(const QJsonValue& v) {
@@ -206,6 +229,7 @@ bool JournalWriter::open(QString* error) {
         return false;
     }
     const QDateTime now = QDateTime::currentDateTimeUtc();
+    m_time = now;
     const QString stem = now.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     for (int n = 1; m_fd < 0; ++n) {
         m_id = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
@@ -241,8 +265,10 @@ bool JournalWriter::open(QString* error) {
 bool JournalWriter::append(const QByteArray& line, QString* error) {
     if (m_fd < 0 && !open(error))
         return false;
-    if (!currentJournalFileOps().append(m_fd, line))
+    if (!currentJournalFileOps().append(m_fd, line)) {
+        m_failed = true;
         return fail(m_path, error);
+    }
     return true;
 }
 
@@ -273,7 +299,7 @@ bool JournalWriter::recordStart(JournalEntry& entry, QString* error, Flush flush
     entry.seq = m_next;
     if (entry.headAt < 0 && !saveHead(entry, error))
         return false;
-    if (!append(toLine(startRecord(entry)), error))
+    if (!append(startRecord(entry), error))
         return false;
     ++m_next;
     ++m_open;
@@ -300,14 +326,14 @@ bool JournalWriter::makeDurable(int seq, QString* error) {
 }
 
 bool JournalWriter::recordBegin(int seq, QString* error) {
-    return append(toLine({{"type", "begin"}, {"seq", seq}}), error);
+    return append(JsonLine().add("type", "begin").add("seq", seq).finish(), error);
 }
 
 bool JournalWriter::recordOutcome(const JournalEntry& entry, QString* error) {
     // Not flushed on its own: an outcome lost in a crash leaves an entry that
     // undo treats as cut off, and the next flush or the end of the run
     // writes it anyway. One flush per file (or per group) instead of two.
-    if (!append(toLine(outcomeRecord(entry)), error))
+    if (!append(outcomeRecord(entry), error))
         return false;
     --m_open;
     if (entry.changed)
@@ -319,13 +345,23 @@ void JournalWriter::finish() {
     if (m_fd < 0)
         return;
     append(toLine({{"type", "end"}, {"files", m_next - 1}}), nullptr);
-    flush(nullptr);
+    const bool flushed = flush(nullptr);
     ::close(m_fd);
     ::close(m_bytesFd);
     m_fd = m_bytesFd = -1;
     if (m_changed == 0 && m_open == 0) {
         ::unlink(pathBytes(m_path).constData());
         ::unlink(pathBytes(m_bytesPath).constData());
+    } else if (flushed && !m_failed && m_open == 0) {
+        // Every file has its outcome, every record reached the journal:
+        // the summary is known without reading it back.
+        JournalRunSummary summary;
+        summary.id = m_id;
+        summary.time = m_time;
+        summary.file = m_path;
+        summary.files = summary.notRestored = m_changed;
+        summary.settled = true;
+        IndexJournalRun(m_path, summary);
     } else {
         IndexJournalRun(m_path); // history need not read it again
     }

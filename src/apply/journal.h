@@ -141,6 +141,8 @@ private:
 
     QString m_folder;
     QString m_id;
+    QDateTime m_time;
+    bool m_failed = false; // a record could not be written
     QString m_path;
     QString m_bytesPath;
     int m_fd = -1;

@@ -8,10 +8,12 @@ OriginalBytes ReadOriginalBytes(const QString& path) {
         return OriginalBytes();
     OriginalBytes o;
     o.digest = printed.digest;
-    // The print's front holds the whole region.
-    o.head = printed.front.left(printed.region);
     const QByteArray last = printed.last(128);
     if (last.size() == 128 && last.startsWith("TAG"))
         o.v1 = last;
+    // The print's front holds the whole region; taken, not copied.
+    o.head = std::move(printed.front);
+    o.head.truncate(printed.region);
+    o.headDigests = std::move(printed.regionDigests);
     return o;
 }

@@ -189,13 +189,27 @@ QList<JournalRunSummary> ReadJournalSummaries(const QString& folder) {
     return runs;
 }
 
-void IndexJournalRun(const QString& journalFile) {
+namespace {
+
+void putInIndex(const QString& journalFile, const Indexed* e) {
     const QString folder = folderOfPath(journalFile);
     Index index = readIndex(folder);
-    Indexed e;
-    if (summarise(journalFile, e))
-        index.insert(nameOfPath(journalFile), e);
+    if (e)
+        index.insert(nameOfPath(journalFile), *e);
     else
         index.remove(nameOfPath(journalFile));
     writeIndex(folder, index);
+}
+
+} // namespace
+
+void IndexJournalRun(const QString& journalFile) {
+    Indexed e;
+    putInIndex(journalFile, summarise(journalFile, e) ? &e : nullptr);
+}
+
+void IndexJournalRun(const QString& journalFile, const JournalRunSummary& summary) {
+    Indexed e;
+    e.summary = summary;
+    putInIndex(journalFile, stampOf(journalFile, e.stamp) ? &e : nullptr);
 }

@@ -33,6 +33,8 @@ JournalRunSummary SummaryOf(const JournalRun& run);
 QList<JournalRunSummary> ReadJournalSummaries(const QString& folder = JournalFolder());
 
 // Reads the run of one journal file and puts its summary into its folder's
-// index, so that the next history need not read it (JournalWriter::finish
-// and UndoRun call it).
+// index, so that the next history need not read it (UndoRun calls it).
 void IndexJournalRun(const QString& journalFile);
+// The same with the summary that the run's writer knows, as the journal
+// stands now (JournalWriter::finish, for a run it wrote without a hitch).
+void IndexJournalRun(const QString& journalFile, const JournalRunSummary& summary);

@@ -1,5 +1,7 @@
 #include "savedregion.h"
 
+#include "contentprint.h"
+
 #include <QtEndian>
 
 #include <algorithm>
@@ -102,7 +104,8 @@ SavedRegion SaveRegionWhole(QByteArrayView original) {
     return saved;
 }
 
-SavedRegion SaveRegion(QByteArrayView original, QByteArrayView written, bool inPlace) {
+SavedRegion SaveRegion(QByteArrayView original, QByteArrayView written, bool inPlace,
+                       const QByteArray& pageDigests) {
     SavedRegion saved;
     saved.size = original.size();
     saved.inPlace = inPlace;
@@ -150,11 +153,7 @@ SavedRegion SaveRegion(QByteArrayView original, QByteArrayView written, bool inP
         saved.inPlace = false;
         return saved;
     }
-    for (qint64 page = 0; page < saved.size; page += Page) {
-        char d[SavedRegion::PageDigestSize];
-        qToLittleEndian(digestOf(original.sliced(page, std::min(Page, saved.size - page))), d);
-        saved.pageDigests.append(d, sizeof d);
-    }
+    saved.pageDigests = pageDigests.isEmpty() ? RegionPageDigests(original) : pageDigests;
     return saved;
 }
 

@@ -54,8 +54,10 @@ struct SavedRegion {
 
 // The original region saved against the tag that will be written over it
 // (inPlace) or in front of the moved audio. Frames of at least 1 KiB that
-// the written tag holds byte for byte become references.
-SavedRegion SaveRegion(QByteArrayView original, QByteArrayView written, bool inPlace);
+// the written tag holds byte for byte become references. pageDigests, when
+// not empty, are the original's (RegionPageDigests), made already.
+SavedRegion SaveRegion(QByteArrayView original, QByteArrayView written, bool inPlace,
+                       const QByteArray& pageDigests = {});
 // A region kept whole (journals without references; no written tag known).
 SavedRegion SaveRegionWhole(QByteArrayView original);
 

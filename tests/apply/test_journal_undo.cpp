@@ -2,6 +2,7 @@
 #include "apply/foldercreation.h"
 #include "apply/journal.h"
 #include "apply/journalfileops.h"
+#include "apply/jsonline.h"
 #include "apply/movefile.h"
 #include "apply/runindex.h"
 #include "apply/undo.h"
@@ -377,10 +378,21 @@ private slots:
             ids.prepend(journal.runId());
         }
         const QList<JournalRun> runs = ReadJournalRuns();
+        // What the writers put in the index is what reading the runs gives.
+        const QList<JournalRunSummary> indexed = ReadJournalSummaries();
         QCOMPARE(runs.size(), 3);
+        QCOMPARE(indexed.size(), 3);
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(runs[i].id, ids[i]);
             QCOMPARE(runs[i].changedFiles(), 3 - i);
+            const JournalRunSummary read = SummaryOf(runs[i]);
+            QCOMPARE(indexed[i].id, read.id);
+            QCOMPARE(indexed[i].time, read.time);
+            QCOMPARE(indexed[i].files, read.files);
+            QCOMPARE(indexed[i].notRestored, read.notRestored);
+            QCOMPARE(indexed[i].settled, read.settled);
+            QCOMPARE(indexed[i].undoAttempted, read.undoAttempted);
+            QCOMPARE(indexed[i].damage, read.damage);
         }
     }
 
@@ -477,6 +489,28 @@ private slots:
         if (fileSyncFails)
             QVERIFY(UndoRun(ReadJournalRun(journal.filePath())).ok);
         QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), 0);
+    }
+
+    // Records are written straight into bytes; the reader gets every value
+    // back, the names that are no UTF-8 too.
+    void jsonLinesReadBack_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain") << "/music/a.mp3";
+        QTest::newRow("quote, backslash, controls") << QString("a\"b\\c\nd\te\x01f");
+        QTest::newRow("accents and an emoji") << QString::fromUtf8("Caf\xc3\xa9 \xf0\x9f\x8e\xb5");
+        QTest::newRow("byte that is no UTF-8") << "caf" + QString(QChar(0xDCE9)) + ".mp3";
+        QTest::newRow("lone high surrogate") << "x" + QString(QChar(0xD800)) + "y";
+    }
+    void jsonLinesReadBack() {
+        QFETCH(QString, text);
+        const QByteArray line =
+            JsonLine().add("s", text).add("n", qint64(-5)).add("b", true).finish();
+        QVERIFY(line.endsWith('\n'));
+        QCOMPARE(line.count('\n'), 1);
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        QCOMPARE(o["s"].toString(), text);
+        QCOMPARE(o["n"].toInteger(), -5);
+        QCOMPARE(o["b"].toBool(), true);
     }
 
     // A journal whose last line was cut off by a kill still reads.
