@@ -5,6 +5,7 @@
 #include "jsonline.h"
 #include "profiles/storename.h"
 #include "runindex.h"
+#include "syncfiles.h"
 #include "tags/pathbytes.h"
 #include "tags/rewritetemp.h"
 
@@ -275,18 +276,25 @@ bool JournalWriter::append(const QByteArray& line, QString* error) {
 bool JournalWriter::flush(QString* error) {
     if (m_fd < 0)
         return true;
-    // The saved bytes before the records that point into them.
+    // The saved bytes and the records that point into them, flushed
+    // together: no file is touched before both are on disk, and a record
+    // whose bytes a crash lost belongs to a file that was never touched.
+    // The first time, the journal's own name too, so it survives a power cut.
     JournalFileOps& ops = currentJournalFileOps();
-    if (!ops.sync(m_bytesFd))
-        return fail(m_bytesPath, error);
-    if (!ops.sync(m_fd))
-        return fail(m_path, error);
-    if (m_durable == 0) {
-        // The journal's own name must survive a power cut too.
-        const int dir = ::open(pathBytes(m_folder).constData(), O_RDONLY | O_DIRECTORY);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
+    QList<int> fds{m_bytesFd, m_fd};
+    const int dir =
+        m_durable == 0 ? ::open(pathBytes(m_folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                       : -1;
+    if (dir >= 0)
+        fds << dir;
+    const QList<int> errors =
+        SyncTogether(fds, [&](int fd) { return fd == dir ? ::fsync(fd) == 0 : ops.sync(fd); });
+    if (dir >= 0)
+        ::close(dir);
+    for (int i = 0; i < 2; ++i) {
+        if (errors[i] != 0) {
+            errno = errors[i];
+            return fail(i == 0 ? m_bytesPath : m_path, error);
         }
     }
     m_durable = m_next - 1;
