@@ -1,7 +1,7 @@
 #include "applyservice.h"
 
 #include "absolutepath.h"
-#include "filedigest.h"
+#include "contentprint.h"
 #include "foldercreation.h"
 #include "journal.h"
 #include "movefile.h"
@@ -53,28 +53,19 @@ void CompleteOutcome(JournalEntry& entry, const ApplyResult& result) {
         return;
     }
     entry.finalPath = result.moved ? result.target : entry.originalPath;
-    const FileDigest after = DigestFile(entry.finalPath);
+    const FileDigest after = PrintFileAt(entry.finalPath).digest;
     entry.finalSize = after.size;
     entry.finalDigest = after.digest;
-    // A failed write leaves the file as it was; the digest says so for sure.
+    // A failed write leaves the file as it was; the print says so for sure
+    // (Apply writes nothing but the ID3v2 region and the ID3v1 block).
     entry.changed = result.tagsWritten || entry.finalPath != entry.originalPath ||
                     after.size != entry.originalSize || after.digest != entry.originalDigest;
 }
 
 namespace {
 
-// Apply itself, with no journal.
-ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const ApplyOptions& options) {
-    ApplyResult result;
-    result.target = ApplyTarget(output);
-    const QString path = tag.path;
-    // What can be known now is checked before the first byte is written.
-    if (const auto refusal = CheckBeforeApply(path, output)) {
-        result.messages << (tag.identity.isKnown() && pathGone(path) ? ChangedSinceRead(path)
-                                                                     : refusal->message);
-        result.untouched = true;
-        return result;
-    }
+// Sets the frames Apply writes into the tag record.
+void composeTag(TagInfo& tag, const FieldValues& output, const ApplyOptions& options) {
     const bool albumArtistFollows = AlbumArtistFollows(tag);
     const QString albumArtist = frameValue(tag, "TPE2");
     if (options.clearOtherV2)
@@ -87,10 +78,28 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
         else
             tag.SetFrameWide(f.id, output[f.field], -1);
     }
+}
+
+// Apply itself, with no journal; plan: the tag record holds the frames to
+// write already, and this is its plan.
+ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
+                            const TagInfo::Planned* plan = nullptr) {
+    ApplyResult result;
+    result.target = ApplyTarget(output);
+    const QString path = tag.path;
+    // What can be known now is checked before the first byte is written.
+    if (const auto refusal = CheckBeforeApply(path, output)) {
+        result.messages << (tag.identity.isKnown() && pathGone(path) ? ChangedSinceRead(path)
+                                                                     : refusal->message);
+        result.untouched = true;
+        return result;
+    }
+    if (!plan)
+        composeTag(tag, output, options);
 
     // A failed write is reported and the file stays where it is: moving it
     // would give it a name that its tags do not match.
-    result.tagsWritten = tag.Write() == 0;
+    result.tagsWritten = (plan ? tag.Write(*plan) : tag.Write()) == 0;
     if (!result.tagsWritten) {
         result.untouched = tag.writeProblem == WriteProblem::ChangedSinceRead;
         result.messages << (result.untouched ? ChangedSinceRead(path) : cannotWrite(path));
@@ -139,16 +148,17 @@ bool pathGone(const QString& path) {
     return ::lstat(pathBytes(path).constData(), &st) != 0 && errno == ENOENT;
 }
 
-bool PrepareApplyStart(JournalEntry& entry, const QString& path, const FileIdentity& identity,
-                       const OriginalBytes& before, const FieldValues& output, bool clearV1,
-                       QString& error) {
+bool PrepareApplyStart(JournalEntry& entry, TagInfo& tag, const OriginalBytes& before,
+                       const FieldValues& output, const ApplyOptions& options,
+                       TagInfo::Planned& plan, QString& error) {
+    const QString& path = tag.path;
     if (!before.digest.ok) {
         error = pathGone(path) ? ChangedSinceRead(path) : cannotWrite(path);
         return false;
     }
     // The bytes kept for undo must be those of the file the tag record
     // describes.
-    if (before.digest.identity != identity || before.digest.size != identity.size) {
+    if (before.digest.identity != tag.identity || before.digest.size != tag.identity.size) {
         error = ChangedSinceRead(path);
         return false;
     }
@@ -158,7 +168,14 @@ bool PrepareApplyStart(JournalEntry& entry, const QString& path, const FileIdent
     entry.originalDigest = before.digest.digest;
     entry.originalMtimeNs = before.digest.mtimeNs;
     entry.head = before.head;
-    if (clearV1)
+    // The tag to be written is known now: what it keeps of the old one is
+    // not kept twice.
+    composeTag(tag, output, options);
+    plan = tag.PlanWrite();
+    entry.saved = plan.bytes.isEmpty()
+                      ? SaveRegionWhole(before.head)
+                      : SaveRegion(before.head, plan.bytes, plan.inPlace, before.headDigests);
+    if (options.clearV1)
         entry.tail = before.v1;
     MissingFolderLevels(ApplyLocation(output), entry.plannedFolders);
     return true;
@@ -178,8 +195,9 @@ bool RecordApplyStart(JournalWriter& journal, JournalEntry& entry, QString& erro
     return true;
 }
 
-ApplyResult ApplyRecordedFile(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
-                              JournalWriter& journal, JournalEntry& entry, Outcome outcome) {
+ApplyResult ApplyRecordedFile(TagInfo& tag, const TagInfo::Planned& plan, const FieldValues& output,
+                              const ApplyOptions& options, JournalWriter& journal,
+                              JournalEntry& entry, Outcome outcome) {
     QString reason;
     if (!journal.makeDurable(entry.seq, &reason) || !journal.recordBegin(entry.seq, &reason)) {
         ApplyResult result;
@@ -188,7 +206,7 @@ ApplyResult ApplyRecordedFile(TagInfo& tag, const FieldValues& output, const App
         return result;
     }
     entry.begun = true;
-    ApplyResult result = applyUnrecorded(tag, output, options);
+    ApplyResult result = applyUnrecorded(tag, output, options, &plan);
     if (outcome == Outcome::RecordNow) {
         CompleteOutcome(entry, result);
         journal.recordOutcome(entry, nullptr);
@@ -201,14 +219,14 @@ ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOption
     if (!journal)
         return applyUnrecorded(tag, output, options);
     JournalEntry entry;
+    TagInfo::Planned plan;
     QString error;
-    if (!PrepareApplyStart(entry, tag.path, tag.identity, ReadOriginalBytes(tag.path), output,
-                           options.clearV1, error) ||
+    if (!PrepareApplyStart(entry, tag, ReadOriginalBytes(tag.path), output, options, plan, error) ||
         !RecordApplyStart(*journal, entry, error, JournalWriter::Flush::Now)) {
         ApplyResult result;
         result.target = ApplyTarget(output);
         result.messages << error;
         return result;
     }
-    return ApplyRecordedFile(tag, output, options, *journal, entry, Outcome::RecordNow);
+    return ApplyRecordedFile(tag, plan, output, options, *journal, entry, Outcome::RecordNow);
 }

@@ -2,11 +2,10 @@
 
 #include "journal.h"
 #include "originalbytes.h"
+#include "tags/taginfo.h"
 #include "transform/fields.h"
 
 #include <QStringList>
-
-class TagInfo;
 
 // What Apply did (or, for a preview, would do) with one file.
 struct ApplyResult {
@@ -56,25 +55,28 @@ QString ChangedSinceRead(const QString& path);
 bool pathGone(const QString& path);
 
 // ApplyFile in steps, so that a batch flushes the journal once for a group
-// of files and reads them in parallel. PrepareApplyStart fills the entry
-// from the file's original bytes as ReadOriginalBytes found them (error set
-// when they could not be read, or are not the file read as identity
-// describes it); RecordApplyStart puts it in the journal
-// (the head too, unless JournalWriter::saveHead did already);
+// of files and reads them in parallel. PrepareApplyStart sets the frames
+// Apply writes into tag, plans the write (plan) and fills the entry from the
+// file's original bytes as ReadOriginalBytes found them and the tag to be
+// written (error set when they could not be read, or are not the file read
+// as tag.identity describes it); RecordApplyStart puts it in the journal
+// (the saved region too, unless JournalWriter::saveHead did already);
 // ApplyRecordedFile, later, makes that record durable if it is not yet,
-// then applies. With Outcome::Later the caller records the outcome of a
-// file that was begun (entry.begun): CompleteOutcome, which reads the file
-// again and may run on any thread, then recordOutcome.
-bool PrepareApplyStart(JournalEntry& entry, const QString& path, const FileIdentity& identity,
-                       const OriginalBytes& before, const FieldValues& output, bool clearV1,
-                       QString& error);
+// then writes that plan and moves the file. With Outcome::Later the caller records the
+// outcome of a file that was begun (entry.begun): CompleteOutcome, which
+// reads the file again and may run on any thread, then recordOutcome.
+bool PrepareApplyStart(JournalEntry& entry, TagInfo& tag, const OriginalBytes& before,
+                       const FieldValues& output, const ApplyOptions& options,
+                       TagInfo::Planned& plan, QString& error);
 bool RecordApplyStart(JournalWriter& journal, JournalEntry& entry, QString& error,
                       JournalWriter::Flush flush);
 // "Cannot write the undo journal: <reason>"
 QString JournalFailure(const QString& reason);
 enum class Outcome { RecordNow, Later };
-ApplyResult ApplyRecordedFile(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
-                              JournalWriter& journal, JournalEntry& entry, Outcome outcome);
+// tag and plan as PrepareApplyStart left them.
+ApplyResult ApplyRecordedFile(TagInfo& tag, const TagInfo::Planned& plan, const FieldValues& output,
+                              const ApplyOptions& options, JournalWriter& journal,
+                              JournalEntry& entry, Outcome outcome);
 // Fills the entry's outcome from where the file stands now.
 void CompleteOutcome(JournalEntry& entry, const ApplyResult& result);
 

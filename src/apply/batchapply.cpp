@@ -16,6 +16,7 @@ namespace {
 struct Recorded {
     int index = 0;
     TagInfo tag;
+    TagInfo::Planned plan; // what the write puts at the start of the file
     FieldValues outputs;
     JournalEntry entry;
     QString error;
@@ -87,14 +88,16 @@ void BatchRun::prepare(Recorded& r) {
     }
     r.outputs = now.outputs;
     QString reason;
-    if (!PrepareApplyStart(r.entry, planned.path, r.tag.identity, ReadOriginalBytes(planned.path),
-                           r.outputs, m_options.clearV1, r.error)) {
+    if (!PrepareApplyStart(r.entry, r.tag, ReadOriginalBytes(planned.path), r.outputs, m_options,
+                           r.plan, r.error)) {
         if (pathGone(planned.path))
             r.error = ChangedSinceRead(planned.path);
     } else if (!m_journal.saveHead(r.entry, &reason)) {
         r.error = JournalFailure(reason);
     }
-    r.entry.head = QByteArray(); // in the journal now
+    // In the journal now.
+    r.entry.head = QByteArray();
+    r.entry.saved.literal = QByteArray();
 }
 
 // Reads and records the ready files from first on, until the group is full;
@@ -126,7 +129,7 @@ int BatchRun::recordGroup(int first) {
                 m_errors[size_t(r.index)] = r.error;
                 continue;
             }
-            bytes += r.entry.headSize;
+            bytes += r.plan.bytes.size(); // the tag held until written
             m_group.push_back(std::move(r));
         }
     }
@@ -206,12 +209,13 @@ void BatchRun::run() {
             continue;
         }
         Recorded& r = m_group.front();
-        ApplyResult applied =
-            ApplyRecordedFile(r.tag, r.outputs, m_options, m_journal, r.entry, Outcome::Later);
+        ApplyResult applied = ApplyRecordedFile(r.tag, r.plan, r.outputs, m_options, m_journal,
+                                                r.entry, Outcome::Later);
         applied.messages = result.messages + applied.messages;
         result = applied;
         if (r.entry.begun) {
             r.tag = TagInfo(); // written; only the entry is needed now
+            r.plan = TagInfo::Planned();
             m_written.push_back(std::move(r));
         }
         m_group.pop_front();

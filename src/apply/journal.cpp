@@ -2,8 +2,12 @@
 
 #include "foldercreation.h"
 #include "journalfileops.h"
+#include "jsonline.h"
 #include "profiles/storename.h"
+#include "runindex.h"
+#include "syncfiles.h"
 #include "tags/pathbytes.h"
+#include "tags/rewritetemp.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -29,24 +33,63 @@ QByteArray toLine(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
 
-QJsonObject startRecord(const JournalEntry& e) {
-    return {{"type", "start"},
-            {"seq", e.seq},
-            {"original", e.originalPath},
-            {"target", e.targetPath},
-            {"headAt", e.headAt},
-            {"headSize", e.headSize},
-            {"tail", QString::fromLatin1(e.tail.toBase64())},
-            {"size", e.originalSize},
-            {"digest", QString::fromLatin1(e.originalDigest.toHex())},
-            {"mtimeNs", e.originalMtimeNs},
-            {"folders", QJsonArray::fromStringList(e.plannedFolders)}};
+QByteArray refsToJson(const QList<RegionRef>& refs) {
+    QByteArray array("[");
+    for (const RegionRef& r : refs) {
+        if (array.size() > 1)
+            array += ',';
+        array += '[' + QByteArray::number(r.at) + ',' + QByteArray::number(r.length) + ',' +
+                 QByteArray::number(r.from) + ']';
+    }
+    return array + ']';
 }
 
-QJsonObject outcomeRecord(const JournalEntry& e) {
-    return {{"type", "outcome"},    {"seq", e.seq},
-            {"changed", e.changed}, {"final", e.finalPath},
-            {"size", e.finalSize},  {"digest", QString::fromLatin1(e.finalDigest.toHex())}};
+QByteArray stringsToJson(const QStringList& strings) {
+    QByteArray array("[");
+    for (const QString& s : strings) {
+        if (array.size() > 1)
+            array += ',';
+        array += JsonLine::string(s);
+    }
+    return array + ']';
+}
+
+QList<RegionRef> refsFromJson(const QJsonValue& value) {
+    QList<RegionRef> refs;
+    for (const QJsonValue& r : value.toArray())
+        refs.append({r[0].toInteger(-1), r[1].toInteger(-1), r[2].toInteger(-1)});
+    return refs;
+}
+
+// Written for every file: straight into bytes (jsonline.h).
+QByteArray startRecord(const JournalEntry& e) {
+    return JsonLine()
+        .add("type", "start")
+        .add("seq", e.seq)
+        .add("original", e.originalPath)
+        .add("target", e.targetPath)
+        .add("headAt", e.headAt)
+        .add("headSize", e.headSize)
+        .add("region", e.regionSize)
+        .addJson("refs", refsToJson(e.saved.refs))
+        .add("inPlace", e.saved.inPlace)
+        .add("tail", QString::fromLatin1(e.tail.toBase64()))
+        .add("size", e.originalSize)
+        .add("print", QString::fromLatin1(e.originalDigest.toHex()))
+        .add("mtimeNs", e.originalMtimeNs)
+        .addJson("folders", stringsToJson(e.plannedFolders))
+        .finish();
+}
+
+QByteArray outcomeRecord(const JournalEntry& e) {
+    return JsonLine()
+        .add("type", "outcome")
+        .add("seq", e.seq)
+        .add("changed", e.changed)
+        .add("final", e.finalPath)
+        .add("size", e.finalSize)
+        .add("print", QString::fromLatin1(e.finalDigest.toHex()))
+        .finish();
 }
 
 QByteArray fromBase64(const QJsonValue& v) {
@@ -57,23 +100,31 @@ QByteArray fromHex(const QJsonValue& v) {
     return QByteArray::fromHex(v.toString().toLatin1());
 }
 
-// Appends one record to an existing journal and flushes it. A line cut off
-// by a killed run gets its end first, so that the record stays a line of
-// its own.
-bool appendTo(const QString& file, const QJsonObject& record) {
+// Appends records (whole lines) to an existing journal and flushes them. A
+// line cut off by a killed run gets its end first, so that each record
+// stays a line of its own.
+bool appendLines(const QString& file, QByteArray lines) {
     const int fd = ::open(pathBytes(file).constData(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return false;
-    QByteArray line = toLine(record);
     struct stat st;
     char last = '\n';
     if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 &&
         last != '\n')
-        line.prepend('\n');
+        lines.prepend('\n');
     JournalFileOps& ops = currentJournalFileOps();
-    const bool ok = ops.append(fd, line) && ops.sync(fd);
+    const bool ok = ops.append(fd, lines) && ops.sync(fd);
     ::close(fd);
     return ok;
+}
+
+bool appendTo(const QString& file, const QJsonObject& record) {
+    return appendLines(file, toLine(record));
+}
+
+QJsonObject undoAttemptRecord() {
+    return {{"type", "undo"},
+            {"time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}};
 }
 
 // The whole of a small file; false when it cannot be read.
@@ -152,7 +203,10 @@ QString JournalFolder() {
     return JournalFolder(currentStoreApplicationName());
 }
 
-JournalWriter::JournalWriter(QString folder) : m_folder(std::move(folder)) {}
+JournalWriter::JournalWriter(QString folder) : m_folder(std::move(folder)) {
+    // A new run: its growing writes sweep each folder again, once.
+    NewRewriteTempSweep();
+}
 
 JournalWriter::~JournalWriter() {
     if (m_fd >= 0)
@@ -176,6 +230,7 @@ bool JournalWriter::open(QString* error) {
         return false;
     }
     const QDateTime now = QDateTime::currentDateTimeUtc();
+    m_time = now;
     const QString stem = now.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     for (int n = 1; m_fd < 0; ++n) {
         m_id = n == 1 ? stem : stem + QLatin1Char('-') + QString::number(n);
@@ -211,26 +266,35 @@ bool JournalWriter::open(QString* error) {
 bool JournalWriter::append(const QByteArray& line, QString* error) {
     if (m_fd < 0 && !open(error))
         return false;
-    if (!currentJournalFileOps().append(m_fd, line))
+    if (!currentJournalFileOps().append(m_fd, line)) {
+        m_failed = true;
         return fail(m_path, error);
+    }
     return true;
 }
 
 bool JournalWriter::flush(QString* error) {
     if (m_fd < 0)
         return true;
-    // The saved bytes before the records that point into them.
+    // The saved bytes and the records that point into them, flushed
+    // together: no file is touched before both are on disk, and a record
+    // whose bytes a crash lost belongs to a file that was never touched.
+    // The first time, the journal's own name too, so it survives a power cut.
     JournalFileOps& ops = currentJournalFileOps();
-    if (!ops.sync(m_bytesFd))
-        return fail(m_bytesPath, error);
-    if (!ops.sync(m_fd))
-        return fail(m_path, error);
-    if (m_durable == 0) {
-        // The journal's own name must survive a power cut too.
-        const int dir = ::open(pathBytes(m_folder).constData(), O_RDONLY | O_DIRECTORY);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
+    QList<int> fds{m_bytesFd, m_fd};
+    const int dir =
+        m_durable == 0 ? ::open(pathBytes(m_folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                       : -1;
+    if (dir >= 0)
+        fds << dir;
+    const QList<int> errors =
+        SyncTogether(fds, [&](int fd) { return fd == dir ? ::fsync(fd) == 0 : ops.sync(fd); });
+    if (dir >= 0)
+        ::close(dir);
+    for (int i = 0; i < 2; ++i) {
+        if (errors[i] != 0) {
+            errno = errors[i];
+            return fail(i == 0 ? m_bytesPath : m_path, error);
         }
     }
     m_durable = m_next - 1;
@@ -243,7 +307,7 @@ bool JournalWriter::recordStart(JournalEntry& entry, QString* error, Flush flush
     entry.seq = m_next;
     if (entry.headAt < 0 && !saveHead(entry, error))
         return false;
-    if (!append(toLine(startRecord(entry)), error))
+    if (!append(startRecord(entry), error))
         return false;
     ++m_next;
     ++m_open;
@@ -251,12 +315,17 @@ bool JournalWriter::recordStart(JournalEntry& entry, QString* error, Flush flush
 }
 
 bool JournalWriter::saveHead(JournalEntry& entry, QString* error) {
+    if (entry.saved.size != entry.head.size() ||
+        (entry.saved.literal.isEmpty() && entry.saved.refs.isEmpty()))
+        entry.saved = SaveRegionWhole(entry.head);
+    const QByteArray bytes = entry.saved.stored();
     // Each head gets its own span of the file, so writers never overlap.
-    const qint64 at = m_bytesSize.fetch_add(entry.head.size());
-    if (!currentJournalFileOps().writeAt(m_bytesFd, entry.head, at))
+    const qint64 at = m_bytesSize.fetch_add(bytes.size());
+    if (!currentJournalFileOps().writeAt(m_bytesFd, bytes, at))
         return fail(m_bytesPath, error);
     entry.headAt = at;
-    entry.headSize = entry.head.size();
+    entry.headSize = bytes.size();
+    entry.regionSize = entry.saved.size;
     return true;
 }
 
@@ -265,14 +334,14 @@ bool JournalWriter::makeDurable(int seq, QString* error) {
 }
 
 bool JournalWriter::recordBegin(int seq, QString* error) {
-    return append(toLine({{"type", "begin"}, {"seq", seq}}), error);
+    return append(JsonLine().add("type", "begin").add("seq", seq).finish(), error);
 }
 
 bool JournalWriter::recordOutcome(const JournalEntry& entry, QString* error) {
     // Not flushed on its own: an outcome lost in a crash leaves an entry that
     // undo treats as cut off, and the next flush or the end of the run
     // writes it anyway. One flush per file (or per group) instead of two.
-    if (!append(toLine(outcomeRecord(entry)), error))
+    if (!append(outcomeRecord(entry), error))
         return false;
     --m_open;
     if (entry.changed)
@@ -284,13 +353,25 @@ void JournalWriter::finish() {
     if (m_fd < 0)
         return;
     append(toLine({{"type", "end"}, {"files", m_next - 1}}), nullptr);
-    flush(nullptr);
+    const bool flushed = flush(nullptr);
     ::close(m_fd);
     ::close(m_bytesFd);
     m_fd = m_bytesFd = -1;
     if (m_changed == 0 && m_open == 0) {
         ::unlink(pathBytes(m_path).constData());
         ::unlink(pathBytes(m_bytesPath).constData());
+    } else if (flushed && !m_failed && m_open == 0) {
+        // Every file has its outcome, every record reached the journal:
+        // the summary is known without reading it back.
+        JournalRunSummary summary;
+        summary.id = m_id;
+        summary.time = m_time;
+        summary.file = m_path;
+        summary.files = summary.notRestored = m_changed;
+        summary.settled = true;
+        IndexJournalRun(m_path, summary);
+    } else {
+        IndexJournalRun(m_path); // history need not read it again
     }
 }
 
@@ -369,7 +450,7 @@ private:
                 e->changed = r.value("changed").toBool();
                 e->finalPath = r.value("final").toString();
                 e->finalSize = r.value("size").toInteger();
-                e->finalDigest = fromHex(r.value("digest"));
+                e->finalDigest = fromHex(r.value(e->wholeFileDigests ? "digest" : "print"));
                 if (e->changed && (e->finalPath.isEmpty() || e->finalDigest.isEmpty()))
                     damaged(QStringLiteral("the outcome of file %1 is incomplete: that file "
                                            "cannot be checked")
@@ -399,7 +480,8 @@ private:
         e.seq = r.value("seq").toInt();
         e.originalPath = r.value("original").toString();
         e.targetPath = r.value("target").toString();
-        // Earlier versions kept the region inline, as base64.
+        // Earlier versions kept the region inline, as base64, or whole in
+        // the byte file.
         if (r.contains("head")) {
             e.head = fromBase64(r.value("head"));
             e.headSize = e.head.size();
@@ -407,9 +489,16 @@ private:
             e.headAt = r.value("headAt").toInteger(-1);
             e.headSize = r.value("headSize").toInteger(-1);
         }
+        if (r.contains("region")) {
+            e.regionSize = e.saved.size = r.value("region").toInteger(-1);
+            e.saved.refs = refsFromJson(r.value("refs"));
+            e.saved.inPlace = r.value("inPlace").toBool();
+        }
         e.tail = fromBase64(r.value("tail"));
         e.originalSize = r.value("size").toInteger(-1);
-        e.originalDigest = fromHex(r.value("digest"));
+        // Earlier versions kept digests of the whole file.
+        e.wholeFileDigests = !r.contains("print");
+        e.originalDigest = fromHex(r.value(e.wholeFileDigests ? "digest" : "print"));
         e.originalMtimeNs = r.value("mtimeNs").toInteger();
         for (const QJsonValue& f : r.value("folders").toArray())
             e.plannedFolders.append(f.toString());
@@ -437,8 +526,12 @@ private:
                 m_run.entries.append(missing);
             }
         }
+        const bool refsValid =
+            std::all_of(e.saved.refs.begin(), e.saved.refs.end(), [](const RegionRef& x) {
+                return x.at >= 0 && x.length > 0 && x.from >= 0;
+            });
         if (e.originalPath.isEmpty() || e.originalSize < 0 || e.originalDigest.isEmpty() ||
-            e.headSize < 0)
+            e.headSize < 0 || (r.contains("region") && e.regionSize < 0) || !refsValid)
             damaged(
                 QStringLiteral("the start record of file %1 is incomplete: %2 cannot be "
                                "checked")
@@ -480,28 +573,60 @@ JournalRun ReadJournalRun(const QString& file) {
     return run;
 }
 
-bool LoadSavedHead(const JournalRun& run, JournalEntry& entry) {
-    if (entry.head.size() == entry.headSize)
-        return true; // inline, or nothing to load
-    if (entry.headAt < 0 || entry.headSize < 0)
-        return false;
-    const int fd = ::open(pathBytes(run.bytesFile).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    entry.head.resize(entry.headSize);
+namespace {
+
+// count bytes of fd from offset; false when fewer are there.
+bool readBytesAt(int fd, QByteArray& bytes, qint64 offset, qint64 count) {
+    bytes.resize(count);
     qint64 done = 0;
-    while (done < entry.headSize) {
-        const ssize_t got = ::pread(fd, entry.head.data() + done, size_t(entry.headSize - done),
-                                    entry.headAt + done);
+    while (done < count) {
+        const ssize_t got = ::pread(fd, bytes.data() + done, size_t(count - done), offset + done);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             break;
         done += got;
     }
+    bytes.truncate(done);
+    return done == count;
+}
+
+} // namespace
+
+bool LoadSavedHead(const JournalRun& run, JournalEntry& entry) {
+    if (entry.regionSize < 0 && entry.head.size() == entry.headSize)
+        return true; // inline, or nothing to load
+    if (entry.headAt < 0 || entry.headSize < 0)
+        return false;
+    const int fd = ::open(pathBytes(run.bytesFile).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    QByteArray bytes;
+    const bool read = readBytesAt(fd, bytes, entry.headAt, entry.headSize);
     ::close(fd);
-    entry.head.truncate(done);
-    return done == entry.headSize;
+    if (!read)
+        return false;
+    if (entry.regionSize < 0) {
+        entry.head = bytes;
+        return true;
+    }
+    if (!entry.saved.takeStored(bytes))
+        return false;
+    if (entry.saved.refs.isEmpty())
+        entry.head = entry.saved.literal;
+    return true;
+}
+
+bool RestoreSavedHead(JournalEntry& entry, int fd) {
+    if (entry.regionSize < 0 || entry.saved.refs.isEmpty())
+        return entry.head.size() == (entry.regionSize >= 0 ? entry.regionSize : entry.headSize);
+    QByteArray start;
+    readBytesAt(fd, start, 0, entry.saved.fileBytesNeeded());
+    const std::optional<QByteArray> head = RestoreRegion(entry.saved, start);
+    if (!head)
+        return false;
+    entry.head = *head;
+    return true;
 }
 
 QList<JournalRun> ReadJournalRuns(const QString& folder) {
@@ -529,20 +654,43 @@ bool RecordUndone(const QString& file, int seq) {
 }
 
 bool RecordUndoAttempt(const QString& file) {
-    return appendTo(file, {{"type", "undo"},
-                           {"time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}});
+    return appendTo(file, undoAttemptRecord());
 }
 
 bool recordRestoring(const QString& file, int seq) {
     return appendTo(file, {{"type", "restoring"}, {"seq", seq}});
 }
 
+JournalMarks::JournalMarks(QString file) : m_file(std::move(file)) {}
+
+JournalMarks::~JournalMarks() = default;
+
+void JournalMarks::restoring(int seq) {
+    m_pending += toLine({{"type", "restoring"}, {"seq", seq}});
+}
+
+void JournalMarks::undone(int seq) {
+    m_pending += toLine({{"type", "undone"}, {"seq", seq}});
+}
+
+void JournalMarks::undoAttempt() {
+    m_pending += toLine(undoAttemptRecord());
+}
+
+bool JournalMarks::flush() {
+    if (m_pending.isEmpty())
+        return true;
+    const bool ok = appendLines(m_file, m_pending);
+    m_pending.clear();
+    return ok;
+}
+
 ForgetReport forgetRuns(int days, const QDateTime& now, const QString& folder) {
     ForgetReport report;
     const QDateTime before = now.addDays(-days);
-    for (const JournalRun& run : ReadJournalRuns(folder)) {
+    for (const JournalRunSummary& run : ReadJournalSummaries(folder)) {
         // A run without a readable time is not known to be old.
-        if (!run.time.isValid() || run.time >= before || !run.settled())
+        if (!run.time.isValid() || run.time >= before || !run.settled)
             continue;
         // A run still being written holds its journal locked.
         const int fd = ::open(pathBytes(run.file).constData(), O_RDONLY | O_CLOEXEC);
@@ -551,12 +699,13 @@ ForgetReport forgetRuns(int days, const QDateTime& now, const QString& folder) {
                 ::close(fd);
             continue;
         }
-        const qint64 size = fileSize(run.file) + fileSize(run.bytesFile);
+        const QString bytesFile = BytesFileOf(run.file);
+        const qint64 size = fileSize(run.file) + fileSize(bytesFile);
         const bool removed = ::unlink(pathBytes(run.file).constData()) == 0;
         ::close(fd);
         if (!removed)
             continue;
-        ::unlink(pathBytes(run.bytesFile).constData());
+        ::unlink(pathBytes(bytesFile).constData());
         report.runs << run.id;
         report.bytes += size;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "savedregion.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -14,13 +16,21 @@ struct JournalEntry {
     QString originalPath;
     QString targetPath;
     QByteArray head; // the original ID3v2 region (empty when there was none)
-    // Where the journal keeps head: the run's byte file. A read run leaves
-    // head empty until LoadSavedHead fills it.
+    // How the journal keeps head (savedregion.h): what the written tag does
+    // not hold, with references to what it does. Without references, a read
+    // run gets head from LoadSavedHead; with them, only from
+    // RestoreSavedHead and the file.
+    SavedRegion saved;
+    qint64 regionSize = -1; // saved.size; -1: an earlier journal kept head whole
+    // Where the journal keeps it: the run's byte file.
     qint64 headAt = -1;
-    qint64 headSize = 0;
-    QByteArray tail; // the original ID3v1 block, when Apply is to remove it
+    qint64 headSize = 0; // bytes there
+    QByteArray tail;     // the original ID3v1 block, when Apply is to remove it
     qint64 originalSize = 0;
+    // The print of the file before (contentprint.h), or for journals of
+    // earlier versions the digest of its whole content (wholeFileDigests).
     QByteArray originalDigest;
+    bool wholeFileDigests = false;
     qint64 originalMtimeNs = 0; // restored with the bytes
     QStringList plannedFolders; // levels of the target folder missing before, top first
 
@@ -34,7 +44,7 @@ struct JournalEntry {
     bool changed = false; // tags written or file moved
     QString finalPath;
     qint64 finalSize = 0;
-    QByteArray finalDigest;
+    QByteArray finalDigest; // the same kind as originalDigest
 
     bool undone = false;
     // An undo began to restore the file where it stands (the tag had been
@@ -101,9 +111,10 @@ public:
     // one flush per group of files: the file must not be touched before
     // makeDurable(entry.seq) returns true.
     bool recordStart(JournalEntry& entry, QString* error, Flush flush = Flush::Now);
-    // Puts the entry's head into the byte file and sets headAt and headSize,
-    // so that recordStart does not; may run on several threads at once,
-    // each with its own entry, once open() succeeded.
+    // Puts the entry's saved region (its head whole, when none was made)
+    // into the byte file and sets headAt, headSize and regionSize, so that
+    // recordStart does not; may run on several threads at once, each with
+    // its own entry, once open() succeeded.
     bool saveHead(JournalEntry& entry, QString* error);
     // Creates the run's files; recordStart does it when needed.
     bool open(QString* error);
@@ -130,6 +141,8 @@ private:
 
     QString m_folder;
     QString m_id;
+    QDateTime m_time;
+    bool m_failed = false; // a record could not be written
     QString m_path;
     QString m_bytesPath;
     int m_fd = -1;
@@ -145,9 +158,14 @@ private:
 // process is skipped; anything else that does not fit is the run's damage.
 QList<JournalRun> ReadJournalRuns(const QString& folder = JournalFolder());
 JournalRun ReadJournalRun(const QString& file);
-// Fills entry.head from the run's byte file (or leaves it as read, for a
-// journal that kept it inline). False when the saved bytes are gone.
+// Loads what the run's byte file keeps of the entry's head: head itself
+// when it holds no references (or as read, for a journal that kept it
+// inline), else entry.saved. False when the saved bytes are gone.
 bool LoadSavedHead(const JournalRun& run, JournalEntry& entry);
+// Fills entry.head from the loaded saved parts and the file open as fd,
+// where the references point. False when the file holds neither the
+// original nor the written bytes there (see RestoreRegion).
+bool RestoreSavedHead(JournalEntry& entry, int fd);
 
 // Marks one file of a run as taken back, and the run as undone.
 bool RecordUndone(const QString& file, int seq);
@@ -155,6 +173,29 @@ bool RecordUndoAttempt(const QString& file);
 // Right before undo writes the old tag into the file where it stands;
 // flushed.
 bool recordRestoring(const QString& file, int seq);
+
+// The same marks for many files of a run, flushed together: undo marks a
+// group of files as being restored with one flush before it writes any of
+// them, and as taken back with one flush once they are on disk. Records
+// reach the journal at flush(), never before.
+class JournalMarks {
+public:
+    explicit JournalMarks(QString file);
+    ~JournalMarks();
+    JournalMarks(const JournalMarks&) = delete;
+    JournalMarks& operator=(const JournalMarks&) = delete;
+
+    void restoring(int seq);
+    void undone(int seq);
+    void undoAttempt();
+    // Appends the records held and makes them durable; false (and nothing
+    // known to be on disk) on a failure.
+    bool flush();
+
+private:
+    QString m_file;
+    QByteArray m_pending;
+};
 
 // What forgetting old runs removed.
 struct ForgetReport {

@@ -39,6 +39,10 @@ bool JournalFileOps::sync(int fd) {
     return ::fdatasync(fd) == 0;
 }
 
+bool JournalFileOps::syncFile(int fd) {
+    return ::fsync(fd) == 0;
+}
+
 namespace {
 JournalFileOps defaultOps;
 std::atomic<JournalFileOps*> currentOps{&defaultOps};

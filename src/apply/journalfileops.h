@@ -3,9 +3,11 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
-// The file operations of the undo journal's writer. A test replaces them to
-// make one fail, or to look at the files being applied at the moment the
-// journal is flushed: no file may be touched before its record is durable.
+// The file operations of the undo journal's writer, and the flush of the
+// files undo restores. A test replaces them to make one fail, or to look at
+// the files at the moment the journal is flushed: no file may be touched
+// before its record is durable, and none marked as restored before its
+// bytes are.
 class JournalFileOps {
 public:
     virtual ~JournalFileOps() = default;
@@ -17,6 +19,9 @@ public:
     virtual bool writeAt(int fd, QByteArrayView bytes, qint64 offset);
     // Makes what was written durable (fdatasync); false with errno set.
     virtual bool sync(int fd);
+    // Makes a restored file durable, its times too (fsync); may run on
+    // several threads at once; false with errno set.
+    virtual bool syncFile(int fd);
 };
 
 // The operations in use; setJournalFileOps(nullptr) restores the real ones.

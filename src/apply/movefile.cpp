@@ -17,10 +17,18 @@ bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// After the new name exists: flush both folders, then report success.
-int finished(const QString& from, const QString& to) {
+// After the new name exists: flush both folders (or leave them to the
+// caller), then report success.
+int finished(const QString& from, const QString& to, QStringList* foldersToSync = nullptr) {
+    const bool two = folderOfPath(from) != folderOfPath(to);
+    if (foldersToSync) {
+        *foldersToSync << folderOfPath(to);
+        if (two)
+            *foldersToSync << folderOfPath(from);
+        return 0;
+    }
     SyncFolderOf(to);
-    if (folderOfPath(from) != folderOfPath(to))
+    if (two)
         SyncFolderOf(from);
     return 0;
 }
@@ -87,7 +95,7 @@ int CheckMoveNoReplace(const QString& from, const QString& to) {
     return err;
 }
 
-int MoveFileNoReplace(const QString& from, const QString& to) {
+int MoveFileNoReplace(const QString& from, const QString& to, QStringList* foldersToSync) {
     int err = 0;
     switch (classify(from, to, err)) {
     case Target::Refused:
@@ -97,13 +105,13 @@ int MoveFileNoReplace(const QString& from, const QString& to) {
     case Target::CaseChange:
         if (::rename(pathBytes(from).constData(), pathBytes(to).constData()) != 0)
             return errno;
-        return finished(from, to);
+        return finished(from, to, foldersToSync);
     case Target::Free:
         break;
     }
     if (::renameat2(AT_FDCWD, pathBytes(from).constData(), AT_FDCWD, pathBytes(to).constData(),
                     RENAME_NOREPLACE) == 0)
-        return finished(from, to);
+        return finished(from, to, foldersToSync);
     err = errno;
     if (err == EXDEV)
         return CopyThenDelete(from, to);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <QStringList>
 
 // Moves a file to a new path and never replaces an existing file, not even
 // one that another program creates while the move runs. A move onto the
@@ -8,8 +8,10 @@
 // change the case of the name). Across file systems the file is copied,
 // flushed to disk and only then deleted at its old place.
 // Returns 0 on success, otherwise the errno of the failure (EEXIST when the
-// target exists).
-int MoveFileNoReplace(const QString& from, const QString& to);
+// target exists). The folders whose entries changed are flushed, unless
+// foldersToSync is given: then they are added to it, for a caller that
+// flushes the folders of many moves at once.
+int MoveFileNoReplace(const QString& from, const QString& to, QStringList* foldersToSync = nullptr);
 
 // What MoveFileNoReplace would find before it moves anything: 0 when the
 // move can go ahead, EEXIST when the target is another file, ENOENT (or the

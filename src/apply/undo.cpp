@@ -1,10 +1,13 @@
 #include "undo.h"
 
 #include "absolutepath.h"
+#include "contentprint.h"
 #include "copyfile.h"
-#include "filedigest.h"
 #include "foldercreation.h"
+#include "journalfileops.h"
 #include "movefile.h"
+#include "runindex.h"
+#include "syncfiles.h"
 #include "tags/pathbytes.h"
 #include "tags/rewritetemp.h"
 #include "tags/tagregion.h"
@@ -14,11 +17,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -69,38 +74,81 @@ struct timespec timeOf(qint64 ns) {
     return {time_t(ns / 1000000000), long(ns % 1000000000)};
 }
 
-// Hashes the saved head, the current file's bytes from `from` to its end
-// and, when withTail, the saved ID3v1 block, as the original was hashed;
-// each piece of the file also goes to copy when given. 0, or the errno.
-int hashRebuilt(const JournalEntry& e, int current, qint64 from, qint64 to, bool withTail,
-                ContentHash& hash, const std::function<int(QByteArrayView)>& copy = {}) {
-    hash.addData(e.head);
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (qint64 at = from; at < to;) {
-        const ssize_t got =
-            ::pread(current, buffer.data(), size_t(std::min<qint64>(buffer.size(), to - at)), at);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return got < 0 ? errno : EIO; // shorter than it was a moment ago
-        const QByteArrayView piece(buffer.constData(), got);
-        hash.addData(piece);
-        if (copy) {
-            if (const int err = copy(piece))
-                return err;
+// The digest of the content that is e.head, the bytes [from, to) of the
+// open file current and, when withTail, e.tail: the original when the
+// bytes in between are the audio the run never wrote. Made as the entry's
+// original digest was made (a print, or a hash of every byte). Empty when
+// the file cannot be read there, with err set.
+QByteArray rebuiltDigest(const JournalEntry& e, int current, qint64 from, qint64 to, bool withTail,
+                         int& err) {
+    err = 0;
+    const QByteArray tail = withTail ? e.tail : QByteArray();
+    const qint64 head = e.head.size();
+    const qint64 size = head + (to - from) + tail.size();
+    // Offsets of the rebuilt content, served from the three pieces.
+    const ContentReader read = [&](qint64 at, qint64 count, char* out) {
+        while (count > 0) {
+            qint64 n = 0;
+            if (at < head) {
+                n = std::min(count, head - at);
+                std::memcpy(out, e.head.constData() + at, size_t(n));
+            } else if (at < head + (to - from)) {
+                n = std::min(count, head + (to - from) - at);
+                const ssize_t got = ::pread(current, out, size_t(n), from + at - head);
+                if (got < 0 && errno == EINTR)
+                    continue;
+                if (got <= 0) {
+                    err = got < 0 ? errno : EIO; // shorter than it was a moment ago
+                    return false;
+                }
+                n = got;
+            } else {
+                n = std::min(count, size - at);
+                std::memcpy(out, tail.constData() + (at - head - (to - from)), size_t(n));
+            }
+            at += n, out += n, count -= n;
         }
-        at += got;
+        return true;
+    };
+    if (!e.wholeFileDigests)
+        return PrintOfReader(size, read);
+    ContentHash hash(e.originalDigest.size());
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (qint64 at = 0; at < size;) {
+        const qint64 n = std::min<qint64>(buffer.size(), size - at);
+        if (!read(at, n, buffer.data()))
+            return {};
+        hash.addData(QByteArrayView(buffer.constData(), n));
+        at += n;
     }
-    if (withTail)
-        hash.addData(e.tail);
-    return 0;
+    return hash.result();
+}
+
+// The digest of the file at path made as the entry's digests were.
+FileDigest digestOf(const JournalEntry& e, const QString& path) {
+    return e.wholeFileDigests ? DigestFile(path, e.originalDigest.size())
+                              : PrintFileAt(path).digest;
+}
+
+// The digest of a finished file open as fd, made as the entry's were.
+QByteArray digestOfOpen(const JournalEntry& e, int fd) {
+    if (!e.wholeFileDigests)
+        return PrintOpenFile(fd).digest.digest;
+    struct stat st;
+    int err = 0;
+    if (::fstat(fd, &st) != 0)
+        return {};
+    JournalEntry whole = e;
+    whole.head.clear();
+    whole.tail.clear();
+    return rebuiltDigest(whole, fd, 0, st.st_size, false, err);
 }
 
 // Builds, in a temporary file beside target, the original bytes: the saved
 // head, the last `middle` bytes of the current file and, when withTail, the
-// saved ID3v1 block. Keeps it only when it hashes to the original digest.
-// Returns the temporary path, or an empty string with err set (0 when the
-// bytes did not match).
+// saved ID3v1 block. Keeps it only when what it wrote has the original
+// digest. Returns the temporary path, or an empty string with err set (0
+// when the bytes did not match).
 QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 middle,
                 bool withTail, const QString& target, int& err) {
     err = 0;
@@ -110,15 +158,23 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
         err = errno;
         return {};
     }
-    ContentHash hash(e.originalDigest.size());
     err = WriteAllBytes(out, e.head.constData(), e.head.size());
-    if (err == 0)
-        err = hashRebuilt(
-            e, current, currentSize - middle, currentSize, withTail, hash,
-            [out](QByteArrayView piece) { return WriteAllBytes(out, piece.data(), piece.size()); });
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (qint64 at = currentSize - middle; err == 0 && at < currentSize;) {
+        const ssize_t got = ::pread(current, buffer.data(),
+                                    size_t(std::min<qint64>(buffer.size(), currentSize - at)), at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            err = got < 0 ? errno : EIO; // shorter than it was a moment ago
+        else
+            err = WriteAllBytes(out, buffer.constData(), got);
+        at += got;
+    }
     if (err == 0 && withTail)
         err = WriteAllBytes(out, e.tail.constData(), e.tail.size());
-    const bool matches = err == 0 && hash.result() == e.originalDigest;
+    // What was written is what gets published: its digest decides.
+    const bool matches = err == 0 && digestOfOpen(e, out) == e.originalDigest;
     if (matches) {
         // What a rename of the file itself would have kept: its mode and its
         // user extended attributes (where the target's file system has any).
@@ -141,12 +197,174 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
     return temporary;
 }
 
+// A file whose old tag goes back into it where it stands, once the restore
+// marks of its group are on disk. Holds the file open and locked.
+struct InPlace {
+    int fd = -1;
+    int seq = 0;
+    qsizetype result = 0; // its place in the group's results
+    QByteArray head;
+    QByteArray tail; // empty unless the ID3v1 block goes back too
+    struct stat before {};
+    qint64 originalMtimeNs = 0;
+    QString path;         // where it stands
+    QString originalPath; // where it goes back
+    bool samePlace = false;
+    QStringList madeFolders;
+};
+
+// The files of a run undone together: restore marks flushed once before any
+// of them is written in place, the files flushed together, then their undo
+// marks flushed once. A crash in between leaves files that are marked as
+// being restored (the next undo lets their bytes decide) or restored and
+// unmarked (the next undo finds them as they were).
+class UndoGroup {
+public:
+    static constexpr int Files = 64;
+
+    explicit UndoGroup(const JournalRun& run) : m_marks(run.file) {}
+
+    bool hasPending() const { return !m_inPlace.empty(); }
+    bool full() const { return m_results.size() >= Files; }
+    // Takes the result of a file handled now; r.ok files are marked undone
+    // at the end of the group.
+    void add(int seq, const UndoFileResult& r, bool report) { m_results.append({seq, r, report}); }
+    // Takes a file to restore in place at the end of the group; its result
+    // is added now and settled then.
+    void add(InPlace&& file, const UndoFileResult& r, bool report) {
+        file.result = m_results.size();
+        m_results.append({file.seq, r, report});
+        m_inPlace.push_back(std::move(file));
+    }
+    // Restores the pending files and records the group; its results go to
+    // report in the order they were added.
+    void commit(UndoReport& report);
+    JournalMarks& marks() { return m_marks; }
+
+private:
+    struct Result {
+        int seq = 0;
+        UndoFileResult file;
+        bool report = true;
+    };
+    bool write(InPlace& f, QString& message, QStringList& folders);
+
+    JournalMarks m_marks;
+    QList<Result> m_results;
+    std::vector<InPlace> m_inPlace;
+};
+
+QString cannotRestore(const QString& path, int err) {
+    return err == EEXIST ? QStringLiteral("Cannot restore %1: a file of that name exists").arg(path)
+                         : QStringLiteral("Cannot restore %1. Error %2").arg(path).arg(err);
+}
+
+// Writes the old tag (and the removed ID3v1 block) into a pending file, if
+// it is still as it was found, and moves it back to its old path.
+bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders) {
+    struct stat now;
+    if (::fstat(f.fd, &now) != 0 || now.st_size != f.before.st_size ||
+        now.st_mtim.tv_sec != f.before.st_mtim.tv_sec ||
+        now.st_mtim.tv_nsec != f.before.st_mtim.tv_nsec) {
+        message = QStringLiteral("%1 changed since the run; left alone").arg(f.path);
+        return false;
+    }
+    if (!writeAt(f.fd, f.head, 0) ||
+        (!f.tail.isEmpty() && !writeAt(f.fd, f.tail, f.before.st_size))) {
+        message = cannotRestore(f.originalPath, errno);
+        return false;
+    }
+    const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(f.originalMtimeNs)};
+    ::futimens(f.fd, times);
+    int err = 0;
+    if (f.samePlace && !samePath(f.path, f.originalPath)) {
+        // A change of letter case only.
+        if (::rename(pathBytes(f.path).constData(), pathBytes(f.originalPath).constData()) != 0)
+            err = errno;
+        else
+            folders << folderOfPath(f.originalPath);
+    } else if (!f.samePlace) {
+        err = MoveFileNoReplace(f.path, f.originalPath, &folders);
+    }
+    if (err != 0) {
+        for (auto d = f.madeFolders.crbegin(); d != f.madeFolders.crend(); ++d)
+            ::rmdir(pathBytes(*d).constData());
+        message = cannotRestore(f.originalPath, err);
+        return false;
+    }
+    return true;
+}
+
+void UndoGroup::commit(UndoReport& report) {
+    if (!m_inPlace.empty()) {
+        // A cut-off undo leaves the marks: the next one then knows that a
+        // file matching neither print may be half restored by it.
+        for (const InPlace& f : m_inPlace)
+            m_marks.restoring(f.seq);
+        const bool marked = m_marks.flush();
+        QList<int> written, fds;
+        QStringList folders;
+        for (qsizetype i = 0; i < qsizetype(m_inPlace.size()); ++i) {
+            InPlace& f = m_inPlace[size_t(i)];
+            UndoFileResult& r = m_results[f.result].file;
+            QString message = QStringLiteral("Cannot restore %1: the journal cannot be written")
+                                  .arg(f.originalPath);
+            if (marked && write(f, message, folders)) {
+                written << int(i);
+                fds << f.fd;
+            } else {
+                r.ok = false;
+                r.messages << message;
+            }
+        }
+        // The restored bytes and the moved names on disk before any file
+        // is marked as taken back.
+        folders.removeDuplicates();
+        QList<int> folderFds;
+        for (const QString& folder : folders) {
+            const int fd =
+                ::open(pathBytes(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd >= 0)
+                folderFds << fd;
+        }
+        JournalFileOps& ops = currentJournalFileOps();
+        const QList<int> errors =
+            SyncTogether(fds + folderFds, [&ops](int fd) { return ops.syncFile(fd); });
+        for (qsizetype k = 0; k < written.size(); ++k) {
+            if (errors[k] == 0)
+                continue;
+            const InPlace& f = m_inPlace[size_t(written[k])];
+            UndoFileResult& r = m_results[f.result].file;
+            r.ok = false;
+            r.messages << cannotRestore(f.originalPath, errors[k]);
+        }
+        for (const int fd : folderFds)
+            ::close(fd);
+        for (InPlace& f : m_inPlace)
+            ::close(f.fd);
+        m_inPlace.clear();
+    }
+    for (const Result& r : m_results) {
+        if (r.file.ok)
+            m_marks.undone(r.seq);
+    }
+    m_marks.flush();
+    for (const Result& r : m_results) {
+        if (!r.report)
+            continue;
+        report.ok = report.ok && r.file.ok;
+        report.files.append(r.file);
+    }
+    m_results.clear();
+}
+
 // Where Apply wrote the tag into the space of the old one, the audio never
 // moved: the old tag (and the removed ID3v1 block) go back into the file
 // itself, so that it keeps its inode, its hard links and everything else
-// about it. Returns 1 when done, 0 when the file is not such a file (the
-// caller rebuilds it), -1 on a failure with err set.
-int restoreInPlace(const JournalRun& run, const JournalEntry& e, const QString& path, int& err) {
+// about it. Returns 1 with f filled (the write waits for the group), 0 when
+// the file is not such a file (the caller rebuilds it), -1 on a failure
+// with err set.
+int prepareInPlace(const JournalEntry& e, const QString& path, int& err, InPlace& f) {
     err = 0;
     if (e.head.isEmpty())
         return 0; // there was no tag: Apply had to move the audio
@@ -165,84 +383,78 @@ int restoreInPlace(const JournalRun& run, const JournalEntry& e, const QString& 
         const qint64 tail = withTail ? e.tail.size() : 0;
         if (before.st_size + tail != e.originalSize)
             continue;
-        ContentHash hash(e.originalDigest.size());
-        if ((err = hashRebuilt(e, file.fd, e.head.size(), before.st_size, withTail, hash)))
+        const QByteArray rebuilt =
+            rebuiltDigest(e, file.fd, e.head.size(), before.st_size, withTail, err);
+        if (err != 0)
             return -1;
-        struct stat now;
-        if (hash.result() != e.originalDigest || ::fstat(file.fd, &now) != 0 ||
-            now.st_size != before.st_size || now.st_mtim.tv_nsec != before.st_mtim.tv_nsec ||
-            now.st_mtim.tv_sec != before.st_mtim.tv_sec)
+        if (rebuilt != e.originalDigest)
             continue;
-        // A cut-off undo leaves the mark: the next one then knows that a
-        // file matching neither digest may be half restored by it.
-        if (!recordRestoring(run.file, e.seq)) {
-            err = EIO;
-            return -1;
-        }
-        if (!writeAt(file.fd, e.head, 0) ||
-            (withTail && !writeAt(file.fd, e.tail, before.st_size))) {
-            err = errno;
-            return -1;
-        }
-        const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(e.originalMtimeNs)};
-        ::futimens(file.fd, times);
-        if (::fsync(file.fd) != 0) {
-            err = errno;
-            return -1;
-        }
+        f.fd = file.fd;
+        file.fd = -1;
+        f.seq = e.seq;
+        f.head = e.head;
+        f.tail = withTail ? e.tail : QByteArray();
+        f.before = before;
+        f.originalMtimeNs = e.originalMtimeNs;
         return 1;
     }
     return 0;
 }
 
-// Restores the file found at path to the entry's original path and bytes.
-// Returns false with a message when it is left alone.
-bool restore(const JournalRun& run, const JournalEntry& e, const QString& path, QString& message) {
-    if (e.head.size() != e.headSize) {
-        message =
-            QStringLiteral("Cannot read the saved tag of %1 from the journal").arg(e.originalPath);
-        return false;
+// What restore did with a file.
+enum class Restored { No, Done, Pending };
+
+// Restores the file found at path to the entry's original path and bytes:
+// at once where a rebuilt copy takes its place, at the end of the group
+// where the old tag goes back into the file (Pending, f filled). Returns No
+// with a message when it is left alone.
+Restored restore(const JournalEntry& saved, const QString& path, QString& message, InPlace& f) {
+    if (saved.headSize < 0) {
+        message = QStringLiteral("Cannot read the saved tag of %1 from the journal")
+                      .arg(saved.originalPath);
+        return Restored::No;
+    }
+    // The parts of the old tag that the journal did not keep come from the
+    // file, which must hold them.
+    JournalEntry e = saved;
+    {
+        Descriptor file;
+        file.fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (file.fd < 0 || !RestoreSavedHead(e, file.fd)) {
+            message = QStringLiteral("%1 does not match the journal; left alone").arg(path);
+            return Restored::No;
+        }
     }
     const bool samePlace = sameEntry(path, e.originalPath);
     struct stat st;
     if (!samePlace && ::lstat(pathBytes(e.originalPath).constData(), &st) == 0) {
-        message =
-            QStringLiteral("Cannot restore %1: a file of that name exists").arg(e.originalPath);
-        return false;
+        message = cannotRestore(e.originalPath, EEXIST);
+        return Restored::No;
     }
     // The user may have removed the folder the run emptied.
     QStringList madeFolders;
     if (!CreateFolderLevels(folderOfPath(e.originalPath), &madeFolders)) {
         message =
             QStringLiteral("Cannot restore %1: its folder cannot be made").arg(e.originalPath);
-        return false;
+        return Restored::No;
     }
     const auto fail = [&](const QString& text) {
-        for (auto f = madeFolders.crbegin(); f != madeFolders.crend(); ++f)
-            ::rmdir(pathBytes(*f).constData());
+        for (auto d = madeFolders.crbegin(); d != madeFolders.crend(); ++d)
+            ::rmdir(pathBytes(*d).constData());
         message = text;
-        return false;
+        return Restored::No;
     };
 
     int err = 0;
-    const int inPlace = restoreInPlace(run, e, path, err);
+    const int inPlace = prepareInPlace(e, path, err, f);
     if (inPlace < 0)
-        return fail(QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err));
+        return fail(cannotRestore(e.originalPath, err));
     if (inPlace > 0) {
-        if (samePlace && !samePath(path, e.originalPath) &&
-            ::rename(pathBytes(path).constData(), pathBytes(e.originalPath).constData()) != 0)
-            err = errno; // a change of letter case only
-        else if (!samePlace)
-            err = MoveFileNoReplace(path, e.originalPath);
-        if (err != 0)
-            return fail(
-                err == EEXIST
-                    ? QStringLiteral("Cannot restore %1: a file of that name "
-                                     "exists")
-                          .arg(e.originalPath)
-                    : QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err));
-        SyncFolderOf(e.originalPath);
-        return true;
+        f.path = path;
+        f.originalPath = e.originalPath;
+        f.samePlace = samePlace;
+        f.madeFolders = madeFolders;
+        return Restored::Pending;
     }
 
     Descriptor current;
@@ -258,13 +470,20 @@ bool restore(const JournalRun& run, const JournalEntry& e, const QString& path, 
         const qint64 middle = e.originalSize - e.head.size() - (withTail ? e.tail.size() : 0);
         if (middle < 0 || middle > st.st_size)
             continue;
+        // Only the variant whose bytes rebuild the original is written out.
+        if (rebuiltDigest(e, current.fd, st.st_size - middle, st.st_size, withTail, err) !=
+            e.originalDigest) {
+            if (err != 0)
+                break;
+            continue;
+        }
         temporary = rebuild(e, current.fd, st.st_size, middle, withTail, e.originalPath, err);
         if (!temporary.isEmpty() || err != 0)
             break;
     }
     if (temporary.isEmpty()) {
         return fail(err != 0
-                        ? QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err)
+                        ? cannotRestore(e.originalPath, err)
                         : QStringLiteral("%1 does not match the journal; left alone").arg(path));
     }
     if (samePlace) {
@@ -278,16 +497,12 @@ bool restore(const JournalRun& run, const JournalEntry& e, const QString& path, 
     }
     if (err != 0) {
         ::unlink(pathBytes(temporary).constData());
-        return fail(
-            err == EEXIST
-                ? QStringLiteral("Cannot restore %1: a file of that name exists")
-                      .arg(e.originalPath)
-                : QStringLiteral("Cannot restore %1. Error %2").arg(e.originalPath).arg(err));
+        return fail(cannotRestore(e.originalPath, err));
     }
     SyncFolderOf(e.originalPath);
     if (!samePlace)
         SyncFolderOf(path);
-    return true;
+    return Restored::Done;
 }
 
 bool exists(const QString& path) {
@@ -295,17 +510,31 @@ bool exists(const QString& path) {
     return ::lstat(pathBytes(path).constData(), &st) == 0;
 }
 
-UndoFileResult undoEntry(const JournalRun& run, const JournalEntry& e) {
-    UndoFileResult r;
+// Takes back one file: r says how; when it is to be restored in place, f
+// holds it and the result is Pending. retry is set when its old path is
+// taken while files of the group wait to move away (another file of the run
+// may stand there until then).
+Restored undoEntry(const JournalEntry& e, const UndoGroup& group, UndoFileResult& r, InPlace& f,
+                   bool& retry) {
+    r = UndoFileResult();
     r.restoredPath = e.originalPath;
+    retry = false;
     QString message;
+    const auto attempt = [&](const QString& place) {
+        const Restored done = restore(e, place, message, f);
+        retry = done == Restored::No && group.hasPending() &&
+                message == cannotRestore(e.originalPath, EEXIST);
+        r.ok = done != Restored::No;
+        return done;
+    };
     if (e.done) {
         r.path = e.finalPath;
-        const FileDigest now = DigestFile(e.finalPath, e.finalDigest.size());
+        const FileDigest now = digestOf(e, e.finalPath);
         if (now.ok && now.size == e.finalSize && now.digest == e.finalDigest) {
-            if (!(r.ok = restore(run, e, e.finalPath, message)))
+            const Restored done = attempt(e.finalPath);
+            if (done == Restored::No)
                 r.messages << message;
-            return r;
+            return done;
         }
         // A file that an undo was restoring when it was cut off may hold
         // part of the old tag: the bytes decide, as for a cut-off apply.
@@ -313,7 +542,7 @@ UndoFileResult undoEntry(const JournalRun& run, const JournalEntry& e) {
             r.messages
                 << (now.ok ? QStringLiteral("%1 changed since the run; left alone").arg(e.finalPath)
                            : QStringLiteral("Not found: %1").arg(e.finalPath));
-            return r;
+            return Restored::No;
         }
     }
     // Cut off while being handled: the file is at its target or still at its
@@ -328,18 +557,19 @@ UndoFileResult undoEntry(const JournalRun& run, const JournalEntry& e) {
         if (!exists(place))
             continue;
         r.path = place;
-        const FileDigest now = DigestFile(place, e.originalDigest.size());
+        const FileDigest now = digestOf(e, place);
         if (samePath(place, e.originalPath) && now.ok && now.size == e.originalSize &&
             now.digest == e.originalDigest) {
             r.ok = r.untouched = true;
-            return r;
+            return Restored::Done;
         }
-        if ((r.ok = restore(run, e, place, message)))
-            return r;
+        const Restored done = attempt(place);
+        if (done != Restored::No || retry)
+            return done;
     }
     r.messages << (message.isEmpty() ? QStringLiteral("Not found: %1").arg(e.originalPath)
                                      : message);
-    return r;
+    return Restored::No;
 }
 
 } // namespace
@@ -363,6 +593,7 @@ UndoReport UndoRun(const JournalRun& run) {
             }
         }
     }
+    UndoGroup group(run);
     QStringList folders;
     for (auto e = run.entries.crbegin(); e != run.entries.crend(); ++e) {
         folders += e->plannedFolders;
@@ -370,17 +601,27 @@ UndoReport UndoRun(const JournalRun& run) {
             continue;
         JournalEntry entry = *e;
         if (!LoadSavedHead(run, entry))
-            entry.head.clear(); // restore refuses; an untouched file is still found
-        UndoFileResult r = undoEntry(run, entry);
-        if (r.ok)
-            RecordUndone(run.file, e->seq);
+            entry.headSize = -1; // restore refuses; an untouched file is still found
+        UndoFileResult r;
+        InPlace f;
+        bool retry = false;
+        Restored done = undoEntry(entry, group, r, f, retry);
+        if (retry) {
+            // Its old path may be freed by the files waiting in the group.
+            group.commit(report);
+            done = undoEntry(entry, group, r, f, retry);
+        }
         // A file of a group recorded before a kill that the run never reached:
         // nothing to report.
-        if (r.untouched && !run.mayHaveTouched(*e))
-            continue;
-        report.ok = report.ok && r.ok;
-        report.files.append(r);
+        const bool reported = !(r.untouched && !run.mayHaveTouched(*e));
+        if (done == Restored::Pending)
+            group.add(std::move(f), r, reported);
+        else
+            group.add(e->seq, r, reported);
+        if (group.full())
+            group.commit(report);
     }
+    group.commit(report);
     // Deepest first; a folder that still holds anything stays.
     folders.removeDuplicates();
     std::sort(folders.begin(), folders.end(),
@@ -389,6 +630,8 @@ UndoReport UndoRun(const JournalRun& run) {
         if (::rmdir(pathBytes(folder).constData()) == 0)
             report.foldersRemoved.append(folder);
     }
-    RecordUndoAttempt(run.file);
+    group.marks().undoAttempt();
+    group.marks().flush();
+    IndexJournalRun(run.file);
     return report;
 }

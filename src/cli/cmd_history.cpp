@@ -1,7 +1,7 @@
 #include "command.h"
 #include "streamout.h"
 
-#include "apply/journal.h"
+#include "apply/runindex.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -23,12 +23,12 @@ const char HistoryHelp[] =
     "                 nor damaged ones\n";
 
 // What history shows after a run's time and file count.
-QString state(const JournalRun& run) {
+QString state(const JournalRunSummary& run) {
     if (!run.damage.isEmpty())
         return QStringLiteral("  (damaged)");
     if (!run.undoAttempted)
         return QString();
-    const int left = run.notRestored();
+    const int left = run.notRestored;
     if (left == 0)
         return QStringLiteral("  (undone)");
     return QStringLiteral("  (partly undone: %1 %2 not restored)")
@@ -78,15 +78,16 @@ int runHistory(const QStringList& args) {
     }
     if (forgetDays)
         return forget(*forgetDays, json);
-    const QList<JournalRun> runs = ReadJournalRuns();
+    // The index spares reading every run ever journalled.
+    const QList<JournalRunSummary> runs = ReadJournalSummaries();
     if (json) {
         QJsonArray array;
-        for (const JournalRun& run : runs) {
+        for (const JournalRunSummary& run : runs) {
             QJsonObject object{{"id", run.id},
                                {"time", run.time.toString(Qt::ISODateWithMs)},
-                               {"files", run.changedFiles()},
+                               {"files", run.files},
                                {"undone", run.undoAttempted},
-                               {"notRestored", run.undoAttempted ? run.notRestored() : 0},
+                               {"notRestored", run.undoAttempted ? run.notRestored : 0},
                                {"damaged", !run.damage.isEmpty()}};
             array.append(object);
         }
@@ -97,12 +98,12 @@ int runHistory(const QStringList& args) {
     QString out;
     if (runs.isEmpty())
         out = QStringLiteral("No apply runs.\n");
-    for (const JournalRun& run : runs) {
+    for (const JournalRunSummary& run : runs) {
         out += run.id + QStringLiteral("  ") +
                run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +
-               QStringLiteral("  ") + QString::number(run.changedFiles()) +
-               (run.changedFiles() == 1 ? QStringLiteral(" file") : QStringLiteral(" files")) +
-               state(run) + u'\n';
+               QStringLiteral("  ") + QString::number(run.files) +
+               (run.files == 1 ? QStringLiteral(" file") : QStringLiteral(" files")) + state(run) +
+               u'\n';
     }
     PrintOut(out);
     FlushOut();

@@ -2,6 +2,7 @@
 #include "streamout.h"
 
 #include "apply/journal.h"
+#include "apply/runindex.h"
 #include "apply/undo.h"
 
 #include <QJsonArray>
@@ -50,10 +51,11 @@ int runUndo(const QStringList& args) {
             wanted = arg;
     }
     QTextStream err(stderr);
-    const QList<JournalRun> runs = ReadJournalRuns();
+    // Chosen from the summaries; only that run is read whole.
+    const QList<JournalRunSummary> runs = ReadJournalSummaries();
     // Without RUN: the newest run with files not taken back yet (a run whose
     // undo failed for some files among them).
-    const auto found = std::find_if(runs.begin(), runs.end(), [&](const JournalRun& r) {
+    const auto found = std::find_if(runs.begin(), runs.end(), [&](const JournalRunSummary& r) {
         return wanted.isEmpty() ? !r.fullyUndone() : r.id == wanted;
     });
     if (found == runs.end()) {
@@ -63,7 +65,7 @@ int runUndo(const QStringList& args) {
             << "\n";
         return ExitFailed;
     }
-    const UndoReport report = UndoRun(*found);
+    const UndoReport report = UndoRun(ReadJournalRun(found->file));
     if (!report.damage.isEmpty()) {
         // Nothing was done: which files the missing records describe, and so
         // which files undo would have to leave alone, is not known.

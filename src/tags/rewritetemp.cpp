@@ -2,6 +2,9 @@
 
 #include "tags/pathbytes.h"
 
+#include <QMutex>
+#include <QSet>
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -12,6 +15,9 @@
 namespace {
 
 constexpr char Prefix[] = ".quorvel-";
+
+QMutex sweptLock;
+QSet<QString> swept; // folders swept in this run
 constexpr size_t PrefixSize = sizeof Prefix - 1;
 
 bool ProcessGone(qint64 pid) {
@@ -54,4 +60,19 @@ int RemoveAbandonedRewriteTemps(const QString& folder) {
     }
     ::closedir(dir);
     return removed;
+}
+
+void SweepRewriteTempsOnce(const QString& folder) {
+    {
+        const QMutexLocker lock(&sweptLock);
+        if (swept.contains(folder))
+            return;
+        swept.insert(folder);
+    }
+    RemoveAbandonedRewriteTemps(folder);
+}
+
+void NewRewriteTempSweep() {
+    const QMutexLocker lock(&sweptLock);
+    swept.clear();
 }

@@ -17,3 +17,11 @@ QByteArray RewriteTempPattern(const QString& folder);
 // returns how many. A process id in use again keeps its files: nothing that
 // may still be written is removed.
 int RemoveAbandonedRewriteTemps(const QString& folder);
+
+// RemoveAbandonedRewriteTemps, unless it ran for folder since the last
+// NewRewriteTempSweep: a run of growing writes lists each folder once, not
+// once per file (a folder of 10,000 files would be listed 10,000 times).
+// Safe on any thread.
+void SweepRewriteTempsOnce(const QString& folder);
+// Starts a new run: every folder is swept again at its first growing write.
+void NewRewriteTempSweep();

@@ -75,6 +75,20 @@ public:
     // written, so the same record can be written again.
     int Write();
     WriteProblem writeProblem = WriteProblem::None;
+    // What Write puts at the start of the file as the record stands:
+    // bytes (header, frames, padding; empty when Write would fail whatever
+    // the file holds) and whether they go into the space of the old tag
+    // (else the audio moves into a new file behind them). An undo journal
+    // compares them with the old tag before the write.
+    struct Planned {
+        QByteArray bytes;
+        bool inPlace = false;
+        QByteArray remainder; // the unparsed bytes that go back
+    };
+    Planned PlanWrite() const;
+    // Write with the plan that PlanWrite gave for the record as it stands,
+    // without making it again; the record must not have changed since.
+    int Write(const Planned& plan);
 
     // Bytes from the start of the file that hold the ID3v2 tag read
     // (header, frames, padding, footer); 0 when there is none.

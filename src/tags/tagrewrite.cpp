@@ -102,8 +102,9 @@ RewriteOutcome RewriteWithNewTag(const QString& path, int source, const FileIden
         return RewriteOutcome::Failed;
 
     // A short name of its own, so a file name near the length limit still
-    // leaves room for it. What a killed earlier write left here goes first.
-    RemoveAbandonedRewriteTemps(folderPath);
+    // leaves room for it. What a killed earlier write left here goes first,
+    // once per run.
+    SweepRewriteTempsOnce(folderPath);
     QByteArray tempPath = RewriteTempPattern(folderPath);
     if (tempPath.isNull())
         return RewriteOutcome::Failed;

@@ -85,7 +85,53 @@ bool WriteAllAt(int fd, const QByteArray& bytes, qint64 offset) {
 
 } // namespace
 
+TagInfo::Planned TagInfo::PlanWrite() const {
+    Planned plan;
+    if (path.isEmpty() || readRefused)
+        return plan;
+    // The frames go straight behind room for the header, the largest part
+    // of a tag (a picture) copied once.
+    QByteArray& tag = plan.bytes;
+    tag = QByteArray(10, '\0');
+    qint64 needed = 10;
+    for (const FrameInfo& frame : frames) {
+        frame.WriteFrame(tag);
+        needed += frame.EstimatedSize();
+    }
+    const qint64 framesSize = tag.size() - 10;
+    const qint64 available = hasV2 ? regionSize - 10 : 0;
+    // Bytes kept from a frame that could not be read go back after the
+    // frames, unless a reader would then misread the tag: the padding after
+    // them could make a frame of them (one that replaces a frame written
+    // here), or, as the frames no longer line up to the padding, a reader
+    // could take their sizes for synchsafe ones.
+    QByteArray& remainder = plan.remainder;
+    remainder = unparsed;
+    if (!remainder.isEmpty()) {
+        const qint64 padding = PlannedSize(hasV2, available, needed + remainder.size()) -
+                               framesSize - remainder.size();
+        const QByteArray rest = remainder + QByteArray(padding, '\0');
+        if (ReadsAsFrame(rest) || ChooseFrameLayout(3, tag.mid(10) + rest, 0).synchsafeSizes)
+            remainder.clear();
+    }
+    needed += remainder.size();
+    tag.append(remainder);
+    plan.inPlace = hasV2 && needed <= available;
+    const qint64 size = plan.inPlace ? available : PlannedSize(false, 0, needed);
+    if (size > MaxTagSize) {
+        tag.clear();
+        return plan;
+    }
+    tag.replace(0, 10, HeaderBytes(size));
+    tag.append(10 + size - tag.size(), '\0');
+    return plan;
+}
+
 int TagInfo::Write() {
+    return Write(PlanWrite());
+}
+
+int TagInfo::Write(const Planned& plan) {
     writeProblem = WriteProblem::Failed;
     if (path.isEmpty()) {
         TagDiagnostic("Use read first\n");
@@ -128,35 +174,13 @@ int TagInfo::Write() {
                   std::memcmp(v1Magic, "TAG", 3) != 0))
         return -1;
 
-    QByteArray frameBytes;
-    qint64 needed = 10;
-    for (const FrameInfo& frame : frames) {
-        frame.WriteFrame(frameBytes);
-        needed += frame.EstimatedSize();
-    }
-    const qint64 available = hasV2 ? regionSize - 10 : 0;
-    // Bytes kept from a frame that could not be read go back after the
-    // frames, unless a reader would then misread the tag: the padding after
-    // them could make a frame of them (one that replaces a frame written
-    // here), or, as the frames no longer line up to the padding, a reader
-    // could take their sizes for synchsafe ones.
-    QByteArray remainder = unparsed;
-    if (!remainder.isEmpty()) {
-        const qint64 padding = PlannedSize(hasV2, available, needed + remainder.size()) -
-                               frameBytes.size() - remainder.size();
-        const QByteArray rest = remainder + QByteArray(padding, '\0');
-        if (ReadsAsFrame(rest) || ChooseFrameLayout(3, frameBytes + rest, 0).synchsafeSizes)
-            remainder.clear();
-    }
-    needed += remainder.size();
-    frameBytes.append(remainder);
     const bool dropV1 = removeV1 && hasV1 && length - 128 >= regionSize;
-
-    qint64 size = available;
-    if (hasV2 && needed <= available) {
+    const QByteArray& tag = plan.bytes;
+    if (tag.isEmpty())
+        return -1;
+    const qint64 size = tag.size() - 10;
+    if (plan.inPlace) {
         // The frames fit: only the tag's bytes change.
-        QByteArray tag = HeaderBytes(size) + frameBytes;
-        tag.append(10 + size - tag.size(), '\0');
         if (!WriteAllAt(file.fd, tag, 0))
             return -1;
         if (dropV1 && ::ftruncate(file.fd, length - 128) != 0)
@@ -164,11 +188,6 @@ int TagInfo::Write() {
         if (::fstat(file.fd, &st) == 0)
             identity = FileIdentity::of(st);
     } else {
-        size = PlannedSize(false, 0, needed);
-        if (size > MaxTagSize)
-            return -1;
-        QByteArray tag = HeaderBytes(size) + frameBytes;
-        tag.append(10 + size - tag.size(), '\0');
         FileIdentity written;
         switch (RewriteWithNewTag(path, file.fd, identity, tag, regionSize,
                                   dropV1 ? length - 128 : length, written)) {
@@ -184,7 +203,7 @@ int TagInfo::Write() {
     }
     if (dropV1)
         hasV1 = false;
-    unparsed = remainder;
+    unparsed = plan.remainder;
     hasV2 = true;
     tagSize = static_cast<qint32>(size);
     regionSize = 10 + size;

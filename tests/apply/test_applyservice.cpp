@@ -35,13 +35,17 @@ fixture::V1 v1Block() {
     return v1;
 }
 
-// TPE1 "Old Artist", TIT2 "Old Title", a comment and a user text frame.
-QByteArray songBytes(bool withV1, int padding = 64) {
+// TPE1 "Old Artist", TIT2 "Old Title", a comment and a user text frame,
+// then a picture of cover bytes when cover is not 0.
+QByteArray songBytes(bool withV1, int padding = 64, int cover = 0) {
     fixture::Tag tag;
     tag.frames = {{"TPE1", fixture::TextBody(0, "Old Artist")},
                   {"TIT2", fixture::TextBody(0, "Old Title")},
                   {"COMM", fixture::CommentBody(0, "eng", "", "a comment")},
                   {"TXXX", fixture::UserTextBody(0, "mood", "calm")}};
+    if (cover > 0)
+        tag.frames.append(
+            {"APIC", fixture::PictureBody(0, "image/png", 3, "", fixture::ImageData(cover))});
     tag.padding = padding;
     const fixture::V1 v1 = v1Block();
     return fixture::BuildFile(&tag, 8, withV1 ? &v1 : nullptr);
@@ -430,12 +434,22 @@ private slots:
         QTest::addColumn<bool>("withV1");
         QTest::addColumn<bool>("clearOtherV2");
         QTest::addColumn<bool>("clearV1");
-        QTest::addColumn<int>("titleLength"); // long titles make the tag grow
-        QTest::addColumn<bool>("inPlace");    // the tag fits the old space
-        QTest::newRow("in place") << false << false << false << 5 << true;
-        QTest::newRow("tag grows") << true << false << false << 3000 << false;
-        QTest::newRow("everything cleared, tag grows") << true << true << true << 3000 << false;
-        QTest::newRow("v1 removed in place") << true << false << true << 3 << true;
+        QTest::addColumn<int>("titleLength");  // long titles make the tag grow
+        QTest::addColumn<bool>("inPlace");     // the tag fits the old space
+        QTest::addColumn<int>("cover");        // bytes of a picture that Apply keeps
+        QTest::addColumn<int>("undoCutAfter"); // pages an undo killed before wrote back (0: none)
+        QTest::newRow("in place") << false << false << false << 5 << true << 0 << 0;
+        QTest::newRow("tag grows") << true << false << false << 3000 << false << 0 << 0;
+        QTest::newRow("everything cleared, tag grows")
+            << true << true << true << 3000 << false << 0 << 0;
+        QTest::newRow("v1 removed in place") << true << false << true << 3 << true << 0 << 0;
+        QTest::newRow("cover cleared: kept in the journal")
+            << false << true << false << 5 << true << 30000 << 0;
+        QTest::newRow("in place, cover kept") << false << false << false << 5 << true << 30000 << 0;
+        QTest::newRow("tag grows, cover kept")
+            << true << false << true << 3000 << false << 30000 << 0;
+        QTest::newRow("in place, cover kept, undo cut off")
+            << true << false << true << 5 << true << 30000 << 3;
     }
     void journaledUndo() {
         QFETCH(bool, withV1);
@@ -443,10 +457,12 @@ private slots:
         QFETCH(bool, clearV1);
         QFETCH(int, titleLength);
         QFETCH(bool, inPlace);
+        QFETCH(int, cover);
+        QFETCH(int, undoCutAfter);
         QTemporaryDir dir;
         const QString path = dir.filePath("in/song.mp3");
         QVERIFY(QDir().mkpath(dir.filePath("in")));
-        const QByteArray before = songBytes(withV1, inPlace ? 4000 : 64);
+        const QByteArray before = songBytes(withV1, inPlace ? 4000 : 64, cover);
         QVERIFY(fixture::WriteFile(path, before));
         // A second name of the file, its mode and a desktop's rating: what
         // undo gives back beside the bytes.
@@ -467,8 +483,19 @@ private slots:
         const QByteArray applied = fixture::ReadFile(dir.filePath("out/a/b/x.mp3"));
         QVERIFY(applied != before);
         QCOMPARE(applied.size() == before.size() - (withV1 && clearV1 ? 128 : 0), inPlace);
+        // A picture that the new tag holds is not kept in the journal too.
+        const JournalRun run = ReadJournalRuns().value(0);
+        QCOMPARE(QFileInfo(run.bytesFile).size() < cover, cover > 0 && !clearOtherV2);
+        if (undoCutAfter > 0) {
+            // Killed after writing the first pages of the old tag back, in
+            // place, behind its restore mark.
+            QVERIFY(recordRestoring(run.file, 1));
+            QByteArray half = applied;
+            half.replace(0, undoCutAfter * 4096, before.left(undoCutAfter * 4096));
+            QVERIFY(fixture::WriteFile(dir.filePath("out/a/b/x.mp3"), half));
+        }
 
-        const UndoReport undo = UndoRun(ReadJournalRuns().value(0));
+        const UndoReport undo = UndoRun(ReadJournalRun(run.file));
         QVERIFY2(undo.ok, qPrintable(undo.files.value(0).messages.join(' ')));
         QCOMPARE(fixture::ReadFile(path), before);
         QVERIFY(!QFileInfo::exists(dir.filePath("out")));

@@ -13,6 +13,7 @@
 #include "progressbar.h"
 
 #include <QDir>
+#include <QMutex>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -54,11 +55,13 @@ void editInPlace(const QString& path, const QByteArray& bytes) {
     QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), later, 0), 0);
 }
 
-// Asks atSync at every flush of the journal; false makes the flush fail.
+// Asks atSync at every flush of the journal (the journal's files are
+// flushed together, on several threads); false makes the flush fail.
 class WatchedJournalOps : public JournalFileOps {
 public:
     explicit WatchedJournalOps(std::function<bool()> atSync) : m_atSync(std::move(atSync)) {}
     bool sync(int fd) override {
+        const QMutexLocker lock(&m_lock);
         if (!m_atSync()) {
             errno = EIO;
             return false;
@@ -68,6 +71,7 @@ public:
 
 private:
     std::function<bool()> m_atSync;
+    QMutex m_lock;
 };
 
 } // namespace

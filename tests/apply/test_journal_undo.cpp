@@ -1,7 +1,10 @@
-#include "apply/filedigest.h"
+#include "apply/contentprint.h"
 #include "apply/foldercreation.h"
 #include "apply/journal.h"
+#include "apply/journalfileops.h"
+#include "apply/jsonline.h"
 #include "apply/movefile.h"
+#include "apply/runindex.h"
 #include "apply/undo.h"
 
 #include <QCryptographicHash>
@@ -10,9 +13,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +45,22 @@ QByteArray audio(int size, char seed) {
     return a;
 }
 
+// A version 3 tag region of size bytes (header included) filled with seed.
+QByteArray tagRegion(int size, char seed) {
+    QByteArray h("ID3\x03\x00\x00", 6);
+    for (int shift = 21; shift >= 0; shift -= 7)
+        h += char(((size - 10) >> shift) & 0x7f);
+    return h + QByteArray(size - 10, seed);
+}
+
+// Sets the modification time of path back to what it was, as `touch -d`
+// does: the change time still moves, the kernel sees to that.
+void keepTime(const QString& path, const FileDigest& was) {
+    const struct timespec times[2] = {
+        {0, UTIME_OMIT}, {time_t(was.mtimeNs / 1000000000), long(was.mtimeNs % 1000000000)}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
 QByteArray v1Block() {
     return QByteArray("TAG") + QByteArray(125, 'v');
 }
@@ -55,7 +77,7 @@ struct Edit {
 // the run is cut off after the bytes changed, before the move and the outcome.
 void simulate(JournalWriter& journal, const QString& path, const Edit& edit, const QString& target,
               bool complete) {
-    const FileDigest before = DigestFile(path);
+    const FileDigest before = PrintFileAt(path).digest;
     QVERIFY(before.ok);
     JournalEntry e;
     e.originalPath = path;
@@ -79,13 +101,43 @@ void simulate(JournalWriter& journal, const QString& path, const Edit& edit, con
         return;
     QVERIFY(CreateFolderLevels(QFileInfo(target).path()));
     QCOMPARE(MoveFileNoReplace(path, target), 0);
-    const FileDigest after = DigestFile(target);
+    const FileDigest after = PrintFileAt(target).digest;
     e.done = e.changed = true;
     e.finalPath = target;
     e.finalSize = after.size;
     e.finalDigest = after.digest;
     QVERIFY(journal.recordOutcome(e, &error));
 }
+
+// Counts the flushes of undo: the journal's, with how many files hold their
+// original bytes at that moment, and the restored files'.
+class CountedOps : public JournalFileOps {
+public:
+    QStringList files;
+    QList<QByteArray> originals;
+    bool failFileSync = false;
+    QList<int> journalSyncs; // restored files at each
+    QList<int> fileSyncs;    // journal syncs before each
+    bool sync(int fd) override {
+        int restored = 0;
+        for (int i = 0; i < files.size(); ++i)
+            restored += readAll(files[i]) == originals[i];
+        journalSyncs << restored;
+        return JournalFileOps::sync(fd);
+    }
+    bool syncFile(int fd) override {
+        const QMutexLocker lock(&m_lock);
+        fileSyncs << int(journalSyncs.size());
+        if (failFileSync) {
+            errno = EIO;
+            return false;
+        }
+        return JournalFileOps::syncFile(fd);
+    }
+
+private:
+    QMutex m_lock;
+};
 
 } // namespace
 
@@ -126,7 +178,7 @@ private slots:
         const QString path = dir.filePath("a.mp3");
         const QByteArray original = oldHead + audio(5000, 3) + (hasTail ? v1Block() : "");
         writeAll(path, original);
-        const FileDigest before = DigestFile(path);
+        const FileDigest before = PrintFileAt(path).digest;
 
         JournalWriter journal;
         simulate(journal, path, {oldHead, newHead, hasTail, removeTail, {}}, dir.filePath(target),
@@ -139,7 +191,7 @@ private slots:
         const UndoReport report = UndoRun(runs[0]);
         QVERIFY2(report.ok, qPrintable(report.files.value(0).messages.join('\n')));
         QCOMPARE(readAll(path), original);
-        QCOMPARE(DigestFile(path).mtimeNs, before.mtimeNs);
+        QCOMPARE(PrintFileAt(path).digest.mtimeNs, before.mtimeNs);
         // Only the file is left: created folders and temporary files are gone.
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"a.mp3"});
@@ -218,19 +270,71 @@ private slots:
         QVERIFY(ReadJournalRuns().value(0).fullyUndone());
     }
 
-    // Several files, in several folders: all come back, newest change first,
-    // including a chain where the second file took the first one's old name.
-    void wholeRun() {
+    // A file changed since the run, with its size and modification time put
+    // back: undo refuses it when the change is in what it would write over
+    // (the tag region, the ID3v1 block) or in the first or last block of the
+    // audio; it never writes the audio, and a change in between is kept.
+    void changedSinceTheRun_data() {
+        QTest::addColumn<int>("at"); // negative: from the end
+        QTest::addColumn<bool>("refused");
+        // A 2,000-byte region, 40,000 bytes of audio, an ID3v1 block.
+        QTest::newRow("tag region") << 700 << true;
+        QTest::newRow("first audio block") << 2000 + 100 << true;
+        QTest::newRow("last audio block") << -128 - 200 << true;
+        QTest::newRow("ID3v1 block") << -5 << true;
+        QTest::newRow("middle of the audio: kept") << 2000 + 20000 << false;
+    }
+    void changedSinceTheRun() {
+        QFETCH(int, at);
+        QFETCH(bool, refused);
         QTemporaryDir dir;
-        const QByteArray head = "ID3" + QByteArray(30, 'h');
+        const QString path = dir.filePath("a.mp3"), target = dir.filePath("out/a.mp3");
+        const QByteArray oldHead = tagRegion(2000, 'o'), newHead = tagRegion(2000, 'n');
+        const QByteArray original = oldHead + audio(40000, 3) + v1Block();
+        writeAll(path, original);
+        JournalWriter journal;
+        simulate(journal, path, {oldHead, newHead, true, false, {}}, target, true);
+        journal.finish();
+        const FileDigest applied = PrintFileAt(target).digest;
+        QByteArray edited = readAll(target);
+        edited[at < 0 ? edited.size() + at : at] ^= 0x20;
+        writeAll(target, edited);
+        keepTime(target, applied);
+
+        const UndoReport report = UndoRun(ReadJournalRuns().value(0));
+        QCOMPARE(report.ok, !refused);
+        if (refused) {
+            QVERIFY(report.files.value(0).messages.join(' ').contains("changed since the run"));
+            QCOMPARE(readAll(target), edited);
+            return;
+        }
+        QByteArray expected = original;
+        expected[at] = edited[at];
+        QCOMPARE(readAll(path), expected);
+    }
+
+    // Several files, in several folders: all come back, newest change first,
+    // including a chain where the second file took the first one's old name
+    // (it has to move away before the first can come back), written in
+    // place or rebuilt.
+    void wholeRun_data() {
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("old tags written back in place") << true;
+        QTest::newRow("files rebuilt") << false;
+    }
+    void wholeRun() {
+        QFETCH(bool, inPlace);
+        QTemporaryDir dir;
+        // A region that reads as an ID3v2 tag can be written back in place.
+        const QByteArray head = inPlace ? tagRegion(300, 'h') : "ID3" + QByteArray(30, 'h');
+        const QByteArray newHead = inPlace ? tagRegion(300, 'm') : head + "more";
         const QString a = dir.filePath("in/a.mp3"), b = dir.filePath("in/b.mp3");
         QVERIFY(QDir().mkpath(dir.filePath("in")));
         const QByteArray aBytes = head + audio(2000, 5), bBytes = head + audio(2100, 9);
         writeAll(a, aBytes);
         writeAll(b, bBytes);
         JournalWriter journal;
-        simulate(journal, a, {head, head + "more", false, false, {}}, dir.filePath("out/1/a.mp3"),
-                 true);
+        simulate(journal, a, {head, newHead, false, false, {}}, dir.filePath("out/1/a.mp3"), true);
         simulate(journal, b, {head, head, false, false, {}}, a, true); // b takes a's old name
         journal.finish();
         // An undo killed while it rebuilt a file left its temporary file.
@@ -274,11 +378,139 @@ private slots:
             ids.prepend(journal.runId());
         }
         const QList<JournalRun> runs = ReadJournalRuns();
+        // What the writers put in the index is what reading the runs gives.
+        const QList<JournalRunSummary> indexed = ReadJournalSummaries();
         QCOMPARE(runs.size(), 3);
+        QCOMPARE(indexed.size(), 3);
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(runs[i].id, ids[i]);
             QCOMPARE(runs[i].changedFiles(), 3 - i);
+            const JournalRunSummary read = SummaryOf(runs[i]);
+            QCOMPARE(indexed[i].id, read.id);
+            QCOMPARE(indexed[i].time, read.time);
+            QCOMPARE(indexed[i].files, read.files);
+            QCOMPARE(indexed[i].notRestored, read.notRestored);
+            QCOMPARE(indexed[i].settled, read.settled);
+            QCOMPARE(indexed[i].undoAttempted, read.undoAttempted);
+            QCOMPARE(indexed[i].damage, read.damage);
         }
+    }
+
+    // history reads the summaries of runs from the folder's index, and
+    // reads a run again whenever its journal changed since it was indexed,
+    // by an undo or by hand, even with its size and time put back.
+    void summariesFromIndex_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("files"); // what the summary says
+        QTest::addColumn<bool>("undone");
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("unchanged: from the index") << "none" << 99 << false << false;
+        QTest::newRow("undone since") << "undo" << 2 << true << false;
+        QTest::newRow("edited by hand, size and time put back") << "edit" << 2 << false << true;
+        QTest::newRow("index removed") << "no index" << 2 << false << false;
+    }
+    void summariesFromIndex() {
+        QFETCH(QString, change);
+        QFETCH(int, files);
+        QFETCH(bool, undone);
+        QFETCH(bool, damaged);
+        QTemporaryDir dir;
+        JournalWriter journal;
+        for (int i = 0; i < 2; ++i) {
+            const QString p = dir.filePath(QString("f%1.mp3").arg(i));
+            writeAll(p, "ID3xx" + audio(100, char(i)));
+            simulate(journal, p, {"ID3xx", "ID3yy", false, false, {}}, p, true);
+        }
+        journal.finish();
+        // The run as the index has it, made to say 99 files: the sign that
+        // it was not read again.
+        const QString index = JournalFolder() + "/.runs-index";
+        QByteArray indexed = readAll(index);
+        QVERIFY(indexed.contains("\"files\":2"));
+        writeAll(index, indexed.replace("\"files\":2", "\"files\":99"));
+        const QString file = journal.filePath();
+        const FileDigest before = PrintFileAt(file).digest;
+        if (change == "undo") {
+            QVERIFY(RecordUndoAttempt(file));
+        } else if (change == "edit") {
+            writeAll(file, readAll(file).replace("\"seq\":2", "\"seq\":3"));
+            keepTime(file, before);
+            QCOMPARE(PrintFileAt(file).digest.size, before.size);
+        } else if (change == "no index") {
+            QVERIFY(QFile::remove(index));
+        }
+        const JournalRunSummary s = ReadJournalSummaries().value(0);
+        QCOMPARE(s.id, journal.runId());
+        QCOMPARE(s.files, files);
+        QCOMPARE(s.undoAttempted, undone);
+        QCOMPARE(!s.damage.isEmpty(), damaged);
+        QCOMPARE(s.damage, ReadJournalRun(file).damage);
+    }
+
+    // Undo marks a group of files as being restored with one flush, writes
+    // their old tags back, flushes the files together, and only then marks
+    // them as taken back, with one more flush. A file whose flush fails is
+    // not marked: the next undo finds it restored and marks it.
+    void undoFlushesInGroups_data() {
+        QTest::addColumn<bool>("fileSyncFails");
+        // Files restored at each journal flush; journal flushes before each
+        // file flush. Groups of 64 and 6, then the undo itself.
+        QTest::addColumn<QList<int>>("journalSyncs");
+        QTest::addColumn<QList<int>>("fileSyncs");
+        QTest::newRow("files flushed")
+            << false << QList<int>{0, 64, 64, 70, 70} << QList<int>(64, 1) + QList<int>(6, 3);
+        QTest::newRow("file flushes fail: nothing marked")
+            << true << QList<int>{0, 64, 70} << QList<int>(64, 1) + QList<int>(6, 2);
+    }
+    void undoFlushesInGroups() {
+        QFETCH(bool, fileSyncFails);
+        QFETCH(QList<int>, journalSyncs);
+        QFETCH(QList<int>, fileSyncs);
+        QTemporaryDir dir;
+        CountedOps ops;
+        ops.failFileSync = fileSyncFails;
+        JournalWriter journal;
+        for (int i = 0; i < 70; ++i) {
+            ops.files << dir.filePath(QString("f%1.mp3").arg(i));
+            ops.originals << tagRegion(300, 'o') + audio(500, char(i));
+            writeAll(ops.files.last(), ops.originals.last());
+            simulate(journal, ops.files.last(),
+                     {tagRegion(300, 'o'), tagRegion(300, 'n'), false, false, {}}, ops.files.last(),
+                     true);
+        }
+        journal.finish();
+        setJournalFileOps(&ops);
+        const UndoReport report = UndoRun(ReadJournalRun(journal.filePath()));
+        setJournalFileOps(nullptr);
+        QCOMPARE(report.ok, !fileSyncFails);
+        QCOMPARE(ops.journalSyncs, journalSyncs);
+        QCOMPARE(ops.fileSyncs, fileSyncs);
+        QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), fileSyncFails ? 70 : 0);
+        if (fileSyncFails)
+            QVERIFY(UndoRun(ReadJournalRun(journal.filePath())).ok);
+        QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), 0);
+    }
+
+    // Records are written straight into bytes; the reader gets every value
+    // back, the names that are no UTF-8 too.
+    void jsonLinesReadBack_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("plain") << "/music/a.mp3";
+        QTest::newRow("quote, backslash, controls") << QString("a\"b\\c\nd\te\x01f");
+        QTest::newRow("accents and an emoji") << QString::fromUtf8("Caf\xc3\xa9 \xf0\x9f\x8e\xb5");
+        QTest::newRow("byte that is no UTF-8") << "caf" + QString(QChar(0xDCE9)) + ".mp3";
+        QTest::newRow("lone high surrogate") << "x" + QString(QChar(0xD800)) + "y";
+    }
+    void jsonLinesReadBack() {
+        QFETCH(QString, text);
+        const QByteArray line =
+            JsonLine().add("s", text).add("n", qint64(-5)).add("b", true).finish();
+        QVERIFY(line.endsWith('\n'));
+        QCOMPARE(line.count('\n'), 1);
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        QCOMPARE(o["s"].toString(), text);
+        QCOMPARE(o["n"].toInteger(), -5);
+        QCOMPARE(o["b"].toBool(), true);
     }
 
     // A journal whose last line was cut off by a kill still reads.
@@ -460,7 +692,7 @@ private slots:
             const QString path = dir.filePath(QString("f%1.mp3").arg(i));
             originals << head + audio(1500, char(i));
             writeAll(path, originals.last());
-            const FileDigest before = DigestFile(path);
+            const FileDigest before = PrintFileAt(path).digest;
             JournalEntry& e = entries[i];
             e.originalPath = e.targetPath = path;
             e.head = head;

@@ -2,6 +2,7 @@
 #include "tagtestutil.h"
 
 #include "tags/rewritefileops.h"
+#include "tags/rewritetemp.h"
 #include "tags/synchsafe.h"
 #include "tags/taginfo.h"
 #include "tags/tagregion.h"
@@ -154,8 +155,11 @@ void TestTagWriter::inPlaceWhenItFits() {
     QCOMPARE(info.Read(path), 0);
     info.Clear();
     info.SetFrameWide("TALB", QString(textLength, 'a'), -1);
-    QCOMPARE(info.Write(), 0);
+    const TagInfo::Planned plan = info.PlanWrite(); // what an undo journal compares
+    QCOMPARE(info.Write(plan), 0);
     const QByteArray after = fixture::ReadFile(path);
+    QVERIFY(plan.inPlace);
+    QCOMPARE(after.left(plan.bytes.size()), plan.bytes);
     QCOMPARE(after.size(), original.size());
     QCOMPARE(HeaderSize(after), tagSize);
     QCOMPARE(after.mid(10 + tagSize), original.mid(10 + tagSize));
@@ -194,8 +198,11 @@ void TestTagWriter::growsAndMovesAudio() {
     QVERIFY(info.Read(path) >= 0);
     info.Clear();
     info.SetFrameWide("TIT2", QString(textLength, 'z'), -1);
-    QCOMPARE(info.Write(), 0);
+    const TagInfo::Planned plan = info.PlanWrite();
+    QCOMPARE(info.Write(), 0); // the same plan, made again
     const QByteArray after = fixture::ReadFile(path);
+    QVERIFY(!plan.inPlace);
+    QCOMPARE(after.left(plan.bytes.size()), plan.bytes);
     QCOMPARE(HeaderSize(after), newSize);
     QCOMPARE(after.left(6), QByteArray("ID3\x03\x00\x00", 6));
     QCOMPARE(after.size(), 10 + newSize + audio.size());
@@ -209,9 +216,11 @@ void TestTagWriter::growsAndMovesAudio() {
 }
 
 // A growing write killed before its rename leaves its temporary file; the
-// next growing write in that folder removes it, but never one whose process
-// still runs, nor a file that only looks similar.
+// first growing write of the next run in that folder removes it, but never
+// one whose process still runs, nor a file that only looks similar. The
+// folder is listed once per run: a file left meanwhile waits for the next.
 void TestTagWriter::growRemovesAbandonedTemps() {
+    NewRewriteTempSweep();
     const pid_t child = ::fork();
     if (child == 0)
         ::_exit(0);
@@ -229,6 +238,17 @@ void TestTagWriter::growRemovesAbandonedTemps() {
     info.SetFrameWide("TIT2", QString(400, 'z'), -1);
     QCOMPARE(info.Write(), 0);
     QCOMPARE(TempLeftovers(), (QStringList{running, lookalike}));
+
+    QVERIFY(fixture::WriteFile(dir.filePath(abandoned), "left again"));
+    for (const bool newRun : {false, true}) {
+        if (newRun)
+            NewRewriteTempSweep();
+        TagInfo next;
+        QVERIFY(next.Read(WriteBytes(fixture::SilentAudio(4))) >= 0);
+        next.SetFrameWide("TIT2", QString(400, 'y'), -1);
+        QCOMPARE(next.Write(), 0);
+        QCOMPARE(TempLeftovers().contains(abandoned), !newRun);
+    }
     for (const QString& name : {running, lookalike})
         QVERIFY(QFile::remove(dir.filePath(name)));
 }

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "journal.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// What history shows of a run, without its files.
+struct JournalRunSummary {
+    QString id;
+    QDateTime time;
+    QString file;  // the journal file
+    int files = 0; // JournalRun::changedFiles()
+    bool undoAttempted = false;
+    int notRestored = 0; // JournalRun::notRestored()
+    QStringList damage;
+    bool settled = false; // JournalRun::settled()
+
+    bool fullyUndone() const { return undoAttempted && notRestored == 0; }
+};
+
+JournalRunSummary SummaryOf(const JournalRun& run);
+
+// Every run in the folder, newest first, summarised as ReadJournalRuns would
+// read them. A run whose journal file is as it was when it was last
+// summarised (size, inode, modification and change time) is taken from the
+// folder's index (".runs-index") without being read; the others are read,
+// and the index is written anew. The index is only ever a shortcut: a
+// journal changed in any way, by a later undo or by hand, is read again,
+// and a missing or unreadable index just means reading every run.
+QList<JournalRunSummary> ReadJournalSummaries(const QString& folder = JournalFolder());
+
+// Reads the run of one journal file and puts its summary into its folder's
+// index, so that the next history need not read it (UndoRun calls it).
+void IndexJournalRun(const QString& journalFile);
+// The same with the summary that the run's writer knows, as the journal
+// stands now (JournalWriter::finish, for a run it wrote without a hitch).
+void IndexJournalRun(const QString& journalFile, const JournalRunSummary& summary);
