@@ -9,10 +9,10 @@
 
 #include "fixtures.h"
 #include "profiles/settingsstore.h"
+#include "silentseam.h"
 #include "window/controlids.h"
 #include "window/previewalldialog.h"
 #include "window/quorveldlg.h"
-#include "window/uiseam.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,16 +25,6 @@
 #include <algorithm>
 
 namespace {
-
-class SilentSeam : public UiSeam {
-public:
-    void showMessage(QWidget*, const QString&, const QString&) override {}
-    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    std::optional<QString> askProfileName(QWidget*) override { return std::nullopt; }
-    void showAbout(QWidget*) override {}
-    QStringList askOpenFiles(QWidget*) override { return {}; }
-    QString askFolder(QWidget*) override { return {}; }
-};
 
 // The longest gap between two ticks of a 10 ms timer since the last reset.
 class BlockMeter {

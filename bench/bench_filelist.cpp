@@ -8,8 +8,8 @@
 
 #include "fixtures.h"
 #include "profiles/settingsstore.h"
+#include "silentseam.h"
 #include "window/quorveldlg.h"
-#include "window/uiseam.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,16 +21,6 @@
 #include <algorithm>
 
 namespace {
-
-class SilentSeam : public UiSeam {
-public:
-    void showMessage(QWidget*, const QString&, const QString&) override {}
-    bool askYesNo(QWidget*, const QString&, const QString&) override { return false; }
-    std::optional<QString> askProfileName(QWidget*) override { return std::nullopt; }
-    void showAbout(QWidget*) override {}
-    QStringList askOpenFiles(QWidget*) override { return {}; }
-    QString askFolder(QWidget*) override { return {}; }
-};
 
 struct Timing {
     qint64 ms = 0;

@@ -97,8 +97,7 @@ int main(int argc, char** argv) {
         if (fd >= 0 && ReadAll(fd, header, 10, 0) && std::memcmp(header, "ID3", 3) == 0 &&
             (header[3] == 3 || header[3] == 4) && (header[5] & 0xC0) == 0) {
             tag.resize(Synchsafe(header + 6));
-            done = ReadAll(fd, tag.data(), tag.size(), 10) &&
-                   Rewrite(tag, header[3], title, out) &&
+            done = ReadAll(fd, tag.data(), tag.size(), 10) && Rewrite(tag, header[3], title, out) &&
                    ::pwrite(fd, out.data(), out.size(), 10) == ssize_t(out.size());
         }
         if (fd >= 0)

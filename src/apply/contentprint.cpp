@@ -1,6 +1,7 @@
 #include "contentprint.h"
 
 #include "savedregion.h"
+#include "tags/descriptorio.h"
 #include "tags/pathbytes.h"
 #include "tags/tagregion.h"
 
@@ -20,18 +21,6 @@ QByteArray littleEndian(qint64 value) {
     for (int i = 0; i < 8; ++i)
         bytes[i] = char(quint64(value) >> (8 * i));
     return bytes;
-}
-
-bool readAt(int fd, char* out, qint64 count, qint64 offset) {
-    while (count > 0) {
-        const ssize_t got = ::pread(fd, out, size_t(count), offset);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        out += got, count -= got, offset += got;
-    }
-    return true;
 }
 
 // The first read of a file: the header and, for most tags, the whole front.
@@ -122,17 +111,17 @@ PrintedFile PrintOpenFile(int fd) {
         return p;
     const qint64 size = st.st_size;
     p.front.resize(std::min(size, FirstRead));
-    if (!readAt(fd, p.front.data(), p.front.size(), 0))
+    if (!ReadAllAt(fd, p.front.data(), p.front.size(), 0))
         return p;
     p.region = Id3v2RegionSize(p.front, size);
     const PrintSpan span = PrintSpanOf(size, p.region);
     const qint64 had = p.front.size();
     p.front.resize(span.frontEnd);
-    if (span.frontEnd > had && !readAt(fd, p.front.data() + had, span.frontEnd - had, had))
+    if (span.frontEnd > had && !ReadAllAt(fd, p.front.data() + had, span.frontEnd - had, had))
         return p;
     p.backStart = span.backStart;
     p.back.resize(size - span.backStart);
-    if (!readAt(fd, p.back.data(), p.back.size(), span.backStart))
+    if (!ReadAllAt(fd, p.back.data(), p.back.size(), span.backStart))
         return p;
     p.regionDigests = RegionPageDigests(QByteArrayView(p.front).first(p.region));
     p.digest.ok = true;

@@ -2,6 +2,7 @@
 
 #include "movefile.h"
 
+#include "tags/descriptorio.h"
 #include "tags/pathbytes.h"
 #include "tags/rewritetemp.h"
 #include "tags/userattributes.h"
@@ -36,17 +37,7 @@ int copyContent(int in, int out) {
 } // namespace
 
 int WriteAllBytes(int fd, const char* data, qint64 size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size_t(size));
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += put;
-        size -= put;
-    }
-    return 0;
+    return WriteAll(fd, data, size) ? 0 : errno;
 }
 
 int CreateTemporaryBeside(const QString& target, QString& path) {

@@ -6,6 +6,7 @@
 #include "profiles/storename.h"
 #include "runindex.h"
 #include "syncfiles.h"
+#include "tags/descriptorio.h"
 #include "tags/pathbytes.h"
 #include "tags/rewritetemp.h"
 
@@ -573,26 +574,6 @@ JournalRun ReadJournalRun(const QString& file) {
     return run;
 }
 
-namespace {
-
-// count bytes of fd from offset; false when fewer are there.
-bool readBytesAt(int fd, QByteArray& bytes, qint64 offset, qint64 count) {
-    bytes.resize(count);
-    qint64 done = 0;
-    while (done < count) {
-        const ssize_t got = ::pread(fd, bytes.data() + done, size_t(count - done), offset + done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        done += got;
-    }
-    bytes.truncate(done);
-    return done == count;
-}
-
-} // namespace
-
 bool LoadSavedHead(const JournalRun& run, JournalEntry& entry) {
     if (entry.regionSize < 0 && entry.head.size() == entry.headSize)
         return true; // inline, or nothing to load
@@ -601,10 +582,9 @@ bool LoadSavedHead(const JournalRun& run, JournalEntry& entry) {
     const int fd = ::open(pathBytes(run.bytesFile).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    QByteArray bytes;
-    const bool read = readBytesAt(fd, bytes, entry.headAt, entry.headSize);
+    const QByteArray bytes = ReadAt(fd, entry.headAt, entry.headSize);
     ::close(fd);
-    if (!read)
+    if (bytes.size() != entry.headSize)
         return false;
     if (entry.regionSize < 0) {
         entry.head = bytes;
@@ -620,8 +600,7 @@ bool LoadSavedHead(const JournalRun& run, JournalEntry& entry) {
 bool RestoreSavedHead(JournalEntry& entry, int fd) {
     if (entry.regionSize < 0 || entry.saved.refs.isEmpty())
         return entry.head.size() == (entry.regionSize >= 0 ? entry.regionSize : entry.headSize);
-    QByteArray start;
-    readBytesAt(fd, start, 0, entry.saved.fileBytesNeeded());
+    const QByteArray start = ReadAt(fd, 0, entry.saved.fileBytesNeeded());
     const std::optional<QByteArray> head = RestoreRegion(entry.saved, start);
     if (!head)
         return false;

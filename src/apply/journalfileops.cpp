@@ -1,38 +1,17 @@
 #include "journalfileops.h"
 
+#include "tags/descriptorio.h"
+
 #include <atomic>
 #include <cerrno>
 #include <unistd.h>
 
 bool JournalFileOps::append(int fd, QByteArrayView bytes) {
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    return WriteAll(fd, bytes.data(), bytes.size());
 }
 
 bool JournalFileOps::writeAt(int fd, QByteArrayView bytes, qint64 offset) {
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n =
-            ::pwrite(fd, bytes.data() + done, size_t(bytes.size() - done), offset + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    return WriteAllAt(fd, bytes.data(), bytes.size(), offset);
 }
 
 bool JournalFileOps::sync(int fd) {

@@ -1,5 +1,6 @@
 #include "runindex.h"
 
+#include "tags/descriptorio.h"
 #include "tags/pathbytes.h"
 
 #include <QHash>
@@ -112,14 +113,7 @@ void writeIndex(const QString& folder, const Index& index) {
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return;
-    bool ok = true;
-    for (qsizetype done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        done += n;
-    }
+    bool ok = WriteAll(fd, bytes.constData(), bytes.size());
     ok = ::close(fd) == 0 && ok;
     if (!ok || ::rename(temporary.constData(), target.constData()) != 0)
         ::unlink(temporary.constData());

@@ -8,6 +8,7 @@
 #include "movefile.h"
 #include "runindex.h"
 #include "syncfiles.h"
+#include "tags/descriptorio.h"
 #include "tags/pathbytes.h"
 #include "tags/rewritetemp.h"
 #include "tags/tagregion.h"
@@ -52,23 +53,6 @@ struct Descriptor {
             ::close(fd);
     }
 };
-
-// Writes all of bytes at offset; false with errno set.
-bool writeAt(int fd, const QByteArray& bytes, qint64 offset) {
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n =
-            ::pwrite(fd, bytes.constData() + done, size_t(bytes.size() - done), offset + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
 
 struct timespec timeOf(qint64 ns) {
     return {time_t(ns / 1000000000), long(ns % 1000000000)};
@@ -269,8 +253,9 @@ bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders) {
         message = QStringLiteral("%1 changed since the run; left alone").arg(f.path);
         return false;
     }
-    if (!writeAt(f.fd, f.head, 0) ||
-        (!f.tail.isEmpty() && !writeAt(f.fd, f.tail, f.before.st_size))) {
+    if (!WriteAllAt(f.fd, f.head.constData(), f.head.size(), 0) ||
+        (!f.tail.isEmpty() &&
+         !WriteAllAt(f.fd, f.tail.constData(), f.tail.size(), f.before.st_size))) {
         message = cannotRestore(f.originalPath, errno);
         return false;
     }

@@ -1,5 +1,6 @@
 #include "tags/audioprobe.h"
 
+#include "tags/descriptorio.h"
 #include "tags/pathbytes.h"
 #include "tags/tagheader.h"
 
@@ -9,25 +10,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-QByteArray ReadAt(int fd, qint64 offset, qint64 count) {
-    QByteArray bytes(count, Qt::Uninitialized);
-    qint64 done = 0;
-    while (done < count) {
-        const ssize_t got = ::pread(fd, bytes.data() + done, size_t(count - done), offset + done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        done += got;
-    }
-    bytes.truncate(done);
-    return bytes;
-}
-
-} // namespace
 
 AudioContent ProbeAudioFile(const QString& path) {
     const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

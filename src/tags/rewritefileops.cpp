@@ -1,5 +1,7 @@
 #include "tags/rewritefileops.h"
 
+#include "tags/descriptorio.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <stdio.h>
@@ -14,16 +16,7 @@ qint64 RewriteFileOps::Read(int fd, char* buffer, qint64 count, qint64 offset) {
 }
 
 bool RewriteFileOps::Write(int fd, const char* buffer, qint64 count) {
-    while (count > 0) {
-        const ssize_t n = ::write(fd, buffer, static_cast<size_t>(count));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        buffer += n;
-        count -= n;
-    }
-    return true;
+    return WriteAll(fd, buffer, count);
 }
 
 bool RewriteFileOps::Flush(int fd) {

@@ -1,4 +1,5 @@
 #include "tags/audiocontent.h"
+#include "tags/descriptorio.h"
 #include "tags/diagnostics.h"
 #include "tags/framelayout.h"
 #include "tags/pathbytes.h"
@@ -28,22 +29,6 @@ struct OpenFile {
             ::close(fd);
     }
 };
-
-// Up to count bytes at offset; fewer at the end of the file or on an error.
-QByteArray ReadAt(int fd, qint64 offset, qint64 count) {
-    QByteArray bytes(count, Qt::Uninitialized);
-    qint64 done = 0;
-    while (done < count) {
-        const ssize_t got = ::pread(fd, bytes.data() + done, size_t(count - done), offset + done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        done += got;
-    }
-    bytes.truncate(done);
-    return bytes;
-}
 
 } // namespace
 

@@ -1,3 +1,4 @@
+#include "tags/descriptorio.h"
 #include "tags/diagnostics.h"
 #include "tags/framelayout.h"
 #include "tags/pathbytes.h"
@@ -54,31 +55,6 @@ bool LockForWriting(int fd) {
         if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= 5000)
             return false;
         ::usleep(5000);
-    }
-    return true;
-}
-
-bool ReadAllAt(int fd, char* buffer, qint64 count, qint64 offset) {
-    while (count > 0) {
-        const ssize_t got = ::pread(fd, buffer, size_t(count), offset);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        buffer += got, count -= got, offset += got;
-    }
-    return true;
-}
-
-bool WriteAllAt(int fd, const QByteArray& bytes, qint64 offset) {
-    const char* data = bytes.constData();
-    for (qint64 left = bytes.size(); left > 0;) {
-        const ssize_t put = ::pwrite(fd, data, size_t(left), offset);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        data += put, left -= put, offset += put;
     }
     return true;
 }
@@ -181,7 +157,7 @@ int TagInfo::Write(const Planned& plan) {
     const qint64 size = tag.size() - 10;
     if (plan.inPlace) {
         // The frames fit: only the tag's bytes change.
-        if (!WriteAllAt(file.fd, tag, 0))
+        if (!WriteAllAt(file.fd, tag.constData(), tag.size(), 0))
             return -1;
         if (dropV1 && ::ftruncate(file.fd, length - 128) != 0)
             return -1;

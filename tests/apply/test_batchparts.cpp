@@ -43,18 +43,6 @@ Profile sortInto(const QString& folder) {
     return p;
 }
 
-// Another program's edit of the same length: the same file, new bytes and a
-// new modification time (set apart from the read, which may fall into the
-// same clock tick).
-void editInPlace(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadWrite));
-    QCOMPARE(f.write(bytes), bytes.size());
-    f.close();
-    const struct timespec later[2] = {{0, UTIME_OMIT}, {time(nullptr) + 60, 0}};
-    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), later, 0), 0);
-}
-
 // Asks atSync at every flush of the journal (the journal's files are
 // flushed together, on several threads); false makes the flush fail.
 class WatchedJournalOps : public JournalFileOps {
@@ -296,7 +284,7 @@ private slots:
         hooks.betweenFiles = [&](int i) {
             between << i;
             if (i == 0)
-                editInPlace(paths[3], editedC);
+                QVERIFY(fixture::EditInPlace(paths[3], editedC));
         };
         if (compact)
             ApplyBatch(compactPlans, profile, journal, hooks, 2);

@@ -2,6 +2,10 @@
 
 #include <QFile>
 
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace fixture {
 
 namespace {
@@ -213,6 +217,15 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
 QByteArray ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool EditInPlace(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || file.write(bytes) != bytes.size())
+        return false;
+    file.close();
+    const struct timespec later[2] = {{0, UTIME_OMIT}, {time(nullptr) + 60, 0}};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), later, 0) == 0;
 }
 
 } // namespace fixture

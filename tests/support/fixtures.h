@@ -74,5 +74,9 @@ QByteArray BuildFile(const Tag* tag, int audioFrames = 8, const V1* v1 = nullptr
 
 bool WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);
+// Another program's edit of the same length: the same file, new bytes and a
+// modification time a minute on (apart from the read, which may fall into
+// the same clock tick).
+bool EditInPlace(const QString& path, const QByteArray& bytes);
 
 } // namespace fixture

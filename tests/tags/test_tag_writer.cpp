@@ -67,18 +67,6 @@ private:
     int failAt;
 };
 
-// Another program's edit of the same length: the same file, new bytes and a
-// new modification time (set apart from the read, which may fall into the
-// same clock tick).
-void EditInPlace(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadWrite));
-    QCOMPARE(f.write(bytes), bytes.size());
-    f.close();
-    const struct timespec later[2] = {{0, UTIME_OMIT}, {time(nullptr) + 60, 0}};
-    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), later, 0), 0);
-}
-
 // Runs `meanwhile` while the new file of a growing write is being built:
 // when the write flushes it, right before it takes the original's place.
 class MeanwhileOps : public RewriteFileOps {
@@ -413,7 +401,7 @@ void TestTagWriter::refusals() {
     QByteArray expected = original;
     if (kind == "edited") {
         expected[expected.size() - 5] = 'e';
-        EditInPlace(path, expected);
+        QVERIFY(fixture::EditInPlace(path, expected));
     }
     if (kind == "replaced") {
         QVERIFY(fixture::WriteFile(path + ".copy", original));
@@ -458,7 +446,7 @@ void TestTagWriter::growingWriteMeetsAnotherFile() {
             QVERIFY(fixture::WriteFile(path + ".theirs", theirs));
             QVERIFY(::rename(QFile::encodeName(path + ".theirs"), QFile::encodeName(path)) == 0);
         } else {
-            EditInPlace(path, theirs);
+            QVERIFY(fixture::EditInPlace(path, theirs));
         }
     });
     SetRewriteFileOps(&ops);

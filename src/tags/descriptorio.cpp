@@ -1,0 +1,64 @@
+#include "tags/descriptorio.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace {
+
+// Bytes read at offset until count or the end of the file; -1 on an error.
+qint64 readUpTo(int fd, char* out, qint64 count, qint64 offset) {
+    qint64 done = 0;
+    while (done < count) {
+        const ssize_t got = ::pread(fd, out + done, size_t(count - done), offset + done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return done > 0 ? done : -1;
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+} // namespace
+
+QByteArray ReadAt(int fd, qint64 offset, qint64 count) {
+    QByteArray bytes(count, Qt::Uninitialized);
+    bytes.truncate(qMax<qint64>(0, readUpTo(fd, bytes.data(), count, offset)));
+    return bytes;
+}
+
+bool ReadAllAt(int fd, char* out, qint64 count, qint64 offset) {
+    return readUpTo(fd, out, count, offset) == count;
+}
+
+bool WriteAll(int fd, const char* data, qint64 count) {
+    for (qint64 done = 0; done < count;) {
+        const ssize_t put = ::write(fd, data + done, size_t(count - done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            if (put == 0)
+                errno = EIO;
+            return false;
+        }
+        done += put;
+    }
+    return true;
+}
+
+bool WriteAllAt(int fd, const char* data, qint64 count, qint64 offset) {
+    for (qint64 done = 0; done < count;) {
+        const ssize_t put = ::pwrite(fd, data + done, size_t(count - done), offset + done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            if (put == 0)
+                errno = EIO;
+            return false;
+        }
+        done += put;
+    }
+    return true;
+}
