@@ -116,6 +116,13 @@ void TestSelectionRead::judgesContent_data() {
                          << "not MPEG audio (MP4 audio or video)";
     QTest::newRow("wav") << QByteArray("RIFF\x24\0\0\0WAVEfmt ") + QByteArray(500, '\0')
                          << "not MPEG audio (a RIFF file (WAV))";
+    QTest::newRow("jpegNamedMp3") << QByteArray("\xFF\xD8\xFF\xE0\0\x10JFIF", 10) +
+                                         fixture::ImageData(900)
+                                  << "not MPEG audio (a JPEG image)";
+    QTest::newRow("aiff") << QByteArray("FORM\0\0\x10\0AIFFCOMM", 16) + QByteArray(500, '\0')
+                          << "not MPEG audio (an IFF file (AIFF))";
+    QTest::newRow("zip") << QByteArray("PK\x03\x04") + QByteArray(500, '\1')
+                         << "not MPEG audio (a ZIP archive)";
     QTest::newRow("tag without audio") << id3 << "not MPEG audio (no audio after the tag)";
     QTest::newRow("tag and ID3v1 only")
         << id3 + fixture::BuildV1(v1) << "not MPEG audio (no audio after the tag)";
