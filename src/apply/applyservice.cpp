@@ -103,6 +103,9 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
     if (!result.tagsWritten) {
         result.untouched = tag.writeProblem == WriteProblem::ChangedSinceRead;
         result.messages << (result.untouched ? ChangedSinceRead(path) : cannotWrite(path));
+    } else if (result.target == AbsolutePath(path)) {
+        // A new tag only: the file keeps its name in its folder.
+        result.folderReady = result.moved = true;
     } else {
         QStringList created;
         if (!CreateFolderLevels(ApplyLocation(output), &created)) {

@@ -65,9 +65,11 @@ private:
 
 // The file as it stands now must be the file planned: same identity, same
 // composition. Then its original bytes go into the journal's byte file.
+// The checks before a write ran when the batch was planned, and run again
+// at the write itself, moments from now.
 void BatchRun::prepare(Recorded& r) {
     const FilePlan& planned = m_plans[size_t(r.index)];
-    const FilePlan now = PlanFile(planned.path, m_profile, r.tag);
+    const FilePlan now = PlanFile(planned.path, m_profile, r.tag, PlanCheck::AtWrite);
     // Gone since it was planned (another run or program moved it): not a
     // file that cannot be read or written.
     if (pathGone(planned.path)) {

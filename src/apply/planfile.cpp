@@ -9,7 +9,7 @@
 #include "tags/taginfo.h"
 #include "transform/transform.h"
 
-FilePlan PlanFile(const QString& path, const Profile& profile, TagInfo& tag) {
+FilePlan PlanFile(const QString& path, const Profile& profile, TagInfo& tag, PlanCheck check) {
     FilePlan plan;
     plan.path = path;
     const SelectionRead read = ReadSelection(tag, path);
@@ -35,7 +35,8 @@ FilePlan PlanFile(const QString& path, const Profile& profile, TagInfo& tag) {
         return plan;
     }
     plan.target = ApplyTarget(plan.outputs);
-    plan.refusal = CheckBeforeApply(path, plan.outputs);
+    if (check == PlanCheck::Now)
+        plan.refusal = CheckBeforeApply(path, plan.outputs);
     return plan;
 }
 

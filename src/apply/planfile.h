@@ -14,9 +14,12 @@ struct Profile;
 // selection (a file that cannot be read, or holds no MPEG audio, is refused
 // with the reason), runs the profile's transformation with its messages
 // (any message refuses the file: its Output values are incomplete),
-// composes the absolute target and runs CheckBeforeApply. tag keeps the
-// record read, which Apply writes.
-FilePlan PlanFile(const QString& path, const Profile& profile, TagInfo& tag);
+// composes the absolute target and runs CheckBeforeApply (unless
+// PlanCheck::AtWrite: the caller writes the file at once, and the write
+// runs it). tag keeps the record read, which Apply writes.
+enum class PlanCheck { Now, AtWrite };
+FilePlan PlanFile(const QString& path, const Profile& profile, TagInfo& tag,
+                  PlanCheck check = PlanCheck::Now);
 FilePlan PlanFile(const QString& path, const Profile& profile);
 
 // Plans the files on a few threads at once and hands each plan to planned,

@@ -102,12 +102,17 @@ std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& 
     }
     ::close(fd);
 
-    const QString sourceFolder = folderOfPath(AbsolutePath(path));
+    const QString source = AbsolutePath(path);
+    const QString sourceFolder = folderOfPath(source);
     if (const int err = movableOut(path, sourceFolder)) {
         return Refusal{QStringLiteral("source folder not writable"),
                        QStringLiteral("Not applied to %1: its folder is not writable (%2)")
                            .arg(path, errorText(err))};
     }
+    // The file stays where it is (a new tag only): its folder and its name
+    // have just passed.
+    if (target == source)
+        return std::nullopt;
 
     const QString location = ApplyLocation(outputs);
     QStringList missing;
