@@ -347,6 +347,8 @@ bool JournalWriter::recordOutcome(const JournalEntry& entry, QString* error) {
     --m_open;
     if (entry.changed)
         ++m_changed;
+    if (entry.changed && (entry.finalPath.isEmpty() || entry.finalDigest.isEmpty()))
+        m_unchecked = true;
     return true;
 }
 
@@ -361,7 +363,7 @@ void JournalWriter::finish() {
     if (m_changed == 0 && m_open == 0) {
         ::unlink(pathBytes(m_path).constData());
         ::unlink(pathBytes(m_bytesPath).constData());
-    } else if (flushed && !m_failed && m_open == 0) {
+    } else if (flushed && !m_failed && m_open == 0 && !m_unchecked) {
         // Every file has its outcome, every record reached the journal:
         // the summary is known without reading it back.
         JournalRunSummary summary;
@@ -465,7 +467,7 @@ private:
                 e->undone = true;
         } else if (type == QLatin1String("restoring")) {
             if (JournalEntry* e = recordOf(r, QStringLiteral("the restore mark")))
-                e->restoring = true;
+                e->restoring = !r.value("left").toBool(); // "left": not written after all
         } else if (type == QLatin1String("undo")) {
             m_run.undoAttempted = true;
         } else if (type == QLatin1String("end")) {
@@ -646,6 +648,10 @@ JournalMarks::~JournalMarks() = default;
 
 void JournalMarks::restoring(int seq) {
     m_pending += toLine({{"type", "restoring"}, {"seq", seq}});
+}
+
+void JournalMarks::notRestoring(int seq) {
+    m_pending += toLine({{"type", "restoring"}, {"seq", seq}, {"left", true}});
 }
 
 void JournalMarks::undone(int seq) {

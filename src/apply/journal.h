@@ -151,7 +151,8 @@ private:
     int m_next = 1;
     int m_durable = 0; // the last seq whose start record is on disk
     int m_changed = 0;
-    int m_open = 0; // entries started without an outcome yet
+    int m_open = 0;           // entries started without an outcome yet
+    bool m_unchecked = false; // an outcome without a print: reading finds it
 };
 
 // Every run in the folder, newest first. The last line cut off by a killed
@@ -186,6 +187,9 @@ public:
     JournalMarks& operator=(const JournalMarks&) = delete;
 
     void restoring(int seq);
+    // The file marked restoring was left alone before a byte was written
+    // (it had changed): its mark no longer lets the bytes decide.
+    void notRestoring(int seq);
     void undone(int seq);
     void undoAttempt();
     // Appends the records held and makes them durable; false (and nothing

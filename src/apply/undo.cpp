@@ -231,7 +231,7 @@ private:
         UndoFileResult file;
         bool report = true;
     };
-    bool write(InPlace& f, QString& message, QStringList& folders);
+    bool write(InPlace& f, QString& message, QStringList& folders, bool& changed);
 
     JournalMarks m_marks;
     QList<Result> m_results;
@@ -244,12 +244,14 @@ QString cannotRestore(const QString& path, int err) {
 }
 
 // Writes the old tag (and the removed ID3v1 block) into a pending file, if
-// it is still as it was found, and moves it back to its old path.
-bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders) {
+// it is still as it was found, and moves it back to its old path. changed:
+// it was not, and nothing was written.
+bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& changed) {
     struct stat now;
-    if (::fstat(f.fd, &now) != 0 || now.st_size != f.before.st_size ||
-        now.st_mtim.tv_sec != f.before.st_mtim.tv_sec ||
-        now.st_mtim.tv_nsec != f.before.st_mtim.tv_nsec) {
+    changed = ::fstat(f.fd, &now) != 0 || now.st_size != f.before.st_size ||
+              now.st_mtim.tv_sec != f.before.st_mtim.tv_sec ||
+              now.st_mtim.tv_nsec != f.before.st_mtim.tv_nsec;
+    if (changed) {
         message = QStringLiteral("%1 changed since the run; left alone").arg(f.path);
         return false;
     }
@@ -294,12 +296,17 @@ void UndoGroup::commit(UndoReport& report) {
             UndoFileResult& r = m_results[f.result].file;
             QString message = QStringLiteral("Cannot restore %1: the journal cannot be written")
                                   .arg(f.originalPath);
-            if (marked && write(f, message, folders)) {
+            bool changed = false;
+            if (marked && write(f, message, folders, changed)) {
                 written << int(i);
                 fds << f.fd;
             } else {
                 r.ok = false;
                 r.messages << message;
+                // Another program's edit since the check: a later undo must
+                // not take its bytes for a restore that was cut off.
+                if (changed)
+                    m_marks.notRestoring(f.seq);
             }
         }
         // The restored bytes and the moved names on disk before any file
@@ -520,6 +527,14 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group, UndoFileResult
             if (done == Restored::No)
                 r.messages << message;
             return done;
+        }
+        // An undo cut off before it marked the files it had restored leaves
+        // them at their old path with their old print: taken back already.
+        const FileDigest old = digestOf(e, e.originalPath);
+        if (old.ok && old.size == e.originalSize && old.digest == e.originalDigest) {
+            r.path = r.restoredPath = e.originalPath;
+            r.ok = true;
+            return Restored::Done;
         }
         // A file that an undo was restoring when it was cut off may hold
         // part of the old tag: the bytes decide, as for a cut-off apply.

@@ -139,6 +139,28 @@ private:
     QMutex m_lock;
 };
 
+// Edits a file as another program would (new bytes, a later modification
+// time) at the first flush of the journal.
+class EditAtFirstSync : public JournalFileOps {
+public:
+    EditAtFirstSync(QString path, QByteArray bytes)
+        : m_path(std::move(path)), m_bytes(std::move(bytes)) {}
+    bool edited = false;
+    bool sync(int fd) override {
+        if (!edited) {
+            edited = true;
+            writeAll(m_path, m_bytes);
+            const struct timespec later[2] = {{0, UTIME_OMIT}, {time(nullptr) + 60, 0}};
+            ::utimensat(AT_FDCWD, QFile::encodeName(m_path).constData(), later, 0);
+        }
+        return JournalFileOps::sync(fd);
+    }
+
+private:
+    QString m_path;
+    QByteArray m_bytes;
+};
+
 } // namespace
 
 class TestJournalUndo : public QObject {
@@ -626,6 +648,90 @@ private slots:
         const UndoReport report = UndoRun(ReadJournalRuns().value(0));
         QCOMPARE(report.ok, marked);
         QCOMPARE(readAll(path), marked ? original : half);
+    }
+
+    // An undo cut off after it restored a file but before it marked it:
+    // the next one finds the old print at the old path and counts the file
+    // as taken back; a file someone else put there is still refused.
+    void restoredBeforeItsMark_data() {
+        QTest::addColumn<QString>("target"); // "a.mp3": the file kept its path
+        QTest::addColumn<bool>("ours");
+        QTest::newRow("moved back") << "new/b.mp3" << true;
+        QTest::newRow("kept its path") << "a.mp3" << true;
+        QTest::newRow("someone else's file at the old path") << "new/b.mp3" << false;
+    }
+    void restoredBeforeItsMark() {
+        QFETCH(QString, target);
+        QFETCH(bool, ours);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3");
+        const QByteArray head = "ID3" + QByteArray(40, 'o');
+        const QByteArray original = head + audio(3000, 1);
+        writeAll(path, original);
+        JournalWriter journal;
+        simulate(journal, path, {head, "ID3" + QByteArray(40, 'n'), false, false, {}},
+                 dir.filePath(target), true);
+        journal.finish();
+        if (dir.filePath(target) != path)
+            QVERIFY(QFile::remove(dir.filePath(target)));
+        const QByteArray there = ours ? original : QByteArray("someone else");
+        writeAll(path, there);
+
+        const UndoReport report = UndoRun(ReadJournalRuns().value(0));
+        QCOMPARE(report.ok, ours);
+        QCOMPARE(readAll(path), there);
+        QCOMPARE(ReadJournalRuns().value(0).fullyUndone(), ours);
+    }
+
+    // Another program edits a file while undo flushes the restore marks of
+    // its group: undo leaves it alone, and a later undo does too (the mark
+    // that lets the bytes decide is taken back).
+    void editedWhileMarked() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3");
+        const QByteArray head = tagRegion(300, 'o'); // a tag undo writes back in place
+        writeAll(path, head + audio(4000, 3));
+        JournalWriter journal;
+        simulate(journal, path, {head, tagRegion(300, 'n'), false, false, {}}, path, true);
+        journal.finish();
+        QByteArray theirs = readAll(path);
+        theirs[20] = 't';
+        EditAtFirstSync ops(path, theirs);
+        setJournalFileOps(&ops);
+        const UndoReport report = UndoRun(ReadJournalRuns().value(0));
+        setJournalFileOps(nullptr);
+        QVERIFY(ops.edited);
+        QVERIFY(!report.ok);
+        QCOMPARE(readAll(path), theirs);
+        QVERIFY(!UndoRun(ReadJournalRuns().value(0)).ok);
+        QCOMPARE(readAll(path), theirs);
+    }
+
+    // An outcome without a print (the file was gone when the run printed
+    // it) makes the run damaged when it is read, and the writer's own entry
+    // in the index says the same.
+    void outcomeWithoutPrint() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3");
+        writeAll(path, "ID3xx" + audio(100, 1));
+        const FileDigest before = PrintFileAt(path).digest;
+        JournalWriter journal;
+        JournalEntry e;
+        e.originalPath = e.targetPath = path;
+        e.head = "ID3xx";
+        e.originalSize = before.size;
+        e.originalDigest = before.digest;
+        e.originalMtimeNs = before.mtimeNs;
+        QString error;
+        QVERIFY2(journal.recordStart(e, &error), qPrintable(error));
+        QVERIFY(journal.recordBegin(e.seq, &error));
+        e.done = e.changed = true;
+        e.finalPath = path; // no final print
+        QVERIFY(journal.recordOutcome(e, &error));
+        journal.finish();
+        const JournalRunSummary s = ReadJournalSummaries().value(0);
+        QVERIFY(!s.damage.isEmpty());
+        QCOMPARE(s.damage, ReadJournalRun(journal.filePath()).damage);
     }
 
     // Forgetting old runs keeps what undo may still need: a run cut off
