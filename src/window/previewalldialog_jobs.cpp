@@ -11,6 +11,8 @@
 #include <QHash>
 #include <QProgressBar>
 
+#include <algorithm>
+
 namespace {
 
 RowReport applyReport(int row, const ApplyResult& result, bool begun) {
@@ -177,8 +179,10 @@ void PreviewAllDialog::undoEnded() {
             outcomes.append({file.path, file.restoredPath, FileList::Mark::None, {}});
     }
     m_model.report(reports);
-    m_progressBar->setRange(0, 1);
-    m_progressBar->setValue(1);
+    // The files the undo handled, all of them done.
+    const int handled = std::max(1, int(m_undoReport.files.size()));
+    m_progressBar->setRange(0, handled);
+    m_progressBar->setValue(handled);
     setStage(Stage::Undone);
     emit runEnded(outcomes);
 }

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QMenu>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -211,6 +212,7 @@ void TestWindowBatch::applyAllThenUndo() {
     QVERIFY(BatchWindow::waitFor(preview, Stage::Undone));
     QCOMPARE(statuses(preview),
              (QStringList{"undone", "ready", "undone", "undone", "target exists"}));
+    QCOMPARE(named<QProgressBar>(preview, "Progress")->text(), QStringLiteral("3 of 3"));
     for (const QString& name : b.originals.keys())
         QVERIFY2(b.unchanged(name), qPrintable(name));
     QCOMPARE(QDir(b.root.filePath("out")).entryList(QDir::Files), QStringList{"Eve - Five.mp3"});
