@@ -301,6 +301,7 @@ private slots:
         QCOMPARE(fixture::ReadFile(paths[1]), changedB);
         QCOMPARE(results[2].messages,
                  QStringList{"Cannot read " + paths[2] + ": not MPEG audio (FLAC audio)"});
+        QCOMPARE(fixture::ReadFile(paths[2]), QByteArray("fLaC") + QByteArray(4000, 'x'));
         QVERIFY(!results[3].ok && !results[3].tagsWritten);
         QCOMPARE(results[3].messages,
                  QStringList{paths[3] + " changed since it was read; left alone"});
