@@ -21,6 +21,23 @@ qint64 readUpTo(int fd, char* out, qint64 count, qint64 offset) {
     return done;
 }
 
+// Hands the bytes not yet written to put(from, size, done) until all are
+// written; false with errno set (EIO when put writes nothing).
+template <typename Put> bool writeFully(const char* data, qint64 count, Put put) {
+    for (qint64 done = 0; done < count;) {
+        const ssize_t n = put(data + done, size_t(count - done), done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
 } // namespace
 
 QByteArray ReadAt(int fd, qint64 offset, qint64 count) {
@@ -34,31 +51,13 @@ bool ReadAllAt(int fd, char* out, qint64 count, qint64 offset) {
 }
 
 bool WriteAll(int fd, const char* data, qint64 count) {
-    for (qint64 done = 0; done < count;) {
-        const ssize_t put = ::write(fd, data + done, size_t(count - done));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            if (put == 0)
-                errno = EIO;
-            return false;
-        }
-        done += put;
-    }
-    return true;
+    return writeFully(data, count, [fd](const char* from, size_t size, qint64) {
+        return ::write(fd, from, size);
+    });
 }
 
 bool WriteAllAt(int fd, const char* data, qint64 count, qint64 offset) {
-    for (qint64 done = 0; done < count;) {
-        const ssize_t put = ::pwrite(fd, data + done, size_t(count - done), offset + done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            if (put == 0)
-                errno = EIO;
-            return false;
-        }
-        done += put;
-    }
-    return true;
+    return writeFully(data, count, [fd, offset](const char* from, size_t size, qint64 done) {
+        return ::pwrite(fd, from, size, offset + done);
+    });
 }
