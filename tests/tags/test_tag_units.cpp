@@ -302,6 +302,12 @@ void TestTagUnits::frameContent_data() {
     QTest::newRow("compressed and grouped") << int(FrameFlagCompressed | FrameFlagGrouped)
                                             << zipped.left(4) + "G" + zipped.mid(4) << true << text;
     QTest::newRow("encrypted") << int(FrameFlagEncrypted) << text << false << QByteArray();
+    // The declared size caps the inflated content: more is a damaged frame.
+    QTest::newRow("compressed, more than its declared size")
+        << int(FrameFlagCompressed) << QByteArray("\0\0\0\x02", 4) + zipped.mid(4) << false
+        << QByteArray();
+    QTest::newRow("compressed, not zlib data")
+        << int(FrameFlagCompressed) << QByteArray("\0\0\0\x04notzlib", 11) << false << QByteArray();
     QTest::newRow("shorter than its size")
         << int(FrameFlagCompressed) << QByteArray("\0\0", 2) << false << QByteArray();
     QTest::newRow("group byte missing")
