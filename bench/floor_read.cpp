@@ -2,6 +2,8 @@
 // the ID3v2 tag they announce, and the last 128 bytes. Its time is the floor
 // that bench/run compares real readers with. Prints how many bytes it read
 // and a checksum of the header and tail bytes.
+#include "floorio.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,18 +13,6 @@
 #include <vector>
 
 namespace {
-
-bool ReadAll(int fd, unsigned char* buffer, size_t count, off_t offset) {
-    while (count > 0) {
-        const ssize_t n = ::pread(fd, buffer, count, offset);
-        if (n <= 0)
-            return false;
-        buffer += n;
-        count -= size_t(n);
-        offset += n;
-    }
-    return true;
-}
 
 uint64_t Sum(const unsigned char* bytes, size_t count) {
     uint64_t sum = 0;

@@ -7,6 +7,8 @@
 // header, no room) are counted and left alone.
 //
 // bench_floor_write TITLE FILE...
+#include "floorio.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -35,18 +37,6 @@ void PutSize(unsigned char* b, uint32_t size, int version) {
         for (int i = 0; i < 4; ++i)
             b[i] = static_cast<unsigned char>(size >> (24 - 8 * i));
     }
-}
-
-bool ReadAll(int fd, unsigned char* buffer, size_t count, off_t offset) {
-    while (count > 0) {
-        const ssize_t n = ::pread(fd, buffer, count, offset);
-        if (n <= 0)
-            return false;
-        buffer += n;
-        count -= size_t(n);
-        offset += n;
-    }
-    return true;
 }
 
 // The tag's frames with TIT2 holding title, padded to the tag's size.

@@ -1,5 +1,6 @@
 #include "journal.h"
 
+#include "filedigest.h"
 #include "foldercreation.h"
 #include "journalfileops.h"
 #include "jsonline.h"
@@ -130,24 +131,10 @@ QJsonObject undoAttemptRecord() {
 
 // The whole of a small file; false when it cannot be read.
 bool readFile(const QString& path, QByteArray& bytes) {
-    const int fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     bytes.clear();
-    QByteArray buffer(1 << 16, Qt::Uninitialized);
-    while (ok) {
-        const ssize_t got = ::read(fd, buffer.data(), size_t(buffer.size()));
-        if (got < 0 && errno == EINTR)
-            continue;
-        ok = got >= 0;
-        if (got <= 0)
-            break;
-        bytes.append(buffer.constData(), got);
-    }
-    ::close(fd);
-    return ok;
+    FileDigest read; // its size and time are not needed here
+    return ReadWholeFile(
+        path, [&bytes](QByteArrayView piece) { bytes.append(piece); }, read);
 }
 
 qint64 fileSize(const QString& path) {

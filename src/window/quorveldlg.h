@@ -124,6 +124,7 @@ private:
     void deleteProfile(const QString& name) override;
     void quietTransform() override;
 
+    QString exactPathOfPicked(const QString& picked, const QString& kind);
     void onProfileChange(int index);
     // Shows the profile list's entries and selection in list 1034.
     void showProfileList();

@@ -31,18 +31,26 @@ void CQuorvelDlg::connectFileGatherer() {
     });
 }
 
+// The exact path of a name the file dialog gave, or, when its name cannot
+// be told apart from another one, empty after saying so; kind is "file" or
+// "folder".
+QString CQuorvelDlg::exactPathOfPicked(const QString& picked, const QString& kind) {
+    const QString exact = exactPathOfDecoded(picked);
+    if (exact.isEmpty())
+        showMessage(QStringLiteral("Cannot add %1: its name is not UTF-8 and cannot be told "
+                                   "apart from another name here; drop the %2 onto the "
+                                   "window instead")
+                        .arg(picked, kind));
+    return exact;
+}
+
 void CQuorvelDlg::onOpenFiles() {
     // The dialog gives names as Qt decodes them: a name that is no UTF-8
     // comes back with U+FFFD in it and may spell another file's name.
     QStringList paths;
     for (const QString& picked : m_seam.askOpenFiles(this)) {
-        const QString exact = exactPathOfDecoded(picked);
-        if (exact.isEmpty())
-            showMessage(QStringLiteral("Cannot add %1: its name is not UTF-8 and cannot be told "
-                                       "apart from another name here; drop the file onto the "
-                                       "window instead")
-                            .arg(picked));
-        else
+        const QString exact = exactPathOfPicked(picked, QStringLiteral("file"));
+        if (!exact.isEmpty())
             paths << exact;
     }
     if (!paths.isEmpty())
@@ -53,13 +61,8 @@ void CQuorvelDlg::onAddFolder() {
     const QString picked = m_seam.askFolder(this);
     if (picked.isEmpty())
         return;
-    const QString folder = exactPathOfDecoded(picked);
-    if (folder.isEmpty())
-        showMessage(QStringLiteral("Cannot add %1: its name is not UTF-8 and cannot be told "
-                                   "apart from another name here; drop the folder onto the "
-                                   "window instead")
-                        .arg(picked));
-    else
+    const QString folder = exactPathOfPicked(picked, QStringLiteral("folder"));
+    if (!folder.isEmpty())
         addFiles({folder});
 }
 

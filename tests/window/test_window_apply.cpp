@@ -310,6 +310,7 @@ void TestWindowApply::namesAsBytes() {
     QTest::keyClick(w.dialog.get(), Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(w.messages().size(), 1);
     QVERIFY(w.messages()[0].startsWith("Cannot add " + decoded));
+    QVERIFY(w.messages()[0].endsWith("drop the file onto the window instead"));
     QCOMPARE(w.dialog->fileList().count(), 0);
 
     QMimeData mime;
