@@ -53,7 +53,15 @@ void CompleteOutcome(JournalEntry& entry, const ApplyResult& result) {
         return;
     }
     entry.finalPath = result.moved ? result.target : entry.originalPath;
-    const FileDigest after = PrintFileAt(entry.finalPath).digest;
+    FileDigest after;
+    if (result.tagsWritten && !entry.printIfWritten.isEmpty()) {
+        // Written in place, under the lock, into the very file read: the
+        // file is the old one with the new region, whatever its name now.
+        after.size = entry.originalSize;
+        after.digest = entry.printIfWritten;
+    } else {
+        after = PrintFileAt(entry.finalPath).digest;
+    }
     entry.finalSize = after.size;
     entry.finalDigest = after.digest;
     // A failed write leaves the file as it was; the print says so for sure
@@ -83,12 +91,17 @@ void composeTag(TagInfo& tag, const FieldValues& output, const ApplyOptions& opt
 // Apply itself, with no journal; plan: the tag record holds the frames to
 // write already, and this is its plan.
 ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
-                            const TagInfo::Planned* plan = nullptr) {
+                            const TagInfo::Planned* plan = nullptr,
+                            Recheck recheck = Recheck::Always) {
     ApplyResult result;
     result.target = ApplyTarget(output);
     const QString path = tag.path;
+    const bool keepsItsPath = result.target == AbsolutePath(path);
     // What can be known now is checked before the first byte is written.
-    if (const auto refusal = CheckBeforeApply(path, output)) {
+    const auto refusal = recheck == Recheck::MovesOnly && keepsItsPath
+                             ? std::nullopt
+                             : CheckBeforeApply(path, output);
+    if (refusal) {
         result.messages << (tag.identity.isKnown() && pathGone(path) ? ChangedSinceRead(path)
                                                                      : refusal->message);
         result.untouched = true;
@@ -103,7 +116,7 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
     if (!result.tagsWritten) {
         result.untouched = tag.writeProblem == WriteProblem::ChangedSinceRead;
         result.messages << (result.untouched ? ChangedSinceRead(path) : cannotWrite(path));
-    } else if (result.target == AbsolutePath(path)) {
+    } else if (keepsItsPath) {
         // A new tag only: the file keeps its name in its folder.
         result.folderReady = result.moved = true;
     } else {
@@ -180,6 +193,8 @@ bool PrepareApplyStart(JournalEntry& entry, TagInfo& tag, const OriginalBytes& b
                       : SaveRegion(before.head, plan.bytes, plan.inPlace, before.headDigests);
     if (options.clearV1)
         entry.tail = before.v1;
+    if (plan.inPlace && !(tag.removeV1 && tag.hasV1))
+        entry.printIfWritten = before.printWithRegion(plan.bytes);
     MissingFolderLevels(ApplyLocation(output), entry.plannedFolders);
     return true;
 }
@@ -200,7 +215,7 @@ bool RecordApplyStart(JournalWriter& journal, JournalEntry& entry, QString& erro
 
 ApplyResult ApplyRecordedFile(TagInfo& tag, const TagInfo::Planned& plan, const FieldValues& output,
                               const ApplyOptions& options, JournalWriter& journal,
-                              JournalEntry& entry, Outcome outcome) {
+                              JournalEntry& entry, Outcome outcome, Recheck recheck) {
     QString reason;
     if (!journal.makeDurable(entry.seq, &reason) || !journal.recordBegin(entry.seq, &reason)) {
         ApplyResult result;
@@ -209,7 +224,7 @@ ApplyResult ApplyRecordedFile(TagInfo& tag, const TagInfo::Planned& plan, const 
         return result;
     }
     entry.begun = true;
-    ApplyResult result = applyUnrecorded(tag, output, options, &plan);
+    ApplyResult result = applyUnrecorded(tag, output, options, &plan, recheck);
     if (outcome == Outcome::RecordNow) {
         CompleteOutcome(entry, result);
         journal.recordOutcome(entry, nullptr);

@@ -73,10 +73,15 @@ bool RecordApplyStart(JournalWriter& journal, JournalEntry& entry, QString& erro
 // "Cannot write the undo journal: <reason>"
 QString JournalFailure(const QString& reason);
 enum class Outcome { RecordNow, Later };
+// Whether the write runs CheckBeforeApply again: always, or only when the
+// file moves (a batch checked it when planned; a write in place checks on
+// its own that the path still names the file read, and needs nothing else).
+enum class Recheck { Always, MovesOnly };
 // tag and plan as PrepareApplyStart left them.
 ApplyResult ApplyRecordedFile(TagInfo& tag, const TagInfo::Planned& plan, const FieldValues& output,
                               const ApplyOptions& options, JournalWriter& journal,
-                              JournalEntry& entry, Outcome outcome);
+                              JournalEntry& entry, Outcome outcome,
+                              Recheck recheck = Recheck::Always);
 // Fills the entry's outcome from where the file stands now.
 void CompleteOutcome(JournalEntry& entry, const ApplyResult& result);
 

@@ -5,6 +5,7 @@
 #include "parallelfor.h"
 #include "planfile.h"
 #include "profiles/profile.h"
+#include "tags/selectionread.h"
 #include "tags/taginfo.h"
 
 #include <list>
@@ -64,23 +65,30 @@ private:
 };
 
 // The file as it stands now must be the file planned: same identity, same
-// composition. Then its original bytes go into the journal's byte file.
-// The checks before a write ran when the batch was planned, and run again
-// at the write itself, moments from now.
+// composition. Its original bytes, read for the journal's byte file, give
+// the tag record too (one open). The checks before a write ran when the
+// batch was planned, and run again at the write itself, moments from now.
 void BatchRun::prepare(Recorded& r) {
     const FilePlan& planned = m_plans[size_t(r.index)];
-    const FilePlan now = PlanFile(planned.path, m_profile, r.tag, PlanCheck::AtWrite);
-    // Gone since it was planned (another run or program moved it): not a
-    // file that cannot be read or written.
-    if (pathGone(planned.path)) {
+    // What follows the tag is as the plan judged it while the file is the
+    // one it read (a changed file is left alone below).
+    AudioContent planJudged;
+    planJudged.mpeg = true;
+    int result = -1;
+    const OriginalBytes before = ReadOriginalBytes(planned.path, r.tag, result, planJudged);
+    // Gone or replaced since it was planned (another run or program moved
+    // or rewrote it): not a file that cannot be read or written.
+    if (before.digest.ok ? before.digest.identity != planned.identity : pathGone(planned.path)) {
         r.error = ChangedSinceRead(planned.path);
         return;
     }
+    const FilePlan now = PlanRead(planned.path, m_profile, r.tag,
+                                  SelectionOf(r.tag, result, planned.path), PlanCheck::AtWrite);
     if (!now.read) {
         r.error = now.refusal->message;
         return;
     }
-    if (now.identity != planned.identity || now.target != planned.target) {
+    if (now.target != planned.target) {
         r.error = ChangedSinceRead(planned.path);
         return;
     }
@@ -90,8 +98,7 @@ void BatchRun::prepare(Recorded& r) {
     }
     r.outputs = now.outputs;
     QString reason;
-    if (!PrepareApplyStart(r.entry, r.tag, ReadOriginalBytes(planned.path), r.outputs, m_options,
-                           r.plan, r.error)) {
+    if (!PrepareApplyStart(r.entry, r.tag, before, r.outputs, m_options, r.plan, r.error)) {
         if (pathGone(planned.path))
             r.error = ChangedSinceRead(planned.path);
     } else if (!m_journal.saveHead(r.entry, &reason)) {
@@ -212,7 +219,7 @@ void BatchRun::run() {
         }
         Recorded& r = m_group.front();
         ApplyResult applied = ApplyRecordedFile(r.tag, r.plan, r.outputs, m_options, m_journal,
-                                                r.entry, Outcome::Later);
+                                                r.entry, Outcome::Later, Recheck::MovesOnly);
         applied.messages = result.messages + applied.messages;
         result = applied;
         if (r.entry.begun) {

@@ -51,15 +51,15 @@ QByteArray RegionPageDigests(QByteArrayView region) {
 
 namespace {
 
-QByteArray printOf(qint64 size, QByteArrayView front, QByteArrayView back, qint64 region,
-                   const QByteArray& regionDigests) {
+QByteArray printOf(qint64 size, qint64 region, const QByteArray& regionDigests,
+                   QByteArrayView afterRegion, QByteArrayView back) {
     // The sizes go in first, so that no two splits of the bytes hash alike.
     ContentHash hash;
     hash.addData(littleEndian(size));
     hash.addData(littleEndian(region));
     hash.addData(regionDigests);
-    hash.addData(littleEndian(front.size() - region));
-    hash.addData(front.sliced(region));
+    hash.addData(littleEndian(afterRegion.size()));
+    hash.addData(afterRegion);
     hash.addData(littleEndian(back.size()));
     hash.addData(back);
     return hash.result();
@@ -73,7 +73,13 @@ qint64 regionOf(QByteArrayView front, qint64 size) {
 
 QByteArray PrintOfParts(qint64 size, QByteArrayView front, QByteArrayView back) {
     const qint64 region = regionOf(front, size);
-    return printOf(size, front, back, region, RegionPageDigests(front.first(region)));
+    return printOf(size, region, RegionPageDigests(front.first(region)), front.sliced(region),
+                   back);
+}
+
+QByteArray PrintWithRegion(qint64 size, QByteArrayView region, QByteArrayView afterRegion,
+                           QByteArrayView back) {
+    return printOf(size, region.size(), RegionPageDigests(region), afterRegion, back);
 }
 
 QByteArray PrintOfContent(QByteArrayView content) {
@@ -128,7 +134,8 @@ PrintedFile PrintOpenFile(int fd) {
     p.digest.size = size;
     p.digest.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     p.digest.identity = FileIdentity::of(st);
-    p.digest.digest = printOf(size, p.front, p.back, p.region, p.regionDigests);
+    p.digest.digest =
+        printOf(size, p.region, p.regionDigests, QByteArrayView(p.front).sliced(p.region), p.back);
     return p;
 }
 

@@ -33,6 +33,10 @@ PrintSpan PrintSpanOf(qint64 size, qint64 region);
 QByteArray RegionPageDigests(QByteArrayView region);
 // The print of content of size bytes, from its two covered parts.
 QByteArray PrintOfParts(qint64 size, QByteArrayView front, QByteArrayView back);
+// The same from the front in two: the ID3v2 region (as long as the
+// region its header gives) and the bytes after it.
+QByteArray PrintWithRegion(qint64 size, QByteArrayView region, QByteArrayView afterRegion,
+                           QByteArrayView back);
 // The print of content given whole.
 QByteArray PrintOfContent(QByteArrayView content);
 // The print of content of size bytes that read(offset, count, out) gives,

@@ -45,6 +45,10 @@ struct JournalEntry {
     QString finalPath;
     qint64 finalSize = 0;
     QByteArray finalDigest; // the same kind as originalDigest
+    // Not recorded: the print the file has once its planned tag is written
+    // in place (empty when the write changes more than the region), which
+    // the outcome takes instead of reading the file again.
+    QByteArray printIfWritten;
 
     bool undone = false;
     // An undo began to restore the file where it stands (the tag had been

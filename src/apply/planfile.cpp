@@ -10,9 +10,13 @@
 #include "transform/transform.h"
 
 FilePlan PlanFile(const QString& path, const Profile& profile, TagInfo& tag, PlanCheck check) {
+    return PlanRead(path, profile, tag, ReadSelection(tag, path), check);
+}
+
+FilePlan PlanRead(const QString& path, const Profile& profile, const TagInfo& tag,
+                  const SelectionRead& read, PlanCheck check) {
     FilePlan plan;
     plan.path = path;
-    const SelectionRead read = ReadSelection(tag, path);
     if (!read.ok) {
         plan.refusal = Refusal{QStringLiteral("not read: %1").arg(read.failure),
                                QStringLiteral("Cannot read %1: %2").arg(path, read.failure)};

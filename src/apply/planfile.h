@@ -21,6 +21,10 @@ enum class PlanCheck { Now, AtWrite };
 FilePlan PlanFile(const QString& path, const Profile& profile, TagInfo& tag,
                   PlanCheck check = PlanCheck::Now);
 FilePlan PlanFile(const QString& path, const Profile& profile);
+// PlanFile for a tag record already read from path, read as its selection.
+struct SelectionRead;
+FilePlan PlanRead(const QString& path, const Profile& profile, const TagInfo& tag,
+                  const SelectionRead& read, PlanCheck check);
 
 // Plans the files on a few threads at once and hands each plan to planned,
 // on the calling thread, in the order of paths, as soon as it is known.

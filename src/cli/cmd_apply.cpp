@@ -26,9 +26,6 @@ const char ApplyUsage[] = "apply [--json] [--dry-run] [--profile NAME] [OPTIONS]
 // waits for a line on standard input, so that a signal or a kill can be
 // sent exactly between two files.
 void pauseBetweenFiles(int done) {
-    static const bool pause = qEnvironmentVariableIsSet("QUORVEL_APPLY_PAUSE");
-    if (!pause)
-        return;
     FlushOut();
     std::fprintf(stderr, "applied %d\n", done);
     std::fflush(stderr);
@@ -112,7 +109,10 @@ int runApply(const QStringList& arguments) {
             bar.finish(); // the results and the bar share the terminal
             print(i, result);
         };
-        hooks.betweenFiles = [](int i) { pauseBetweenFiles(i + 1); };
+        // Only then: a run between two files records each outcome on its own,
+        // where a plain run records them a group at a time.
+        if (qEnvironmentVariableIsSet("QUORVEL_APPLY_PAUSE"))
+            hooks.betweenFiles = [](int i) { pauseBetweenFiles(i + 1); };
         ApplyBatch(plans, profile, journal, hooks);
         journal.finish();
     }

@@ -27,8 +27,13 @@ QString ReadFailure(const TagInfo& tag, int result) {
 }
 
 SelectionRead ReadSelection(TagInfo& tag, const QString& path) {
+    const int result = tag.Read(path);
+    return SelectionOf(tag, result, path);
+}
+
+SelectionRead SelectionOf(const TagInfo& tag, int result, const QString& path) {
     SelectionRead read;
-    read.result = tag.Read(path);
+    read.result = result;
     read.failure = ReadFailure(tag, read.result);
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     if (read.failure.isEmpty() && slash < 0)

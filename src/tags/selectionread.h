@@ -21,6 +21,9 @@ struct SelectionRead {
 // no "/" or no MPEG audio follows the tag: such a file is no MP3 file to
 // retag or rename, whatever its name says.
 SelectionRead ReadSelection(TagInfo& tag, const QString& path);
+// The same for a tag record already read from path, with the result of its
+// read.
+SelectionRead SelectionOf(const TagInfo& tag, int result, const QString& path);
 
 // The failure text of a Read that returned result.
 QString ReadFailure(const TagInfo& tag, int result);

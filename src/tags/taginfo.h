@@ -63,6 +63,12 @@ public:
     // reads only its first bytes (tag and the start of the audio) and its
     // last 128.
     int Read(const QString& filePath);
+    // Read from bytes already read of the regular file filePath (identity
+    // id, fileSize bytes long): start holds its first bytes, at least its
+    // whole ID3v2 region (or the whole file), last128 its last 128 bytes
+    // (empty when it is shorter) and judged what follows the tag.
+    int ReadBytes(const QString& filePath, const FileIdentity& id, QByteArray start,
+                  qint64 fileSize, const QByteArray& last128, const AudioContent& judged);
     // Adds the ID3v1 frames when the file ends with an ID3v1 block.
     void ReadV1(QFile& file);
     // The same from the file's last 128 bytes.
@@ -102,6 +108,8 @@ public:
 
 private:
     bool readRefused = false; // the last Read refused the tag
+    // The record as a Read that could not open its file leaves it.
+    void forgetRead();
     // Takes over start, the bytes from the start of the file.
     int ReadV2(QByteArray start, qint64 fileSize);
 };

@@ -32,7 +32,7 @@ struct OpenFile {
 
 } // namespace
 
-int TagInfo::Read(const QString& filePath) {
+void TagInfo::forgetRead() {
     Clear();
     hasV1 = hasV2 = false;
     tagSize = 0;
@@ -43,6 +43,10 @@ int TagInfo::Read(const QString& filePath) {
     problem = ReadProblem::CannotOpen;
     content = AudioContent{};
     identity = FileIdentity{};
+}
+
+int TagInfo::Read(const QString& filePath) {
+    forgetRead();
 
     // Without blocking: a FIFO named "x.mp3" must not hang the reader. Only
     // a regular file counts as opened.
@@ -55,9 +59,6 @@ int TagInfo::Read(const QString& filePath) {
         problem = ReadProblem::NotRegularFile;
         return E_FAIL_RESULT;
     }
-    identity = FileIdentity::of(st);
-    path = filePath;
-    SetFrameWide("*", filePath, -1);
 
     const qint64 fileSize = st.st_size;
     QByteArray start = ReadAt(file.fd, 0, std::min(fileSize, FirstRead));
@@ -69,10 +70,11 @@ int TagInfo::Read(const QString& filePath) {
         if (wanted > start.size())
             start += ReadAt(file.fd, start.size(), wanted - start.size());
     }
-    if (fileSize >= 128) {
-        ReadV1Block(fileSize <= start.size() ? start.right(128)
-                                             : ReadAt(file.fd, fileSize - 128, 128));
-    }
+    QByteArray last128;
+    if (fileSize >= 128)
+        last128 =
+            fileSize <= start.size() ? start.right(128) : ReadAt(file.fd, fileSize - 128, 128);
+    const bool endsWithV1 = last128.size() == 128 && last128.startsWith("TAG");
 
     // The audio, from the end of the tag up to the ID3v1 block, is judged
     // before the bytes read go to ReadV2, which takes them over; it counts
@@ -80,7 +82,7 @@ int TagInfo::Read(const QString& filePath) {
     const qint64 audioStart = headerRead ? header.regionSize() : 0;
     AudioContent judged;
     if (audioStart <= fileSize) {
-        const qint64 audioEnd = std::max(audioStart, fileSize - (hasV1 ? 128 : 0));
+        const qint64 audioEnd = std::max(audioStart, fileSize - (endsWithV1 ? 128 : 0));
         const qint64 probeEnd = std::min(audioEnd, audioStart + AudioProbeSize);
         // Mostly in the bytes at hand: looked at where they are, not copied.
         QByteArray more;
@@ -93,6 +95,16 @@ int TagInfo::Read(const QString& filePath) {
         }
         judged = JudgeAudioContent(probe, audioStart + probe.size() == audioEnd);
     }
+    return ReadBytes(filePath, FileIdentity::of(st), std::move(start), fileSize, last128, judged);
+}
+
+int TagInfo::ReadBytes(const QString& filePath, const FileIdentity& id, QByteArray start,
+                       qint64 fileSize, const QByteArray& last128, const AudioContent& judged) {
+    forgetRead();
+    identity = id;
+    path = filePath;
+    SetFrameWide("*", filePath, -1);
+    ReadV1Block(last128);
 
     const int result = ReadV2(std::move(start), fileSize);
     readRefused = result < 0;

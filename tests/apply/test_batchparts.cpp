@@ -5,6 +5,7 @@
 #include "apply/inorder.h"
 #include "apply/journal.h"
 #include "apply/journalfileops.h"
+#include "apply/parallelfor.h"
 #include "apply/planfile.h"
 #include "apply/preflight.h"
 #include "fixtures.h"
@@ -158,6 +159,34 @@ private slots:
                  0);
     }
 
+    // The helper threads are kept between calls: every item runs exactly
+    // once, call after call of any size, from two threads at once, and from
+    // within an item (those calls start threads of their own).
+    void parallelForHelpers() {
+        auto runOnce = [](int count) {
+            std::vector<std::atomic<int>> runs(size_t(std::max(count, 1)));
+            ParallelFor(count, [&](int i) { ++runs[size_t(i)]; });
+            for (int i = 0; i < count; ++i) {
+                if (runs[size_t(i)] != 1)
+                    return false;
+            }
+            return true;
+        };
+        for (int round = 0; round < 300; ++round)
+            QVERIFY(runOnce(round % 9));
+        std::atomic<bool> otherOk{true};
+        std::thread other([&] {
+            for (int round = 0; round < 200; ++round)
+                otherOk = otherOk && runOnce(1 + round % 7);
+        });
+        for (int round = 0; round < 200; ++round)
+            QVERIFY(runOnce(2 + round % 5));
+        other.join();
+        QVERIFY(otherOk);
+        std::atomic<int> inner{0};
+        ParallelFor(4, [&](int) { ParallelFor(3, [&](int) { ++inner; }); });
+        QCOMPARE(inner.load(), 12);
+    }
     // Refusals that need the file system: a folder that cannot take new
     // names, on the way in or out, and a path over the system's limit.
     void folderRefusals_data() {

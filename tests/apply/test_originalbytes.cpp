@@ -2,6 +2,7 @@
 #include "apply/filedigest.h"
 #include "apply/originalbytes.h"
 #include "apply/savedregion.h"
+#include "tags/taginfo.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -101,6 +102,33 @@ private slots:
         QCOMPARE(o.digest.mtimeNs, DigestFile(path).mtimeNs);
         QCOMPARE(o.head, content.left(headSize));
         QCOMPARE(o.v1, hasV1 ? content.right(128) : QByteArray());
+
+        // The print once another region of the same length is written over
+        // the old one, known without reading the file again; a region of
+        // another length covers other bytes, and gives none.
+        QByteArray region = content.left(std::min(headSize, 10));
+        region += filler(headSize - region.size(), 9);
+        QCOMPARE(o.printWithRegion(region), PrintOfContent(region + content.mid(headSize)));
+        if (headSize > 10)
+            QVERIFY(o.printWithRegion(region.chopped(1)).isEmpty());
+
+        // Read with the tag record, the same bytes give the record a read of
+        // the file gives.
+        TagInfo alone, withBytes;
+        const int readResult = alone.Read(path);
+        int result = -2;
+        AudioContent judged;
+        judged.mpeg = true;
+        const OriginalBytes both = ReadOriginalBytes(path, withBytes, result, judged);
+        QCOMPARE(both.digest.digest, o.digest.digest);
+        QCOMPARE(both.head, o.head);
+        QCOMPARE(result, readResult);
+        QCOMPARE(withBytes.hasV1, alone.hasV1);
+        QCOMPARE(withBytes.hasV2, alone.hasV2);
+        QCOMPARE(withBytes.regionSize, alone.regionSize);
+        QCOMPARE(withBytes.identity, alone.identity);
+        QCOMPARE(withBytes.PlanWrite().bytes, alone.PlanWrite().bytes);
+        QCOMPARE(withBytes.content.mpeg, result >= 0);
     }
 
     // What a print sees: every byte of the ID3v2 region, the first block of
