@@ -98,8 +98,8 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
     const QString path = tag.path;
     const bool keepsItsPath = result.target == AbsolutePath(path);
     // What can be known now is checked before the first byte is written.
-    const auto refusal = recheck == Recheck::MovesOnly && keepsItsPath
-                             ? std::nullopt
+    const auto refusal = recheck == Recheck::TagOnlyInPlace && keepsItsPath && plan && plan->inPlace
+                             ? CheckNoLink(path)
                              : CheckBeforeApply(path, output);
     if (refusal) {
         result.messages << (tag.identity.isKnown() && pathGone(path) ? ChangedSinceRead(path)

@@ -64,7 +64,7 @@ bool pathGone(const QString& path);
 // ApplyRecordedFile, later, makes that record durable if it is not yet,
 // then writes that plan and moves the file. With Outcome::Later the caller records the
 // outcome of a file that was begun (entry.begun): CompleteOutcome, which
-// reads the file again and may run on any thread, then recordOutcome.
+// may run on any thread, then recordOutcome.
 bool PrepareApplyStart(JournalEntry& entry, TagInfo& tag, const OriginalBytes& before,
                        const FieldValues& output, const ApplyOptions& options,
                        TagInfo::Planned& plan, QString& error);
@@ -73,16 +73,19 @@ bool RecordApplyStart(JournalWriter& journal, JournalEntry& entry, QString& erro
 // "Cannot write the undo journal: <reason>"
 QString JournalFailure(const QString& reason);
 enum class Outcome { RecordNow, Later };
-// Whether the write runs CheckBeforeApply again: always, or only when the
-// file moves (a batch checked it when planned; a write in place checks on
-// its own that the path still names the file read, and needs nothing else).
-enum class Recheck { Always, MovesOnly };
+// Whether the write runs CheckBeforeApply again: always, or, for a file
+// that keeps its path and gets a tag that fits in place, only its link
+// check (a batch checked the rest when planned, and such a write needs no
+// folder; the write itself checks that the path still names the file read).
+enum class Recheck { Always, TagOnlyInPlace };
 // tag and plan as PrepareApplyStart left them.
 ApplyResult ApplyRecordedFile(TagInfo& tag, const TagInfo::Planned& plan, const FieldValues& output,
                               const ApplyOptions& options, JournalWriter& journal,
                               JournalEntry& entry, Outcome outcome,
                               Recheck recheck = Recheck::Always);
-// Fills the entry's outcome from where the file stands now.
+// Fills the entry's outcome from where the file stands now: its print is
+// read from the file again, unless the tag was written in place and the
+// print known before the write (JournalEntry::printIfWritten) holds.
 void CompleteOutcome(JournalEntry& entry, const ApplyResult& result);
 
 // Whether Apply writes the Artist into "TPE2" of the tag as read: when the

@@ -67,7 +67,8 @@ private:
 // The file as it stands now must be the file planned: same identity, same
 // composition. Its original bytes, read for the journal's byte file, give
 // the tag record too (one open). The checks before a write ran when the
-// batch was planned, and run again at the write itself, moments from now.
+// batch was planned; at the write itself, moments from now, the link check
+// runs again, and the rest too when the file moves or its tag grows.
 void BatchRun::prepare(Recorded& r) {
     const FilePlan& planned = m_plans[size_t(r.index)];
     // What follows the tag is as the plan judged it while the file is the
@@ -78,7 +79,8 @@ void BatchRun::prepare(Recorded& r) {
     const OriginalBytes before = ReadOriginalBytes(planned.path, r.tag, result, planJudged);
     // Gone or replaced since it was planned (another run or program moved
     // or rewrote it): not a file that cannot be read or written.
-    if (before.digest.ok ? before.digest.identity != planned.identity : pathGone(planned.path)) {
+    const FileIdentity found = before.digest.ok ? before.digest.identity : r.tag.identity;
+    if (found.isKnown() ? found != planned.identity : pathGone(planned.path)) {
         r.error = ChangedSinceRead(planned.path);
         return;
     }
@@ -219,7 +221,7 @@ void BatchRun::run() {
         }
         Recorded& r = m_group.front();
         ApplyResult applied = ApplyRecordedFile(r.tag, r.plan, r.outputs, m_options, m_journal,
-                                                r.entry, Outcome::Later, Recheck::MovesOnly);
+                                                r.entry, Outcome::Later, Recheck::TagOnlyInPlace);
         applied.messages = result.messages + applied.messages;
         result = applied;
         if (r.entry.begun) {

@@ -28,7 +28,8 @@ struct BatchHooks {
 
 // Applies a planned batch in the order of plans as one run of the journal.
 // Files that are not ready are reported with their refusal and not
-// touched. The others are read again, a few at a time and in parallel,
+// touched. The others are read again (once: the tag and the journal's
+// bytes come from the same read), a few at a time and in parallel,
 // recorded a group at a time with one flush (no file is touched before its
 // record is on disk), then written and moved in order. A file that no
 // longer reads as it did when planned is left alone: "<path> changed since

@@ -41,7 +41,9 @@ OriginalBytes ReadOriginalBytes(const QString& path, TagInfo& tag, int& result,
                                 const AudioContent& content) {
     PrintedFile printed = PrintFileAt(path);
     if (!printed.digest.ok) {
-        result = tag.Read(QString()); // nothing read: as a file that cannot be opened
+        // What stands at the path now, and why it cannot be taken (not a
+        // regular file, no permission), from a read of its own.
+        result = tag.Read(path);
         return OriginalBytes();
     }
     // The front holds the whole region, as a read of the tag needs it.

@@ -28,5 +28,7 @@ struct OriginalBytes {
 OriginalBytes ReadOriginalBytes(const QString& path);
 // The same, and tag read from the same bytes (TagInfo::ReadBytes) with
 // content as what follows the tag: one open for both. result is the read's.
+// When the bytes cannot be read, tag is what TagInfo::Read finds at path
+// then (its identity, or why it fails).
 OriginalBytes ReadOriginalBytes(const QString& path, TagInfo& tag, int& result,
                                 const AudioContent& content);

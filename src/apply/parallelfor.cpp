@@ -41,10 +41,15 @@ public:
             t.join();
     }
 
-    std::unique_lock<std::mutex> claim() { return std::unique_lock(m_user, std::try_to_lock); }
+    // Whether the caller may use the helpers (release() gives them back):
+    // false while another ParallelFor has them, also when that is the
+    // caller itself, further up its stack.
+    bool claim() { return !m_claimed.exchange(true); }
+    void release() { m_claimed = false; }
 
     // Runs job on count helpers and on the calling thread, which must hold
-    // the claim; returns when every one of them is done with it.
+    // the claim; returns when every one of them is done with it. job must
+    // not throw: helpers may still be running it.
     void run(int count, const std::function<void()>& job) {
         std::unique_lock lock(m_mutex);
         // A new helper takes the round about to start.
@@ -80,7 +85,7 @@ private:
         }
     }
 
-    std::mutex m_user; // held by the ParallelFor using the helpers
+    std::atomic<bool> m_claimed{false};
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_done;
@@ -102,13 +107,16 @@ void ParallelFor(int count, const std::function<void(int)>& work) {
         return;
     }
     std::atomic<int> next{0};
-    const std::function<void()> run = [&] {
+    // An exception from work ends the program, as it would on a thread of
+    // its own: other threads may still be running the same loop.
+    const std::function<void()> run = [&]() noexcept {
         for (int i = next++; i < count; i = next++)
             work(i);
     };
     Helpers& helpers = Helpers::instance();
-    if (const auto claim = helpers.claim(); claim.owns_lock()) {
+    if (helpers.claim()) {
         helpers.run(threads - 1, run);
+        helpers.release();
         return;
     }
     std::vector<std::thread> helpersOfOwn;

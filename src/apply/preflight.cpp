@@ -37,9 +37,11 @@ int movableOut(const QString& path, const QString& folder) {
     return file.st_uid == ::geteuid() || dir.st_uid == ::geteuid() ? 0 : EPERM;
 }
 
+} // namespace
+
 // A path that is a symbolic link: the tag would be written through it and
 // the link itself moved (a relative link then dangles).
-std::optional<Refusal> checkLink(const QString& path) {
+std::optional<Refusal> CheckNoLink(const QString& path) {
     struct stat st;
     if (::lstat(pathBytes(path).constData(), &st) != 0 || !S_ISLNK(st.st_mode))
         return std::nullopt;
@@ -54,6 +56,8 @@ std::optional<Refusal> checkLink(const QString& path) {
                                   "file instead)")
                        .arg(path, target)};
 }
+
+namespace {
 
 std::optional<Refusal> checkName(const QString& path, const QString& name, const QString& target) {
     const QString dotsOnly = QString(name.size(), u'.');
@@ -89,7 +93,7 @@ std::optional<Refusal> checkName(const QString& path, const QString& name, const
 } // namespace
 
 std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& outputs) {
-    if (auto refusal = checkLink(path))
+    if (auto refusal = CheckNoLink(path))
         return refusal;
     const QString target = ApplyTarget(outputs);
     if (auto refusal = checkName(path, outputs[FieldFilename], target))

@@ -23,3 +23,5 @@ inline constexpr qsizetype MaxPathBytes = 4095;
 // target is free or the file's own path. Changes nothing; --dry-run and
 // the window's Apply get the same answers as the run itself.
 std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& outputs);
+// The first of those checks alone: the path is no symbolic link.
+std::optional<Refusal> CheckNoLink(const QString& path);

@@ -66,7 +66,8 @@ public:
     // Read from bytes already read of the regular file filePath (identity
     // id, fileSize bytes long): start holds its first bytes, at least its
     // whole ID3v2 region (or the whole file), last128 its last 128 bytes
-    // (empty when it is shorter) and judged what follows the tag.
+    // (a shorter file gives fewer, and has no ID3v1 block) and judged what
+    // follows the tag.
     int ReadBytes(const QString& filePath, const FileIdentity& id, QByteArray start,
                   qint64 fileSize, const QByteArray& last128, const AudioContent& judged);
     // Adds the ID3v1 frames when the file ends with an ID3v1 block.

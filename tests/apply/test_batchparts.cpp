@@ -342,6 +342,55 @@ private slots:
         QCOMPARE(ReadJournalRuns().value(0).changedFiles(), 1);
     }
 
+    // What stands at a planned path when its group is read decides: another
+    // kind of file is no file to write, a link to the file planned (moved
+    // away meanwhile) is refused as it is when planned, a path with
+    // nothing there names a file that changed. The file itself is left as
+    // it was.
+    void changedAfterPlanning_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("message"); // %1: the path planned, %2: where the file went
+        QTest::newRow("a folder in its place") << "folder"
+                                               << "Cannot read %1: not a regular file";
+        QTest::newRow("a FIFO in its place") << "fifo"
+                                             << "Cannot read %1: not a regular file";
+        QTest::newRow("moved, a link to it in its place")
+            << "link"
+            << "Not applied to %1: it is a symbolic link to %2 (give that file instead)";
+        QTest::newRow("moved away") << "gone"
+                                    << "%1 changed since it was read; left alone";
+    }
+    void changedAfterPlanning() {
+        QFETCH(QString, change);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3"), moved = dir.filePath("moved.mp3");
+        QVERIFY(fixture::WriteFile(path, song("a")));
+        // The tag fits and the file keeps its path: a write in place.
+        const Profile profile = sortInto(dir.path());
+        std::vector<FilePlan> plans{PlanFile(path, profile)};
+        QCOMPARE(plans[0].status(), QString("ready"));
+        QCOMPARE(plans[0].target, path);
+        QVERIFY(QFile::rename(path, moved));
+        if (change == "folder")
+            QVERIFY(QDir().mkdir(path));
+        else if (change == "fifo")
+            QCOMPARE(::mkfifo(path.toLocal8Bit().constData(), 0644), 0);
+        else if (change == "link")
+            QVERIFY(QFile::link(moved, path));
+        QDir(JournalFolder()).removeRecursively();
+        JournalWriter journal;
+        QList<ApplyResult> results;
+        BatchHooks hooks;
+        hooks.finished = [&](int, const ApplyResult& r) { results << r; };
+        ApplyBatch(plans, profile, journal, hooks);
+        journal.finish();
+        QCOMPARE(results.size(), 1);
+        QVERIFY(!results[0].ok && !results[0].tagsWritten);
+        QCOMPARE(results[0].messages, QStringList{message.arg(path, moved)});
+        QCOMPARE(fixture::ReadFile(moved), song("a"));
+    }
+
     // No file of a group is touched before the journal records of the group
     // are on disk; when they cannot be put there, no file is touched at all.
     void flushBeforeFirstWrite_data() {

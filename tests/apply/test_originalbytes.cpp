@@ -83,6 +83,20 @@ private slots:
         QTest::newRow("region over two reads") << bigTag + filler(1000, 6) << 1500010 << false;
         QTest::newRow("v1 across two reads") << filler((1 << 20) - 60, 7) + v1() << 0 << true;
         QTest::newRow("TAG not at the end") << tag + v1() + filler(10, 8) << 510 << false;
+        // Tags the reader takes apart otherwise: a footer, unsynchronisation,
+        // an extended header, a version it refuses.
+        const auto flagged = [&](char major, char flags) {
+            QByteArray h = header(500);
+            h[3] = major;
+            h[5] = flags;
+            return h + filler(500, 1);
+        };
+        QTest::newRow("v2.4 footer")
+            << flagged(4, 0x10) + "3DI\x04\x00\x10" + header(500).mid(6) + filler(4000, 3) + v1()
+            << 520 << true;
+        QTest::newRow("unsynchronised") << flagged(3, char(0x80)) + filler(4000, 3) << 510 << false;
+        QTest::newRow("extended header") << flagged(3, 0x40) + filler(4000, 3) << 510 << false;
+        QTest::newRow("version 2.5") << flagged(5, 0) + filler(4000, 3) + v1() << 510 << true;
     }
     void matchesSeparateReads() {
         QFETCH(QByteArray, content);
