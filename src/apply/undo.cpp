@@ -21,6 +21,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <future>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -201,7 +203,9 @@ struct InPlace {
 // of them is written in place, the files flushed together, then their undo
 // marks flushed once. A crash in between leaves files that are marked as
 // being restored (the next undo lets their bytes decide) or restored and
-// unmarked (the next undo finds them as they were).
+// unmarked (the next undo finds them as they were). The flush of a group's
+// files runs while the next group is read; the group is settled (marked and
+// reported) before the next one writes anything, and at the end.
 class UndoGroup {
 public:
     static constexpr int Files = 64;
@@ -220,9 +224,13 @@ public:
         m_results.append({file.seq, r, report});
         m_inPlace.push_back(std::move(file));
     }
-    // Restores the pending files and records the group; its results go to
-    // report in the order they were added.
+    // Restores the pending files and starts their flush; the group before
+    // is settled first.
     void commit(UndoReport& report);
+    // Waits for the flush of the group committed last, marks its restored
+    // files undone and puts its results into report, in the order they
+    // were added.
+    void settle(UndoReport& report);
     JournalMarks& marks() { return m_marks; }
 
 private:
@@ -231,11 +239,20 @@ private:
         UndoFileResult file;
         bool report = true;
     };
+    // A group written, its files and folders being flushed.
+    struct Flushing {
+        QList<Result> results;
+        std::vector<InPlace> inPlace;
+        QList<int> written; // indices into inPlace, in the order of the flush
+        QList<int> folderFds;
+        std::future<QList<int>> errors;
+    };
     bool write(InPlace& f, QString& message, QStringList& folders, bool& changed);
 
     JournalMarks m_marks;
     QList<Result> m_results;
     std::vector<InPlace> m_inPlace;
+    std::optional<Flushing> m_flushing;
 };
 
 QString cannotRestore(const QString& path, int err) {
@@ -283,22 +300,26 @@ bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& 
 }
 
 void UndoGroup::commit(UndoReport& report) {
+    settle(report);
+    Flushing group;
+    group.results = std::move(m_results);
+    m_results.clear();
     if (!m_inPlace.empty()) {
         // A cut-off undo leaves the marks: the next one then knows that a
         // file matching neither print may be half restored by it.
         for (const InPlace& f : m_inPlace)
             m_marks.restoring(f.seq);
         const bool marked = m_marks.flush();
-        QList<int> written, fds;
+        QList<int> fds;
         QStringList folders;
         for (qsizetype i = 0; i < qsizetype(m_inPlace.size()); ++i) {
             InPlace& f = m_inPlace[size_t(i)];
-            UndoFileResult& r = m_results[f.result].file;
+            UndoFileResult& r = group.results[f.result].file;
             QString message = QStringLiteral("Cannot restore %1: the journal cannot be written")
                                   .arg(f.originalPath);
             bool changed = false;
             if (marked && write(f, message, folders, changed)) {
-                written << int(i);
+                group.written << int(i);
                 fds << f.fd;
             } else {
                 r.ok = false;
@@ -312,42 +333,54 @@ void UndoGroup::commit(UndoReport& report) {
         // The restored bytes and the moved names on disk before any file
         // is marked as taken back.
         folders.removeDuplicates();
-        QList<int> folderFds;
         for (const QString& folder : folders) {
             const int fd =
                 ::open(pathBytes(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (fd >= 0)
-                folderFds << fd;
+                group.folderFds << fd;
         }
+        group.inPlace = std::move(m_inPlace);
+        m_inPlace.clear();
         JournalFileOps& ops = currentJournalFileOps();
-        const QList<int> errors =
-            SyncTogether(fds + folderFds, [&ops](int fd) { return ops.syncFile(fd); });
-        for (qsizetype k = 0; k < written.size(); ++k) {
+        group.errors = std::async(std::launch::async, [all = fds + group.folderFds, &ops] {
+            return SyncTogether(all, [&ops](int fd) { return ops.syncFile(fd); });
+        });
+    }
+    if (!group.results.isEmpty())
+        m_flushing = std::move(group);
+}
+
+void UndoGroup::settle(UndoReport& report) {
+    if (!m_flushing)
+        return;
+    Flushing& group = *m_flushing;
+    if (group.errors.valid()) {
+        const QList<int> errors = group.errors.get();
+        for (qsizetype k = 0; k < group.written.size(); ++k) {
             if (errors[k] == 0)
                 continue;
-            const InPlace& f = m_inPlace[size_t(written[k])];
-            UndoFileResult& r = m_results[f.result].file;
+            const InPlace& f = group.inPlace[size_t(group.written[k])];
+            UndoFileResult& r = group.results[f.result].file;
             r.ok = false;
             r.messages << cannotRestore(f.originalPath, errors[k]);
         }
-        for (const int fd : folderFds)
-            ::close(fd);
-        for (InPlace& f : m_inPlace)
-            ::close(f.fd);
-        m_inPlace.clear();
     }
-    for (const Result& r : m_results) {
+    for (const int fd : group.folderFds)
+        ::close(fd);
+    for (InPlace& f : group.inPlace)
+        ::close(f.fd);
+    for (const Result& r : group.results) {
         if (r.file.ok)
             m_marks.undone(r.seq);
     }
     m_marks.flush();
-    for (const Result& r : m_results) {
+    for (const Result& r : group.results) {
         if (!r.report)
             continue;
         report.ok = report.ok && r.file.ok;
         report.files.append(r.file);
     }
-    m_results.clear();
+    m_flushing.reset();
 }
 
 // Where Apply wrote the tag into the space of the old one, the audio never
@@ -622,6 +655,7 @@ UndoReport UndoRun(const JournalRun& run) {
             group.commit(report);
     }
     group.commit(report);
+    group.settle(report);
     // Deepest first; a folder that still holds anything stays.
     folders.removeDuplicates();
     std::sort(folders.begin(), folders.end(),

@@ -119,6 +119,8 @@ public:
     QList<int> journalSyncs; // restored files at each
     QList<int> fileSyncs;    // journal syncs before each
     bool sync(int fd) override {
+        // The files of a group are flushed while the next group is read.
+        const QMutexLocker lock(&m_lock);
         int restored = 0;
         for (int i = 0; i < files.size(); ++i)
             restored += readAll(files[i]) == originals[i];
