@@ -205,7 +205,8 @@ struct InPlace {
 // being restored (the next undo lets their bytes decide) or restored and
 // unmarked (the next undo finds them as they were). The flush of a group's
 // files runs while the next group is read; the group is settled (marked and
-// reported) before the next one writes anything, and at the end.
+// reported) before the next one writes any file in place or marks anything,
+// and at the end.
 class UndoGroup {
 public:
     static constexpr int Files = 64;
@@ -244,7 +245,12 @@ private:
         QList<Result> results;
         std::vector<InPlace> inPlace;
         QList<int> written; // indices into inPlace, in the order of the flush
-        QList<int> folderFds;
+        // For each written file, the folders that hold the names its move
+        // changed: it is taken back only once they are on disk too.
+        QList<QStringList> movedIn;
+        QStringList folders;
+        QList<int> folderFds;    // of folders, -1 where it could not be opened
+        QList<int> folderErrors; // of folders: the open's errno, else 0
         std::future<QList<int>> errors;
     };
     bool write(InPlace& f, QString& message, QStringList& folders, bool& changed);
@@ -318,8 +324,10 @@ void UndoGroup::commit(UndoReport& report) {
             QString message = QStringLiteral("Cannot restore %1: the journal cannot be written")
                                   .arg(f.originalPath);
             bool changed = false;
+            const qsizetype foldersBefore = folders.size();
             if (marked && write(f, message, folders, changed)) {
                 group.written << int(i);
+                group.movedIn << folders.mid(foldersBefore);
                 fds << f.fd;
             } else {
                 r.ok = false;
@@ -333,17 +341,22 @@ void UndoGroup::commit(UndoReport& report) {
         // The restored bytes and the moved names on disk before any file
         // is marked as taken back.
         folders.removeDuplicates();
+        QList<int> toSync = fds;
         for (const QString& folder : folders) {
             const int fd =
                 ::open(pathBytes(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            group.folders << folder;
+            group.folderFds << fd;
+            group.folderErrors << (fd >= 0 ? 0 : errno);
             if (fd >= 0)
-                group.folderFds << fd;
+                toSync << fd;
         }
         group.inPlace = std::move(m_inPlace);
         m_inPlace.clear();
         JournalFileOps& ops = currentJournalFileOps();
-        group.errors = std::async(std::launch::async, [all = fds + group.folderFds, &ops] {
-            return SyncTogether(all, [&ops](int fd) { return ops.syncFile(fd); });
+        // On this thread when no other can be started: later, in settle.
+        group.errors = std::async(std::launch::async | std::launch::deferred, [toSync, &ops] {
+            return SyncTogether(toSync, [&ops](int fd) { return ops.syncFile(fd); });
         });
     }
     if (!group.results.isEmpty())
@@ -356,17 +369,30 @@ void UndoGroup::settle(UndoReport& report) {
     Flushing& group = *m_flushing;
     if (group.errors.valid()) {
         const QList<int> errors = group.errors.get();
+        // The folders' outcomes follow the files' in errors.
+        qsizetype synced = group.written.size();
+        for (qsizetype j = 0; j < group.folders.size(); ++j) {
+            if (group.folderFds[j] >= 0)
+                group.folderErrors[j] = errors[synced++];
+        }
         for (qsizetype k = 0; k < group.written.size(); ++k) {
-            if (errors[k] == 0)
+            int err = errors[k];
+            for (qsizetype j = 0; err == 0 && j < group.folders.size(); ++j) {
+                if (group.folderErrors[j] != 0 && group.movedIn[k].contains(group.folders[j]))
+                    err = group.folderErrors[j];
+            }
+            if (err == 0)
                 continue;
             const InPlace& f = group.inPlace[size_t(group.written[k])];
             UndoFileResult& r = group.results[f.result].file;
             r.ok = false;
-            r.messages << cannotRestore(f.originalPath, errors[k]);
+            r.messages << cannotRestore(f.originalPath, err);
         }
     }
-    for (const int fd : group.folderFds)
-        ::close(fd);
+    for (const int fd : group.folderFds) {
+        if (fd >= 0)
+            ::close(fd);
+    }
     for (InPlace& f : group.inPlace)
         ::close(f.fd);
     for (const Result& r : group.results) {

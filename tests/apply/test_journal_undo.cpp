@@ -119,7 +119,7 @@ public:
     QList<int> journalSyncs; // restored files at each
     QList<int> fileSyncs;    // journal syncs before each
     bool sync(int fd) override {
-        // The files of a group are flushed while the next group is read.
+        // syncFile runs on other threads.
         const QMutexLocker lock(&m_lock);
         int restored = 0;
         for (int i = 0; i < files.size(); ++i)
@@ -512,6 +512,50 @@ private slots:
         QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), fileSyncFails ? 70 : 0);
         if (fileSyncFails)
             QVERIFY(UndoRun(ReadJournalRun(journal.filePath())).ok);
+        QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), 0);
+    }
+
+    // A file moved back by undo is taken back only once the folders that
+    // hold its names are flushed too; when that fails, it is not marked, and
+    // the next undo finds it restored.
+    void movedNameFlushed_data() {
+        QTest::addColumn<bool>("folderSyncFails");
+        QTest::newRow("folders flushed") << false;
+        QTest::newRow("folder flush fails") << true;
+    }
+    void movedNameFlushed() {
+        QFETCH(bool, folderSyncFails);
+        class FolderOps : public JournalFileOps {
+        public:
+            bool failFolders = false;
+            bool syncFile(int fd) override {
+                struct stat st;
+                if (failFolders && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+                    errno = EIO;
+                    return false;
+                }
+                return JournalFileOps::syncFile(fd);
+            }
+        } ops;
+        ops.failFolders = folderSyncFails;
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3");
+        const QByteArray original = tagRegion(2000, 'o') + audio(5000, 3);
+        writeAll(path, original);
+        JournalWriter journal;
+        simulate(journal, path, {tagRegion(2000, 'o'), tagRegion(2000, 'n'), false, false, {}},
+                 dir.filePath("moved/a.mp3"), true);
+        journal.finish();
+        setJournalFileOps(&ops);
+        const UndoReport report = UndoRun(ReadJournalRun(journal.filePath()));
+        setJournalFileOps(nullptr);
+        QCOMPARE(report.ok, !folderSyncFails);
+        QCOMPARE(report.files.value(0).messages,
+                 folderSyncFails ? QStringList{"Cannot restore " + path + ". Error 5"}
+                                 : QStringList());
+        QCOMPARE(readAll(path), original);
+        QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), folderSyncFails ? 1 : 0);
+        QVERIFY(UndoRun(ReadJournalRun(journal.filePath())).ok);
         QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), 0);
     }
 
