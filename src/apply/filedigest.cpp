@@ -75,6 +75,13 @@ bool ReadWholeFile(const QString& path, const std::function<void(QByteArrayView)
     return ok;
 }
 
+bool ReadSmallFile(const QString& path, QByteArray& bytes) {
+    bytes.clear();
+    FileDigest read; // its size and time are not needed here
+    return ReadWholeFile(
+        path, [&bytes](QByteArrayView piece) { bytes.append(piece); }, read);
+}
+
 FileDigest DigestFile(const QString& path, qsizetype digestSize) {
     FileDigest d;
     ContentHash hash(digestSize);

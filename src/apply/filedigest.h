@@ -50,6 +50,9 @@ struct FileDigest {
 // file.
 bool ReadWholeFile(const QString& path, const std::function<void(QByteArrayView)>& piece,
                    FileDigest& digest);
+// The whole of a small regular file into bytes (what was read before a
+// failure stays there); false when it cannot be opened or read.
+bool ReadSmallFile(const QString& path, QByteArray& bytes);
 
 // digestSize as for ContentHash: to compare with a stored digest, pass its
 // size.

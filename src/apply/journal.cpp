@@ -129,14 +129,6 @@ QJsonObject undoAttemptRecord() {
             {"time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)}};
 }
 
-// The whole of a small file; false when it cannot be read.
-bool readFile(const QString& path, QByteArray& bytes) {
-    bytes.clear();
-    FileDigest read; // its size and time are not needed here
-    return ReadWholeFile(
-        path, [&bytes](QByteArrayView piece) { bytes.append(piece); }, read);
-}
-
 qint64 fileSize(const QString& path) {
     struct stat st;
     return ::stat(pathBytes(path).constData(), &st) == 0 ? qint64(st.st_size) : 0;
@@ -557,7 +549,7 @@ JournalRun ReadJournalRun(const QString& file) {
     run.file = file;
     run.bytesFile = BytesFileOf(file);
     QByteArray bytes;
-    if (!readFile(file, bytes))
+    if (!ReadSmallFile(file, bytes))
         return run;
     RunReader(run).read(bytes);
     return run;

@@ -1,5 +1,6 @@
 #include "runindex.h"
 
+#include "filedigest.h"
 #include "tags/descriptorio.h"
 #include "tags/pathbytes.h"
 
@@ -66,21 +67,8 @@ QJsonObject toJson(const QString& name, const Indexed& entry) {
 
 Index readIndex(const QString& folder) {
     Index index;
-    const int fd = ::open(pathBytes(folder + u'/' + QLatin1String(IndexName)).constData(),
-                          O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return index;
-    QByteArray bytes;
-    QByteArray buffer(1 << 16, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), size_t(buffer.size()));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        bytes.append(buffer.constData(), got);
-    }
-    ::close(fd);
+    QByteArray bytes; // what could be read, whole or not
+    ReadSmallFile(folder + u'/' + QLatin1String(IndexName), bytes);
     for (const QByteArray& line : bytes.split('\n')) {
         const QJsonObject o = QJsonDocument::fromJson(line).object();
         if (o.isEmpty())
