@@ -100,12 +100,10 @@ void BatchRun::prepare(Recorded& r) {
     }
     r.outputs = now.outputs;
     QString reason;
-    if (!PrepareApplyStart(r.entry, r.tag, before, r.outputs, m_options, r.plan, r.error)) {
-        if (pathGone(planned.path))
-            r.error = ChangedSinceRead(planned.path);
-    } else if (!m_journal.saveHead(r.entry, &reason)) {
+    // A file gone meanwhile is reported changed by PrepareApplyStart itself.
+    if (PrepareApplyStart(r.entry, r.tag, before, r.outputs, m_options, r.plan, r.error) &&
+        !m_journal.saveHead(r.entry, &reason))
         r.error = JournalFailure(reason);
-    }
     // In the journal now.
     r.entry.head = QByteArray();
     r.entry.saved.literal = QByteArray();
