@@ -1,6 +1,7 @@
 #include "window/historydialog.h"
 
 #include <QBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -223,10 +224,15 @@ void HistoryDialog::showUndoReport() {
     run.undoAttempted = true;
     QList<FileList::Outcome> outcomes;
     int failed = 0;
+    // The entries of each old path, in order: a run of 10,000 files is not
+    // searched once per file.
+    QHash<QString, QList<int>> entriesOf;
+    for (int i = 0; i < run.entries.size(); ++i)
+        entriesOf[run.entries[i].originalPath].append(i);
     for (const UndoFileResult& file : m_report.files) {
-        for (int i = 0; i < run.entries.size(); ++i) {
+        for (const int i : entriesOf.value(file.restoredPath)) {
             JournalEntry& e = run.entries[i];
-            if (e.originalPath != file.restoredPath || e.undone)
+            if (e.undone)
                 continue;
             e.undone = file.ok;
             const QString state = file.ok
