@@ -1,15 +1,14 @@
 #include "window/batchtablemodel.h"
 
-#include <QFileInfo>
+#include "tags/pathbytes.h"
 
 #include <algorithm>
 
 BatchRow BatchRow::fromPlan(FilePlan&& plan) {
     BatchRow row;
     if (!plan.target.isEmpty()) {
-        const QFileInfo target(plan.target);
-        row.newFolder = target.path();
-        row.newName = target.fileName();
+        row.newFolder = folderOfPath(plan.target);
+        row.newName = nameOfPath(plan.target);
     }
     row.tags = plan.tagChanges().join(QStringLiteral("; "));
     row.checked = plan.ready();
@@ -132,7 +131,7 @@ QVariant BatchTableModel::data(const QModelIndex& index, int role) const {
     const bool tip = role == Qt::ToolTipRole;
     switch (index.column()) {
     case FileColumn:
-        return tip ? row.plan.path : row.plan.path.mid(row.plan.path.lastIndexOf(u'/') + 1);
+        return tip ? row.plan.path : nameOfPath(row.plan.path);
     case FolderColumn:
         return row.newFolder;
     case NameColumn:
