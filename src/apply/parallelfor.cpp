@@ -119,10 +119,19 @@ void ParallelFor(int count, const std::function<void(int)>& work) {
         helpers.release();
         return;
     }
-    std::vector<std::thread> helpersOfOwn;
-    for (int t = 1; t < threads; ++t)
-        helpersOfOwn.emplace_back(run);
+    ParallelForOnOwnThreads(count, threads, work);
+}
+
+void ParallelForOnOwnThreads(int count, int threads, const std::function<void(int)>& work) {
+    std::atomic<int> next{0};
+    auto run = [&] {
+        for (int i = next++; i < count; i = next++)
+            work(i);
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < std::min(threads, count); ++t)
+        helpers.emplace_back(run);
     run();
-    for (std::thread& h : helpersOfOwn)
+    for (std::thread& h : helpers)
         h.join();
 }

@@ -18,3 +18,8 @@ int ReadThreads(int items);
 // returns when all are done. Each call must touch only its own item; the
 // order of the calls is not defined.
 void ParallelFor(int count, const std::function<void(int)>& work);
+
+// The same on threads started for this call (the calling one among them,
+// at most count): for work that mostly waits, such as flushes, where more
+// threads than cores keep more requests in flight.
+void ParallelForOnOwnThreads(int count, int threads, const std::function<void(int)>& work);

@@ -1,10 +1,8 @@
 #include "syncfiles.h"
 
-#include <algorithm>
-#include <atomic>
+#include "parallelfor.h"
+
 #include <cerrno>
-#include <thread>
-#include <vector>
 
 namespace {
 
@@ -16,17 +14,8 @@ constexpr int SyncThreads = 8;
 
 QList<int> SyncTogether(const QList<int>& fds, const std::function<bool(int)>& sync) {
     QList<int> errors(fds.size(), 0);
-    std::atomic<qsizetype> next{0};
-    auto run = [&] {
-        for (qsizetype i = next++; i < fds.size(); i = next++)
-            errors[i] = sync(fds[i]) ? 0 : (errno != 0 ? errno : EIO);
-    };
-    std::vector<std::thread> helpers;
-    const int threads = int(std::min<qsizetype>(SyncThreads, fds.size()));
-    for (int t = 1; t < threads; ++t)
-        helpers.emplace_back(run);
-    run();
-    for (std::thread& h : helpers)
-        h.join();
+    ParallelForOnOwnThreads(int(fds.size()), SyncThreads, [&](int i) {
+        errors[i] = sync(fds[i]) ? 0 : (errno != 0 ? errno : EIO);
+    });
     return errors;
 }
