@@ -82,6 +82,13 @@ private slots:
         QTest::newRow("tag past the end") << header(9000) + filler(100, 5) << 110 << false;
         QTest::newRow("region over two reads") << bigTag + filler(1000, 6) << 1500010 << false;
         QTest::newRow("v1 across two reads") << filler((1 << 20) - 60, 7) + v1() << 0 << true;
+        // Read whole at once: front and back are cut from one buffer.
+        QTest::newRow("small file, tag past 16 KiB")
+            << header(20000) + filler(20000, 10) + filler(30000, 11) + v1() << 20010 << true;
+        QTest::newRow("read whole, 64 KiB")
+            << tag + filler((64 << 10) - 510 - 128, 12) + v1() << 510 << true;
+        QTest::newRow("one byte over 64 KiB")
+            << tag + filler((64 << 10) - 510 - 127, 13) + v1() << 510 << true;
         QTest::newRow("TAG not at the end") << tag + v1() + filler(10, 8) << 510 << false;
         // Tags the reader takes apart otherwise: a footer, unsynchronisation,
         // an extended header, a version it refuses.
