@@ -195,7 +195,9 @@ bool PrepareApplyStart(JournalEntry& entry, TagInfo& tag, const OriginalBytes& b
         entry.tail = before.v1;
     if (plan.inPlace && !(tag.removeV1 && tag.hasV1))
         entry.printIfWritten = before.printWithRegion(plan.bytes);
-    MissingFolderLevels(ApplyLocation(output), entry.plannedFolders);
+    // A file that keeps its path needs no folder made.
+    if (entry.targetPath != AbsolutePath(path))
+        MissingFolderLevels(ApplyLocation(output), entry.plannedFolders);
     return true;
 }
 
