@@ -30,11 +30,12 @@ int folderWritable(const QString& folder) {
 int movableOut(const QString& path, const QString& folder) {
     if (const int err = folderWritable(folder))
         return err;
+    static const uid_t user = ::geteuid(); // one user for the program's life
     struct stat file, dir;
-    if (::geteuid() == 0 || ::stat(pathBytes(folder).constData(), &dir) != 0 ||
-        !(dir.st_mode & S_ISVTX) || ::stat(pathBytes(path).constData(), &file) != 0)
+    if (user == 0 || ::stat(pathBytes(folder).constData(), &dir) != 0 || !(dir.st_mode & S_ISVTX) ||
+        ::stat(pathBytes(path).constData(), &file) != 0)
         return 0;
-    return file.st_uid == ::geteuid() || dir.st_uid == ::geteuid() ? 0 : EPERM;
+    return file.st_uid == user || dir.st_uid == user ? 0 : EPERM;
 }
 
 } // namespace
@@ -99,12 +100,13 @@ std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& 
     if (auto refusal = checkName(path, outputs[FieldFilename], target))
         return refusal;
 
-    const int fd = ::open(pathBytes(path).constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
+    // The kernel's answer to an open for writing (permissions, a read-only
+    // mount, an immutable file), without the open: a watcher of the folder
+    // would take an open for writing for a change.
+    if (::faccessat(AT_FDCWD, pathBytes(path).constData(), W_OK, AT_EACCESS) != 0) {
         return Refusal{QStringLiteral("cannot write tags: %1").arg(errorText(errno)),
                        QStringLiteral("Cannot write tags to %1").arg(path)};
     }
-    ::close(fd);
 
     const QString source = AbsolutePath(path);
     const QString sourceFolder = folderOfPath(source);
