@@ -25,10 +25,13 @@ struct Recorded {
 
 // Start records are flushed a group at a time: one flush for many files
 // instead of one each. The group's tags are held in memory until written;
-// files are read a few at a time, in parallel, until the group is full.
+// files are read in parallel, a few at a time, until the group is full:
+// small files all at once (each round of the threads costs a wake-up), at
+// least ReadAtOnce of larger ones.
 constexpr int GroupFiles = 64;
 constexpr qint64 GroupBytes = 32 << 20;
 constexpr int ReadAtOnce = 8;
+constexpr qint64 ReadAtOnceBytes = 4 << 20; // of file sizes
 
 ApplyResult refused(const FilePlan& plan) {
     ApplyResult result;
@@ -117,9 +120,15 @@ int BatchRun::recordGroup(int first) {
     const int count = int(m_plans.size());
     while (i < count && int(m_group.size()) < GroupFiles && bytes < GroupBytes) {
         std::vector<Recorded> batch;
-        for (; i < count && int(batch.size()) < ReadAtOnce; ++i) {
-            if (m_plans[size_t(i)].ready())
+        qint64 sizes = 0;
+        for (; i < count && int(m_group.size() + batch.size()) < GroupFiles &&
+               (int(batch.size()) < ReadAtOnce || sizes < ReadAtOnceBytes);
+             ++i) {
+            const FilePlan& plan = m_plans[size_t(i)];
+            if (plan.ready()) {
                 batch.emplace_back().index = i;
+                sizes += plan.identity.size;
+            }
         }
         QString journalError;
         if (!batch.empty() && !m_journal.open(&journalError))
