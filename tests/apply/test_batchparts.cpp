@@ -21,6 +21,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -210,6 +211,10 @@ private slots:
             << "a.mp3"
             << ""
             << "@/" + (QString(200, 'p') + "/").repeated(21) << "path too long";
+        QTest::newRow("file itself") << "a.mp3"
+                                     << "in/a.mp3"
+                                     << "@/out"
+                                     << "cannot write tags: Operation not permitted";
         QTest::newRow("symbolic link") << "link.mp3"
                                        << ""
                                        << "@/out"
@@ -245,6 +250,28 @@ private slots:
         if (file == "link.mp3")
             QCOMPARE(refusal->message, "Not applied to " + path + ": it is a symbolic link to " +
                                            dir.filePath("in/a.mp3") + " (give that file instead)");
+    }
+
+    // The checks before a run (a dry run, a preview) leave the file as it
+    // was for a program that watches it too: no close after writing.
+    void preflightOpensNothingForWriting() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3");
+        QVERIFY(fixture::WriteFile(path, song("A")));
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QVERIFY(::inotify_add_watch(watch, QFile::encodeName(dir.path()).constData(),
+                                    IN_CLOSE_WRITE | IN_MODIFY | IN_ATTRIB) >= 0);
+        FieldValues out;
+        out[FieldLocation] = dir.filePath("out");
+        out[FieldFilename] = QStringLiteral("a");
+        QVERIFY(!CheckBeforeApply(path, out));
+        char events[4096];
+        const ssize_t got = ::read(watch, events, sizeof events);
+        const int err = errno;
+        ::close(watch);
+        QCOMPARE(got, ssize_t(-1));
+        QCOMPARE(err, EAGAIN);
     }
 
     // What a plan says about a file decides, and a file that changed after
