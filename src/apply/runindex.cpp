@@ -32,13 +32,18 @@ struct Stamp {
     friend bool operator==(const Stamp&, const Stamp&) = default;
 };
 
-bool stampOf(const QString& path, Stamp& stamp) {
+// The stamp of name in the folder open as folder (AT_FDCWD: name is a path).
+bool stampAt(int folder, const char* name, Stamp& stamp) {
     struct stat st;
-    if (::stat(pathBytes(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstatat(folder, name, &st, 0) != 0 || !S_ISREG(st.st_mode))
         return false;
     stamp = {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
              qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec, quint64(st.st_ino)};
     return true;
+}
+
+bool stampOf(const QString& path, Stamp& stamp) {
+    return stampAt(AT_FDCWD, pathBytes(path).constData(), stamp);
 }
 
 struct Indexed {
@@ -149,7 +154,9 @@ QList<JournalRunSummary> ReadJournalSummaries(const QString& folder) {
         const QString file = folder + u'/' + name;
         Indexed e;
         const auto known = indexed.constFind(name);
-        if (known != indexed.constEnd() && stampOf(file, e.stamp) && e.stamp == known->stamp) {
+        // Looked up in the folder open already, not along the whole path.
+        if (known != indexed.constEnd() && stampAt(::dirfd(dir), entry->d_name, e.stamp) &&
+            e.stamp == known->stamp) {
             e.summary = known->summary;
         } else {
             changed = true;
