@@ -2,6 +2,8 @@
 
 #include "tags/synchsafe.h"
 
+#include <cstring>
+
 qint64 FrameLayout::BodySize(const char* header) const {
     if (version == 2)
         return DecodeBigEndian(header + 3, 3);
@@ -33,12 +35,12 @@ bool FramesLineUp(const QByteArray& tag, qsizetype start, const FrameLayout& lay
         pos += layout.headerSize() + size;
     }
     // Padding is zeros to the end: a 0 byte inside a frame that the wrong
-    // size form lands on is no end of the frames.
-    for (; pos < tag.size(); ++pos) {
-        if (tag[pos] != '\0')
-            return false;
-    }
-    return true;
+    // size form lands on is no end of the frames. (Bytes all zero: the first
+    // is, and each equals the one after it.)
+    const char* padding = tag.constData() + pos;
+    const qsizetype length = tag.size() - pos;
+    return length <= 0 ||
+           (padding[0] == '\0' && std::memcmp(padding, padding + 1, size_t(length - 1)) == 0);
 }
 
 FrameLayout ChooseFrameLayout(int version, const QByteArray& tag, qsizetype start) {

@@ -2,6 +2,7 @@
 
 #include "tags/framecontent.h"
 #include "tags/frameinfo.h"
+#include "tags/framelayout.h"
 #include "tags/pathbytes.h"
 #include "tags/reencode.h"
 #include "tags/textcodec.h"
@@ -38,6 +39,8 @@ private slots:
     void pathBytesRefused();
     void frameContent_data();
     void frameContent();
+    void framesLineUp_data();
+    void framesLineUp();
 };
 
 void TestTagUnits::decodeText_data() {
@@ -327,6 +330,31 @@ void TestTagUnits::frameContent() {
     QCOMPARE(got.has_value(), found);
     if (found)
         QCOMPARE(*got, content);
+}
+
+// Frames line up when they fill the tag to its end or to padding that is
+// zeros to the end; a byte in the padding means another size form.
+void TestTagUnits::framesLineUp_data() {
+    QTest::addColumn<QByteArray>("tag");
+    QTest::addColumn<bool>("lineUp");
+    const QByteArray frame = QByteArray("TIT2\0\0\0\x03\0\0", 10) + "abc";
+    QTest::newRow("no padding") << frame << true;
+    QTest::newRow("one zero") << frame + QByteArray(1, '\0') << true;
+    QTest::newRow("zeros") << frame + QByteArray(2000, '\0') << true;
+    QTest::newRow("byte after the first zero") << frame + QByteArray("\0x", 2) << false;
+    QByteArray last = frame + QByteArray(2000, '\0');
+    last[last.size() - 1] = 'x';
+    QTest::newRow("last byte") << last << false;
+    QByteArray middle = frame + QByteArray(2000, '\0');
+    middle[frame.size() + 1000] = '\x01';
+    QTest::newRow("middle byte") << middle << false;
+    QTest::newRow("size past the end") << frame.left(12) << false;
+}
+
+void TestTagUnits::framesLineUp() {
+    QFETCH(QByteArray, tag);
+    QFETCH(bool, lineUp);
+    QCOMPARE(FramesLineUp(tag, 0, FrameLayout{3, false}), lineUp);
 }
 
 QTEST_GUILESS_MAIN(TestTagUnits)
