@@ -36,17 +36,17 @@ void setRow(QTableWidget* t, int row, const QStringList& texts) {
 }
 
 // Whether undo has anything left to take back; a damaged run it refuses.
-bool undoable(const JournalRun& run) {
-    return run.damage.isEmpty() && run.notRestored() > 0;
+bool undoable(const JournalRunSummary& run) {
+    return run.damage.isEmpty() && run.notRestored > 0;
 }
 
 // The run's state in a word or two, as quorvel-cli history says it.
-QString runState(const JournalRun& run) {
+QString runState(const JournalRunSummary& run) {
     if (!run.damage.isEmpty())
         return QStringLiteral("damaged");
     if (!run.undoAttempted)
         return QStringLiteral("applied");
-    const int left = run.notRestored();
+    const int left = run.notRestored;
     return left == 0 ? QStringLiteral("undone")
                      : QStringLiteral("partly undone: %1 not restored").arg(left);
 }
@@ -130,7 +130,7 @@ void HistoryDialog::reload() {
     if (m_worker.isRunning())
         return;
     m_summary->setText(QStringLiteral("Reading the journal"));
-    m_worker.start([this] { m_read = ReadJournalRuns(m_folder); });
+    m_worker.start([this] { m_read = ReadJournalSummaries(m_folder); });
     updateControls();
 }
 
@@ -140,7 +140,7 @@ void HistoryDialog::undoSelected() {
         return;
     m_undoing = run;
     m_summary->setText(QStringLiteral("Taking the run back"));
-    m_worker.start([this, run = m_runs[run]] { m_report = UndoRun(run); });
+    m_worker.start([this, file = m_runs[run].file] { m_report = UndoRun(ReadJournalRun(file)); });
     updateControls();
 }
 
@@ -150,6 +150,7 @@ void HistoryDialog::jobEnded() {
         m_undoing = -1;
     } else {
         m_runs = std::exchange(m_read, {});
+        m_shownRun = -1;
         showRuns();
     }
     updateControls();
@@ -184,10 +185,10 @@ void HistoryDialog::updateControls() {
 void HistoryDialog::showRuns() {
     m_runTable->setRowCount(int(m_runs.size()));
     for (int i = 0; i < m_runs.size(); ++i) {
-        const JournalRun& run = m_runs[i];
+        const JournalRunSummary& run = m_runs[i];
         setRow(m_runTable, i,
                {run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.id,
-                QString::number(run.changedFiles()), runState(run)});
+                QString::number(run.files), runState(run)});
         m_runTable->item(i, 3)->setToolTip(run.damage.join(u'\n'));
     }
     m_summary->setText(m_runs.isEmpty()     ? QStringLiteral("No apply runs")
@@ -205,7 +206,7 @@ void HistoryDialog::showFiles() {
         m_fileTable->setRowCount(0);
         return;
     }
-    const JournalRun& run = m_runs[selected];
+    const JournalRun& run = shownRun(selected);
     m_fileTable->setRowCount(int(run.entries.size()));
     for (int i = 0; i < run.entries.size(); ++i) {
         const JournalEntry& e = run.entries[i];
@@ -214,8 +215,16 @@ void HistoryDialog::showFiles() {
     }
 }
 
+JournalRun& HistoryDialog::shownRun(int run) {
+    if (m_shownRun != run) {
+        m_shown = ReadJournalRun(m_runs[run].file);
+        m_shownRun = run;
+    }
+    return m_shown;
+}
+
 void HistoryDialog::showUndoReport() {
-    JournalRun& run = m_runs[m_undoing];
+    JournalRun& run = shownRun(m_undoing);
     if (!m_report.damage.isEmpty()) {
         m_summary->setText(
             QStringLiteral("Run %1 not undone: %2").arg(run.id, m_report.damage.first()));
@@ -249,7 +258,8 @@ void HistoryDialog::showUndoReport() {
         else
             ++failed;
     }
-    m_runTable->item(m_undoing, 3)->setText(runState(run));
+    m_runs[m_undoing] = SummaryOf(run);
+    m_runTable->item(m_undoing, 3)->setText(runState(m_runs[m_undoing]));
     m_summary->setText(failed == 0
                            ? QStringLiteral("Run %1 undone").arg(run.id)
                            : QStringLiteral("Run %1: %2 files not undone").arg(run.id).arg(failed));

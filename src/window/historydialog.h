@@ -1,6 +1,7 @@
 #pragma once
 
 #include "apply/journal.h"
+#include "apply/runindex.h"
 #include "apply/undo.h"
 #include "window/filelist.h"
 #include "window/workerthread.h"
@@ -13,8 +14,9 @@ class QTableWidget;
 
 // "History": the runs of the undo journal, the window's and quorvel-cli's
 // alike, newest first, with the files of the selected run; "Undo" takes the
-// selected run back and shows each file's outcome. The journal is read and
-// undone on a worker thread.
+// selected run back and shows each file's outcome. The list comes from the
+// journal's run index, on a worker thread, as does the undo; a run's files
+// are read when it is selected.
 class HistoryDialog : public QDialog {
     Q_OBJECT
 public:
@@ -22,7 +24,6 @@ public:
     ~HistoryDialog() override;
 
     bool isWorking() const { return m_worker.isRunning(); }
-    const QList<JournalRun>& runs() const { return m_runs; }
     // Reads the journal again.
     void reload();
     // Takes back the selected run.
@@ -43,14 +44,18 @@ private:
     void jobEnded();
     void updateControls();
     int selectedRun() const;
+    // The run on show, read when it was selected.
+    JournalRun& shownRun(int run);
 
     const QString m_folder;
     // Written by the job, read once it has ended.
-    QList<JournalRun> m_read;
+    QList<JournalRunSummary> m_read;
     UndoReport m_report;
     int m_undoing = -1; // the run being taken back
 
-    QList<JournalRun> m_runs;
+    QList<JournalRunSummary> m_runs;
+    JournalRun m_shown;
+    int m_shownRun = -1; // the row of m_shown, -1 when none is read
     bool m_closeWhenDone = false;
     QTableWidget* m_runTable = nullptr;
     QTableWidget* m_fileTable = nullptr;
