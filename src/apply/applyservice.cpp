@@ -215,6 +215,16 @@ bool RecordApplyStart(JournalWriter& journal, JournalEntry& entry, QString& erro
     return true;
 }
 
+bool WritesInPlaceOnly(const TagInfo& tag, const TagInfo::Planned& plan,
+                       const FieldValues& output) {
+    return plan.inPlace && !plan.bytes.isEmpty() && ApplyTarget(output) == AbsolutePath(tag.path);
+}
+
+ApplyResult ApplyBegunFile(TagInfo& tag, const TagInfo::Planned& plan, const FieldValues& output,
+                           const ApplyOptions& options, Recheck recheck) {
+    return applyUnrecorded(tag, output, options, &plan, recheck);
+}
+
 ApplyResult ApplyRecordedFile(TagInfo& tag, const TagInfo::Planned& plan, const FieldValues& output,
                               const ApplyOptions& options, JournalWriter& journal,
                               JournalEntry& entry, Outcome outcome, Recheck recheck) {

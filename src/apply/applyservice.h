@@ -79,6 +79,14 @@ enum class Outcome { RecordNow, Later };
 // folder; the write itself checks that the path still names the file read).
 enum class Recheck { Always, TagOnlyInPlace };
 // tag and plan as PrepareApplyStart left them.
+// Whether the file keeps its path and its new tag fits the old one's
+// space: only its own bytes change, so such files may be written together.
+bool WritesInPlaceOnly(const TagInfo& tag, const TagInfo::Planned& plan, const FieldValues& output);
+// The write and the move of a file whose begin record the caller made
+// (entry.begun): ApplyRecordedFile without the journal. May run on any
+// thread, for files that write in place only.
+ApplyResult ApplyBegunFile(TagInfo& tag, const TagInfo::Planned& plan, const FieldValues& output,
+                           const ApplyOptions& options, Recheck recheck);
 ApplyResult ApplyRecordedFile(TagInfo& tag, const TagInfo::Planned& plan, const FieldValues& output,
                               const ApplyOptions& options, JournalWriter& journal,
                               JournalEntry& entry, Outcome outcome,

@@ -9,6 +9,7 @@
 #include "tags/taginfo.h"
 
 #include <list>
+#include <optional>
 
 namespace {
 
@@ -21,6 +22,7 @@ struct Recorded {
     FieldValues outputs;
     JournalEntry entry;
     QString error;
+    std::optional<ApplyResult> written; // with its group, ahead of its turn
 };
 
 // Start records are flushed a group at a time: one flush for many files
@@ -52,6 +54,8 @@ public:
 private:
     int recordGroup(int first);
     void prepare(Recorded& r);
+    void writeInPlaceTogether();
+    void settle(Recorded& r, ApplyResult applied);
     void recordOutcomes();
     void recordNotApplied(JournalEntry& entry);
     void finish(int index, const ApplyResult& result);
@@ -154,6 +158,51 @@ int BatchRun::recordGroup(int first) {
     return i;
 }
 
+// The files of the group that keep their path and whose new tag fits in
+// place are written together, in parallel: each changes its own bytes only.
+// Their start records are made durable and their begin records written
+// before the first byte of any of them. The rest are written in their turn.
+void BatchRun::writeInPlaceTogether() {
+    std::vector<Recorded*> together;
+    QList<int> seqs;
+    for (Recorded& r : m_group) {
+        if (WritesInPlaceOnly(r.tag, r.plan, r.outputs)) {
+            together.push_back(&r);
+            seqs << r.entry.seq;
+        }
+    }
+    if (together.size() < 2)
+        return;
+    QString reason;
+    if (!m_journal.makeDurable(seqs.last(), &reason) || !m_journal.recordBegins(seqs, &reason)) {
+        // Not one of them is touched.
+        for (Recorded* r : together) {
+            ApplyResult& failed = r->written.emplace();
+            failed.target = m_plans[size_t(r->index)].target;
+            failed.messages << JournalFailure(reason);
+        }
+        return;
+    }
+    for (Recorded* r : together)
+        r->entry.begun = true;
+    ParallelFor(int(together.size()), [&](int k) {
+        Recorded& r = *together[size_t(k)];
+        r.written = ApplyBegunFile(r.tag, r.plan, r.outputs, m_options, Recheck::TagOnlyInPlace);
+    });
+}
+
+// The result of the group's first file, written now or with its group.
+void BatchRun::settle(Recorded& r, ApplyResult applied) {
+    ApplyResult& result = m_results[size_t(r.index)];
+    applied.messages = result.messages + applied.messages;
+    result = std::move(applied);
+    if (r.entry.begun) {
+        r.tag = TagInfo(); // written; only the entry is needed now
+        r.plan = TagInfo::Planned();
+        m_written.push_back(std::move(r));
+    }
+}
+
 // Files written whose outcome is still to be recorded: digested together,
 // in parallel, when their group is done (a run cut off before that leaves
 // them begun without an outcome, which undo handles).
@@ -196,11 +245,23 @@ void BatchRun::run() {
     };
     for (int i = 0; i < count; ++i) {
         if (m_hooks.stopRequested && m_hooks.stopRequested()) {
-            recordOutcomes();
-            for (Recorded& r : m_group)
-                recordNotApplied(r.entry);
+            // What the group wrote already stays done; the rest is not begun.
+            std::vector<bool> settled(size_t(count - i), false);
+            for (Recorded& r : m_group) {
+                if (r.written) {
+                    settled[size_t(r.index - i)] = true;
+                    m_results[size_t(r.index)].target = m_plans[size_t(r.index)].target;
+                    m_results[size_t(r.index)].messages = m_plans[size_t(r.index)].messages;
+                    settle(r, std::move(*r.written));
+                } else {
+                    recordNotApplied(r.entry);
+                }
+            }
             m_group.clear();
+            recordOutcomes();
             for (int j = i; j < count; ++j) {
+                if (settled[size_t(j - i)])
+                    continue;
                 ApplyResult& result = m_results[size_t(j)];
                 result.target = m_plans[size_t(j)].target;
                 result.messages << QStringLiteral("Not applied: the run was stopped");
@@ -221,21 +282,17 @@ void BatchRun::run() {
             recordOutcomes();
             reportUpTo(i);
             next = recordGroup(i);
+            if (!m_hooks.betweenFiles) // a run stopped between two files writes one at a time
+                writeInPlaceTogether();
         }
         if (m_group.empty() || m_group.front().index != i) {
             result.messages << m_errors[size_t(i)].split(u'\n'); // refused while its group was read
             continue;
         }
         Recorded& r = m_group.front();
-        ApplyResult applied = ApplyRecordedFile(r.tag, r.plan, r.outputs, m_options, m_journal,
-                                                r.entry, Outcome::Later, Recheck::TagOnlyInPlace);
-        applied.messages = result.messages + applied.messages;
-        result = applied;
-        if (r.entry.begun) {
-            r.tag = TagInfo(); // written; only the entry is needed now
-            r.plan = TagInfo::Planned();
-            m_written.push_back(std::move(r));
-        }
+        settle(r, r.written ? std::move(*r.written)
+                            : ApplyRecordedFile(r.tag, r.plan, r.outputs, m_options, m_journal,
+                                                r.entry, Outcome::Later, Recheck::TagOnlyInPlace));
         m_group.pop_front();
         if (m_hooks.betweenFiles && i + 1 < count) {
             recordOutcomes(); // the journal as a run between two files leaves it

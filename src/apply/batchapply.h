@@ -13,7 +13,8 @@ struct Profile;
 // the thread that called ApplyBatch.
 struct BatchHooks {
     // Asked before each file: true stops the batch after the file in hand;
-    // what is done stays done (and in the journal).
+    // what is done stays done (and in the journal), the files its group
+    // wrote together with it included.
     std::function<bool()> stopRequested;
     // The file at index is next.
     std::function<void(int index)> starting;
@@ -31,7 +32,9 @@ struct BatchHooks {
 // touched. The others are read again (once: the tag and the journal's
 // bytes come from the same read), a few at a time and in parallel,
 // recorded a group at a time with one flush (no file is touched before its
-// record is on disk), then written and moved in order. A file that no
+// record is on disk), then written and moved in order; files that keep their
+// path and whose new tag fits in place are written together, in parallel,
+// when their group begins (unless betweenFiles is set). A file that no
 // longer reads as it did when planned is left alone: "<path> changed since
 // it was read". Once stopRequested() is true the files not begun are
 // reported "Not applied: the run was stopped".

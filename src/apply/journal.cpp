@@ -314,7 +314,14 @@ bool JournalWriter::makeDurable(int seq, QString* error) {
 }
 
 bool JournalWriter::recordBegin(int seq, QString* error) {
-    return append(JsonLine().add("type", "begin").add("seq", seq).finish(), error);
+    return recordBegins({seq}, error);
+}
+
+bool JournalWriter::recordBegins(const QList<int>& seqs, QString* error) {
+    QByteArray lines;
+    for (const int seq : seqs)
+        lines += JsonLine().add("type", "begin").add("seq", seq).finish();
+    return append(lines, error);
 }
 
 bool JournalWriter::recordOutcome(const JournalEntry& entry, QString* error) {

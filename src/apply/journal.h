@@ -128,6 +128,8 @@ public:
     // Right before the file is touched (not flushed: a lost mark only makes
     // history count the file as possibly changed; undo checks it anyway).
     bool recordBegin(int seq, QString* error);
+    // recordBegin for several files, in one write.
+    bool recordBegins(const QList<int>& seqs, QString* error);
     // After it; entry carries the outcome.
     bool recordOutcome(const JournalEntry& entry, QString* error);
     // Ends the run (an end record that counts its files, so that a start

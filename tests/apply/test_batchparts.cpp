@@ -8,6 +8,7 @@
 #include "apply/parallelfor.h"
 #include "apply/planfile.h"
 #include "apply/preflight.h"
+#include "apply/undo.h"
 #include "fixtures.h"
 #include "immutablefile.h"
 #include "profiles/profile.h"
@@ -28,10 +29,11 @@
 
 namespace {
 
-QByteArray song(const QString& title) {
+// padding 0: a longer title does not fit, and the file is written anew.
+QByteArray song(const QString& title, int padding = 2000) {
     fixture::Tag tag;
     tag.frames = {{"TPE1", fixture::TextBody(0, "Artist")}, {"TIT2", fixture::TextBody(0, title)}};
-    tag.padding = 2000; // the new tag fits: written in place
+    tag.padding = padding; // the new tag fits: written in place
     return fixture::BuildFile(&tag, 4);
 }
 
@@ -420,13 +422,18 @@ private slots:
 
     // No file of a group is touched before the journal records of the group
     // are on disk; when they cannot be put there, no file is touched at all.
+    // Files that keep their path and whose tag fits are written together.
     void flushBeforeFirstWrite_data() {
         QTest::addColumn<bool>("flushFails");
-        QTest::newRow("flush works") << false;
-        QTest::newRow("flush fails") << true;
+        QTest::addColumn<QString>("into");
+        QTest::newRow("flush works") << false << "out";
+        QTest::newRow("flush fails") << true << "out";
+        QTest::newRow("in place, flush works") << false << "in";
+        QTest::newRow("in place, flush fails") << true << "in";
     }
     void flushBeforeFirstWrite() {
         QFETCH(bool, flushFails);
+        QFETCH(QString, into);
         QTemporaryDir dir;
         const QDir root(dir.path());
         QVERIFY(root.mkpath("in"));
@@ -445,8 +452,9 @@ private slots:
             return true;
         };
         std::vector<FilePlan> plans;
-        PlanFiles(paths, sortInto(root.filePath("out")),
-                  [&](int, FilePlan&& p) { plans.push_back(std::move(p)); });
+        const Profile profile = sortInto(root.filePath(into));
+        PlanFiles(paths, profile, [&](int, FilePlan&& p) { plans.push_back(std::move(p)); });
+        QCOMPARE(plans[0].target == paths[0], into == "in");
         QList<bool> untouchedAtSync;
         WatchedJournalOps ops([&] {
             untouchedAtSync << untouched();
@@ -457,7 +465,7 @@ private slots:
         QList<ApplyResult> results;
         BatchHooks hooks;
         hooks.finished = [&](int, const ApplyResult& r) { results << r; };
-        ApplyBatch(plans, sortInto(root.filePath("out")), journal, hooks);
+        ApplyBatch(plans, profile, journal, hooks);
         journal.finish();
         setJournalFileOps(nullptr);
         QVERIFY(!untouchedAtSync.isEmpty());
@@ -470,6 +478,45 @@ private slots:
                          qPrintable(r.messages.join('\n')));
         }
         QCOMPARE(untouched(), flushFails);
+    }
+
+    // A stop asked for in the middle of a group: the files the group wrote
+    // together stay written, are reported so and undone with the run; a
+    // file still to be written in its turn is not begun.
+    void stopInGroup() {
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        QStringList paths;
+        QList<QByteArray> originals;
+        for (const auto& [name, padding] : {std::pair{"a", 2000}, {"b", 0}, {"c", 2000}}) {
+            paths << root.filePath(QString("%1.mp3").arg(name));
+            originals << song(name, padding);
+            QVERIFY(fixture::WriteFile(paths.last(), originals.last()));
+        }
+        const Profile profile = sortInto(dir.path());
+        std::vector<FilePlan> plans;
+        PlanFiles(paths, profile, [&](int, FilePlan&& p) { plans.push_back(std::move(p)); });
+        QDir(JournalFolder()).removeRecursively();
+        JournalWriter journal;
+        QList<ApplyResult> results;
+        int asked = 0;
+        BatchHooks hooks;
+        hooks.stopRequested = [&] { return ++asked > 1; }; // after the first file
+        hooks.finished = [&](int, const ApplyResult& r) { results << r; };
+        ApplyBatch(plans, profile, journal, hooks);
+        journal.finish();
+        QCOMPARE(results.size(), 3);
+        QVERIFY(results[0].ok && results[2].ok);
+        QCOMPARE(results[1].messages, QStringList{"Not applied: the run was stopped"});
+        QCOMPARE(fixture::ReadFile(paths[1]), originals[1]);
+        QVERIFY(fixture::ReadFile(paths[2]) != originals[2]);
+
+        const JournalRun run = ReadJournalRun(journal.filePath());
+        QVERIFY(run.damage.isEmpty());
+        QCOMPARE(run.changedFiles(), 2);
+        QVERIFY(UndoRun(run).ok);
+        for (int i = 0; i < paths.size(); ++i)
+            QCOMPARE(fixture::ReadFile(paths[i]), originals[i]);
     }
 
     void sharedTargets() {
