@@ -144,9 +144,20 @@ int BatchRun::recordGroup(int first) {
             else
                 prepare(r);
         });
+        // The batch's start records in one write.
+        std::vector<JournalEntry*> starting;
         for (Recorded& r : batch) {
             if (r.error.isEmpty())
-                RecordApplyStart(m_journal, r.entry, r.error, JournalWriter::Flush::Later);
+                starting.push_back(&r.entry);
+        }
+        QString reason;
+        if (!starting.empty() && !m_journal.recordStarts(starting, &reason)) {
+            for (Recorded& r : batch) {
+                if (r.error.isEmpty())
+                    r.error = JournalFailure(reason);
+            }
+        }
+        for (Recorded& r : batch) {
             if (!r.error.isEmpty()) {
                 m_errors[size_t(r.index)] = r.error;
                 continue;
@@ -211,8 +222,11 @@ void BatchRun::recordOutcomes() {
         Recorded& r = m_written[size_t(k)];
         CompleteOutcome(r.entry, m_results[size_t(r.index)]);
     });
-    for (Recorded& r : m_written)
-        m_journal.recordOutcome(r.entry, nullptr);
+    std::vector<const JournalEntry*> entries;
+    for (const Recorded& r : m_written)
+        entries.push_back(&r.entry);
+    if (!entries.empty())
+        m_journal.recordOutcomes(entries, nullptr);
     m_written.clear();
 }
 

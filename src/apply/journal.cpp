@@ -229,8 +229,11 @@ bool JournalWriter::open(QString* error) {
         ::open(pathBytes(m_bytesPath).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const QJsonObject run{
         {"type", "run"}, {"id", m_id}, {"time", now.toString(Qt::ISODateWithMs)}, {"begins", true}};
-    if (m_bytesFd >= 0 && currentJournalFileOps().append(m_fd, toLine(run)))
+    const QByteArray line = toLine(run);
+    if (m_bytesFd >= 0 && currentJournalFileOps().append(m_fd, line)) {
+        m_size = line.size();
         return true;
+    }
     // Half made: nothing of it stays, and the next record tries afresh.
     fail(m_bytesFd < 0 ? m_bytesPath : m_path, error);
     ::close(m_fd);
@@ -243,13 +246,20 @@ bool JournalWriter::open(QString* error) {
     return false;
 }
 
-bool JournalWriter::append(const QByteArray& line, QString* error) {
+bool JournalWriter::append(const QByteArray& lines, QString* error, bool* left) {
+    if (left)
+        *left = false;
     if (m_fd < 0 && !open(error))
         return false;
-    if (!currentJournalFileOps().append(m_fd, line)) {
+    if (!currentJournalFileOps().append(m_fd, lines)) {
+        const int err = errno;
         m_failed = true;
+        if (left)
+            *left = ::ftruncate(m_fd, m_size) != 0;
+        errno = err;
         return fail(m_path, error);
     }
+    m_size += lines.size();
     return true;
 }
 
@@ -282,16 +292,30 @@ bool JournalWriter::flush(QString* error) {
 }
 
 bool JournalWriter::recordStart(JournalEntry& entry, QString* error, Flush flush) {
+    return recordStarts({&entry}, error) &&
+           (flush == Flush::Later || makeDurable(entry.seq, error));
+}
+
+bool JournalWriter::recordStarts(const std::vector<JournalEntry*>& entries, QString* error) {
     if (m_fd < 0 && !open(error))
         return false;
-    entry.seq = m_next;
-    if (entry.headAt < 0 && !saveHead(entry, error))
+    QByteArray lines;
+    int seq = m_next;
+    for (JournalEntry* entry : entries) {
+        entry->seq = seq++;
+        if (entry->headAt < 0 && !saveHead(*entry, error))
+            return false;
+        lines += startRecord(*entry);
+    }
+    bool left = false;
+    if (!append(lines, error, &left)) {
+        if (left)
+            m_next = seq; // records of them may stand there: their numbers are not given again
         return false;
-    if (!append(startRecord(entry), error))
-        return false;
-    ++m_next;
-    ++m_open;
-    return flush == Flush::Later || makeDurable(entry.seq, error);
+    }
+    m_next = seq;
+    m_open += int(entries.size());
+    return true;
 }
 
 bool JournalWriter::saveHead(JournalEntry& entry, QString* error) {
@@ -325,16 +349,26 @@ bool JournalWriter::recordBegins(const QList<int>& seqs, QString* error) {
 }
 
 bool JournalWriter::recordOutcome(const JournalEntry& entry, QString* error) {
-    // Not flushed on its own: an outcome lost in a crash leaves an entry that
-    // undo treats as cut off, and the next flush or the end of the run
+    return recordOutcomes({&entry}, error);
+}
+
+bool JournalWriter::recordOutcomes(const std::vector<const JournalEntry*>& entries,
+                                   QString* error) {
+    // Not flushed on their own: an outcome lost in a crash leaves an entry
+    // that undo treats as cut off, and the next flush or the end of the run
     // writes it anyway. One flush per file (or per group) instead of two.
-    if (!append(outcomeRecord(entry), error))
+    QByteArray lines;
+    for (const JournalEntry* entry : entries)
+        lines += outcomeRecord(*entry);
+    if (!append(lines, error))
         return false;
-    --m_open;
-    if (entry.changed)
-        ++m_changed;
-    if (entry.changed && (entry.finalPath.isEmpty() || entry.finalDigest.isEmpty()))
-        m_unchecked = true;
+    for (const JournalEntry* entry : entries) {
+        --m_open;
+        if (entry->changed)
+            ++m_changed;
+        if (entry->changed && (entry->finalPath.isEmpty() || entry->finalDigest.isEmpty()))
+            m_unchecked = true;
+    }
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <vector>
 
 // One file of an apply run, as the undo journal keeps it. The first part is
 // written before the file is touched; the outcome after it.
@@ -115,6 +116,9 @@ public:
     // one flush per group of files: the file must not be touched before
     // makeDurable(entry.seq) returns true.
     bool recordStart(JournalEntry& entry, QString* error, Flush flush = Flush::Now);
+    // recordStart(Flush::Later) for several files, in one write; when it
+    // fails, none of them is in the journal.
+    bool recordStarts(const std::vector<JournalEntry*>& entries, QString* error);
     // Puts the entry's saved region (its head whole, when none was made)
     // into the byte file and sets headAt, headSize and regionSize, so that
     // recordStart does not; may run on several threads at once, each with
@@ -132,6 +136,8 @@ public:
     bool recordBegins(const QList<int>& seqs, QString* error);
     // After it; entry carries the outcome.
     bool recordOutcome(const JournalEntry& entry, QString* error);
+    // recordOutcome for several files, in one write.
+    bool recordOutcomes(const std::vector<const JournalEntry*>& entries, QString* error);
     // Ends the run (an end record that counts its files, so that a start
     // record lost later is noticed); removes the journal when no file was
     // changed.
@@ -141,7 +147,10 @@ public:
     QString filePath() const { return m_path; }
 
 private:
-    bool append(const QByteArray& line, QString* error);
+    // Writes whole records: what a failed write left of them is cut off
+    // again, so the records after them can be read (left says whether it
+    // was; a record cut off is not in the journal).
+    bool append(const QByteArray& lines, QString* error, bool* left = nullptr);
     bool flush(QString* error);
     bool fail(const QString& path, QString* error);
 
@@ -154,6 +163,7 @@ private:
     int m_fd = -1;
     int m_bytesFd = -1;
     std::atomic<qint64> m_bytesSize{0};
+    qint64 m_size = 0; // of the journal file, as written
     int m_next = 1;
     int m_durable = 0; // the last seq whose start record is on disk
     int m_changed = 0;

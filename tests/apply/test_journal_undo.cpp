@@ -163,6 +163,21 @@ private:
     QByteArray m_bytes;
 };
 
+// Writes half of the next records it is armed for, then fails as a full
+// disk does.
+class HalfWritten : public JournalFileOps {
+public:
+    bool armed = false;
+    bool append(int fd, QByteArrayView bytes) override {
+        if (!armed)
+            return JournalFileOps::append(fd, bytes);
+        armed = false;
+        JournalFileOps::append(fd, bytes.first(bytes.size() / 2));
+        errno = ENOSPC;
+        return false;
+    }
+};
+
 } // namespace
 
 class TestJournalUndo : public QObject {
@@ -913,6 +928,38 @@ private slots:
     }
 
     // A run that records files but changes none leaves neither of its files.
+    // Records a full disk took half of are cut off again: the records
+    // written after them read, and their numbers are given again.
+    void failedWriteLeavesNoRecord() {
+        QTemporaryDir dir;
+        const QString a = dir.filePath("a.mp3"), b = dir.filePath("b.mp3");
+        const QByteArray original = "ID3" + QByteArray(20, 'o') + audio(800, 2);
+        writeAll(a, original);
+        writeAll(b, original);
+        const Edit edit{original.left(23), "ID3" + QByteArray(20, 'n'), false, false, {}};
+        HalfWritten ops;
+        setJournalFileOps(&ops);
+        JournalWriter journal;
+        simulate(journal, a, edit, dir.filePath("z/a.mp3"), true);
+        JournalEntry lost, alsoLost;
+        lost.originalPath = lost.targetPath = alsoLost.originalPath = alsoLost.targetPath = b;
+        lost.head = alsoLost.head = original.left(23);
+        ops.armed = true;
+        QString error;
+        QVERIFY(!journal.recordStarts({&lost, &alsoLost}, &error));
+        QVERIFY(error.contains(journal.filePath()));
+        simulate(journal, b, edit, dir.filePath("z/b.mp3"), true);
+        journal.finish();
+        setJournalFileOps(nullptr);
+        const JournalRun run = ReadJournalRun(journal.filePath());
+        QCOMPARE(run.damage, QStringList());
+        QCOMPARE(run.entries.size(), 2);
+        QCOMPARE(run.entries[1].seq, 2);
+        QVERIFY(UndoRun(run).ok);
+        QCOMPARE(readAll(a), original);
+        QCOMPARE(readAll(b), original);
+    }
+
     void unchangedRunLeavesNothing() {
         QTemporaryDir dir;
         const QString path = dir.filePath("a.mp3");
