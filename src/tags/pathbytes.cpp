@@ -48,6 +48,11 @@ std::pair<char32_t, int> decodeOne(QByteArrayView bytes, qsizetype i) {
 // Encodes path; lone surrogates outside the escapes become U+FFFD when
 // strict is false and fail the whole when it is true.
 QByteArray encode(const QString& path, bool strict) {
+    // Most paths are ASCII without 0 units: their bytes are their units.
+    if (!path.isEmpty() && std::all_of(path.begin(), path.end(), [](QChar c) {
+            return c.unicode() != 0 && c.unicode() < 0x80;
+        }))
+        return path.toLatin1();
     QByteArray out(""); // an empty path is an empty name, not a refusal
     out.reserve(path.size() + path.size() / 4);
     const qsizetype n = path.size();

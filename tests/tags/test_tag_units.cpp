@@ -260,6 +260,9 @@ void TestTagUnits::pathBytes_data() {
         return t;
     };
     QTest::newRow("ascii") << QByteArray("/m/a b.mp3") << "/m/a b.mp3";
+    QTest::newRow("empty") << QByteArray("") << "";
+    QTest::newRow("control and DEL") << QByteArray("a\x01\x7F") << "a\x01\x7F";
+    QTest::newRow("ascii then more") << QByteArray("/m/\xC3\xA9") << QString::fromUtf8("/m/é");
     QTest::newRow("utf-8") << QByteArray("caf\xC3\xA9.mp3") << QString::fromUtf8("café.mp3");
     QTest::newRow("latin-1 name") << QByteArray("caf\xE9.mp3") << "caf" + escaped({0xE9}) + ".mp3";
     QTest::newRow("a real U+FFFD is another name")
@@ -276,6 +279,7 @@ void TestTagUnits::pathBytes() {
     QFETCH(QString, text);
     QCOMPARE(pathFromBytes(bytes), text);
     QCOMPARE(::pathBytes(text), bytes);
+    QVERIFY(!::pathBytes(text).isNull()); // a name, even an empty one
 }
 
 // Text that no name gives has no bytes: acting on it acts on nothing.
