@@ -248,14 +248,21 @@ bool JournalWriter::open(QString* error) {
 
 bool JournalWriter::append(const QByteArray& lines, QString* error, bool* left) {
     if (left)
-        *left = false;
+        *left = m_uncut;
     if (m_fd < 0 && !open(error))
         return false;
+    if (m_uncut) {
+        // Part of a record the journal could not cut off stands at its end:
+        // whatever came after it would not read, so nothing more is written.
+        errno = EIO;
+        return fail(m_path, error);
+    }
     if (!currentJournalFileOps().append(m_fd, lines)) {
         const int err = errno;
         m_failed = true;
+        m_uncut = ::ftruncate(m_fd, m_size) != 0;
         if (left)
-            *left = ::ftruncate(m_fd, m_size) != 0;
+            *left = m_uncut;
         errno = err;
         return fail(m_path, error);
     }

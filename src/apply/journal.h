@@ -117,7 +117,8 @@ public:
     // makeDurable(entry.seq) returns true.
     bool recordStart(JournalEntry& entry, QString* error, Flush flush = Flush::Now);
     // recordStart(Flush::Later) for several files, in one write; when it
-    // fails, none of them is in the journal.
+    // fails, none of them is begun (where the failed write could not be cut
+    // off, part of their records may stand in the journal).
     bool recordStarts(const std::vector<JournalEntry*>& entries, QString* error);
     // Puts the entry's saved region (its head whole, when none was made)
     // into the byte file and sets headAt, headSize and regionSize, so that
@@ -148,8 +149,8 @@ public:
 
 private:
     // Writes whole records: what a failed write left of them is cut off
-    // again, so the records after them can be read (left says whether it
-    // was; a record cut off is not in the journal).
+    // again, so the records after them can be read. left: it could not be,
+    // and nothing more is written to the journal.
     bool append(const QByteArray& lines, QString* error, bool* left = nullptr);
     bool flush(QString* error);
     bool fail(const QString& path, QString* error);
@@ -163,7 +164,8 @@ private:
     int m_fd = -1;
     int m_bytesFd = -1;
     std::atomic<qint64> m_bytesSize{0};
-    qint64 m_size = 0; // of the journal file, as written
+    qint64 m_size = 0;    // of the journal file, as written
+    bool m_uncut = false; // part of a record stands at its end
     int m_next = 1;
     int m_durable = 0; // the last seq whose start record is on disk
     int m_changed = 0;

@@ -164,18 +164,40 @@ private:
 };
 
 // Writes half of the next records it is armed for, then fails as a full
-// disk does.
+// disk does. With uncuttable, the journal then cannot be cut either (its
+// descriptor is read-only for a moment) and writes work again afterwards.
 class HalfWritten : public JournalFileOps {
 public:
     bool armed = false;
+    bool uncuttable = false;
     bool append(int fd, QByteArrayView bytes) override {
+        if (m_writable >= 0) {
+            ::dup2(m_writable, fd);
+            ::close(m_writable);
+            m_writable = -1;
+        }
         if (!armed)
             return JournalFileOps::append(fd, bytes);
         armed = false;
-        JournalFileOps::append(fd, bytes.first(bytes.size() / 2));
+        JournalFileOps::append(fd, bytes.first(bytes.size() / 2 + 7));
+        if (uncuttable) {
+            m_writable = ::dup(fd);
+            const int readOnly =
+                ::open(QByteArray("/proc/self/fd/") + QByteArray::number(fd), O_RDONLY | O_CLOEXEC);
+            ::dup2(readOnly, fd);
+            ::close(readOnly);
+        }
         errno = ENOSPC;
         return false;
     }
+
+    ~HalfWritten() override {
+        if (m_writable >= 0)
+            ::close(m_writable);
+    }
+
+private:
+    int m_writable = -1;
 };
 
 } // namespace
@@ -927,10 +949,16 @@ private slots:
         QVERIFY(!QFile::exists(path));
     }
 
-    // A run that records files but changes none leaves neither of its files.
     // Records a full disk took half of are cut off again: the records
-    // written after them read, and their numbers are given again.
+    // written after them read, and their numbers are given again. Where
+    // they cannot be cut off, nothing more is recorded or begun.
+    void failedWriteLeavesNoRecord_data() {
+        QTest::addColumn<bool>("uncuttable");
+        QTest::newRow("cut off") << false;
+        QTest::newRow("cannot be cut off") << true;
+    }
     void failedWriteLeavesNoRecord() {
+        QFETCH(bool, uncuttable);
         QTemporaryDir dir;
         const QString a = dir.filePath("a.mp3"), b = dir.filePath("b.mp3");
         const QByteArray original = "ID3" + QByteArray(20, 'o') + audio(800, 2);
@@ -941,25 +969,42 @@ private slots:
         setJournalFileOps(&ops);
         JournalWriter journal;
         simulate(journal, a, edit, dir.filePath("z/a.mp3"), true);
-        JournalEntry lost, alsoLost;
-        lost.originalPath = lost.targetPath = alsoLost.originalPath = alsoLost.targetPath = b;
-        lost.head = alsoLost.head = original.left(23);
+        JournalEntry lost;
+        lost.originalPath = lost.targetPath = b;
+        lost.head = original.left(23);
+        const FileDigest found = PrintFileAt(b).digest;
+        lost.originalSize = found.size;
+        lost.originalDigest = found.digest;
+        lost.originalMtimeNs = found.mtimeNs;
+        JournalEntry alsoLost = lost;
         ops.armed = true;
+        ops.uncuttable = uncuttable;
         QString error;
         QVERIFY(!journal.recordStarts({&lost, &alsoLost}, &error));
         QVERIFY(error.contains(journal.filePath()));
-        simulate(journal, b, edit, dir.filePath("z/b.mp3"), true);
+        if (uncuttable) {
+            JournalEntry next = lost;
+            QVERIFY(!journal.recordStarts({&next}, &error));
+            QVERIFY(!journal.recordBegins({1}, &error));
+        } else {
+            simulate(journal, b, edit, dir.filePath("z/b.mp3"), true);
+        }
         journal.finish();
         setJournalFileOps(nullptr);
         const JournalRun run = ReadJournalRun(journal.filePath());
         QCOMPARE(run.damage, QStringList());
+        // Where the cut failed, the first record stands (a file never
+        // begun) and the run has no end record.
         QCOMPARE(run.entries.size(), 2);
         QCOMPARE(run.entries[1].seq, 2);
+        QCOMPARE(run.entries[1].begun, !uncuttable);
+        QCOMPARE(run.complete, !uncuttable);
         QVERIFY(UndoRun(run).ok);
         QCOMPARE(readAll(a), original);
         QCOMPARE(readAll(b), original);
     }
 
+    // A run that records files but changes none leaves neither of its files.
     void unchangedRunLeavesNothing() {
         QTemporaryDir dir;
         const QString path = dir.filePath("a.mp3");
