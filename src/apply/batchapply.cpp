@@ -262,13 +262,13 @@ void BatchRun::run() {
             // What the group wrote already stays done; the rest is not begun.
             std::vector<bool> settled(size_t(count - i), false);
             for (Recorded& r : m_group) {
-                if (r.written) {
+                if (!r.entry.begun)
+                    recordNotApplied(r.entry);
+                if (r.written) { // begun, or refused by the journal
                     settled[size_t(r.index - i)] = true;
                     m_results[size_t(r.index)].target = m_plans[size_t(r.index)].target;
                     m_results[size_t(r.index)].messages = m_plans[size_t(r.index)].messages;
                     settle(r, std::move(*r.written));
-                } else {
-                    recordNotApplied(r.entry);
                 }
             }
             m_group.clear();
@@ -296,7 +296,9 @@ void BatchRun::run() {
             recordOutcomes();
             reportUpTo(i);
             next = recordGroup(i);
-            if (!m_hooks.betweenFiles) // a run stopped between two files writes one at a time
+            // A run stopped between two files writes one at a time; a stop
+            // asked for while the group was read leaves it unwritten.
+            if (!m_hooks.betweenFiles && !(m_hooks.stopRequested && m_hooks.stopRequested()))
                 writeInPlaceTogether();
         }
         if (m_group.empty() || m_group.front().index != i) {

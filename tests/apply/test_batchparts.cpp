@@ -499,9 +499,9 @@ private slots:
         QDir(JournalFolder()).removeRecursively();
         JournalWriter journal;
         QList<ApplyResult> results;
-        int asked = 0;
         BatchHooks hooks;
-        hooks.stopRequested = [&] { return ++asked > 1; }; // after the first file
+        // Asked for once the group has written the first file.
+        hooks.stopRequested = [&] { return fixture::ReadFile(paths[0]) != originals[0]; };
         hooks.finished = [&](int, const ApplyResult& r) { results << r; };
         ApplyBatch(plans, profile, journal, hooks);
         journal.finish();
@@ -514,6 +514,11 @@ private slots:
         const JournalRun run = ReadJournalRun(journal.filePath());
         QVERIFY(run.damage.isEmpty());
         QCOMPARE(run.changedFiles(), 2);
+        // Every file has its outcome: a and c changed, b not.
+        QCOMPARE(run.entries.size(), 3);
+        for (const JournalEntry& e : run.entries)
+            QVERIFY(e.done);
+        QVERIFY(run.entries[0].changed && !run.entries[1].changed && run.entries[2].changed);
         QVERIFY(UndoRun(run).ok);
         for (int i = 0; i < paths.size(); ++i)
             QCOMPARE(fixture::ReadFile(paths[i]), originals[i]);
