@@ -103,7 +103,8 @@ std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& 
     // The kernel's answer to an open for writing (permissions, a read-only
     // mount, an immutable file), without the open: a watcher of the folder
     // would take an open for writing for a change.
-    if (::faccessat(AT_FDCWD, pathBytes(path).constData(), W_OK, AT_EACCESS) != 0) {
+    // (The real user is the effective one: the program is not setuid.)
+    if (::faccessat(AT_FDCWD, pathBytes(path).constData(), W_OK, 0) != 0) {
         return Refusal{QStringLiteral("cannot write tags: %1").arg(errorText(errno)),
                        QStringLiteral("Cannot write tags to %1").arg(path)};
     }
