@@ -136,7 +136,7 @@ void HistoryDialog::reload() {
 
 void HistoryDialog::undoSelected() {
     const int run = selectedRun();
-    if (run < 0 || m_worker.isRunning() || !undoable(m_runs[run]))
+    if (run < 0 || run != m_shownRun || m_worker.isRunning() || !undoable(m_runs[run]))
         return;
     m_undoing = run;
     m_summary->setText(QStringLiteral("Taking the run back"));
@@ -148,12 +148,19 @@ void HistoryDialog::jobEnded() {
     if (m_undoing >= 0) {
         showUndoReport();
         m_undoing = -1;
+    } else if (m_reading >= 0) {
+        m_shown = std::exchange(m_readRun, {});
+        m_shownRun = std::exchange(m_reading, -1);
+        showFiles(); // or reads the run chosen meanwhile
     } else {
         m_runs = std::exchange(m_read, {});
         m_shownRun = -1;
         showRuns();
+        showFiles(); // also when the first row was selected already
     }
     updateControls();
+    if (m_worker.isRunning())
+        return;
     emit workEnded();
     if (m_closeWhenDone)
         QDialog::reject();
@@ -176,9 +183,10 @@ int HistoryDialog::selectedRun() const {
 
 void HistoryDialog::updateControls() {
     const int run = selectedRun();
-    // The run on show stays the one being read or taken back.
-    m_runTable->setEnabled(!m_worker.isRunning());
-    m_undo->setEnabled(!m_worker.isRunning() && !m_closeWhenDone && run >= 0 &&
+    // The run on show stays the one being taken back; the list, the one
+    // being read again. Another run may be chosen while one is read.
+    m_runTable->setEnabled(!m_worker.isRunning() || m_reading >= 0);
+    m_undo->setEnabled(!m_worker.isRunning() && !m_closeWhenDone && run >= 0 && run == m_shownRun &&
                        undoable(m_runs[run]));
 }
 
@@ -200,13 +208,23 @@ void HistoryDialog::showRuns() {
         showFiles();
 }
 
+// The files of the selected run; a run not read yet is read on the worker
+// thread first (once it is free), and shown when it has been.
 void HistoryDialog::showFiles() {
     const int selected = selectedRun();
-    if (selected < 0) {
+    if (selected < 0 || selected != m_shownRun)
         m_fileTable->setRowCount(0);
+    if (selected < 0)
+        return;
+    if (selected != m_shownRun) {
+        if (!m_worker.isRunning() && !m_closeWhenDone) {
+            m_reading = selected;
+            m_worker.start(
+                [this, file = m_runs[selected].file] { m_readRun = ReadJournalRun(file); });
+        }
         return;
     }
-    const JournalRun& run = shownRun(selected);
+    const JournalRun& run = m_shown;
     m_fileTable->setRowCount(int(run.entries.size()));
     for (int i = 0; i < run.entries.size(); ++i) {
         const JournalEntry& e = run.entries[i];
@@ -215,16 +233,9 @@ void HistoryDialog::showFiles() {
     }
 }
 
-JournalRun& HistoryDialog::shownRun(int run) {
-    if (m_shownRun != run) {
-        m_shown = ReadJournalRun(m_runs[run].file);
-        m_shownRun = run;
-    }
-    return m_shown;
-}
-
 void HistoryDialog::showUndoReport() {
-    JournalRun& run = shownRun(m_undoing);
+    // The run undone is the one on show: Undo is there only then.
+    JournalRun& run = m_shown;
     if (!m_report.damage.isEmpty()) {
         m_summary->setText(
             QStringLiteral("Run %1 not undone: %2").arg(run.id, m_report.damage.first()));

@@ -44,18 +44,18 @@ private:
     void jobEnded();
     void updateControls();
     int selectedRun() const;
-    // The run on show, read when it was selected.
-    JournalRun& shownRun(int run);
 
     const QString m_folder;
     // Written by the job, read once it has ended.
     QList<JournalRunSummary> m_read;
+    JournalRun m_readRun;
+    int m_reading = -1; // the row whose run is being read
     UndoReport m_report;
     int m_undoing = -1; // the run being taken back
 
     QList<JournalRunSummary> m_runs;
-    JournalRun m_shown;
-    int m_shownRun = -1; // the row of m_shown, -1 when none is read
+    JournalRun m_shown;  // the files of the run on show
+    int m_shownRun = -1; // its row, -1 when none is read
     bool m_closeWhenDone = false;
     QTableWidget* m_runTable = nullptr;
     QTableWidget* m_fileTable = nullptr;

@@ -335,11 +335,21 @@ void TestWindowBatch::historyListsCliAndWindowRuns() {
         QCOMPARE(cell(runTable, row, 2), QStringLiteral("1"));
         QCOMPARE(cell(runTable, row, 3), QStringLiteral("applied"));
     }
-    runTable->selectRow(1);
+    // A run's files are read when it is chosen.
     auto* fileTable = named<QTableWidget>(dialog, "Files of the run");
+    QCOMPARE(fileTable->rowCount(), 1);
+    const QString windowFile = cell(fileTable, 0, 0);
+    QVERIFY(windowFile != cliFile);
+    runTable->selectRow(1);
+    QTRY_VERIFY(!dialog->isWorking());
     QCOMPARE(fileTable->rowCount(), 1);
     QCOMPARE(cell(fileTable, 0, 0), cliFile);
     QCOMPARE(cell(fileTable, 0, 1), b.root.filePath("cli-out/cli.mp3"));
+    runTable->selectRow(0);
+    QTRY_VERIFY(!dialog->isWorking());
+    QCOMPARE(cell(fileTable, 0, 0), windowFile);
+    runTable->selectRow(1);
+    QTRY_VERIFY(!dialog->isWorking());
 
     press(dialog, "Undo");
     QTRY_VERIFY(!dialog->isWorking());
