@@ -6,6 +6,7 @@
 #include "foldercreation.h"
 #include "journalfileops.h"
 #include "movefile.h"
+#include "parallelfor.h"
 #include "runindex.h"
 #include "syncfiles.h"
 #include "tags/descriptorio.h"
@@ -414,8 +415,9 @@ void UndoGroup::settle(UndoReport& report) {
 // itself, so that it keeps its inode, its hard links and everything else
 // about it. Returns 1 with f filled (the write waits for the group), 0 when
 // the file is not such a file (the caller rebuilds it), -1 on a failure
-// with err set.
-int prepareInPlace(const JournalEntry& e, const QString& path, int& err, InPlace& f) {
+// with err set, -2 when the file is no longer the one found (checked).
+int prepareInPlace(const JournalEntry& e, const QString& path, int& err, InPlace& f,
+                   const FileIdentity& checked) {
     err = 0;
     if (e.head.isEmpty())
         return 0; // there was no tag: Apply had to move the audio
@@ -425,7 +427,11 @@ int prepareInPlace(const JournalEntry& e, const QString& path, int& err, InPlace
         return 0; // not writable here: a rebuilt copy takes its place
     struct stat before;
     QByteArray start(10, '\0');
-    if (::fstat(file.fd, &before) != 0 || ::pread(file.fd, start.data(), 10, 0) != 10 ||
+    if (::fstat(file.fd, &before) != 0)
+        return 0;
+    if (checked.isKnown() && FileIdentity::of(before) != checked)
+        return -2; // written since its print was taken, now under the lock
+    if (::pread(file.fd, start.data(), 10, 0) != 10 ||
         Id3v2RegionSize(start, before.st_size) != e.head.size())
         return 0;
     for (const bool withTail : {true, false}) {
@@ -458,8 +464,10 @@ enum class Restored { No, Done, Pending };
 // Restores the file found at path to the entry's original path and bytes:
 // at once where a rebuilt copy takes its place, at the end of the group
 // where the old tag goes back into the file (Pending, f filled). Returns No
-// with a message when it is left alone.
-Restored restore(const JournalEntry& saved, const QString& path, QString& message, InPlace& f) {
+// with a message when it is left alone. checked: the file as it was when
+// its print was taken; one that changed since is left alone.
+Restored restore(const JournalEntry& saved, const QString& path, QString& message, InPlace& f,
+                 const FileIdentity& checked) {
     if (saved.headSize < 0) {
         message = QStringLiteral("Cannot read the saved tag of %1 from the journal")
                       .arg(saved.originalPath);
@@ -496,8 +504,11 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
         return Restored::No;
     };
 
+    const QString changed = QStringLiteral("%1 changed since the run; left alone").arg(path);
     int err = 0;
-    const int inPlace = prepareInPlace(e, path, err, f);
+    const int inPlace = prepareInPlace(e, path, err, f, checked);
+    if (inPlace == -2)
+        return fail(changed);
     if (inPlace < 0)
         return fail(cannotRestore(e.originalPath, err));
     if (inPlace > 0) {
@@ -512,6 +523,8 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
     current.fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (current.fd < 0 || ::fstat(current.fd, &st) != 0)
         return fail(QStringLiteral("Cannot read %1. Error %2").arg(path).arg(errno));
+    if (checked.isKnown() && FileIdentity::of(st) != checked)
+        return fail(changed);
     // The audio in between is what no write changes: its length follows from
     // the original size, with or without the ID3v1 block that was removed.
     QString temporary;
@@ -565,14 +578,15 @@ bool exists(const QString& path) {
 // holds it and the result is Pending. retry is set when its old path is
 // taken while files of the group wait to move away (another file of the run
 // may stand there until then).
+// found: the print of its final path, taken a moment ago; else it is taken now.
 Restored undoEntry(const JournalEntry& e, const UndoGroup& group, UndoFileResult& r, InPlace& f,
-                   bool& retry) {
+                   bool& retry, const FileDigest* found = nullptr) {
     r = UndoFileResult();
     r.restoredPath = e.originalPath;
     retry = false;
     QString message;
-    const auto attempt = [&](const QString& place) {
-        const Restored done = restore(e, place, message, f);
+    const auto attempt = [&](const QString& place, const FileIdentity& checked) {
+        const Restored done = restore(e, place, message, f, checked);
         retry = done == Restored::No && group.hasPending() &&
                 message == cannotRestore(e.originalPath, EEXIST);
         r.ok = done != Restored::No;
@@ -580,9 +594,9 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group, UndoFileResult
     };
     if (e.done) {
         r.path = e.finalPath;
-        const FileDigest now = digestOf(e, e.finalPath);
+        const FileDigest now = found ? *found : digestOf(e, e.finalPath);
         if (now.ok && now.size == e.finalSize && now.digest == e.finalDigest) {
-            const Restored done = attempt(e.finalPath);
+            const Restored done = attempt(e.finalPath, now.identity);
             if (done == Restored::No)
                 r.messages << message;
             return done;
@@ -622,7 +636,7 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group, UndoFileResult
             r.ok = r.untouched = true;
             return Restored::Done;
         }
-        const Restored done = attempt(place);
+        const Restored done = attempt(place, now.identity);
         if (done != Restored::No || retry)
             return done;
     }
@@ -654,17 +668,49 @@ UndoReport UndoRun(const JournalRun& run) {
     }
     UndoGroup group(run);
     QStringList folders;
-    for (auto e = run.entries.crbegin(); e != run.entries.crend(); ++e) {
+    // Read ahead in parallel, a group's worth at a time: each file's saved
+    // tag from the byte file and, for a file that kept its path, its print
+    // (no other file of the run goes back there; a moved file is checked at
+    // its turn, after the files before it went back).
+    struct Ahead {
+        JournalEntry entry;
+        std::optional<FileDigest> found;
+    };
+    const auto undoable = [](const JournalEntry& e) {
+        return !e.undone && !(e.done && !e.changed);
+    };
+    std::vector<Ahead> ahead;
+    qsizetype aheadFrom = 0;
+    const qsizetype count = run.entries.size();
+    const auto readAhead = [&](qsizetype from) {
+        if (from < aheadFrom + qsizetype(ahead.size()) || from >= count)
+            return;
+        aheadFrom = from;
+        ahead.assign(size_t(std::min<qsizetype>(UndoGroup::Files, count - from)), Ahead());
+        ParallelFor(int(ahead.size()), [&](int k) {
+            const JournalEntry& a = run.entries[count - 1 - (from + k)];
+            if (!undoable(a))
+                return;
+            Ahead& x = ahead[size_t(k)];
+            x.entry = a;
+            if (!LoadSavedHead(run, x.entry))
+                x.entry.headSize = -1; // restore refuses; an untouched file is still found
+            if (a.done && samePath(a.finalPath, a.originalPath))
+                x.found = digestOf(a, a.finalPath);
+        });
+    };
+    for (qsizetype n = 0; n < count; ++n) {
+        const JournalEntry* e = &run.entries[count - 1 - n];
         folders += e->plannedFolders;
-        if (e->undone || (e->done && !e->changed))
+        if (!undoable(*e))
             continue;
-        JournalEntry entry = *e;
-        if (!LoadSavedHead(run, entry))
-            entry.headSize = -1; // restore refuses; an untouched file is still found
+        readAhead(n);
+        Ahead& x = ahead[size_t(n - aheadFrom)];
+        const JournalEntry entry = std::move(x.entry);
         UndoFileResult r;
         InPlace f;
         bool retry = false;
-        Restored done = undoEntry(entry, group, r, f, retry);
+        Restored done = undoEntry(entry, group, r, f, retry, x.found ? &*x.found : nullptr);
         if (retry) {
             // Its old path may be freed by the files waiting in the group.
             group.commit(report);
@@ -677,8 +723,12 @@ UndoReport UndoRun(const JournalRun& run) {
             group.add(std::move(f), r, reported);
         else
             group.add(e->seq, r, reported);
-        if (group.full())
+        if (group.full()) {
+            // The next files' prints are taken before this group is written:
+            // each is checked again under its lock, as always.
+            readAhead(n + 1);
             group.commit(report);
+        }
     }
     group.commit(report);
     group.settle(report);

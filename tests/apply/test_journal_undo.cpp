@@ -790,6 +790,37 @@ private slots:
         QCOMPARE(readAll(path), theirs);
     }
 
+    // A file edited after undo took its print and before it is locked for
+    // the restore is left alone: the files of the next group are printed
+    // before a group is written (and its restore marks flushed).
+    void editedAfterItsCheck() {
+        QTemporaryDir dir;
+        const QByteArray head = tagRegion(300, 'o');
+        JournalWriter journal;
+        QStringList paths;
+        for (int i = 0; i < 65; ++i) { // one more than a group
+            paths << dir.filePath(QString("%1.mp3").arg(i));
+            writeAll(paths.last(), head + audio(1000, i));
+            simulate(journal, paths.last(), {head, tagRegion(300, 'n'), false, false, {}},
+                     paths.last(), true);
+        }
+        journal.finish();
+        // Undone newest first: the first file is the next group's.
+        QByteArray theirs = readAll(paths[0]);
+        theirs[20] = 't';
+        EditAtFirstSync ops(paths[0], theirs);
+        setJournalFileOps(&ops);
+        const UndoReport report = UndoRun(ReadJournalRuns().value(0));
+        setJournalFileOps(nullptr);
+        QVERIFY(ops.edited);
+        QCOMPARE(report.files.size(), 65);
+        QCOMPARE(report.files.last().messages,
+                 QStringList{paths[0] + " changed since the run; left alone"});
+        QCOMPARE(readAll(paths[0]), theirs);
+        for (int i = 1; i < 65; ++i)
+            QCOMPARE(readAll(paths[i]), head + audio(1000, i));
+    }
+
     // An outcome without a print (the file was gone when the run printed
     // it) makes the run damaged when it is read, and the writer's own entry
     // in the index says the same.
