@@ -47,6 +47,17 @@ Profile sortInto(const QString& folder) {
     return p;
 }
 
+// Applies plans as one run of the journal; each file's result, in order.
+QList<ApplyResult> applyAll(std::vector<FilePlan>& plans, const Profile& profile,
+                            BatchHooks hooks = {}) {
+    JournalWriter journal;
+    QList<ApplyResult> results;
+    hooks.finished = [&](int, const ApplyResult& r) { results << r; };
+    ApplyBatch(plans, profile, journal, hooks);
+    journal.finish();
+    return results;
+}
+
 // Asks atSync at every flush of the journal (the journal's files are
 // flushed together, on several threads); false makes the flush fail.
 class WatchedJournalOps : public JournalFileOps {
@@ -408,12 +419,7 @@ private slots:
         else if (change == "link")
             QVERIFY(QFile::link(moved, path));
         QDir(JournalFolder()).removeRecursively();
-        JournalWriter journal;
-        QList<ApplyResult> results;
-        BatchHooks hooks;
-        hooks.finished = [&](int, const ApplyResult& r) { results << r; };
-        ApplyBatch(plans, profile, journal, hooks);
-        journal.finish();
+        const QList<ApplyResult> results = applyAll(plans, profile);
         QCOMPARE(results.size(), 1);
         QVERIFY(!results[0].ok && !results[0].tagsWritten);
         QCOMPARE(results[0].messages, QStringList{message.arg(path, moved)});
@@ -461,12 +467,7 @@ private slots:
             return !flushFails;
         });
         setJournalFileOps(&ops);
-        JournalWriter journal;
-        QList<ApplyResult> results;
-        BatchHooks hooks;
-        hooks.finished = [&](int, const ApplyResult& r) { results << r; };
-        ApplyBatch(plans, profile, journal, hooks);
-        journal.finish();
+        const QList<ApplyResult> results = applyAll(plans, profile);
         setJournalFileOps(nullptr);
         QVERIFY(!untouchedAtSync.isEmpty());
         QVERIFY(untouchedAtSync.first());
@@ -497,21 +498,19 @@ private slots:
         std::vector<FilePlan> plans;
         PlanFiles(paths, profile, [&](int, FilePlan&& p) { plans.push_back(std::move(p)); });
         QDir(JournalFolder()).removeRecursively();
-        JournalWriter journal;
-        QList<ApplyResult> results;
         BatchHooks hooks;
         // Asked for once the group has written the first file.
         hooks.stopRequested = [&] { return fixture::ReadFile(paths[0]) != originals[0]; };
-        hooks.finished = [&](int, const ApplyResult& r) { results << r; };
-        ApplyBatch(plans, profile, journal, hooks);
-        journal.finish();
+        const QList<ApplyResult> results = applyAll(plans, profile, hooks);
         QCOMPARE(results.size(), 3);
         QVERIFY(results[0].ok && results[2].ok);
         QCOMPARE(results[1].messages, QStringList{"Not applied: the run was stopped"});
         QCOMPARE(fixture::ReadFile(paths[1]), originals[1]);
         QVERIFY(fixture::ReadFile(paths[2]) != originals[2]);
 
-        const JournalRun run = ReadJournalRun(journal.filePath());
+        const QList<JournalRun> runs = ReadJournalRuns();
+        QCOMPARE(runs.size(), 1);
+        const JournalRun& run = runs[0];
         QVERIFY(run.damage.isEmpty());
         QCOMPARE(run.changedFiles(), 2);
         // Every file has its outcome: a and c changed, b not.
