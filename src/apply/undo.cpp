@@ -317,6 +317,25 @@ void UndoGroup::commit(UndoReport& report) {
         for (const InPlace& f : m_inPlace)
             m_marks.restoring(f.seq);
         const bool marked = m_marks.flush();
+        // Files that stay where they are change their own bytes only: they
+        // are written together, in parallel; the others move, one at a
+        // time, in their order.
+        struct Written {
+            bool ok = false;
+            bool changed = false;
+            QString message;
+        };
+        std::vector<std::optional<Written>> stayed(m_inPlace.size());
+        if (marked) {
+            ParallelFor(int(m_inPlace.size()), [&](int i) {
+                InPlace& f = m_inPlace[size_t(i)];
+                if (!f.samePlace || !samePath(f.path, f.originalPath))
+                    return;
+                Written& w = stayed[size_t(i)].emplace();
+                QStringList none;
+                w.ok = write(f, w.message, none, w.changed);
+            });
+        }
         QList<int> fds;
         QStringList folders;
         for (qsizetype i = 0; i < qsizetype(m_inPlace.size()); ++i) {
@@ -326,7 +345,16 @@ void UndoGroup::commit(UndoReport& report) {
                                   .arg(f.originalPath);
             bool changed = false;
             const qsizetype foldersBefore = folders.size();
-            if (marked && write(f, message, folders, changed)) {
+            bool ok = false;
+            if (std::optional<Written>& w = stayed[size_t(i)]) {
+                ok = w->ok;
+                changed = w->changed;
+                if (!ok)
+                    message = w->message;
+            } else {
+                ok = marked && write(f, message, folders, changed);
+            }
+            if (ok) {
                 group.written << int(i);
                 group.movedIn << folders.mid(foldersBefore);
                 fds << f.fd;
@@ -569,6 +597,30 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
     return Restored::Done;
 }
 
+// A file that kept its path, found as the run left it, made ready to take
+// its old tag back in place, as restore would (no folder to make, no name
+// to free): on a worker thread, ahead of its turn. Empty when restore must
+// decide at its turn.
+std::optional<InPlace> inPlaceAhead(const JournalEntry& saved, const FileIdentity& checked) {
+    if (saved.headSize < 0)
+        return std::nullopt;
+    JournalEntry e = saved;
+    {
+        Descriptor file;
+        file.fd = ::open(pathBytes(saved.finalPath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (file.fd < 0 || !RestoreSavedHead(e, file.fd))
+            return std::nullopt;
+    }
+    InPlace f;
+    int err = 0;
+    if (prepareInPlace(e, saved.finalPath, err, f, checked) != 1)
+        return std::nullopt;
+    f.path = saved.finalPath;
+    f.originalPath = saved.originalPath;
+    f.samePlace = true;
+    return f;
+}
+
 bool exists(const QString& path) {
     struct stat st;
     return ::lstat(pathBytes(path).constData(), &st) == 0;
@@ -675,6 +727,7 @@ UndoReport UndoRun(const JournalRun& run) {
     struct Ahead {
         JournalEntry entry;
         std::optional<FileDigest> found;
+        std::optional<InPlace> inPlace; // open and locked: its result is Pending
     };
     const auto undoable = [](const JournalEntry& e) {
         return !e.undone && !(e.done && !e.changed);
@@ -695,8 +748,11 @@ UndoReport UndoRun(const JournalRun& run) {
             x.entry = a;
             if (!LoadSavedHead(run, x.entry))
                 x.entry.headSize = -1; // restore refuses; an untouched file is still found
-            if (a.done && samePath(a.finalPath, a.originalPath))
+            if (a.done && samePath(a.finalPath, a.originalPath)) {
                 x.found = digestOf(a, a.finalPath);
+                if (x.found->ok && x.found->size == a.finalSize && x.found->digest == a.finalDigest)
+                    x.inPlace = inPlaceAhead(x.entry, x.found->identity);
+            }
         });
     };
     for (qsizetype n = 0; n < count; ++n) {
@@ -710,7 +766,16 @@ UndoReport UndoRun(const JournalRun& run) {
         UndoFileResult r;
         InPlace f;
         bool retry = false;
-        Restored done = undoEntry(entry, group, r, f, retry, x.found ? &*x.found : nullptr);
+        Restored done = Restored::Pending;
+        if (x.inPlace) {
+            // As undoEntry finds it: restored in place at the end of the group.
+            r.path = entry.finalPath;
+            r.restoredPath = entry.originalPath;
+            r.ok = true;
+            f = std::move(*x.inPlace);
+        } else {
+            done = undoEntry(entry, group, r, f, retry, x.found ? &*x.found : nullptr);
+        }
         if (retry) {
             // Its old path may be freed by the files waiting in the group.
             group.commit(report);
