@@ -287,6 +287,9 @@ bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& 
     }
     const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(f.originalMtimeNs)};
     ::futimens(f.fd, times);
+    // The disk starts on the restored bytes now, while the rest of the group
+    // is written; the group's flush then waits for less.
+    ::sync_file_range(f.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     int err = 0;
     if (f.samePlace && !samePath(f.path, f.originalPath)) {
         // A change of letter case only.
