@@ -821,6 +821,43 @@ private slots:
             QCOMPARE(readAll(paths[i]), head + audio(1000, i));
     }
 
+    // In one group, files that stayed where they are (their old tags go back
+    // together, ahead of their turn), files that move back (one at a time)
+    // and a file edited since the run (left alone) keep their order in the
+    // report, newest first, and each gets its own outcome.
+    void stayedAndMovedInOneGroup() {
+        QTemporaryDir dir;
+        const QByteArray head = tagRegion(300, 'o');
+        JournalWriter journal;
+        QStringList paths;
+        QList<QByteArray> originals;
+        for (int i = 0; i < 6; ++i) {
+            paths << dir.filePath(QString("%1.mp3").arg(i));
+            originals << head + audio(900, char(i));
+            writeAll(paths.last(), originals.last());
+            const QString target =
+                i % 3 == 1 ? dir.filePath(QString("out/%1.mp3").arg(i)) : paths.last();
+            simulate(journal, paths.last(), {head, tagRegion(300, 'n'), false, false, {}}, target,
+                     true);
+        }
+        journal.finish();
+        QByteArray theirs = readAll(paths[2]);
+        theirs[20] = 't';
+        writeAll(paths[2], theirs);
+        const UndoReport report = UndoRun(ReadJournalRuns().value(0));
+        QVERIFY(!report.ok);
+        QCOMPARE(report.files.size(), 6);
+        for (int i = 0; i < 6; ++i) {
+            const UndoFileResult& r = report.files[5 - i];
+            QCOMPARE(r.restoredPath, paths[i]);
+            QCOMPARE(r.ok, i != 2);
+            QCOMPARE(readAll(paths[i]), i == 2 ? theirs : originals[i]);
+        }
+        QCOMPARE(report.files[3].messages,
+                 QStringList{paths[2] + " changed since the run; left alone"});
+        QVERIFY(!QFile::exists(dir.filePath("out")));
+    }
+
     // An outcome without a print (the file was gone when the run printed
     // it) makes the run damaged when it is read, and the writer's own entry
     // in the index says the same.
