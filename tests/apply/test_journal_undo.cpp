@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -145,15 +146,33 @@ private:
 // time) at the first flush of the journal.
 class EditAtFirstSync : public JournalFileOps {
 public:
-    EditAtFirstSync(QString path, QByteArray bytes)
-        : m_path(std::move(path)), m_bytes(std::move(bytes)) {}
+    // How the other program edits: rewrites the file, rewrites it and puts
+    // its modification time back, or saves a new file over it (with the
+    // same time).
+    enum Kind { Rewrite, KeepTimes, Replace };
+    EditAtFirstSync(QString path, QByteArray bytes, Kind kind = Rewrite)
+        : m_path(std::move(path)), m_bytes(std::move(bytes)), m_kind(kind) {}
     bool edited = false;
+    int heldLock = -1; // a lock the other program lets go of first
     bool sync(int fd) override {
         if (!edited) {
             edited = true;
-            writeAll(m_path, m_bytes);
-            const struct timespec later[2] = {{0, UTIME_OMIT}, {time(nullptr) + 60, 0}};
-            ::utimensat(AT_FDCWD, QFile::encodeName(m_path).constData(), later, 0);
+            if (heldLock >= 0)
+                ::close(heldLock);
+            const QByteArray name = QFile::encodeName(m_path);
+            struct stat was {};
+            ::stat(name.constData(), &was);
+            struct timespec times[2] = {{0, UTIME_OMIT}, was.st_mtim};
+            if (m_kind == Rewrite)
+                times[1] = {time(nullptr) + 60, 0};
+            if (m_kind == Replace) {
+                writeAll(m_path + ".new", m_bytes);
+                ::utimensat(AT_FDCWD, QFile::encodeName(m_path + ".new").constData(), times, 0);
+                ::rename(QFile::encodeName(m_path + ".new").constData(), name.constData());
+            } else {
+                writeAll(m_path, m_bytes);
+                ::utimensat(AT_FDCWD, name.constData(), times, 0);
+            }
         }
         return JournalFileOps::sync(fd);
     }
@@ -161,6 +180,7 @@ public:
 private:
     QString m_path;
     QByteArray m_bytes;
+    Kind m_kind;
 };
 
 // Writes half of the next records it is armed for, then fails as a full
@@ -790,10 +810,23 @@ private slots:
         QCOMPARE(readAll(path), theirs);
     }
 
-    // A file edited after undo took its print and before it is locked for
-    // the restore is left alone: the files of the next group are printed
-    // before a group is written (and its restore marks flushed).
+    // A file edited after undo took its print is left alone: the files of
+    // the next group are printed and locked before a group is written (and
+    // its restore marks flushed), so the edit comes under the lock, and is
+    // found by the write's own check; or, where another program held the
+    // file then, before the lock, and is found when it is locked.
+    void editedAfterItsCheck_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("heldWhileReadAhead");
+        QTest::newRow("rewritten") << int(EditAtFirstSync::Rewrite) << false;
+        QTest::newRow("rewritten, time put back") << int(EditAtFirstSync::KeepTimes) << false;
+        QTest::newRow("a new file saved over it") << int(EditAtFirstSync::Replace) << false;
+        QTest::newRow("held while read ahead, then rewritten")
+            << int(EditAtFirstSync::Rewrite) << true;
+    }
     void editedAfterItsCheck() {
+        QFETCH(int, kind);
+        QFETCH(bool, heldWhileReadAhead);
         QTemporaryDir dir;
         const QByteArray head = tagRegion(300, 'o');
         JournalWriter journal;
@@ -808,7 +841,11 @@ private slots:
         // Undone newest first: the first file is the next group's.
         QByteArray theirs = readAll(paths[0]);
         theirs[20] = 't';
-        EditAtFirstSync ops(paths[0], theirs);
+        EditAtFirstSync ops(paths[0], theirs, EditAtFirstSync::Kind(kind));
+        if (heldWhileReadAhead) {
+            ops.heldLock = ::open(QFile::encodeName(paths[0]).constData(), O_RDONLY | O_CLOEXEC);
+            QCOMPARE(::flock(ops.heldLock, LOCK_EX), 0);
+        }
         setJournalFileOps(&ops);
         const UndoReport report = UndoRun(ReadJournalRuns().value(0));
         setJournalFileOps(nullptr);
@@ -822,40 +859,55 @@ private slots:
     }
 
     // In one group, files that stayed where they are (their old tags go back
-    // together, ahead of their turn), files that move back (one at a time)
-    // and a file edited since the run (left alone) keep their order in the
-    // report, newest first, and each gets its own outcome.
+    // together, ahead of their turn), files that move back (one at a time),
+    // a file edited before undo (found so by its print) and one edited while
+    // undo held it (found by the write) keep their order in the report,
+    // newest first, and each gets its own outcome; the ones restored get
+    // their old times back and are marked undone.
     void stayedAndMovedInOneGroup() {
         QTemporaryDir dir;
         const QByteArray head = tagRegion(300, 'o');
         JournalWriter journal;
-        QStringList paths;
+        QStringList paths, finals;
         QList<QByteArray> originals;
+        QList<qint64> times;
         for (int i = 0; i < 6; ++i) {
             paths << dir.filePath(QString("%1.mp3").arg(i));
             originals << head + audio(900, char(i));
             writeAll(paths.last(), originals.last());
-            const QString target =
-                i % 3 == 1 ? dir.filePath(QString("out/%1.mp3").arg(i)) : paths.last();
-            simulate(journal, paths.last(), {head, tagRegion(300, 'n'), false, false, {}}, target,
-                     true);
+            times << PrintFileAt(paths.last()).digest.mtimeNs;
+            finals << (i % 3 == 1 ? dir.filePath(QString("out/%1.mp3").arg(i)) : paths.last());
+            simulate(journal, paths.last(), {head, tagRegion(300, 'n'), false, false, {}},
+                     finals.last(), true);
         }
         journal.finish();
-        QByteArray theirs = readAll(paths[2]);
-        theirs[20] = 't';
-        writeAll(paths[2], theirs);
+        QList<QByteArray> theirs{readAll(paths[2]), readAll(paths[3])};
+        theirs[0][20] = 't';
+        theirs[1][20] = 't';
+        writeAll(paths[2], theirs[0]);
+        EditAtFirstSync ops(paths[3], theirs[1]);
+        setJournalFileOps(&ops);
         const UndoReport report = UndoRun(ReadJournalRuns().value(0));
+        setJournalFileOps(nullptr);
+        QVERIFY(ops.edited);
         QVERIFY(!report.ok);
         QCOMPARE(report.files.size(), 6);
         for (int i = 0; i < 6; ++i) {
             const UndoFileResult& r = report.files[5 - i];
+            const bool edited = i == 2 || i == 3;
+            QCOMPARE(r.path, finals[i]);
             QCOMPARE(r.restoredPath, paths[i]);
-            QCOMPARE(r.ok, i != 2);
-            QCOMPARE(readAll(paths[i]), i == 2 ? theirs : originals[i]);
+            QCOMPARE(r.ok, !edited);
+            QCOMPARE(r.messages, edited
+                                     ? QStringList{paths[i] + " changed since the run; left alone"}
+                                     : QStringList());
+            QCOMPARE(readAll(paths[i]), edited ? theirs[i - 2] : originals[i]);
+            if (!edited)
+                QCOMPARE(PrintFileAt(paths[i]).digest.mtimeNs, times[i]);
         }
-        QCOMPARE(report.files[3].messages,
-                 QStringList{paths[2] + " changed since the run; left alone"});
         QVERIFY(!QFile::exists(dir.filePath("out")));
+        // The two left alone stay undoable.
+        QCOMPARE(ReadJournalRuns().value(0).notRestored(), 2);
     }
 
     // An outcome without a print (the file was gone when the run printed
