@@ -262,6 +262,10 @@ private:
     std::optional<Flushing> m_flushing;
 };
 
+QString changedSinceTheRun(const QString& path) {
+    return QStringLiteral("%1 changed since the run; left alone").arg(path);
+}
+
 QString cannotRestore(const QString& path, int err) {
     return err == EEXIST ? QStringLiteral("Cannot restore %1: a file of that name exists").arg(path)
                          : QStringLiteral("Cannot restore %1. Error %2").arg(path).arg(err);
@@ -282,7 +286,7 @@ bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& 
     changed = ::fstat(f.fd, &now) != 0 || now.st_size != f.before.st_size ||
               !sameTime(now.st_mtim, f.before.st_mtim) || !sameTime(now.st_ctim, f.before.st_ctim);
     if (changed) {
-        message = QStringLiteral("%1 changed since the run; left alone").arg(f.path);
+        message = changedSinceTheRun(f.path);
         return false;
     }
     if (!WriteAllAt(f.fd, f.head.constData(), f.head.size(), 0) ||
@@ -495,6 +499,19 @@ int prepareInPlace(const JournalEntry& e, const QString& path, int& err, InPlace
     return 0;
 }
 
+// A print that is the one given: the file as a run left it, or as it was.
+bool hasPrint(const FileDigest& d, qint64 size, const QByteArray& digest) {
+    return d.ok && d.size == size && d.digest == digest;
+}
+
+// Fills in the parts of the old tag that the journal did not keep from the
+// file at path, which must hold them.
+bool headFromFile(JournalEntry& e, const QString& path) {
+    Descriptor file;
+    file.fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return file.fd >= 0 && RestoreSavedHead(e, file.fd);
+}
+
 // What restore did with a file.
 enum class Restored { No, Done, Pending };
 
@@ -510,16 +527,10 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
                       .arg(saved.originalPath);
         return Restored::No;
     }
-    // The parts of the old tag that the journal did not keep come from the
-    // file, which must hold them.
     JournalEntry e = saved;
-    {
-        Descriptor file;
-        file.fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (file.fd < 0 || !RestoreSavedHead(e, file.fd)) {
-            message = QStringLiteral("%1 does not match the journal; left alone").arg(path);
-            return Restored::No;
-        }
+    if (!headFromFile(e, path)) {
+        message = QStringLiteral("%1 does not match the journal; left alone").arg(path);
+        return Restored::No;
     }
     const bool samePlace = sameEntry(path, e.originalPath);
     struct stat st;
@@ -541,7 +552,7 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
         return Restored::No;
     };
 
-    const QString changed = QStringLiteral("%1 changed since the run; left alone").arg(path);
+    const QString changed = changedSinceTheRun(path);
     int err = 0;
     const int inPlace = prepareInPlace(e, path, err, f, checked);
     if (inPlace == -2)
@@ -614,12 +625,8 @@ std::optional<InPlace> inPlaceAhead(const JournalEntry& saved, const FileIdentit
     if (saved.headSize < 0)
         return std::nullopt;
     JournalEntry e = saved;
-    {
-        Descriptor file;
-        file.fd = ::open(pathBytes(saved.finalPath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (file.fd < 0 || !RestoreSavedHead(e, file.fd))
-            return std::nullopt;
-    }
+    if (!headFromFile(e, saved.finalPath))
+        return std::nullopt;
     InPlace f;
     int err = 0;
     if (prepareInPlace(e, saved.finalPath, err, f, checked) != 1)
@@ -656,7 +663,7 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group, UndoFileResult
     if (e.done) {
         r.path = e.finalPath;
         const FileDigest now = found ? *found : digestOf(e, e.finalPath);
-        if (now.ok && now.size == e.finalSize && now.digest == e.finalDigest) {
+        if (hasPrint(now, e.finalSize, e.finalDigest)) {
             const Restored done = attempt(e.finalPath, now.identity);
             if (done == Restored::No)
                 r.messages << message;
@@ -665,7 +672,7 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group, UndoFileResult
         // An undo cut off before it marked the files it had restored leaves
         // them at their old path with their old print: taken back already.
         const FileDigest old = digestOf(e, e.originalPath);
-        if (old.ok && old.size == e.originalSize && old.digest == e.originalDigest) {
+        if (hasPrint(old, e.originalSize, e.originalDigest)) {
             r.path = r.restoredPath = e.originalPath;
             r.ok = true;
             return Restored::Done;
@@ -673,9 +680,8 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group, UndoFileResult
         // A file that an undo was restoring when it was cut off may hold
         // part of the old tag: the bytes decide, as for a cut-off apply.
         if (!e.restoring) {
-            r.messages
-                << (now.ok ? QStringLiteral("%1 changed since the run; left alone").arg(e.finalPath)
-                           : QStringLiteral("Not found: %1").arg(e.finalPath));
+            r.messages << (now.ok ? changedSinceTheRun(e.finalPath)
+                                  : QStringLiteral("Not found: %1").arg(e.finalPath));
             return Restored::No;
         }
     }
@@ -692,8 +698,7 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group, UndoFileResult
             continue;
         r.path = place;
         const FileDigest now = digestOf(e, place);
-        if (samePath(place, e.originalPath) && now.ok && now.size == e.originalSize &&
-            now.digest == e.originalDigest) {
+        if (samePath(place, e.originalPath) && hasPrint(now, e.originalSize, e.originalDigest)) {
             r.ok = r.untouched = true;
             return Restored::Done;
         }
@@ -759,7 +764,7 @@ UndoReport UndoRun(const JournalRun& run) {
                 x.entry.headSize = -1; // restore refuses; an untouched file is still found
             if (a.done && samePath(a.finalPath, a.originalPath)) {
                 x.found = digestOf(a, a.finalPath);
-                if (x.found->ok && x.found->size == a.finalSize && x.found->digest == a.finalDigest)
+                if (hasPrint(*x.found, a.finalSize, a.finalDigest))
                     x.inPlace = inPlaceAhead(x.entry, x.found->identity);
             }
         });
