@@ -4,6 +4,7 @@
 #include "originalbytes.h"
 #include "parallelfor.h"
 #include "planfile.h"
+#include "preflight.h"
 #include "profiles/profile.h"
 #include "tags/selectionread.h"
 #include "tags/taginfo.h"
@@ -88,7 +89,9 @@ void BatchRun::prepare(Recorded& r) {
     // or rewrote it): not a file that cannot be read or written.
     const FileIdentity found = before.digest.ok ? before.digest.identity : r.tag.identity;
     if (found.isKnown() ? found != planned.identity : pathGone(planned.path)) {
-        r.error = ChangedSinceRead(planned.path);
+        // A link put in its place is refused as it would be when planned.
+        const auto link = CheckNoLink(planned.path);
+        r.error = link ? link->message : ChangedSinceRead(planned.path);
         return;
     }
     const FilePlan now = PlanRead(planned.path, m_profile, r.tag,

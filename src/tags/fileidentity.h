@@ -6,12 +6,15 @@ struct stat;
 
 // Which file a path named when it was read, and whether its content may have
 // changed since: another program that writes it changes its size or
-// modification time, one that replaces it changes the inode.
+// modification time, one that replaces it changes the inode. The change
+// time moves with any write too, also where an editor puts the
+// modification time back afterwards.
 struct FileIdentity {
     quint64 device = 0;
     quint64 inode = 0;
     qint64 size = -1;
     qint64 mtimeNs = 0;
+    qint64 ctimeNs = 0;
 
     static FileIdentity of(const struct stat& st);
     bool isKnown() const { return size >= 0; }

@@ -44,11 +44,24 @@ bool SameInode(const struct stat& a, const struct stat& b) {
 }
 
 // Whether the entry name of folder is the original, unchanged since it was
-// read (source is still open on it).
-bool IsOriginal(int folder, const QByteArray& name, int source, const FileIdentity& identity) {
+// read (source is still open on it). A rename moves the file's change time:
+// once renamed, only the rest of its identity can be compared.
+bool IsOriginal(int folder, const QByteArray& name, int source, const FileIdentity& identity,
+                bool renamed = false) {
     struct stat entry, now;
-    return ::fstatat(folder, name.constData(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
-           ::fstat(source, &now) == 0 && SameInode(entry, now) && FileIdentity::of(now) == identity;
+    if (::fstatat(folder, name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0 ||
+        ::fstat(source, &now) != 0 || !SameInode(entry, now))
+        return false;
+    FileIdentity expected = identity;
+    if (renamed)
+        expected.ctimeNs = FileIdentity::of(now).ctimeNs;
+    return FileIdentity::of(now) == expected;
+}
+
+// Whether the open original is still as it was read.
+bool Unchanged(int source, const FileIdentity& identity) {
+    struct stat now;
+    return ::fstat(source, &now) == 0 && FileIdentity::of(now) == identity;
 }
 
 // Puts the finished temporary file in the original's place and removes
@@ -60,6 +73,10 @@ RewriteOutcome Publish(RewriteFileOps& ops, int folder, const QByteArray& temp,
         ::unlinkat(folder, temp.constData(), 0);
         return outcome;
     };
+    // The change time tells of an edit whose writer put the modification
+    // time back; the exchange moves it, so it is looked at first.
+    if (!Unchanged(source, identity))
+        return removeTemp(RewriteOutcome::Changed);
     const int err = ops.Exchange(folder, temp, name);
     if (err == EINVAL || err == ENOSYS || err == ENOTSUP || err == EOPNOTSUPP) {
         if (!IsOriginal(folder, name, source, identity))
@@ -70,7 +87,7 @@ RewriteOutcome Publish(RewriteFileOps& ops, int folder, const QByteArray& temp,
     }
     if (err != 0)
         return removeTemp(err == ENOENT ? RewriteOutcome::Changed : RewriteOutcome::Failed);
-    if (IsOriginal(folder, temp, source, identity))
+    if (IsOriginal(folder, temp, source, identity, true))
         return removeTemp(RewriteOutcome::Written);
     // Another file stood at the path, or the original was written meanwhile:
     // it goes back to its name, and the new file is what gets removed.
@@ -134,6 +151,11 @@ RewriteOutcome RewriteWithNewTag(const QString& path, int source, const FileIden
     if (outcome != RewriteOutcome::Written)
         return outcome;
     ::fsync(folder.fd);
+    // As it stands under its name: putting it there moved its change time.
+    struct stat placed {};
+    if (::fstatat(folder.fd, name.constData(), &placed, AT_SYMLINK_NOFOLLOW) == 0 &&
+        SameInode(placed, built))
+        built = placed;
     written = FileIdentity::of(built);
     return RewriteOutcome::Written;
 }

@@ -219,13 +219,18 @@ QByteArray ReadFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool EditInPlace(const QString& path, const QByteArray& bytes) {
+bool EditInPlace(const QString& path, const QByteArray& bytes, bool keepTime) {
+    struct stat before;
+    if (::stat(QFile::encodeName(path).constData(), &before) != 0)
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite) || file.write(bytes) != bytes.size())
         return false;
     file.close();
     const struct timespec later[2] = {{0, UTIME_OMIT}, {time(nullptr) + 60, 0}};
-    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), later, 0) == 0;
+    const struct timespec kept[2] = {before.st_atim, before.st_mtim};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), keepTime ? kept : later, 0) ==
+           0;
 }
 
 } // namespace fixture

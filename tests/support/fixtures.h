@@ -76,7 +76,8 @@ bool WriteFile(const QString& path, const QByteArray& bytes);
 QByteArray ReadFile(const QString& path);
 // Another program's edit of the same length: the same file, new bytes and a
 // modification time a minute on (apart from the read, which may fall into
-// the same clock tick).
-bool EditInPlace(const QString& path, const QByteArray& bytes);
+// the same clock tick). keepTime: an editor that puts the modification time
+// back afterwards; only the change time tells.
+bool EditInPlace(const QString& path, const QByteArray& bytes, bool keepTime = false);
 
 } // namespace fixture

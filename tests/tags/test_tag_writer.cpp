@@ -378,6 +378,7 @@ void TestTagWriter::refusals_data() {
     // Only the identity tells these from the file read: the header and
     // the length are the same.
     QTest::newRow("audio edited in place, same length") << "edited" << changed;
+    QTest::newRow("edited in place, its time put back") << "edited, time kept" << changed;
     QTest::newRow("replaced by an identical copy") << "replaced" << changed;
 }
 
@@ -399,9 +400,9 @@ void TestTagWriter::refusals() {
     if (kind == "gone")
         QVERIFY(QFile::remove(path));
     QByteArray expected = original;
-    if (kind == "edited") {
+    if (kind.startsWith("edited")) {
         expected[expected.size() - 5] = 'e';
-        QVERIFY(fixture::EditInPlace(path, expected));
+        QVERIFY(fixture::EditInPlace(path, expected, kind.endsWith("time kept")));
     }
     if (kind == "replaced") {
         QVERIFY(fixture::WriteFile(path + ".copy", original));
@@ -410,7 +411,7 @@ void TestTagWriter::refusals() {
     info.SetFrameWide("TALB", QString("x"), -1);
     QCOMPARE(info.Write(), -1);
     QCOMPARE(int(info.writeProblem), problem);
-    if (kind == "edited" || kind == "replaced")
+    if (kind.startsWith("edited") || kind == "replaced")
         QCOMPARE(fixture::ReadFile(path), expected);
     if (kind == "noread")
         QCOMPARE(capture.text(), QByteArray("Use read first\n"));
@@ -426,13 +427,14 @@ void TestTagWriter::refusals() {
 // the original as read: a file put there meanwhile (a sync client, another
 // tagger, a second run) and an edit of the original both survive it.
 void TestTagWriter::growingWriteMeetsAnotherFile_data() {
-    QTest::addColumn<bool>("replace"); // else the original is edited in place
-    QTest::newRow("another file renamed over the path") << true;
-    QTest::newRow("the original edited") << false;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("another file renamed over the path") << "replace";
+    QTest::newRow("the original edited") << "edit";
+    QTest::newRow("the original edited, its time put back") << "edit, time kept";
 }
 
 void TestTagWriter::growingWriteMeetsAnotherFile() {
-    QFETCH(bool, replace);
+    QFETCH(QString, how);
     const fixture::Tag tag = MakeTag(3, {{"TIT2", TextBody(0, "orig")}});
     const QByteArray original = fixture::BuildFile(&tag, 40);
     const QString path = WriteBytes(original);
@@ -442,11 +444,11 @@ void TestTagWriter::growingWriteMeetsAnotherFile() {
     QByteArray theirs = original;
     theirs[theirs.size() - 3] = 't';
     MeanwhileOps ops([&] {
-        if (replace) {
+        if (how == "replace") {
             QVERIFY(fixture::WriteFile(path + ".theirs", theirs));
             QVERIFY(::rename(QFile::encodeName(path + ".theirs"), QFile::encodeName(path)) == 0);
         } else {
-            QVERIFY(fixture::EditInPlace(path, theirs));
+            QVERIFY(fixture::EditInPlace(path, theirs, how.endsWith("time kept")));
         }
     });
     SetRewriteFileOps(&ops);
