@@ -98,11 +98,10 @@ int CopyThenDelete(const QString& from, const QString& to) {
     }
     int err = copyContent(in, out);
     if (err == 0) {
-        // Keep what a rename would keep: permissions, user extended
+        // Keep what a rename would keep: owner, permissions, user extended
         // attributes (unless the target's file system keeps none) and times.
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        ::fchmod(out, st.st_mode & 07777);
-        err = copyUserAttributes(in, out);
+        err = copyFileAttributes(in, out);
         if (err == ENOTSUP)
             err = 0;
         ::futimens(out, times);

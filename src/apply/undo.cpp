@@ -163,12 +163,10 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
     // What was written is what gets published: its digest decides.
     const bool matches = err == 0 && digestOfOpen(e, out) == e.originalDigest;
     if (matches) {
-        // What a rename of the file itself would have kept: its mode and its
-        // user extended attributes (where the target's file system has any).
-        struct stat st;
-        if (::fstat(current, &st) == 0)
-            ::fchmod(out, st.st_mode & 07777);
-        err = copyUserAttributes(current, out);
+        // What a rename of the file itself would have kept: its owner, mode,
+        // access list and user extended attributes (where the target's file
+        // system has any).
+        err = copyFileAttributes(current, out);
         if (err == ENOTSUP)
             err = 0;
         const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(e.originalMtimeNs)};

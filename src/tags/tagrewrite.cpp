@@ -132,12 +132,7 @@ RewriteOutcome RewriteWithNewTag(const QString& path, int source, const FileIden
     const QByteArray tempName = tempPath.mid(tempPath.lastIndexOf('/') + 1);
 
     RewriteFileOps& ops = CurrentRewriteFileOps();
-    bool ok = ::fchmod(temp.fd, st.st_mode & 07777) == 0;
-    if (ok && ::fchown(temp.fd, st.st_uid, st.st_gid) != 0) {
-        // Only the owner's group may be kept by a user who does not own it;
-        // the permissions are what matters.
-    }
-    ok = ok && copyUserAttributes(source, temp.fd) == 0;
+    bool ok = copyFileAttributes(source, temp.fd) == 0;
     ok = ok && ops.Write(temp.fd, tag.constData(), tag.size()) &&
          CopyRange(ops, source, temp.fd, audioStart, audioEnd) && ops.Flush(temp.fd);
     struct stat built {};

@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace {
 
@@ -49,4 +51,28 @@ int copyUserAttributes(int from, int to) {
             return errno;
     }
     return 0;
+}
+
+int copyFileAttributes(int from, int to) {
+    struct stat st;
+    if (::fstat(from, &st) != 0)
+        return errno;
+    // Only root may give the file away; a member of its group may still
+    // give it its group. Either may fail without harm to the content.
+    if (::fchown(to, st.st_uid, st.st_gid) != 0)
+        (void)::fchown(to, uid_t(-1), st.st_gid);
+    // After the owner: a change of owner clears the set-id bits.
+    if (::fchmod(to, st.st_mode & 07777) != 0)
+        return errno;
+    // Without it a mode of rw-rw---- would give the owning group the rights
+    // that the list's mask gave the named users and groups.
+    // A list that the copy inherited from its folder goes where the file had
+    // none.
+    static const char acl[] = "system.posix_acl_access";
+    QByteArray value;
+    if (readList(value, [from](char* b, size_t n) { return ::fgetxattr(from, acl, b, n); }) > 0)
+        (void)::fsetxattr(to, acl, value.constData(), size_t(value.size()), 0);
+    else
+        (void)::fremovexattr(to, acl);
+    return copyUserAttributes(from, to);
 }

@@ -475,6 +475,11 @@ private slots:
         QCOMPARE(::link(name.constData(), QFile::encodeName(dir.filePath("second.mp3"))), 0);
         QCOMPARE(::chmod(name.constData(), 0640), 0);
         const bool attributes = ::setxattr(name.constData(), "user.rating", "4", 1, 0) == 0;
+        // Another owner (root may give one) and another user's access.
+        if (::geteuid() == 0)
+            QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
+        const bool listed = fixture::GrantUserAccess(path, 1);
+        const QByteArray acl = fixture::AccessList(path);
         struct stat original;
         QCOMPARE(::stat(name.constData(), &original), 0);
         TagInfo tag;
@@ -506,7 +511,11 @@ private slots:
         QVERIFY(!QFileInfo::exists(dir.filePath("out")));
         struct stat restored;
         QCOMPARE(::stat(name.constData(), &restored), 0);
-        QCOMPARE(restored.st_mode & 07777, mode_t(0640));
+        QCOMPARE(restored.st_mode, original.st_mode);
+        QCOMPARE(restored.st_uid, original.st_uid);
+        QCOMPARE(restored.st_gid, original.st_gid);
+        if (listed)
+            QCOMPARE(fixture::AccessList(path), acl);
         QCOMPARE(restored.st_mtim.tv_sec, original.st_mtim.tv_sec);
         if (attributes) {
             char value[4] = {};

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 namespace fixture {
 
@@ -231,6 +232,33 @@ bool EditInPlace(const QString& path, const QByteArray& bytes, bool keepTime) {
     const struct timespec kept[2] = {before.st_atim, before.st_mtim};
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), keepTime ? kept : later, 0) ==
            0;
+}
+
+bool GrantUserAccess(const QString& path, unsigned uid) {
+    // The kernel's form: a version, then tag, permissions and id per entry.
+    QByteArray acl;
+    const auto put = [&acl](quint32 value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            acl.append(char(value >> (8 * i)));
+    };
+    put(2, 4);
+    const quint32 none = 0xFFFFFFFF;
+    const quint32 entries[][3] = {
+        {0x01, 6, none}, {0x02, 6, uid}, {0x04, 4, none}, {0x10, 6, none}, {0x20, 0, none}};
+    for (const auto& e : entries) {
+        put(e[0], 2);
+        put(e[1], 2);
+        put(e[2], 4);
+    }
+    return ::setxattr(QFile::encodeName(path).constData(), "system.posix_acl_access",
+                      acl.constData(), size_t(acl.size()), 0) == 0;
+}
+
+QByteArray AccessList(const QString& path) {
+    QByteArray value(256, '\0');
+    const ssize_t n = ::getxattr(QFile::encodeName(path).constData(), "system.posix_acl_access",
+                                 value.data(), size_t(value.size()));
+    return value.left(n > 0 ? n : 0);
 }
 
 } // namespace fixture

@@ -80,4 +80,10 @@ QByteArray ReadFile(const QString& path);
 // back afterwards; only the change time tells.
 bool EditInPlace(const QString& path, const QByteArray& bytes, bool keepTime = false);
 
+// Gives the user uid read and write access through the file's access control
+// list (setfacl -m u:UID:rw); false where the file system keeps no lists.
+bool GrantUserAccess(const QString& path, unsigned uid);
+// The file's access control list as stored; empty when it has none.
+QByteArray AccessList(const QString& path);
+
 } // namespace fixture

@@ -467,12 +467,30 @@ void TestTagWriter::keepsPermissions() {
     // A desktop's rating beside the content, where the file system keeps one.
     const QByteArray name = QFile::encodeName(path);
     const bool attributes = ::setxattr(name.constData(), "user.rating", "5", 1, 0) == 0;
+    // Another owner and group (root may give them), and another user's
+    // access through the access list (where the file system keeps one).
+    const bool root = ::geteuid() == 0;
+    if (root)
+        QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
+    const bool listed = fixture::GrantUserAccess(path, 1);
+    const QByteArray acl = fixture::AccessList(path);
+    struct stat before;
+    QCOMPARE(::stat(name.constData(), &before), 0);
     TagInfo info;
     QCOMPARE(info.Read(path), 1);
     info.SetFrameWide("TIT2", QString("p"), -1);
     QCOMPARE(info.Write(), 0);
+    struct stat after;
+    QCOMPARE(::stat(name.constData(), &after), 0);
+    QVERIFY(after.st_ino != before.st_ino); // a new file took its place
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_uid, before.st_uid);
+    QCOMPARE(after.st_gid, before.st_gid);
+    if (listed)
+        QCOMPARE(fixture::AccessList(path), acl);
     const auto ownerGroupOther = QFileDevice::Permissions(0x7077);
-    QCOMPARE(QFile::permissions(path) & ownerGroupOther, perms & ownerGroupOther);
+    if (!listed) // the list's mask stands for the group's bits
+        QCOMPARE(QFile::permissions(path) & ownerGroupOther, perms & ownerGroupOther);
     if (attributes) {
         char value[8] = {};
         QCOMPARE(::getxattr(name.constData(), "user.rating", value, sizeof value), ssize_t(1));
