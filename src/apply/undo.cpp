@@ -455,15 +455,30 @@ void UndoGroup::settle(UndoReport& report) {
 // about it. Returns 1 with f filled (the write waits for the group), 0 when
 // the file is not such a file (the caller rebuilds it), -1 on a failure
 // with err set, -2 when the file is no longer the one found (checked).
+// Like Apply, undo writes only a file that it may write and that no other
+// writer holds: one that it may not, or that stays locked, is left alone
+// rather than replaced by a copy (which would part it from its hard links).
+// ahead: on a worker thread, ahead of the file's turn, where such a file
+// gives 0 (its turn decides) and a lock is not waited for.
 int prepareInPlace(const JournalEntry& e, const QString& path, int& err, InPlace& f,
-                   const FileIdentity& checked) {
+                   const FileIdentity& checked, bool ahead = false) {
     err = 0;
-    if (e.head.isEmpty())
-        return 0; // there was no tag: Apply had to move the audio
     Descriptor file;
     file.fd = ::open(pathBytes(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (file.fd < 0 || ::flock(file.fd, LOCK_EX | LOCK_NB) != 0)
-        return 0; // not writable here: a rebuilt copy takes its place
+    const bool locked = file.fd >= 0 && (ahead ? ::flock(file.fd, LOCK_EX | LOCK_NB) == 0
+                                               : LockForWriting(file.fd));
+    if (!locked) {
+        err = errno;
+        const bool refused =
+            err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY || err == EWOULDBLOCK;
+        if (ahead || !refused) {
+            err = 0; // gone or no regular file: the caller tells
+            return 0;
+        }
+        return -1;
+    }
+    if (e.head.isEmpty())
+        return 0; // there was no tag: Apply had to move the audio
     struct stat before;
     QByteArray start(10, '\0');
     if (::fstat(file.fd, &before) != 0)
@@ -627,7 +642,7 @@ std::optional<InPlace> inPlaceAhead(const JournalEntry& saved, const FileIdentit
         return std::nullopt;
     InPlace f;
     int err = 0;
-    if (prepareInPlace(e, saved.finalPath, err, f, checked) != 1)
+    if (prepareInPlace(e, saved.finalPath, err, f, checked, true) != 1)
         return std::nullopt;
     f.path = saved.finalPath;
     f.originalPath = saved.originalPath;

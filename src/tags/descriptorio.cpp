@@ -1,6 +1,7 @@
 #include "tags/descriptorio.h"
 
 #include <cerrno>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -60,4 +61,13 @@ bool WriteAllAt(int fd, const char* data, qint64 count, qint64 offset) {
     return writeFully(data, count, [fd, offset](const char* from, size_t size, qint64 done) {
         return ::pwrite(fd, from, size, offset + done);
     });
+}
+
+bool LockForWriting(int fd) {
+    for (int waited = 0; ::flock(fd, LOCK_EX | LOCK_NB) != 0; waited += 5) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= 5000)
+            return false;
+        ::usleep(5000);
+    }
+    return true;
 }

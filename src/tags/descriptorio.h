@@ -19,3 +19,9 @@ bool WriteAll(int fd, const char* data, qint64 count);
 // All count bytes at offset; false with errno set (EIO when the system
 // writes nothing).
 bool WriteAllAt(int fd, const char* data, qint64 count, qint64 offset);
+
+// Takes the exclusive lock of the open file, waiting up to five seconds for
+// another holder: another Quorvel writer of the same file (a second run on
+// the same files) holds it for the length of one write; other programs do
+// not take it. False with errno set (EWOULDBLOCK when the wait ran out).
+bool LockForWriting(int fd);

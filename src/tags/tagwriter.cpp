@@ -48,17 +48,6 @@ struct OpenFile {
     }
 };
 
-// Another Quorvel writer of the same file (a second run on the same files)
-// holds the lock for the length of one write; other programs do not take it.
-bool LockForWriting(int fd) {
-    for (int waited = 0; ::flock(fd, LOCK_EX | LOCK_NB) != 0; waited += 5) {
-        if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= 5000)
-            return false;
-        ::usleep(5000);
-    }
-    return true;
-}
-
 } // namespace
 
 TagInfo::Planned TagInfo::PlanWrite() const {

@@ -6,6 +6,7 @@
 #include "apply/movefile.h"
 #include "apply/runindex.h"
 #include "apply/undo.h"
+#include "immutablefile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -286,16 +287,22 @@ private slots:
     }
 
     // Undo never overwrites: neither a file changed since the run nor a file
-    // that now stands at the old path.
+    // that now stands at the old path. Nor does it replace a file that it
+    // may not write, or that another writer holds, by a copy (its hard links
+    // would keep the new tag): it writes the file itself later.
     void refuses_data() {
         QTest::addColumn<QString>("situation");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("message"); // @: the old path
         QTest::newRow("changed since") << "changed"
                                        << "changed since the run; left alone";
         QTest::newRow("old path taken") << "occupied"
                                         << "a file of that name exists";
         QTest::newRow("file gone") << "gone"
                                    << "Not found";
+        QTest::newRow("held by another writer throughout")
+            << "held" << QString("Cannot restore @. Error %1").arg(EWOULDBLOCK);
+        QTest::newRow("made unwritable") << "unwritable"
+                                         << "Cannot restore @. Error";
     }
     void refuses() {
         QFETCH(QString, situation);
@@ -303,20 +310,29 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("a.mp3");
         const QString target = dir.filePath("new/b.mp3");
-        const QByteArray head = "ID3" + QByteArray(40, 'o');
+        const QByteArray head = tagRegion(43, 'o');
         const QByteArray original = head + audio(3000, 1);
         writeAll(path, original);
         JournalWriter journal;
-        simulate(journal, path, {head, "ID3" + QByteArray(40, 'n'), false, false, {}}, target,
-                 true);
+        simulate(journal, path, {head, tagRegion(43, 'n'), false, false, {}}, target, true);
         journal.finish();
         const QByteArray applied = readAll(target);
         QByteArray targetBytes = applied;
+        struct stat written;
+        QCOMPARE(::stat(QFile::encodeName(target).constData(), &written), 0);
+        int holder = -1;
+        ImmutableFile guard;
         if (situation == QLatin1String("changed")) {
             targetBytes[10] = 'X';
             writeAll(target, targetBytes);
         } else if (situation == QLatin1String("occupied")) {
             writeAll(path, "someone else");
+        } else if (situation == QLatin1String("held")) {
+            holder = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_CLOEXEC);
+            QCOMPARE(::flock(holder, LOCK_EX), 0);
+        } else if (situation == QLatin1String("unwritable")) {
+            if (!guard.protect(target))
+                QSKIP("this file system cannot make a file read-only for this user");
         } else {
             QVERIFY(QFile::remove(target));
         }
@@ -324,7 +340,7 @@ private slots:
         const UndoReport report = UndoRun(ReadJournalRuns().value(0));
         QVERIFY(!report.ok);
         QCOMPARE(report.files.size(), 1);
-        QVERIFY2(report.files[0].messages.join(' ').contains(message),
+        QVERIFY2(report.files[0].messages.join(' ').contains(message.replace('@', path)),
                  qPrintable(report.files[0].messages.join(' ')));
         if (situation != QLatin1String("gone")) {
             QCOMPARE(readAll(target), targetBytes); // left exactly as it was
@@ -344,11 +360,19 @@ private slots:
             return;
         if (situation == QLatin1String("changed"))
             writeAll(target, applied);
+        else if (situation == QLatin1String("held"))
+            ::close(holder);
+        else if (situation == QLatin1String("unwritable"))
+            guard.release();
         else
             QVERIFY(QFile::remove(path));
         QVERIFY(UndoRun(after).ok);
         QCOMPARE(readAll(path), original);
         QVERIFY(ReadJournalRuns().value(0).fullyUndone());
+        struct stat restored;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &restored), 0);
+        if (situation == QLatin1String("held") || situation == QLatin1String("unwritable"))
+            QCOMPARE(restored.st_ino, written.st_ino); // the file itself, not a copy
     }
 
     // A file changed since the run, with its size and modification time put
