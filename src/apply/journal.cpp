@@ -104,19 +104,33 @@ QByteArray fromHex(const QJsonValue& v) {
 
 // Appends records (whole lines) to an existing journal and flushes them. A
 // line cut off by a killed run gets its end first, so that each record
-// stays a line of its own.
+// stays a line of its own; a write that fails half-way is cut off again.
+// False with errno set on failure.
 bool appendLines(const QString& file, QByteArray lines) {
     const int fd = ::open(pathBytes(file).constData(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+        return false;
+    }
     char last = '\n';
-    if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 &&
-        last != '\n')
+    if (st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
         lines.prepend('\n');
     JournalFileOps& ops = currentJournalFileOps();
-    const bool ok = ops.append(fd, lines) && ops.sync(fd);
+    bool ok = ops.append(fd, lines);
+    if (!ok) {
+        const int err = errno;
+        (void)::ftruncate(fd, st.st_size);
+        errno = err;
+    }
+    ok = ok && ops.sync(fd);
+    const int err = errno;
     ::close(fd);
+    errno = err;
     return ok;
 }
 

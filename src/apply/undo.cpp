@@ -439,7 +439,18 @@ void UndoGroup::settle(UndoReport& report) {
         if (r.file.ok)
             m_marks.undone(r.seq);
     }
-    m_marks.flush();
+    if (!m_marks.flush()) {
+        // Taken back all the same; the next undo finds them so and records
+        // it (history counts them as not taken back until then).
+        const QString reason = qt_error_string(errno);
+        report.ok = false;
+        for (Result& r : group.results) {
+            if (r.file.ok)
+                r.file.messages << QStringLiteral("%1 is taken back, but the undo journal cannot "
+                                                  "record it (%2): undo again to record it")
+                                       .arg(r.file.restoredPath, reason);
+        }
+    }
     for (const Result& r : group.results) {
         if (!r.report)
             continue;

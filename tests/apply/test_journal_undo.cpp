@@ -221,6 +221,18 @@ private:
     int m_writable = -1;
 };
 
+// Fails the write of "undone" marks half-way, as a full disk does.
+class UndoneMarksFail : public JournalFileOps {
+public:
+    bool append(int fd, QByteArrayView bytes) override {
+        if (!bytes.toByteArray().contains("\"undone\""))
+            return JournalFileOps::append(fd, bytes);
+        JournalFileOps::append(fd, bytes.first(bytes.size() / 2));
+        errno = ENOSPC;
+        return false;
+    }
+};
+
 } // namespace
 
 class TestJournalUndo : public QObject {
@@ -373,6 +385,46 @@ private slots:
         QCOMPARE(::stat(QFile::encodeName(path).constData(), &restored), 0);
         if (situation == QLatin1String("held") || situation == QLatin1String("unwritable"))
             QCOMPARE(restored.st_ino, written.st_ino); // the file itself, not a copy
+    }
+
+    // A full disk when undo marks its files taken back: they are taken back
+    // all the same, the report says that the journal does not know it yet,
+    // the journal keeps whole records only, and the next undo records them.
+    void undoneMarksNotWritten() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3"), target = dir.filePath("new/b.mp3");
+        const QByteArray original = tagRegion(43, 'o') + audio(3000, 1);
+        writeAll(path, original);
+        JournalWriter journal;
+        simulate(journal, path, {tagRegion(43, 'o'), tagRegion(43, 'n'), false, false, {}}, target,
+                 true);
+        journal.finish();
+        UndoneMarksFail ops;
+        setJournalFileOps(&ops);
+        const UndoReport report = UndoRun(ReadJournalRuns().value(0));
+        setJournalFileOps(nullptr);
+        QVERIFY(!report.ok);
+        QCOMPARE(report.files.size(), 1);
+        QVERIFY(report.files[0].ok);
+        QCOMPARE(report.files[0].messages.size(), 1);
+        QVERIFY2(report.files[0].messages[0].startsWith(path + " is taken back, but the undo "
+                                                               "journal cannot record it"),
+                 qPrintable(report.files[0].messages[0]));
+        QCOMPARE(readAll(path), original);
+        const JournalRun after = ReadJournalRuns().value(0);
+        QVERIFY2(after.damage.isEmpty(), qPrintable(after.damage.join(' ')));
+        QVERIFY(!after.fullyUndone());
+        // No part of the failed marks stays behind.
+        const QByteArray text = readAll(after.file);
+        QVERIFY(text.endsWith('\n'));
+        for (const QByteArray& line : text.trimmed().split('\n'))
+            QVERIFY2(QJsonDocument::fromJson(line).isObject(), line.constData());
+        const UndoReport again = UndoRun(after);
+        QVERIFY(again.ok);
+        QCOMPARE(readAll(path), original);
+        const JournalRun recorded = ReadJournalRuns().value(0);
+        QVERIFY(recorded.fullyUndone());
+        QVERIFY2(recorded.damage.isEmpty(), qPrintable(recorded.damage.join(' ')));
     }
 
     // A file changed since the run, with its size and modification time put
