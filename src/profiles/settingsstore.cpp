@@ -249,9 +249,14 @@ std::optional<QString> SettingsStore::findProfile(const QString& name) const {
     if (!readable(*s))
         return std::nullopt;
     const auto group = existingGroup(*s, name);
-    if (!group)
-        return std::nullopt;
-    return displayName(*s, *group);
+    if (group)
+        return displayName(*s, *group);
+    // A store that holds no profile yet runs on "Default", every value at
+    // its default: that profile is there to be named.
+    const QString fallback = QStringLiteral("Default");
+    if (name.compare(fallback, Qt::CaseInsensitive) == 0 && EnumProfiles().isEmpty())
+        return fallback;
+    return std::nullopt;
 }
 
 bool SettingsStore::DeleteProfileKey(const QString& name) {

@@ -60,7 +60,8 @@ public:
 
     // The profile names in the store's own order.
     QStringList EnumProfiles() const;
-    // The stored spelling of a profile name compared without regard to case.
+    // The stored spelling of a profile name compared without regard to case;
+    // "Default" in a store that holds no profile yet.
     std::optional<QString> findProfile(const QString& name) const;
     // Deletes the profile key with everything below it; false when none exists.
     bool DeleteProfileKey(const QString& name);

@@ -88,7 +88,17 @@ private slots:
                                         << "unknown profile \"D\"" << true;
         QTest::newRow("delete in an empty store")
             << QByteArray() << QStringList{"delete", "Default"} << 1 << ""
-            << "unknown profile" << true;
+            << "At least 1 profile should always exist" << true;
+        // What an empty store runs on can be named and shown.
+        const QStringList codes{"%L", "%F", "%A", "%T", "%B", "%G", "%Y", "%#"};
+        QString defaults = "name=Default\n";
+        for (int row = 1; row <= 2; ++row) {
+            for (int i = 0; i < 8; ++i)
+                defaults += QString("Field%1_%2=%3\n").arg(row).arg(i).arg(codes[i]);
+        }
+        defaults += "Separator=SPACE\nCase=0\nANSI=0\nClearOtherV2=0\nClearV1=0\n";
+        QTest::newRow("show Default in an empty store")
+            << QByteArray() << QStringList{"show", "default"} << 0 << defaults << "" << true;
         QTest::newRow("save with a bad case")
             << threeProfiles << QStringList{"save", "A", "--case", "odd"} << 2 << ""
             << "--case takes" << true;

@@ -40,9 +40,11 @@ private slots:
             << three << QStringList{"--profile", "B", "--case", "lower"} << "B" << 1 << "";
         QTest::newRow("unknown") << three << QStringList{"--profile", "Missing"} << "" << 0
                                  << "unknown profile \"Missing\"";
+        QTest::newRow("Default named in an empty store")
+            << QByteArray() << QStringList{"--profile", "default"} << "Default" << 0 << "";
         QTest::newRow("unknown in an empty store")
-            << QByteArray() << QStringList{"--profile", "Default"} << "" << 0
-            << "unknown profile \"Default\"";
+            << QByteArray() << QStringList{"--profile", "Albums"} << "" << 0
+            << "unknown profile \"Albums\"";
     }
     void choose() {
         QFETCH(QByteArray, ini);
