@@ -128,6 +128,10 @@ std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& 
                        QStringLiteral("Cannot create folder")};
     const QString deepest = missing.isEmpty() ? location : folderOfPath(missing.first());
     if (const int err = folderWritable(deepest)) {
+        // The levels still missing cannot be made in it.
+        if (!missing.isEmpty())
+            return Refusal{QStringLiteral("cannot create folder"),
+                           QStringLiteral("Cannot create folder")};
         return Refusal{QStringLiteral("target folder not writable"),
                        QStringLiteral("Cannot move file as %1. Error %2").arg(target).arg(err)};
     }

@@ -219,7 +219,7 @@ private slots:
         QTest::newRow("deepest existing level") << "a.mp3"
                                                 << "out"
                                                 << "@/out/new/levels"
-                                                << "target folder not writable";
+                                                << "cannot create folder";
         QTest::newRow("path over 4095 bytes")
             << "a.mp3"
             << ""
@@ -263,6 +263,12 @@ private slots:
         if (file == "link.mp3")
             QCOMPARE(refusal->message, "Not applied to " + path + ": it is a symbolic link to " +
                                            dir.filePath("in/a.mp3") + " (give that file instead)");
+        if (status == "cannot create folder")
+            QCOMPARE(refusal->message, QString("Cannot create folder"));
+        if (status == "target folder not writable") // EACCES, or EPERM where immutable
+            QVERIFY2(refusal->message.startsWith("Cannot move file as " +
+                                                 dir.filePath("out/a.mp3") + ". Error "),
+                     qPrintable(refusal->message));
     }
 
     // The checks before a run (a dry run, a preview) leave the file as it
