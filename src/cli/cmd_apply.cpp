@@ -50,12 +50,12 @@ QByteArray toJson(const QString& path, const ApplyResult& r) {
 }
 
 QString asText(const QString& path, const ApplyResult& r) {
-    QString out = (r.ok ? QStringLiteral("ok     ") : QStringLiteral("FAILED ")) + path;
+    QString out = (r.ok ? QStringLiteral("ok     ") : QStringLiteral("FAILED ")) + OneLine(path);
     if (!r.target.isEmpty())
-        out += QStringLiteral(" -> ") + r.target;
+        out += QStringLiteral(" -> ") + OneLine(r.target);
     out += u'\n';
     for (const QString& m : r.messages)
-        out += QStringLiteral("       ") + m + u'\n';
+        out += QStringLiteral("       ") + OneLine(m) + u'\n';
     return out;
 }
 

@@ -38,17 +38,18 @@ QByteArray toJson(const FilePlan& p) {
 }
 
 QString asText(const FilePlan& p) {
-    QString out = p.path + u'\n';
+    QString out = OneLine(p.path) + u'\n';
     for (const QString& message : p.allMessages())
-        out += QStringLiteral("  message: ") + message + u'\n';
+        out += QStringLiteral("  message: ") + OneLine(message) + u'\n';
     if (p.read) {
         for (int f = 0; f < FieldCount; ++f) {
             out += QStringLiteral("  ") + fieldKey(f).leftJustified(9) + QStringLiteral(" \"") +
-                   p.inputs[f] + QStringLiteral("\" -> \"") + p.outputs[f] + QStringLiteral("\"\n");
+                   OneLine(p.inputs[f]) + QStringLiteral("\" -> \"") + OneLine(p.outputs[f]) +
+                   QStringLiteral("\"\n");
         }
     }
     if (p.ready())
-        out += QStringLiteral("  target: ") + p.target + u'\n';
+        out += QStringLiteral("  target: ") + OneLine(p.target) + u'\n';
     else
         out += QStringLiteral("  failed: ") + p.status() + u'\n';
     return out;

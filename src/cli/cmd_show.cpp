@@ -63,22 +63,23 @@ QByteArray AsJson(const QString& path, const TagInfo& tag, const SelectionRead& 
 }
 
 QByteArray AsText(const QString& path, const TagInfo& tag, const SelectionRead& read) {
-    QString out = path + u'\n';
+    QString out = OneLine(path) + u'\n';
     if (!read.ok)
-        return printableBytes(out + QStringLiteral("  error: ") + read.failure + u'\n');
+        return printableBytes(out + QStringLiteral("  error: ") + OneLine(read.failure) + u'\n');
     out += QStringLiteral("  ID3v2: ") +
            (tag.hasV2 ? QStringLiteral("2.%1, %2 bytes").arg(tag.version).arg(tag.tagSize)
                       : QStringLiteral("none")) +
            QStringLiteral("; ID3v1: ") +
            (tag.hasV1 ? QStringLiteral("yes") : QStringLiteral("no")) + u'\n';
     for (int f = 0; f < FieldCount; ++f)
-        out += QStringLiteral("  ") + fieldKey(f) + QStringLiteral(": ") + read.inputs[f] + u'\n';
+        out += QStringLiteral("  ") + fieldKey(f) + QStringLiteral(": ") + OneLine(read.inputs[f]) +
+               u'\n';
     for (const FrameInfo& frame : tag.frames) {
         if (frame.IsPseudoFrame())
             continue;
         out += QStringLiteral("  [") + QLatin1StringView(frame.id) + QStringLiteral("] ");
         if (ShowsText(frame))
-            out += ShownText(frame).toString().replace(QChar(0), QLatin1Char('/')) + u'\n';
+            out += OneLine(ShownText(frame).toString().replace(QChar(0), QLatin1Char('/'))) + u'\n';
         else
             out += QString::number(frame.WrittenBodySize()) + QStringLiteral(" bytes\n");
     }

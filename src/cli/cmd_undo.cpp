@@ -80,13 +80,13 @@ int runUndo(const QStringList& args) {
     } else if (report.damage.isEmpty()) {
         QString out = QStringLiteral("Run %1\n").arg(report.runId);
         for (const UndoFileResult& f : report.files) {
-            out += (f.ok ? QStringLiteral("ok     ") : QStringLiteral("FAILED ")) + f.path +
-                   QStringLiteral(" -> ") + f.restoredPath + u'\n';
+            out += (f.ok ? QStringLiteral("ok     ") : QStringLiteral("FAILED ")) +
+                   OneLine(f.path) + QStringLiteral(" -> ") + OneLine(f.restoredPath) + u'\n';
             for (const QString& m : f.messages)
-                out += QStringLiteral("       ") + m + u'\n';
+                out += QStringLiteral("       ") + OneLine(m) + u'\n';
         }
         for (const QString& folder : report.foldersRemoved)
-            out += QStringLiteral("removed folder ") + folder + u'\n';
+            out += QStringLiteral("removed folder ") + OneLine(folder) + u'\n';
         PrintOut(out);
     }
     FlushOut();

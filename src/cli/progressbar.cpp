@@ -1,5 +1,7 @@
 #include "progressbar.h"
 
+#include "streamout.h"
+
 #include <cstdio>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -32,14 +34,14 @@ QString ProgressBar::line(int done, int total, const QString& name, int width) {
     // The name is cut from the left: its end tells files apart. The last
     // column stays free so that the terminal does not wrap.
     const qsizetype room = width - 1 - text.size();
-    QString shown = name;
-    if (room > 3 && name.size() > room) {
-        shown = name.right(room - 3);
+    QString shown = OneLine(name);
+    if (room > 3 && shown.size() > room) {
+        shown = shown.right(room - 3);
         if (shown.front().isLowSurrogate()) // never half a character
             shown.remove(0, 1);
         shown.prepend(QStringLiteral("..."));
-    } else if (name.size() > room) {
-        shown = name.left(qMax<qsizetype>(room, 0));
+    } else if (shown.size() > room) {
+        shown = shown.left(qMax<qsizetype>(room, 0));
         if (!shown.isEmpty() && shown.back().isHighSurrogate())
             shown.chop(1);
     }

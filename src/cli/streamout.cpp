@@ -24,6 +24,14 @@ void FlushOut() {
     std::fflush(stdout);
 }
 
+QString OneLine(QString text) {
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control)
+            c = u'?';
+    }
+    return text;
+}
+
 void JsonArrayOut::add(const QByteArray& element) {
     std::fputs(m_started ? ",\n    " : "[\n    ", m_out);
     std::fwrite(element.constData(), 1, size_t(element.size()), m_out);

@@ -19,6 +19,12 @@ void PrintOut(const QString& text);
 // Sends what is buffered on its way (after a file that changed something).
 void FlushOut();
 
+// A value (a tag's text, a file name, a message naming one) as text output
+// shows it: each control character (a line break, an escape) as "?", as ls
+// shows names on a terminal, so that a result keeps its lines and no tag
+// or name can drive the terminal. --json keeps them.
+QString OneLine(QString text);
+
 // A JSON array printed one element at a time, laid out as
 // QJsonDocument::Indented lays out a whole array.
 class JsonArrayOut {

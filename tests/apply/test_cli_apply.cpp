@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -366,6 +367,33 @@ private slots:
         QCOMPARE(bytesOf(latin1), mine);
         QCOMPARE(bytesOf(neighbour), theirs);
         QCOMPARE(::access(target.constData(), F_OK), -1);
+    }
+
+    // Text output shows a control character of a tag or a name as "?": a
+    // crafted title neither drives the terminal nor adds a result line of
+    // its own. JSON keeps the characters.
+    void controlCharactersShownInLine() {
+        const QString title = "Song\nok     /etc/shadow -> /tmp/x.mp3\x1b]0;owned\x07";
+        const QString path = at("one/\x1b[31mred\nname.mp3");
+        QVERIFY(fixture::WriteFile(path, song(title, false)));
+        const QString sorted = "location=" + at("sorted");
+        for (const QStringList& args :
+             {QStringList{"show", path}, QStringList{"preview", "--create", sorted, path},
+              QStringList{"apply", "--create", sorted, path}, QStringList{"undo"}}) {
+            const CliRun r = RunCli(args);
+            QCOMPARE(r.status, 0);
+            for (const char c : r.out)
+                QVERIFY2(c == '\n' || (uchar(c) >= 0x20 && c != 0x7f), qPrintable(args[0]));
+            const QStringList lines = QString::fromUtf8(r.out).split('\n');
+            // One result line each for apply and undo; the title shows
+            // where show and preview print it, on its field's line.
+            const bool changes = args[0] == "apply" || args[0] == "undo";
+            QCOMPARE(lines.filter(QRegularExpression("^ok ")).size(), changes ? 1 : 0);
+            QCOMPARE(r.out.contains("Song?ok     /etc/shadow -> /tmp/x.mp3?]0;owned?"), !changes);
+        }
+        const CliRun json = RunCli({"show", "--json", path});
+        QCOMPARE(jsonArray(json.out).at(0)["path"].toString(), path);
+        QCOMPARE(jsonArray(json.out).at(0)["fields"]["Title"].toString(), title);
     }
 
     // A journal that lost a line in the middle is refused, not half undone.
