@@ -15,6 +15,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -116,6 +117,10 @@ void CQuorvelDlg::connectControls() {
     connect(m_pages, &PageButtons::chosen, this, &CQuorvelDlg::switchPage);
     for (int f = 0; f < FieldCount; ++f)
         m_controls.widget(fieldEditId(f))->installEventFilter(this);
+    // The separator box takes typing too: files dropped there are added,
+    // not typed into the profile.
+    if (QLineEdit* separator = m_controls.as<QComboBox>(IDC_SEPARATOR)->lineEdit())
+        separator->installEventFilter(this);
     // Selections that the window makes itself are made with signals blocked,
     // so these run for the user's changes only.
     connect(m_controls.as<QComboBox>(IDC_CASE), &QComboBox::currentIndexChanged, this,

@@ -46,6 +46,11 @@ inline bool sendDrop(QWidget* target, const QStringList& paths) {
     for (const QString& path : paths)
         urls.append(QUrl::fromLocalFile(path));
     mime.setUrls(urls);
+    // File managers offer the URLs as text too, which a text box would take.
+    QStringList text;
+    for (const QUrl& url : urls)
+        text << url.toString();
+    mime.setText(text.join(u'\n'));
     QDragEnterEvent enter(QPoint(4, 4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &enter);
     QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);

@@ -3,7 +3,9 @@
 
 #include "window/listbox.h"
 
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -180,6 +182,9 @@ void TestWindowFileList::addingSteps_data() {
     QTest::newRow("dropped on an edit box")
         << QStringList{"a.mp3"} << QStringList{"a.mp3"} << fieldEditId(FieldTitle)
         << QStringList{"a.mp3"} << QStringList{"a.mp3"};
+    QTest::newRow("dropped on the separator box")
+        << QStringList{"a.mp3"} << QStringList{"a.mp3"} << int(IDC_SEPARATOR)
+        << QStringList{"a.mp3"} << QStringList{"a.mp3"};
     QTest::newRow("dropped on the list")
         << QStringList{"a.mp3"} << QStringList{"a.mp3"} << int(IDC_FILELIST) << QStringList{"a.mp3"}
         << QStringList{"a.mp3"};
@@ -197,6 +202,13 @@ void TestWindowFileList::addingSteps() {
     createAll(root, create);
     WindowUnderTest w;
     QWidget* on = target ? w.dialog->controls().widget(target) : w.dialog.get();
+    if (target == IDC_SEPARATOR) {
+        // A case that splits words: the box takes typing then.
+        w.dialog->controls().as<QComboBox>(IDC_CASE)->setCurrentIndex(CaseKeep == 0 ? 1 : 0);
+        QVERIFY(on->isEnabled());
+        on = w.dialog->controls().as<QComboBox>(IDC_SEPARATOR)->lineEdit(); // where it lands
+        QVERIFY(on);
+    }
     w.list()->setFocus();
     for (const QString& drop : drops)
         QVERIFY(dropFiles(on, under(root, drop)));
