@@ -170,7 +170,9 @@ int FileList::moveEntry(int position, const QString& newPath) {
     const int slot = slotAt(position);
     {
         const SortAfterwards sorting(m_list);
-        const int other = m_store.find(newPath);
+        // An entry of exactly that path is stale (the move replaced nothing);
+        // one equal but for case is another file.
+        const int other = m_store.findExact(newPath);
         if (other >= 0 && other != slot) {
             m_store.release(other);
             delete m_list->takeItem(positionOfSlot(other));
@@ -213,12 +215,12 @@ void FileList::followRun(const QList<Outcome>& outcomes) {
         entryOf.insert(slotAt(i), static_cast<FileListItem*>(item(i)));
     SortAfterwards sorting(m_list);
     for (const Outcome& outcome : outcomes) {
-        const int slot = m_store.find(outcome.path);
+        const int slot = m_store.findExact(outcome.path);
         FileListItem* entry = entryOf.value(slot);
         if (!entry)
             continue;
         if (outcome.newPath != outcome.path) {
-            const int other = m_store.find(outcome.newPath);
+            const int other = m_store.findExact(outcome.newPath);
             if (other >= 0 && other != slot) {
                 m_store.release(other);
                 delete entryOf.take(other); // leaves the list

@@ -41,14 +41,24 @@ bool PathStore::contains(const QString& path) const {
 }
 
 int PathStore::find(const QString& path) const {
-    return m_index.value(foldAsciiCase(path), -1);
+    const QList<int> held = m_index.values(foldAsciiCase(path));
+    for (const int slot : held) {
+        if (m_slots[size_t(slot)] == path)
+            return slot;
+    }
+    return held.isEmpty() ? -1 : held.first();
+}
+
+int PathStore::findExact(const QString& path) const {
+    const int slot = find(path);
+    return slot >= 0 && m_slots[size_t(slot)] == path ? slot : -1;
 }
 
 bool PathStore::replace(int slot, const QString& path) {
-    const int holder = find(path);
+    const int holder = findExact(path);
     if (path.isEmpty() || this->path(slot).isEmpty() || (holder >= 0 && holder != slot))
         return false;
-    m_index.remove(foldAsciiCase(m_slots[size_t(slot)]));
+    m_index.remove(foldAsciiCase(m_slots[size_t(slot)]), slot);
     m_index.insert(foldAsciiCase(path), slot);
     m_slots[size_t(slot)] = path;
     return true;
@@ -57,7 +67,7 @@ bool PathStore::replace(int slot, const QString& path) {
 void PathStore::release(int slot) {
     if (slot < 0 || slot >= capacity() || m_slots[size_t(slot)].isEmpty())
         return;
-    m_index.remove(foldAsciiCase(m_slots[size_t(slot)]));
+    m_index.remove(foldAsciiCase(m_slots[size_t(slot)]), slot);
     m_slots[size_t(slot)].clear();
     --m_used;
 }

@@ -9,6 +9,9 @@
 // empty (free). The capacity grows by exactly 4 slots, and only when every
 // slot is in use; freed slots are reused. Paths already held are found through
 // an index of their case-folded text, so adding stays fast for large lists.
+// Two paths equal but for case are two files on most file systems here: a
+// file moved (renamed by Apply) onto such a path keeps its slot beside the
+// other one; only adding treats them as one.
 class PathStore {
 public:
     static constexpr int Growth = 4;
@@ -19,11 +22,14 @@ public:
     // slot n upward, wrapping round to 0, where n is the number of paths held.
     int add(const QString& path);
     bool contains(const QString& path) const;
-    // The slot holding a path equal to this one (A to Z without case), or -1.
+    // The slot holding a path equal to this one (A to Z without case), or -1;
+    // the one holding exactly this path where there are several.
     int find(const QString& path) const;
+    // The slot holding exactly this path, or -1.
+    int findExact(const QString& path) const;
     // Puts path into the used slot in place of its path, as when the listed
     // file has moved. False, changing nothing, when the slot is free, the
-    // path is empty or another slot holds an equal path.
+    // path is empty or another slot holds exactly this path.
     bool replace(int slot, const QString& path);
     // Empties the slot; it becomes free.
     void release(int slot);
@@ -43,6 +49,6 @@ private:
     int freeSlot() const;
 
     std::vector<QString> m_slots;
-    QHash<QString, int> m_index; // folded path -> slot
+    QMultiHash<QString, int> m_index; // folded path -> slots
     int m_used = 0;
 };

@@ -52,7 +52,11 @@ void TestPathStore::steps_data() {
     QTest::newRow("a moved path frees the old one")
         << QStringList{"+/m/a.mp3=0", "+/m/b.mp3=1", "0>/n/z.mp3=1", "+/m/a.mp3=2"} << 4 << 3;
     QTest::newRow("a move onto a listed path is refused")
-        << QStringList{"+/m/a.mp3=0", "+/m/b.mp3=1", "0>/M/B.mp3=0", "+/m/a.mp3=-1"} << 4 << 2;
+        << QStringList{"+/m/a.mp3=0", "+/m/b.mp3=1", "0>/m/b.mp3=0", "+/m/a.mp3=-1"} << 4 << 2;
+    QTest::newRow("a move onto a path equal but for case: two files, both kept")
+        << QStringList{"+/m/a.mp3=0",  "+/m/b.mp3=1", "0>/m/B.mp3=1", "+/m/a.mp3=2",
+                       "+/M/b.MP3=-1", "-1",          "+/m/b.mp3=-1"}
+        << 4 << 2;
     QTest::newRow("own path in other case")
         << QStringList{"+/m/a.MP3=0", "0>/m/a.mp3=1", "+/m/A.mp3=-1"} << 4 << 1;
     QTest::newRow("free slot or empty path: no move")
