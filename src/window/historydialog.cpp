@@ -20,6 +20,8 @@ QTableWidget* table(const QString& name, const QStringList& columns, QWidget* pa
     t->setSelectionMode(QAbstractItemView::SingleSelection);
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
     t->setWordWrap(false);
+    // Tab leaves the table for the buttons; the arrows move between rows.
+    t->setTabKeyNavigation(false);
     t->verticalHeader()->hide();
     t->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);

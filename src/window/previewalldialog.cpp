@@ -73,6 +73,8 @@ void PreviewAllDialog::buildControls() {
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setWordWrap(false);
+    // Tab leaves the table for the buttons; the arrows move between rows.
+    m_table->setTabKeyNavigation(false);
     // Every row is one line: the view need not measure 10,000 of them.
     QHeaderView* rows = m_table->verticalHeader();
     rows->hide();

@@ -162,6 +162,11 @@ void TestWindowBatch::tableShowsWhatApplyWouldDo() {
     QCOMPARE(table->model()->rowCount(), 5);
     for (int row = 0; row < 5; ++row)
         QVERIFY(table->model()->index(row, 0).data().toString() != "04 - Hymn.mp3");
+    // Tab leads out of the table to the buttons, not from cell to cell (the
+    // arrows do that): no keyboard user is caught in it.
+    table->setCurrentIndex(table->model()->index(0, 0));
+    QTest::keyClick(table, Qt::Key_Tab);
+    QCOMPARE(table->currentIndex(), table->model()->index(0, 0));
 
     // A preview writes nothing.
     QCOMPARE(QDir(b.root.filePath("out")).entryList(QDir::Files), QStringList{"Bo - Tune.mp3"});
@@ -335,6 +340,10 @@ void TestWindowBatch::historyListsCliAndWindowRuns() {
         QCOMPARE(cell(runTable, row, 2), QStringLiteral("1"));
         QCOMPARE(cell(runTable, row, 3), QStringLiteral("applied"));
     }
+    // Tab leaves the list of runs; it does not step through its cells.
+    const QModelIndex first = runTable->currentIndex();
+    QTest::keyClick(runTable, Qt::Key_Tab);
+    QCOMPARE(runTable->currentIndex(), first);
     // A run's files are read when it is chosen.
     auto* fileTable = named<QTableWidget>(dialog, "Files of the run");
     QCOMPARE(fileTable->rowCount(), 1);
