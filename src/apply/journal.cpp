@@ -110,6 +110,9 @@ bool appendLines(const QString& file, QByteArray lines) {
     const int fd = ::open(pathBytes(file).constData(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return false;
+    // Only where no run is writing the journal now (it holds the lock) is
+    // its end this call's own to cut.
+    const bool alone = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     struct stat st;
     if (::fstat(fd, &st) != 0) {
         const int err = errno;
@@ -122,7 +125,7 @@ bool appendLines(const QString& file, QByteArray lines) {
         lines.prepend('\n');
     JournalFileOps& ops = currentJournalFileOps();
     bool ok = ops.append(fd, lines);
-    if (!ok) {
+    if (!ok && alone) {
         const int err = errno;
         (void)::ftruncate(fd, st.st_size);
         errno = err;

@@ -480,10 +480,12 @@ int prepareInPlace(const JournalEntry& e, const QString& path, int& err, InPlace
                                                : LockForWriting(file.fd));
     if (!locked) {
         err = errno;
+        // Open but not lockable, or not to be written: left alone. Gone, or
+        // no regular file: the caller tells.
         const bool refused =
-            err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY || err == EWOULDBLOCK;
+            file.fd >= 0 || err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY;
         if (ahead || !refused) {
-            err = 0; // gone or no regular file: the caller tells
+            err = 0;
             return 0;
         }
         return -1;

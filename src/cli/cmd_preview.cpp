@@ -51,7 +51,7 @@ QString asText(const FilePlan& p) {
     if (p.ready())
         out += QStringLiteral("  target: ") + OneLine(p.target) + u'\n';
     else
-        out += QStringLiteral("  failed: ") + p.status() + u'\n';
+        out += QStringLiteral("  failed: ") + OneLine(p.status()) + u'\n'; // may name a file
     return out;
 }
 
@@ -81,7 +81,7 @@ int runPreview(const QStringList& arguments) {
         },
         [&](int i, Previewed&& p) {
             if (!p.read)
-                err << "quorvel-cli: cannot read " << paths[i] << "\n" << Qt::flush;
+                err << "quorvel-cli: cannot read " << OneLine(paths[i]) << "\n" << Qt::flush;
             allOk = allOk && p.ready;
             if (json)
                 array.add(p.out);

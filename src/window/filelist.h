@@ -40,9 +40,9 @@ public:
 
     // The entry's file now stands at newPath: its slot holds newPath, it
     // shows newPath's name at that name's sorted place and stays selected
-    // if it was. An entry listed with newPath already (another name for the
-    // same file, under the list's rule of sameness) is removed. Returns the
-    // entry's new position.
+    // if it was. An entry listed with exactly newPath already (stale: the
+    // move replaced nothing) is removed; one equal but for letter case is
+    // another file here and stays. Returns the entry's new position.
     int moveEntry(int position, const QString& newPath);
     // Marks the entry; detail says why an Apply failed.
     void setMark(int position, Mark mark, const QString& detail = {});

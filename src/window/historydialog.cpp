@@ -273,8 +273,12 @@ void HistoryDialog::showUndoReport() {
     }
     m_runs[m_undoing] = SummaryOf(run);
     m_runTable->item(m_undoing, 3)->setText(runState(m_runs[m_undoing]));
-    m_summary->setText(failed == 0
-                           ? QStringLiteral("Run %1 undone").arg(run.id)
-                           : QStringLiteral("Run %1: %2 files not undone").arg(run.id).arg(failed));
+    QString summary = failed == 0
+                          ? QStringLiteral("Run %1 undone").arg(run.id)
+                          : QStringLiteral("Run %1: %2 files not undone").arg(run.id).arg(failed);
+    // Taken back, but not recorded as such (a full disk): each such file says so.
+    if (failed == 0 && !m_report.ok)
+        summary += QStringLiteral("; the journal cannot record it, undo again to record it");
+    m_summary->setText(summary);
     emit runEnded(outcomes);
 }

@@ -32,7 +32,7 @@ void CQuorvelDlg::onApply() {
     }
     // The entry that follows is found again by its slot once the moved
     // entry has taken its new name's place; the one after it when the
-    // following entry gave way to it (the same path in other letter case).
+    // following entry gave way to it (a stale entry of exactly that path).
     const int following[] = {m_files.slotAt(position + 1), m_files.slotAt(position + 2)};
     const int applied = result.moved ? m_files.moveEntry(position, result.target) : position;
     if (result.ok)

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace fixture {
 
@@ -224,6 +225,14 @@ bool EditInPlace(const QString& path, const QByteArray& bytes, bool keepTime) {
     struct stat before;
     if (::stat(QFile::encodeName(path).constData(), &before) != 0)
         return false;
+    // Kernels before 6.13 take file times from a clock that moves every few
+    // milliseconds: the edit must come after its next step for the change
+    // time to move at all.
+    struct timespec now {};
+    while (keepTime && ::clock_gettime(CLOCK_REALTIME_COARSE, &now) == 0 &&
+           (now.tv_sec < before.st_ctim.tv_sec ||
+            (now.tv_sec == before.st_ctim.tv_sec && now.tv_nsec <= before.st_ctim.tv_nsec)))
+        ::usleep(1000);
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite) || file.write(bytes) != bytes.size())
         return false;
