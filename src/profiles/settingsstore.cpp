@@ -254,7 +254,7 @@ std::optional<QString> SettingsStore::findProfile(const QString& name) const {
     // A store that holds no profile yet runs on "Default", every value at
     // its default: that profile is there to be named.
     const QString fallback = QStringLiteral("Default");
-    if (name.compare(fallback, Qt::CaseInsensitive) == 0 && EnumProfiles().isEmpty())
+    if (name.compare(fallback, Qt::CaseInsensitive) == 0 && s->childGroups().isEmpty())
         return fallback;
     return std::nullopt;
 }

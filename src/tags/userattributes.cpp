@@ -64,9 +64,9 @@ int copyFileAttributes(int from, int to) {
     // After the owner: a change of owner clears the set-id bits.
     if (::fchmod(to, st.st_mode & 07777) != 0)
         return errno;
-    // Without it a mode of rw-rw---- would give the owning group the rights
-    // that the list's mask gave the named users and groups.
-    // A list that the copy inherited from its folder goes where the file had
+    // The access list: without it a mode of rw-rw---- would give the owning
+    // group the rights that the list's mask gave named users and groups. A
+    // list that the copy inherited from its folder goes where the file had
     // none.
     static const char acl[] = "system.posix_acl_access";
     QByteArray value;
