@@ -1,5 +1,6 @@
 #include "casechange.h"
 
+#include "charclass.h"
 #include "profiles/profile.h"
 
 QString ChangeCase(const QString& word, int caseMode) {
@@ -12,7 +13,11 @@ QString ChangeCase(const QString& word, int caseMode) {
         // QChar's mappings are the one-to-one ones: a character whose case
         // form is longer ("ß", "İ") maps to itself and stays as it is.
         const bool upper = caseMode == CaseUpper || (caseMode != CaseLower && i == 0);
-        const char32_t mapped = upper ? QChar::toUpper(ucs4) : QChar::toLower(ucs4);
+        // What word splitting counts as punctuation (the micro sign, the
+        // ordinal indicators) has no case to change: "µ" stays no Greek "Μ".
+        const char32_t mapped = ClassifyCharacter(ucs4) == CharClass::Neutral ? ucs4
+                                : upper                                       ? QChar::toUpper(ucs4)
+                                        : QChar::toLower(ucs4);
         // A form that would take another number of UTF-16 units stays too.
         if (QChar::requiresSurrogates(mapped) != pair)
             continue;

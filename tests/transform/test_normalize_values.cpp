@@ -103,6 +103,10 @@ private slots:
         QTest::newRow("greek upper") << "%T"
                                      << "αβγ δέλτα" << 0 << 2 << "SPACE"
                                      << "ΑΒΓ ΔΈΛΤΑ";
+        // They count as punctuation here: no case of their own.
+        QTest::newRow("micro sign and ordinal indicators keep their form")
+            << "%T" << QString::fromUtf8("5µm 2ª 1º") << 0 << 2 << "SPACE"
+            << QString::fromUtf8("5µ M 2ª 1º");
         QTest::newRow("longer case forms stay") << "%T"
                                                 << "ßa İİ ﬁx" << 0 << 0 << "SPACE"
                                                 << "ßa İİ ﬁx";
