@@ -269,10 +269,6 @@ QString cannotRestore(const QString& path, int err) {
                          : QStringLiteral("Cannot restore %1. Error %2").arg(path).arg(err);
 }
 
-bool sameTime(const struct timespec& a, const struct timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
 // Writes the old tag (and the removed ID3v1 block) into a pending file, if
 // it is still as it was found, and moves it back to its old path. changed:
 // it was not, and nothing was written. The file was checked when it was
@@ -281,8 +277,7 @@ bool sameTime(const struct timespec& a, const struct timespec& b) {
 // where one saves a new file over it (this one loses its name).
 bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& changed) {
     struct stat now;
-    changed = ::fstat(f.fd, &now) != 0 || now.st_size != f.before.st_size ||
-              !sameTime(now.st_mtim, f.before.st_mtim) || !sameTime(now.st_ctim, f.before.st_ctim);
+    changed = ::fstat(f.fd, &now) != 0 || FileIdentity::of(now) != FileIdentity::of(f.before);
     if (changed) {
         message = changedSinceTheRun(f.path);
         return false;
