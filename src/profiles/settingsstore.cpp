@@ -12,6 +12,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -244,19 +245,28 @@ QStringList SettingsStore::EnumProfiles() const {
     return names;
 }
 
+namespace {
+
+// findProfile in a store open already.
+std::optional<QString> storedName(const QSettings& s, const QString& name) {
+    const auto group = existingGroup(s, name);
+    if (group)
+        return displayName(s, *group);
+    // A store that holds no profile yet runs on "Default", every value at
+    // its default: that profile is there to be named.
+    const QString fallback = QStringLiteral("Default");
+    if (name.compare(fallback, Qt::CaseInsensitive) == 0 && s.childGroups().isEmpty())
+        return fallback;
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<QString> SettingsStore::findProfile(const QString& name) const {
     const auto s = openLocked();
     if (!readable(*s))
         return std::nullopt;
-    const auto group = existingGroup(*s, name);
-    if (group)
-        return displayName(*s, *group);
-    // A store that holds no profile yet runs on "Default", every value at
-    // its default: that profile is there to be named.
-    const QString fallback = QStringLiteral("Default");
-    if (name.compare(fallback, Qt::CaseInsensitive) == 0 && s->childGroups().isEmpty())
-        return fallback;
-    return std::nullopt;
+    return storedName(*s, name);
 }
 
 bool SettingsStore::DeleteProfileKey(const QString& name) {
@@ -283,6 +293,41 @@ Profile SettingsStore::readProfile(const QString& name) const {
     if (!readable(*s))
         return p;
     const QString group = groupFor(*s, name);
+    readValues(*s, group, p);
+    exchangeFormats(*s, group, p, Exchange::Read);
+    return p;
+}
+
+std::optional<Profile> SettingsStore::readRunProfile(const std::optional<QString>& name) const {
+    const auto s = openLocked();
+    if (!readable(*s)) {
+        if (name)
+            return std::nullopt;
+        return Profile::withDefaults(QStringLiteral("Default"));
+    }
+    QString found;
+    if (name) {
+        const std::optional<QString> stored = storedName(*s, *name);
+        if (!stored)
+            return std::nullopt;
+        found = *stored;
+    } else {
+        found = textOf(s->value(StoreValue::LastProfile), QString());
+        if (found.isEmpty())
+            found = QStringLiteral("Default");
+        QStringList names;
+        for (const QString& group : s->childGroups())
+            names.append(displayName(*s, group));
+        const auto listed = std::find_if(names.cbegin(), names.cend(), [&](const QString& n) {
+            return n.compare(found, Qt::CaseInsensitive) == 0;
+        });
+        if (listed != names.cend())
+            found = *listed;
+        else if (!names.isEmpty())
+            found = names.first();
+    }
+    Profile p = Profile::withDefaults(found);
+    const QString group = groupFor(*s, found);
     readValues(*s, group, p);
     exchangeFormats(*s, group, p, Exchange::Read);
     return p;

@@ -71,6 +71,11 @@ public:
     Profile LoadProfile(const QString& name);
     // The same values without creating anything.
     Profile readProfile(const QString& name) const;
+    // With one open of the store: the profile called name (found as
+    // findProfile finds it; nothing when there is none), or, without a name,
+    // the one the window opens with: "LastProfile", else the first stored
+    // profile, else "Default".
+    std::optional<Profile> readRunProfile(const std::optional<QString>& name) const;
     // Writes all 21 values of the profile and, unless told to keep it,
     // "LastProfile" = the profile's name first.
     bool SaveProfile(const Profile& profile, LastProfileUpdate last = LastProfileUpdate::Write);

@@ -33,6 +33,9 @@ private slots:
         QTest::newRow("last profile gone")
             << QByteArray("[General]\nLastProfile=Gone\n[B]\nCase=2\n[C]\nCase=3\n")
             << QStringList{} << "B" << 2 << "";
+        QTest::newRow("no last profile, Default not first")
+            << QByteArray("[B]\nCase=2\n[default]\nCase=3\n") << QStringList{} << "default" << 3
+            << "";
         QTest::newRow("no last profile, no Default")
             << QByteArray("[C]\nCase=3\n") << QStringList{} << "C" << 3 << "";
         QTest::newRow("named") << three << QStringList{"--profile", "c"} << "C" << 3 << "";
