@@ -3,6 +3,7 @@
 
 #include "command.h"
 #include "runoptions.h"
+#include "runprofile.h"
 
 #include "profiles/settingsstore.h"
 
@@ -57,6 +58,8 @@ int list(QStringList args) {
         return usageError(
             QStringLiteral("profile list: unexpected argument '%1'").arg(args.first()));
     const SettingsStore store;
+    if (!store.isReadable())
+        return failed(CannotReadStore(store));
     const QStringList names = store.EnumProfiles();
     const QString last = store.ReadText(ApplicationKey, StoreValue::LastProfile, QString());
     if (!json) {
@@ -91,7 +94,8 @@ int show(QStringList args) {
     const SettingsStore store;
     const std::optional<QString> stored = store.findProfile(name);
     if (!stored)
-        return failed(QStringLiteral("unknown profile \"%1\"").arg(name));
+        return failed(store.isReadable() ? QStringLiteral("unknown profile \"%1\"").arg(name)
+                                         : CannotReadStore(store));
     const Profile p = store.readProfile(*stored);
     if (json) {
         print(QJsonDocument(QJsonObject{
@@ -147,7 +151,8 @@ int remove(const QStringList& args) {
         return status;
     SettingsStore store;
     if (!store.findProfile(name))
-        return failed(QStringLiteral("unknown profile \"%1\"").arg(name));
+        return failed(store.isReadable() ? QStringLiteral("unknown profile \"%1\"").arg(name)
+                                         : CannotReadStore(store));
     if (store.EnumProfiles().size() <= 1)
         return failed(QStringLiteral("At least 1 profile should always exist"));
     if (!store.DeleteProfileKey(name))

@@ -5,15 +5,23 @@
 #include "profiles/settingsstore.h"
 
 Profile loadRunProfile(const RunOptions& options, QString* error) {
-    const std::optional<Profile> stored = SettingsStore().readRunProfile(options.profileName);
+    const SettingsStore store;
+    bool damaged = false;
+    const std::optional<Profile> stored = store.readRunProfile(options.profileName, &damaged);
     if (!stored) {
+        // A damaged store is not run on defaults: its profiles are the user's.
         if (error)
-            *error = QStringLiteral("unknown profile \"%1\"").arg(*options.profileName);
-        return Profile::withDefaults(*options.profileName);
+            *error = damaged ? CannotReadStore(store)
+                             : QStringLiteral("unknown profile \"%1\"").arg(*options.profileName);
+        return Profile::withDefaults(options.profileName.value_or(QStringLiteral("Default")));
     }
     Profile profile = *stored;
     options.applyTo(profile);
     return profile;
+}
+
+QString CannotReadStore(const SettingsStore& store) {
+    return QStringLiteral("cannot read the settings store %1").arg(store.fileName());
 }
 
 std::optional<Profile> loadRunProfileOrReport(const RunOptions& options) {

@@ -11,8 +11,11 @@ QString profileNameValue() {
 }
 
 bool needsEncodedGroup(const QString& name) {
+    // QSettings reads a group "general" back as "General", in any case:
+    // the name of its own section for the values outside any group.
     return name.isEmpty() || name.size() > MaxPlainGroupLength || name.contains(QLatin1Char('/')) ||
-           name.contains(QLatin1Char('\\')) || name.startsWith(encodedMark);
+           name.contains(QLatin1Char('\\')) || name.startsWith(encodedMark) ||
+           name.compare(QLatin1String("general"), Qt::CaseInsensitive) == 0;
 }
 
 bool isEncodedGroup(const QString& group) {

@@ -7,9 +7,10 @@
 // Most names are used as they stand. A name that cannot be one group name is
 // stored under an encoded name instead: the empty name (it would address the
 // application key), a name with "/" or "\" (it would address a nested key), a
-// name longer than a registry key name may be, and a name that begins with the
-// encoding's own mark "~" (so that no plain name can ever equal an encoded
-// one). The encoded group keeps the real name in its value "ProfileName".
+// name longer than a registry key name may be, "general" in any letter case
+// (the settings file would give it back as "General"), and a name that begins
+// with the encoding's own mark "~" (so that no plain name can ever equal an
+// encoded one). The encoded group keeps the real name in its value "ProfileName".
 
 inline constexpr int MaxPlainGroupLength = 255;
 

@@ -194,6 +194,10 @@ SettingsStore::LockedSettings SettingsStore::openLocked() const {
     return session;
 }
 
+bool SettingsStore::isReadable() const {
+    return readable(*openLocked());
+}
+
 QString SettingsStore::fileName() const {
     return openLocked()->fileName();
 }
@@ -298,13 +302,14 @@ Profile SettingsStore::readProfile(const QString& name) const {
     return p;
 }
 
-std::optional<Profile> SettingsStore::readRunProfile(const std::optional<QString>& name) const {
+std::optional<Profile> SettingsStore::readRunProfile(const std::optional<QString>& name,
+                                                     bool* damaged) const {
     const auto s = openLocked();
-    if (!readable(*s)) {
-        if (name)
-            return std::nullopt;
-        return Profile::withDefaults(QStringLiteral("Default"));
-    }
+    const bool ok = readable(*s);
+    if (damaged)
+        *damaged = !ok;
+    if (!ok)
+        return std::nullopt;
     QString found;
     if (name) {
         const std::optional<QString> stored = storedName(*s, *name);

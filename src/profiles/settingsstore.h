@@ -74,8 +74,13 @@ public:
     // With one open of the store: the profile called name (found as
     // findProfile finds it; nothing when there is none), or, without a name,
     // the one the window opens with: "LastProfile", else the first stored
-    // profile, else "Default".
-    std::optional<Profile> readRunProfile(const std::optional<QString>& name) const;
+    // profile, else "Default". Nothing, with damaged set, when the store's
+    // file cannot be read or parsed.
+    std::optional<Profile> readRunProfile(const std::optional<QString>& name,
+                                          bool* damaged = nullptr) const;
+    // False when the store's file exists but cannot be read or parsed (a
+    // store not made yet is empty, and readable).
+    bool isReadable() const;
     // Writes all 21 values of the profile and, unless told to keep it,
     // "LastProfile" = the profile's name first.
     bool SaveProfile(const Profile& profile, LastProfileUpdate last = LastProfileUpdate::Write);

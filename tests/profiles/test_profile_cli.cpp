@@ -121,6 +121,14 @@ private slots:
             << "" << true;
         QTest::newRow("delete") << threeProfiles << QStringList{"delete", "a"} << 0 << ""
                                 << "" << false;
+        // A store that cannot be parsed is said to be so, not shown as empty.
+        const QByteArray damaged = "[A]\nCase=2\n[B\nCase=3\n";
+        for (const QStringList& args :
+             {QStringList{"list"}, QStringList{"show", "A"}, QStringList{"delete", "A"}}) {
+            QTest::addRow("%s in a damaged store", qPrintable(args.first()))
+                << damaged << args << 1 << ""
+                << "cannot read the settings store" << true;
+        }
     }
     void commands() {
         QFETCH(QByteArray, ini);
@@ -174,6 +182,10 @@ private slots:
         QCOMPARE(raw.value("LastProfile").toString(), QString("b"));
         QCOMPARE(raw.value("B/Field1_1").toString(), QString("%# - %T"));
         QCOMPARE(raw.value("A/Case").toInt(), 1);
+
+        // A name that the settings file would give back as "General".
+        QCOMPARE(run(home->path(), {"save", "general"}).status, 0);
+        QVERIFY(run(home->path(), {"list"}).out.split('\n').contains("general"));
     }
 
     void deleteLeavesOthersAndLastProfile() {

@@ -45,6 +45,11 @@ private slots:
                                  << "unknown profile \"Missing\"";
         QTest::newRow("Default named in an empty store")
             << QByteArray() << QStringList{"--profile", "default"} << "Default" << 0 << "";
+        const QByteArray damaged = "[Albums]\nCase=1\n[B\nCase=2\n";
+        QTest::newRow("damaged store")
+            << damaged << QStringList{} << "" << 0 << "cannot read the settings store %1";
+        QTest::newRow("named in a damaged store") << damaged << QStringList{"--profile", "Albums"}
+                                                  << "" << 0 << "cannot read the settings store %1";
         QTest::newRow("unknown in an empty store")
             << QByteArray() << QStringList{"--profile", "Albums"} << "" << 0
             << "unknown profile \"Albums\"";
@@ -67,7 +72,7 @@ private slots:
         QVERIFY2(takeRunOptions(args, options, parseError), qPrintable(parseError));
         QString runError;
         const Profile p = loadRunProfile(options, &runError);
-        QCOMPARE(runError, error);
+        QCOMPARE(runError, error.contains("%1") ? error.arg(file) : error);
         if (error.isEmpty()) {
             QCOMPARE(p.name, name);
             QCOMPARE(p.caseMode, caseMode);
