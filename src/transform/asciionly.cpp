@@ -100,6 +100,16 @@ void appendAscii(const QString& decomposed, QString& result) {
     }
 }
 
+// A Hangul syllable is one character that decomposes into two or three
+// letters of its own script: it gets one "?", as any other character would.
+QString syllablesMarked(QString piece) {
+    for (QChar& c : piece) {
+        if (c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3)
+            c = QLatin1Char('?');
+    }
+    return piece;
+}
+
 } // namespace
 
 QString ToAsciiOnly(const QString& value) {
@@ -119,7 +129,8 @@ QString ToAsciiOnly(const QString& value) {
         if (end < value.size() && value.at(end - 1).isHighSurrogate() &&
             value.at(end).isLowSurrogate())
             ++end;
-        appendAscii(value.mid(start, end - start).normalized(QString::NormalizationForm_KD),
+        appendAscii(syllablesMarked(value.mid(start, end - start))
+                        .normalized(QString::NormalizationForm_KD),
                     result);
         // Once too long, the result can only fail.
         if (result.size() > MaxAsciiLength)

@@ -263,6 +263,8 @@ private slots:
                                                        << "\"a\" 'b' - c";
         QTest::newRow("greek and CJK") << "Ωμέγα 東京"
                                        << "????? ??";
+        QTest::newRow("a Hangul syllable gives one mark") << "한국 노래"
+                                                          << "?? ??";
         QTest::newRow("emoji pairs give one mark each") << "\U0001F600\U0001F3B5"
                                                         << "??";
         QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + "x"
