@@ -7,6 +7,8 @@
 #include "window/quorveldlg.h"
 #include "window/uiseam.h"
 
+#include <QTextStream>
+
 CQuorvelApp::CQuorvelApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QString::fromLatin1(StoreOrganization));
     // The executable's base name names the store and captions message boxes.
@@ -16,6 +18,12 @@ CQuorvelApp::CQuorvelApp(int& argc, char** argv) : QApplication(argc, argv) {
     // bytes: arguments() would decode a name that is no UTF-8 into another.
     for (int i = 0; i < argc; ++i)
         m_arguments << pathFromBytes(argv[i]);
+}
+
+void CQuorvelApp::printUsage() {
+    QTextStream(stdout) << "Usage: quorvel [FILE...]\n\n"
+                           "Opens the window with the MP3 files and folders named listed, as\n"
+                           "if dropped on it. Put -- before a FILE that begins with a dash.\n";
 }
 
 int CQuorvelApp::run() {
@@ -35,10 +43,25 @@ QStringList CQuorvelApp::fileArguments(const QStringList& arguments) {
     // resolves it, so that it splits into Location and Filename like a
     // dropped one; an absolute one stays as given, as a dropped path does.
     QStringList files;
+    bool options = true;
     for (const QString& argument : arguments.mid(1)) {
+        if (options && argument == QLatin1String("--")) {
+            options = false;
+            continue;
+        }
         if (argument.isEmpty())
             continue;
         files.append(argument.startsWith(u'/') ? argument : AbsolutePath(argument));
     }
     return files;
+}
+
+bool CQuorvelApp::asksForHelp(const QStringList& arguments) {
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            return false;
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            return true;
+    }
+    return false;
 }

@@ -14,8 +14,13 @@ public:
     int run();
 
     // The files named on the command line (arguments after the program's
-    // name, Qt's own options removed already) as paths to add.
+    // name, Qt's own options removed already) as paths to add; a first "--"
+    // only ends the options.
     static QStringList fileArguments(const QStringList& arguments);
+    // Whether --help or -h comes before any "--" (asked before the
+    // application object exists, which needs a display).
+    static bool asksForHelp(const QStringList& arguments);
+    static void printUsage();
 
 private:
     QStringList m_arguments; // argv as the bytes given (see pathFromBytes)

@@ -111,6 +111,7 @@ private slots:
     void emptyListHint();
     void fileArguments_data();
     void fileArguments();
+    void asksForHelp();
     void slotsAreReused();
     void selectionRefresh_data();
     void selectionRefresh();
@@ -360,6 +361,19 @@ void TestWindowFileList::fileArguments_data() {
         << QStringList{"{dir}/sub", "{dir}/gone.mp3", "{dir}/c.mp3"}
         << QStringList{"b.mp3", "c.mp3"};
     QTest::newRow("no arguments") << QStringList{} << QStringList{} << QStringList{};
+    QTest::newRow("-- ends the options once")
+        << QStringList{"--", "-d.mp3", "--"} << QStringList{"{dir}/-d.mp3", "{dir}/--"}
+        << QStringList{"-d.mp3"};
+}
+
+void TestWindowFileList::asksForHelp() {
+    const auto asks = [](const QStringList& arguments) {
+        return CQuorvelApp::asksForHelp(QStringList{"quorvel"} + arguments);
+    };
+    QVERIFY(asks({"--help"}));
+    QVERIFY(asks({"a.mp3", "-h"}));
+    QVERIFY(!asks({"--", "--help"}));
+    QVERIFY(!asks({"a.mp3", "--helpful"}));
 }
 
 void TestWindowFileList::fileArguments() {
@@ -369,7 +383,7 @@ void TestWindowFileList::fileArguments() {
 
     QTemporaryDir dir;
     const QDir root(dir.path());
-    createAll(root, {"a.mp3", "sub/b.mp3", "c.mp3"});
+    createAll(root, {"a.mp3", "sub/b.mp3", "c.mp3", "-d.mp3"});
     const QString working = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
     QStringList argv{QStringLiteral("quorvel")};
