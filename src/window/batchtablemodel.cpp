@@ -38,6 +38,8 @@ QString BatchRow::status() const {
         return QStringLiteral("failed: ") + reason;
     case RowOutcome::Cancelled:
         return QStringLiteral("cancelled");
+    case RowOutcome::NotIncluded:
+        return QStringLiteral("not included");
     case RowOutcome::Undone:
         return QStringLiteral("undone");
     case RowOutcome::UndoFailed:

@@ -7,7 +7,7 @@
 #include <vector>
 
 // What became of a row's file in the dialog's runs.
-enum class RowOutcome { Planned, Done, Failed, Cancelled, Undone, UndoFailed };
+enum class RowOutcome { Planned, Done, Failed, Cancelled, NotIncluded, Undone, UndoFailed };
 
 // One file of the batch table: its plan and the texts its columns show,
 // made on the planning thread so that the window only inserts them.
@@ -28,7 +28,8 @@ struct BatchRow {
     bool included() const { return checked && applicable(); }
     bool hasProblem() const;
     // "ready", a refusal in words, or the outcome of a run ("done",
-    // "failed: <reason>", "cancelled", "undone", "undo failed: <reason>").
+    // "failed: <reason>", "cancelled", "not included" for a ready row left
+    // unchecked, "undone", "undo failed: <reason>").
     QString status() const;
 };
 

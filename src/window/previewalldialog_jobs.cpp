@@ -104,13 +104,16 @@ void PreviewAllDialog::applyAll() {
     // Every row keeps its index in the run; the rows left out are not ready.
     std::vector<FilePlan> plans;
     std::vector<char> included;
+    std::vector<char> leftOut; // ready, but unchecked
     plans.reserve(m_model.rows().size());
     included.reserve(m_model.rows().size());
+    leftOut.reserve(m_model.rows().size());
     for (const BatchRow& row : m_model.rows()) {
         FilePlan& plan = plans.emplace_back(row.plan);
         plan.dropValues(); // the run reads each file again
         included.push_back(row.included());
-        if (!row.included() && plan.ready())
+        leftOut.push_back(!row.included() && row.applicable());
+        if (leftOut.back())
             plan.refusal = Refusal{QStringLiteral("not included"), {}};
     }
     m_begun = 0;
@@ -118,7 +121,8 @@ void PreviewAllDialog::applyAll() {
     m_progressBar->setValue(0);
     m_model.setLocked(true);
     setStage(Stage::Applying);
-    m_worker.start([this, plans = std::move(plans), included = std::move(included)]() mutable {
+    m_worker.start([this, plans = std::move(plans), included = std::move(included),
+                    leftOut = std::move(leftOut)]() mutable {
         std::vector<char> begun(plans.size());
         JournalWriter journal(m_journalFolder);
         BatchHooks hooks;
@@ -129,6 +133,9 @@ void PreviewAllDialog::applyAll() {
                 ++m_begun;
         };
         hooks.finished = [&](int i, const ApplyResult& result) {
+            // A ready row left out no longer shows "ready": the run is over.
+            if (leftOut[size_t(i)])
+                m_applied.push(RowReport{i, RowOutcome::NotIncluded, {}, {}});
             if (!included[size_t(i)])
                 return;
             const RowReport report = applyReport(i, result, begun[size_t(i)]);
