@@ -140,7 +140,10 @@ int save(QStringList args) {
     Profile p = store.LoadProfile(store.findProfile(name).value_or(name));
     options.applyTo(p);
     if (!store.SaveProfile(p, LastProfileUpdate::Keep))
-        return failed(QStringLiteral("cannot write the settings store %1").arg(store.fileName()));
+        return failed(
+            store.isReadable()
+                ? QStringLiteral("cannot write the settings store %1").arg(store.fileName())
+                : CannotReadStore(store));
     return ExitOk;
 }
 

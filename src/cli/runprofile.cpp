@@ -10,10 +10,11 @@ Profile loadRunProfile(const RunOptions& options, QString* error) {
     const std::optional<Profile> stored = store.readRunProfile(options.profileName, &damaged);
     if (!stored) {
         // A damaged store is not run on defaults: its profiles are the user's.
+        const QString name = options.profileName.value_or(QStringLiteral("Default"));
         if (error)
             *error = damaged ? CannotReadStore(store)
-                             : QStringLiteral("unknown profile \"%1\"").arg(*options.profileName);
-        return Profile::withDefaults(options.profileName.value_or(QStringLiteral("Default")));
+                             : QStringLiteral("unknown profile \"%1\"").arg(name);
+        return Profile::withDefaults(name);
     }
     Profile profile = *stored;
     options.applyTo(profile);

@@ -239,14 +239,31 @@ bool SettingsStore::writeValue(const StoreKey& profile, const QString& valueName
     return commit(*s);
 }
 
+namespace {
+
+// EnumProfiles and readProfile in a store open already.
+QStringList profileNames(const QSettings& s) {
+    QStringList names;
+    for (const QString& group : s.childGroups())
+        names.append(displayName(s, group));
+    return names;
+}
+
+Profile storedProfile(QSettings& s, const QString& name) {
+    Profile p = Profile::withDefaults(name);
+    const QString group = groupFor(s, name);
+    readValues(s, group, p);
+    exchangeFormats(s, group, p, Exchange::Read);
+    return p;
+}
+
+} // namespace
+
 QStringList SettingsStore::EnumProfiles() const {
     const auto s = openLocked();
     if (!readable(*s))
         return {};
-    QStringList names;
-    for (const QString& group : s->childGroups())
-        names.append(displayName(*s, group));
-    return names;
+    return profileNames(*s);
 }
 
 namespace {
@@ -292,14 +309,10 @@ bool SettingsStore::DeleteProfileKey(const QString& name) {
 }
 
 Profile SettingsStore::readProfile(const QString& name) const {
-    Profile p = Profile::withDefaults(name);
     const auto s = openLocked();
     if (!readable(*s))
-        return p;
-    const QString group = groupFor(*s, name);
-    readValues(*s, group, p);
-    exchangeFormats(*s, group, p, Exchange::Read);
-    return p;
+        return Profile::withDefaults(name);
+    return storedProfile(*s, name);
 }
 
 std::optional<Profile> SettingsStore::readRunProfile(const std::optional<QString>& name,
@@ -317,25 +330,18 @@ std::optional<Profile> SettingsStore::readRunProfile(const std::optional<QString
             return std::nullopt;
         found = *stored;
     } else {
-        found = textOf(s->value(StoreValue::LastProfile), QString());
-        if (found.isEmpty())
-            found = QStringLiteral("Default");
-        QStringList names;
-        for (const QString& group : s->childGroups())
-            names.append(displayName(*s, group));
+        // As the window's profile list chooses at opening.
+        const QString last = textOf(s->value(StoreValue::LastProfile), QString());
+        const QStringList names = profileNames(*s);
         const auto listed = std::find_if(names.cbegin(), names.cend(), [&](const QString& n) {
-            return n.compare(found, Qt::CaseInsensitive) == 0;
+            return n.compare(last.isEmpty() ? QStringLiteral("Default") : last,
+                             Qt::CaseInsensitive) == 0;
         });
-        if (listed != names.cend())
-            found = *listed;
-        else if (!names.isEmpty())
-            found = names.first();
+        found = listed != names.cend() ? *listed
+                : names.isEmpty()      ? QStringLiteral("Default")
+                                       : names.first();
     }
-    Profile p = Profile::withDefaults(found);
-    const QString group = groupFor(*s, found);
-    readValues(*s, group, p);
-    exchangeFormats(*s, group, p, Exchange::Read);
-    return p;
+    return storedProfile(*s, found);
 }
 
 Profile SettingsStore::LoadProfile(const QString& name) {

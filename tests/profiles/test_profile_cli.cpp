@@ -123,8 +123,8 @@ private slots:
                                 << "" << false;
         // A store that cannot be parsed is said to be so, not shown as empty.
         const QByteArray damaged = "[A]\nCase=2\n[B\nCase=3\n";
-        for (const QStringList& args :
-             {QStringList{"list"}, QStringList{"show", "A"}, QStringList{"delete", "A"}}) {
+        for (const QStringList& args : {QStringList{"list"}, QStringList{"show", "A"},
+                                        QStringList{"delete", "A"}, QStringList{"save", "A"}}) {
             QTest::addRow("%s in a damaged store", qPrintable(args.first()))
                 << damaged << args << 1 << ""
                 << "cannot read the settings store" << true;

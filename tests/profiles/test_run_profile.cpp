@@ -33,6 +33,15 @@ private slots:
         QTest::newRow("last profile gone")
             << QByteArray("[General]\nLastProfile=Gone\n[B]\nCase=2\n[C]\nCase=3\n")
             << QStringList{} << "B" << 2 << "";
+        QTest::newRow("last profile empty")
+            << QByteArray("[General]\nLastProfile=\n[B]\nCase=2\n[Default]\nCase=3\n")
+            << QStringList{} << "Default" << 3 << "";
+        QTest::newRow("last profile stored under an encoded key")
+            << QByteArray("[General]\nLastProfile=car/usb\n[B]\nCase=2\n"
+                          "[~x]\nProfileName=Car/USB\nCase=3\n")
+            << QStringList{} << "Car/USB" << 3 << "";
+        QTest::newRow("last profile in a store without profiles")
+            << QByteArray("[General]\nLastProfile=Gone\n") << QStringList{} << "Default" << 0 << "";
         QTest::newRow("no last profile, Default not first")
             << QByteArray("[B]\nCase=2\n[default]\nCase=3\n") << QStringList{} << "default" << 3
             << "";
