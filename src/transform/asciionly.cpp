@@ -80,11 +80,33 @@ bool isCombiningMark(char32_t ucs4) {
     }
 }
 
+// The parts of a Hangul syllable as decomposition gives them: a leading
+// consonant, a vowel and maybe a trailing consonant.
+enum class JamoPart { None, Leading, Vowel, Trailing };
+JamoPart jamoPart(char16_t c) {
+    if ((c >= 0x1100 && c <= 0x115F) || (c >= 0xA960 && c <= 0xA97F))
+        return JamoPart::Leading;
+    if ((c >= 0x1160 && c <= 0x11A7) || (c >= 0xD7B0 && c <= 0xD7C6))
+        return JamoPart::Vowel;
+    if ((c >= 0x11A8 && c <= 0x11FF) || (c >= 0xD7CB && c <= 0xD7FB))
+        return JamoPart::Trailing;
+    return JamoPart::None;
+}
+
 // Appends the ASCII form of decomposed text: ASCII as it is, combining marks
-// dropped, a stand-in or "?" for each other character.
+// dropped, a stand-in or "?" for each other character. A Hangul syllable
+// (precomposed, or within a compatibility character such as U+326E) is one
+// character in the value, and gets one "?" for all of its parts.
 void appendAscii(const QString& decomposed, QString& result) {
+    JamoPart last = JamoPart::None;
     for (qsizetype i = 0; i < decomposed.size(); ++i) {
         const QChar c = decomposed.at(i);
+        const JamoPart part = jamoPart(c.unicode());
+        const bool sameSyllable = (part == JamoPart::Vowel && last == JamoPart::Leading) ||
+                                  (part == JamoPart::Trailing && last == JamoPart::Vowel);
+        last = part;
+        if (sameSyllable)
+            continue;
         if (c.unicode() < 0x80) {
             result.append(c);
             continue;
@@ -98,16 +120,6 @@ void appendAscii(const QString& decomposed, QString& result) {
         if (!isCombiningMark(ucs4))
             result.append(QChar(asciiStandIn(ucs4)));
     }
-}
-
-// A Hangul syllable is one character that decomposes into two or three
-// letters of its own script: it gets one "?", as any other character would.
-QString syllablesMarked(QString piece) {
-    for (QChar& c : piece) {
-        if (c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3)
-            c = QLatin1Char('?');
-    }
-    return piece;
 }
 
 } // namespace
@@ -129,8 +141,14 @@ QString ToAsciiOnly(const QString& value) {
         if (end < value.size() && value.at(end - 1).isHighSurrogate() &&
             value.at(end).isLowSurrogate())
             ++end;
-        appendAscii(syllablesMarked(value.mid(start, end - start))
-                        .normalized(QString::NormalizationForm_KD),
+        // Nor between the parts of a syllable given as its parts (a vowel
+        // and a trailing consonant at most follow the leading one).
+        for (int part = 0; part < 2 && end < value.size(); ++part, ++end) {
+            const JamoPart next = jamoPart(value.at(end).unicode());
+            if (next != JamoPart::Vowel && next != JamoPart::Trailing)
+                break;
+        }
+        appendAscii(value.mid(start, end - start).normalized(QString::NormalizationForm_KD),
                     result);
         // Once too long, the result can only fail.
         if (result.size() > MaxAsciiLength)
