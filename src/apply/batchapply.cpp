@@ -29,10 +29,10 @@ struct Recorded {
 // Start records are flushed a group at a time: one flush for many files
 // instead of one each (on a disk that takes a millisecond a flush, the
 // flushes of groups of 64 small files were an eighth of the run). The
-// group's new tags are held in memory until written, GroupBytes of them at
-// most; files are read in parallel, a few at a time, until the group is
-// full: small files all at once (each round of the threads costs a
-// wake-up), at least ReadAtOnce of larger ones.
+// group's new tags are held in memory until written; it takes no more
+// files once they pass GroupBytes. Files are read in parallel, a few at a
+// time, until the group is full: small files all at once (each round of
+// the threads costs a wake-up), at least ReadAtOnce of larger ones.
 constexpr int GroupFiles = 256;
 constexpr qint64 GroupBytes = 32 << 20;
 constexpr int ReadAtOnce = 8;

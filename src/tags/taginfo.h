@@ -94,7 +94,8 @@ public:
     };
     Planned PlanWrite() const;
     // Write with the plan that PlanWrite gave for the record as it stands,
-    // without making it again; the record must not have changed since.
+    // without making it again; the record must not have changed since, but
+    // for its frames, which the plan holds and which may be dropped.
     int Write(const Planned& plan);
 
     // Bytes from the start of the file that hold the ID3v2 tag read
