@@ -1,5 +1,7 @@
 #include "app/quorvelapp.h"
 
+#include <algorithm>
+
 int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -8,6 +10,13 @@ int main(int argc, char** argv) {
         CQuorvelApp::printUsage();
         return 0;
     }
-    CQuorvelApp app(argc, argv);
+    // Qt takes its own options (-style, -reverse, ...) out of what it is
+    // given, after "--" too: it is given only what comes before.
+    char** const end = argv + argc;
+    char** const files =
+        std::find_if(argv + 1, end, [](const char* a) { return qstrcmp(a, "--") == 0; });
+    const QByteArrayList rest(files, end);
+    int qtArgc = int(files - argv);
+    CQuorvelApp app(qtArgc, argv, rest);
     return app.run();
 }

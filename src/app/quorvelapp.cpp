@@ -9,7 +9,8 @@
 
 #include <QTextStream>
 
-CQuorvelApp::CQuorvelApp(int& argc, char** argv) : QApplication(argc, argv) {
+CQuorvelApp::CQuorvelApp(int& argc, char** argv, const QByteArrayList& rest)
+    : QApplication(argc, argv) {
     setOrganizationName(QString::fromLatin1(StoreOrganization));
     // The executable's base name names the store and captions message boxes.
     setApplicationName(currentStoreApplicationName());
@@ -18,11 +19,13 @@ CQuorvelApp::CQuorvelApp(int& argc, char** argv) : QApplication(argc, argv) {
     // bytes: arguments() would decode a name that is no UTF-8 into another.
     for (int i = 0; i < argc; ++i)
         m_arguments << pathFromBytes(argv[i]);
+    for (const QByteArray& argument : rest)
+        m_arguments << pathFromBytes(argument);
 }
 
 void CQuorvelApp::printUsage() {
     QTextStream(stdout) << "Usage: quorvel [FILE...]\n\n"
-                           "Opens the window with the MP3 files and folders named listed, as\n"
+                           "Opens the window with the named MP3 files and folders listed, as\n"
                            "if dropped on it. Put -- before a FILE that begins with a dash.\n";
 }
 

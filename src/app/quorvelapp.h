@@ -7,7 +7,9 @@
 class CQuorvelApp : public QApplication {
     Q_OBJECT
 public:
-    CQuorvelApp(int& argc, char** argv);
+    // argv: the program's name and the options Qt may take; rest: "--" and
+    // the arguments after it, which Qt never sees.
+    CQuorvelApp(int& argc, char** argv, const QByteArrayList& rest = {});
 
     // Runs the main window, with the files named as arguments listed, until
     // it ends; its result is not looked at.

@@ -138,8 +138,10 @@ QWidget* ControlRegistry::create(QWidget* dialog, const ControlTemplate& c) {
     case ControlKind::DropCombo: {
         auto* combo = new QComboBox(dialog);
         combo->setEditable(c.kind == ControlKind::DropCombo);
-        if (combo->isEditable())
+        if (combo->isEditable()) {
             combo->setInsertPolicy(QComboBox::NoInsert); // typed text never becomes an entry
+            combo->setCompleter(nullptr);                // and stays as typed
+        }
         combo->addItems(c.entries);
         return combo;
     }

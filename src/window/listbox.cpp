@@ -34,3 +34,13 @@ void ListBox::paintEvent(QPaintEvent* event) {
     painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
                      Qt::AlignCenter | Qt::TextWordWrap, m_placeholder);
 }
+
+QItemSelectionModel::SelectionFlags ListBox::selectionCommand(const QModelIndex& index,
+                                                              const QEvent* event) const {
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    const QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, event);
+    if (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
+        return QItemSelectionModel::NoUpdate;
+    return flags;
+}

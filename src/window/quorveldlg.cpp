@@ -49,6 +49,11 @@ CQuorvelDlg::CQuorvelDlg(UiSeam& seam, SettingsStore& store, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setAcceptDrops(true);
+    // No button is the window's default, also not the first one that
+    // QDialog would make so when it is shown: a focused button takes Enter
+    // through keyPressEvent instead.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(false);
     connectControls();
     connectFileGatherer();
     onInitDialog();
@@ -337,10 +342,16 @@ void CQuorvelDlg::showAboutBox() {
 void CQuorvelDlg::reject() {}
 
 void CQuorvelDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter and Esc that no control took: neither ends the window.
+    // Enter and Esc that no control took: neither ends the window. Enter
+    // clicks a focused push button (page buttons excepted).
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+            button && !button->isCheckable())
+            button->click();
+        event->accept();
+        return;
     case Qt::Key_Escape:
         event->accept();
         return;

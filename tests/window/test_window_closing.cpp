@@ -98,6 +98,9 @@ void TestWindowClosing::enterClicksFocusedButton() {
     CQuorvelDlg dialog(seam, temp.store);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    // No button of the window is its default.
+    for (const QPushButton* b : dialog.findChildren<QPushButton*>())
+        QVERIFY2(!b->isDefault(), qPrintable(b->text()));
     auto* button = dialog.controls().as<QPushButton>(id);
     QSignalSpy clicks(button, &QPushButton::clicked);
     button->setFocus();

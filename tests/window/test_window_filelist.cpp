@@ -111,6 +111,7 @@ private slots:
     void emptyListHint();
     void fileArguments_data();
     void fileArguments();
+    void asksForHelp_data();
     void asksForHelp();
     void slotsAreReused();
     void selectionRefresh_data();
@@ -366,14 +367,19 @@ void TestWindowFileList::fileArguments_data() {
         << QStringList{"-d.mp3"};
 }
 
+void TestWindowFileList::asksForHelp_data() {
+    QTest::addColumn<QStringList>("arguments"); // after the program's name
+    QTest::addColumn<bool>("asks");
+    QTest::newRow("--help") << QStringList{"--help"} << true;
+    QTest::newRow("-h after a file") << QStringList{"a.mp3", "-h"} << true;
+    QTest::newRow("after --, a file") << QStringList{"--", "--help"} << false;
+    QTest::newRow("only the whole word") << QStringList{"--helpful"} << false;
+}
+
 void TestWindowFileList::asksForHelp() {
-    const auto asks = [](const QStringList& arguments) {
-        return CQuorvelApp::asksForHelp(QStringList{"quorvel"} + arguments);
-    };
-    QVERIFY(asks({"--help"}));
-    QVERIFY(asks({"a.mp3", "-h"}));
-    QVERIFY(!asks({"--", "--help"}));
-    QVERIFY(!asks({"a.mp3", "--helpful"}));
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, asks);
+    QCOMPARE(CQuorvelApp::asksForHelp(QStringList{"quorvel"} + arguments), asks);
 }
 
 void TestWindowFileList::fileArguments() {
@@ -537,6 +543,16 @@ void TestWindowFileList::keyboardSelectionRefreshes() {
     w.userSelects(0);
     QTest::keyClick(w.list(), Qt::Key_Down);
     QCOMPARE(w.dialog->fileList().selectedPosition(), 1);
+    QCOMPARE(w.shown(FieldTitle), QStringLiteral("Two"));
+    // The selection cannot be taken away: not by a click beside the
+    // entries, nor by Ctrl with the selected one (Ctrl+Space, Ctrl+click).
+    QWidget* viewport = w.list()->viewport();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(4, viewport->height() - 4));
+    QTest::keyClick(w.list(), Qt::Key_Space, Qt::ControlModifier);
+    const QRect second = w.list()->visualItemRect(w.list()->item(1));
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, second.center());
+    QCOMPARE(w.dialog->fileList().selectedPosition(), 1);
+    QCOMPARE(w.list()->selectedItems().size(), 1);
     QCOMPARE(w.shown(FieldTitle), QStringLiteral("Two"));
 }
 

@@ -117,6 +117,13 @@ void TestWindowOptions::typedSeparatorIsSavedAsTyped() {
     QCOMPARE(separator->count(), 4);
     clickPage(dialog, IDC_PAGE_INPUT);
     QCOMPARE(dialog.profile().separator, QStringLiteral(" ~ "));
+    // A text that begins an entry is not completed to it.
+    clickPage(dialog, IDC_PAGE_CREATE);
+    separator->setFocus();
+    separator->lineEdit()->selectAll();
+    QTest::keyClicks(separator, QStringLiteral("n"));
+    clickPage(dialog, IDC_PAGE_INPUT);
+    QCOMPARE(dialog.profile().separator, QStringLiteral("n"));
 }
 
 void TestWindowOptions::caseChange_data() {
