@@ -107,6 +107,9 @@ private slots:
         QTest::newRow("micro sign and ordinal indicators keep their form")
             << "%T" << QString::fromUtf8("5µm 2ª 1º") << 0 << 2 << "SPACE"
             << QString::fromUtf8("5µ M 2ª 1º");
+        QTest::newRow("title-case digraph keeps its form")
+            << "%T" << QString::fromUtf8("ǅemal") << 0 << 1 << "SPACE"
+            << QString::fromUtf8("ǅ emal");
         QTest::newRow("longer case forms stay") << "%T"
                                                 << "ßa İİ ﬁx" << 0 << 0 << "SPACE"
                                                 << "ßa İİ ﬁx";
