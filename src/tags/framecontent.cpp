@@ -4,7 +4,9 @@
 #include "tags/synchsafe.h"
 #include "tags/zlibinflate.h"
 
-std::optional<QByteArray> FrameContent(const QByteArray& body, quint16 flags) {
+#include <algorithm>
+
+std::optional<QByteArray> FrameContent(const QByteArray& body, quint16 flags, qint64 limit) {
     if (flags & FrameFlagEncrypted)
         return std::nullopt;
     const bool compressed = flags & FrameFlagCompressed;
@@ -15,5 +17,5 @@ std::optional<QByteArray> FrameContent(const QByteArray& body, quint16 flags) {
     if (!compressed)
         return data;
     const qint64 declared = DecodeBigEndian(body.constData(), 4);
-    return InflateZlib(data, std::min<qint64>(declared, MaxInflatedFrameSize));
+    return InflateZlib(data, std::min({declared, limit, qint64(MaxInflatedFrameSize)}));
 }

@@ -50,8 +50,10 @@ public:
     // unsynchronisation is undone). Returns the bytes taken (header and
     // body), or -1 when no frame can be read there. A version 2.2 frame
     // without a version 3 counterpart is read with an empty id.
+    // inflateBudget, when given, is what compressed frames of the tag may
+    // still inflate to; it shrinks by what this one does.
     qint64 ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLayout& layout,
-                     bool tagUnsync);
+                     bool tagUnsync, qint64* inflateBudget = nullptr);
 
     // Appends the frame as a version 3 tag holds it to out: the raw body
     // when there is one, else the text as Latin-1 (encoding 0) or, when a
@@ -68,7 +70,7 @@ public:
 private:
     // Sets text (and opaque) from a body in the version 3 form; version is
     // the tag's, for the meaning of 0 units in text frames.
-    void TakeBody(const QByteArray& body, int version);
+    void TakeBody(const QByteArray& body, int version, qint64* inflateBudget);
     // Language, descriptor, a 0 unit, the comment; false when the content
     // has no such parts.
     bool TakeComment(const QByteArray& content);

@@ -9,7 +9,7 @@
 #include "tags/v24frames.h"
 
 qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLayout& layout,
-                            bool tagUnsync) {
+                            bool tagUnsync, qint64* inflateBudget) {
     const int headerSize = layout.headerSize();
     if (pos < 0 || pos + headerSize > tag.size())
         return -1;
@@ -34,18 +34,21 @@ qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLay
         else
             flags = fileFlags;
     }
-    TakeBody(body, layout.version);
+    TakeBody(body, layout.version, inflateBudget);
     return headerSize + size;
 }
 
-void FrameInfo::TakeBody(const QByteArray& body, int version) {
+void FrameInfo::TakeBody(const QByteArray& body, int version, qint64* inflateBudget) {
     raw = body;
     hasRaw = !body.isEmpty();
     text.clear();
     opaque = false;
     if (body.isEmpty())
         return;
-    const std::optional<QByteArray> found = FrameContent(body, flags);
+    const std::optional<QByteArray> found =
+        FrameContent(body, flags, inflateBudget ? *inflateBudget : MaxInflatedFrameSize);
+    if (found && inflateBudget && (flags & FrameFlagCompressed))
+        *inflateBudget -= found->size();
     if (!found || found->isEmpty()) {
         opaque = true;
         return;

@@ -1,6 +1,7 @@
 #include "tags/audiocontent.h"
 #include "tags/descriptorio.h"
 #include "tags/diagnostics.h"
+#include "tags/framecontent.h"
 #include "tags/framelayout.h"
 #include "tags/pathbytes.h"
 #include "tags/synchsafe.h"
@@ -179,9 +180,10 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
 
     const FrameLayout layout = ChooseFrameLayout(header.major, tag, begin);
     qsizetype pos = begin;
+    qint64 inflateBudget = MaxInflatedTagSize; // compressed frames are held inflated
     while (pos < tag.size() && tag[pos] != '\0') {
         FrameInfo frame;
-        const qint64 taken = frame.ReadFrame(tag, pos, layout, unsync);
+        const qint64 taken = frame.ReadFrame(tag, pos, layout, unsync, &inflateBudget);
         if (taken < 0) {
             // Keep what cannot be understood, so a write gives it back; a
             // version 2.2 remainder has no place in a version 3 tag.

@@ -45,6 +45,7 @@ private slots:
     void pathAndPseudoFrame();
     void keepsRawBodies();
     void keepsBytesAfterBrokenFrame();
+    void inflatedContentIsBounded();
     void truncatedAnywhere_data();
     void truncatedAnywhere();
 
@@ -405,6 +406,38 @@ void TestTagReader::keepsRawBodies() {
     QCOMPARE(info.FindFrame("TXXX")->raw,
              fixture::UserTextBody(1, "key", QString::fromUtf8("välue")));
     QCOMPARE(info.FindFrame("PRIV")->raw, QByteArray("owner\0\x01\x02", 8));
+}
+
+// A few KB of zlib data claim a megabyte each: the frames of one tag are
+// held inflated up to 16 MiB in all, a frame up to 1 MiB; what lies beyond
+// is kept as its bytes, and reading goes on.
+void TestTagReader::inflatedContentIsBounded() {
+    const auto compressed = [](const QByteArray& content) {
+        return EncodeBigEndian32(quint32(content.size())) + qCompress(content, 9).mid(4);
+    };
+    QList<Frame> frames{
+        {"TALB", compressed(TextBody(0, QString((1 << 20) + 1, QLatin1Char('y')))), 0x0080}};
+    const QString filler((1 << 20) - 16, QLatin1Char('x'));
+    for (int i = 0; i < 20; ++i) {
+        const QString descriptor = QString("d%1").arg(i, 2, 10, QLatin1Char('0'));
+        frames.append(
+            {"COMM", compressed(fixture::CommentBody(0, "eng", descriptor, filler)), 0x0080});
+    }
+    frames.append({"TPE1", TextBody(0, "Still read")});
+    const fixture::Tag tag = MakeTag(3, frames);
+    const QString path = WriteBytes(fixture::BuildFile(&tag));
+    TagInfo info;
+    QCOMPARE(info.Read(path), 0);
+    qint64 held = 0;
+    int opaque = 0;
+    for (const FrameInfo& f : info.frames) {
+        held += f.text.size();
+        opaque += f.opaque ? 1 : 0;
+    }
+    QVERIFY2(held <= (16 << 20) + 64, qPrintable(QString::number(held)));
+    QCOMPARE(opaque, 5); // four comments past the 16 MiB and the album past 1 MiB
+    QVERIFY(info.FindFrame("TALB", nullptr).isEmpty());
+    QCOMPARE(info.FindFrame("TPE1", nullptr), QStringLiteral("Still read"));
 }
 
 void TestTagReader::keepsBytesAfterBrokenFrame() {
