@@ -118,6 +118,10 @@ int TagInfo::ReadBytes(const QString& filePath, const FileIdentity& id, QByteArr
     return result;
 }
 
+namespace {
+constexpr int MaxFramesPerTag = 4096;
+}
+
 int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
     if (start.size() < 10)
         return E_FAIL_RESULT;
@@ -181,7 +185,16 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
     const FrameLayout layout = ChooseFrameLayout(header.major, tag, begin);
     qsizetype pos = begin;
     qint64 inflateBudget = MaxInflatedTagSize; // compressed frames are held inflated
+    // Each frame added looks at those before it, so a tag of a million empty
+    // frames (10 MB) would take hours; no tag in the wild has thousands.
+    const std::list<FrameInfo> v1Frames = frames;
+    int frameCount = 0;
     while (pos < tag.size() && tag[pos] != '\0') {
+        if (++frameCount > MaxFramesPerTag) {
+            TagDiagnostic("too many frames\n");
+            frames = v1Frames;
+            return E_FAIL_RESULT;
+        }
         FrameInfo frame;
         const qint64 taken = frame.ReadFrame(tag, pos, layout, unsync, &inflateBudget);
         if (taken < 0) {

@@ -292,6 +292,20 @@ void TestTagReader::reads_data() {
         tag.sizeBytes = QByteArray("\x00\x00\x00\x80", 4);
         QTest::newRow("size byte 0x80") << fixture::BuildFile(&tag) << E_FAIL_RESULT << false << 0
                                         << QStringList{} << QByteArray("Invalid id3size\n");
+        {
+            // A tag of thousands of frames is refused before reading them all
+            // takes minutes; the ID3v1 values stay.
+            QList<Frame> many(4096, Frame{"PRIV", QByteArray("x", 1)});
+            fixture::Tag most = MakeTag(3, many);
+            QTest::newRow("4096 frames read") << fixture::BuildFile(&most) << 0 << false
+                                              << int(fixture::BuildTag(most).size() - 10)
+                                              << QStringList(4096, "PRIV#1") << noLine;
+            many.append(Frame{"TIT2", TextBody(0, "One too many")});
+            most = MakeTag(3, many);
+            QTest::newRow("more frames refused")
+                << WithV1(&most, MakeV1()) << E_FAIL_RESULT << true << 0 << v1Frames
+                << QByteArray("too many frames\n");
+        }
         tag.sizeBytes = QByteArray("\x00\x7F\x7F\x7F", 4);
         QTest::newRow("size beyond the file")
             << fixture::BuildFile(&tag, 1) << E_FAIL_RESULT << false << 0 << QStringList{}
