@@ -136,8 +136,10 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
     // has no defined compression scheme.
     if (header.major < 2 || header.major > 4)
         return E_FAIL_RESULT;
-    if (header.major == 2 && (header.flags & TagHeader::ExtendedHeader))
+    if (header.major == 2 && (header.flags & TagHeader::ExtendedHeader)) {
+        TagDiagnostic("extended header not supported yet\n");
         return E_FAIL_RESULT;
+    }
     if (header.flags & TagHeader::Experimental) {
         TagDiagnostic("the tag is experimental\n");
         return E_FAIL_RESULT;
