@@ -19,6 +19,13 @@ int failed(const QString& reason) {
     return ExitFailed;
 }
 
+// Why a profile was not found: it is not in the store, or the store
+// cannot be read at all.
+QString notFound(const SettingsStore& store, const QString& name) {
+    return store.isReadable() ? QStringLiteral("unknown profile \"%1\"").arg(name)
+                              : CannotReadStore(store);
+}
+
 // Takes "--json" out of args.
 bool takeJson(QStringList& args) {
     return args.removeAll(QStringLiteral("--json")) > 0;
@@ -94,8 +101,7 @@ int show(QStringList args) {
     const SettingsStore store;
     const std::optional<QString> stored = store.findProfile(name);
     if (!stored)
-        return failed(store.isReadable() ? QStringLiteral("unknown profile \"%1\"").arg(name)
-                                         : CannotReadStore(store));
+        return failed(notFound(store, name));
     const Profile p = store.readProfile(*stored);
     if (json) {
         print(QJsonDocument(QJsonObject{
@@ -154,8 +160,7 @@ int remove(const QStringList& args) {
         return status;
     SettingsStore store;
     if (!store.findProfile(name))
-        return failed(store.isReadable() ? QStringLiteral("unknown profile \"%1\"").arg(name)
-                                         : CannotReadStore(store));
+        return failed(notFound(store, name));
     if (store.EnumProfiles().size() <= 1)
         return failed(QStringLiteral("At least 1 profile should always exist"));
     if (!store.DeleteProfileKey(name))

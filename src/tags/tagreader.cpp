@@ -110,6 +110,11 @@ int TagInfo::ReadBytes(const QString& filePath, const FileIdentity& id, QByteArr
     const int result = ReadV2(std::move(start), fileSize);
     readRefused = result < 0;
     if (readRefused) {
+        // A tag refused part-way leaves none of its frames: only the ID3v1
+        // ones, read again.
+        Clear();
+        SetFrameWide("*", filePath, -1);
+        ReadV1Block(last128);
         problem = ReadProblem::TagRefused;
         return result;
     }
@@ -189,12 +194,10 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
     qint64 inflateBudget = MaxInflatedTagSize; // compressed frames are held inflated
     // Each frame added looks at those before it, so a tag of a million empty
     // frames (10 MB) would take hours; no tag in the wild has thousands.
-    const std::list<FrameInfo> v1Frames = frames;
     int frameCount = 0;
     while (pos < tag.size() && tag[pos] != '\0') {
         if (++frameCount > MaxFramesPerTag) {
             TagDiagnostic("too many frames\n");
-            frames = v1Frames;
             return E_FAIL_RESULT;
         }
         FrameInfo frame;
