@@ -78,6 +78,8 @@ public:
     // Moves the selection to `position` and refreshes; a position past the
     // last entry leaves the selection as it is, and refreshes all the same.
     void selectFile(int position);
+    // The selected file's tag record read anew; the fields are left as they are.
+    void rereadTagRecord();
     void onRemoveItem();
     void onRemoveAll();
     // Carries the Output values into the selected file, then steps on.

@@ -43,6 +43,12 @@ void CQuorvelDlg::onApply() {
                                                   : result.messages.join(QLatin1Char('\n')));
     for (const QString& message : result.messages)
         showMessage(message);
+    // Tags not written: the record is read again and the fields keep what
+    // they show. Another Apply then writes onto the file as it stands now
+    // (one changed meanwhile was refused once, not forever), and not with
+    // the frames this attempt set or cleared in the record.
+    if (!result.tagsWritten)
+        rereadTagRecord();
     // Refused before anything was written, tags not written or no folder to
     // move into: the file stays where it was and so does the selection. A
     // failed move steps on all the same.

@@ -85,6 +85,11 @@ void CQuorvelDlg::selectionRefresh() {
     transform(false);
 }
 
+void CQuorvelDlg::rereadTagRecord() {
+    const int position = m_files.selectedPosition();
+    m_tagIsSelected = position >= 0 && ReadSelection(m_tag, m_files.pathAt(position)).ok;
+}
+
 void CQuorvelDlg::selectFile(int position) {
     m_files.select(position);
     selectionRefresh();

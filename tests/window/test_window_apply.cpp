@@ -36,6 +36,8 @@ private slots:
     void symbolicLinkRefused();
     void movedEntryFollowsItsFile_data();
     void movedEntryFollowsItsFile();
+    void changedMeanwhileIsReadAgain_data();
+    void changedMeanwhileIsReadAgain();
 };
 
 void TestWindowApply::apply_data() {
@@ -414,4 +416,58 @@ void TestWindowApply::movedEntryFollowsItsFile() {
 }
 
 QTEST_MAIN(TestWindowApply)
+
+void TestWindowApply::changedMeanwhileIsReadAgain_data() {
+    QTest::addColumn<QString>("meanwhile"); // what another program does after the selection
+    QTest::addColumn<bool>("clearFirst");   // the first Apply clears the other frames
+    QTest::addColumn<QStringList>("secondMessages");
+    QTest::addColumn<QStringList>("finalFrames");
+
+    QTest::newRow("tags edited: the second Apply writes onto them")
+        << "edit" << false << QStringList{}
+        << QStringList{"TIT2=Typed", "TCOM=Theirs", "TALB=Added"};
+    QTest::newRow("other frames cleared only by the Apply that asked for it")
+        << "edit" << true << QStringList{}
+        << QStringList{"TIT2=Typed", "TCOM=Theirs", "TALB=Added"};
+    QTest::newRow("file removed: nothing left to write")
+        << "remove" << false << QStringList{"Select a file that can be read first"}
+        << QStringList{};
+}
+
+// A file changed after it was selected is refused once; the record is read
+// again, so the next Apply writes the fields onto the file as it is now.
+void TestWindowApply::changedMeanwhileIsReadAgain() {
+    QFETCH(QString, meanwhile);
+    QFETCH(bool, clearFirst);
+    QFETCH(QStringList, secondMessages);
+    QFETCH(QStringList, finalFrames);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath("a.mp3");
+    QVERIFY(writeTaggedFile(source, "TIT2=Old|TCOM=Mine"));
+    WindowUnderTest w;
+    dropFiles(w.dialog.get(), {source});
+    w.userSelects(0);
+    w.typeEdits({"0 3 Typed"}, dir.path());
+    w.dialog->controls().setChecked(IDC_CLEAR_OTHER_V2, clearFirst);
+    if (meanwhile == QLatin1String("edit"))
+        QVERIFY(writeTaggedFile(source, "TIT2=Old|TCOM=Theirs|TALB=Added"));
+    else
+        QVERIFY(QFile::remove(source));
+    const QByteArray changed = fixture::ReadFile(source);
+
+    w.click(IDC_APPLY);
+    QCOMPARE(w.messages(), QStringList{source + " changed since it was read; left alone"});
+    QCOMPARE(fixture::ReadFile(source), changed);
+
+    w.seam.shown.clear();
+    w.dialog->controls().setChecked(IDC_CLEAR_OTHER_V2, false);
+    w.click(IDC_APPLY);
+    QCOMPARE(w.messages(), secondMessages);
+    for (const QString& f : finalFrames) {
+        const QByteArray id = f.section(QLatin1Char('='), 0, 0).toLatin1();
+        QCOMPARE(frameText(source, id.constData()), f.section(QLatin1Char('='), 1));
+    }
+}
+
 #include "test_window_apply.moc"
