@@ -48,15 +48,6 @@ bool sameEntry(const QString& a, const QString& b) {
            sa.st_ino == sb.st_ino;
 }
 
-// Closes a descriptor when it goes out of scope.
-struct Descriptor {
-    int fd = -1;
-    ~Descriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 struct timespec timeOf(qint64 ns) {
     return {time_t(ns / 1000000000), long(ns % 1000000000)};
 }

@@ -2,6 +2,17 @@
 
 #include <QByteArray>
 
+#include <unistd.h>
+
+// Closes a descriptor when it goes out of scope (-1: nothing to close).
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
 // Reads and writes at an offset of an open descriptor, retried on EINTR and
 // continued after short transfers, so that no caller loops on its own.
 

@@ -22,15 +22,6 @@ namespace {
 // Most tags, and the audio after them, are in the first read.
 constexpr qint64 FirstRead = 64 * 1024;
 
-// Closes the file on every way out of Read.
-struct OpenFile {
-    int fd = -1;
-    ~OpenFile() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 } // namespace
 
 void TagInfo::forgetRead() {
@@ -51,7 +42,7 @@ int TagInfo::Read(const QString& filePath) {
 
     // Without blocking: a FIFO named "x.mp3" must not hang the reader. Only
     // a regular file counts as opened.
-    OpenFile file;
+    Descriptor file; // closed on every way out
     file.fd = ::open(pathBytes(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st {};
     if (file.fd < 0 || ::fstat(file.fd, &st) != 0)

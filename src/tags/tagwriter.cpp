@@ -39,15 +39,6 @@ qint64 PlannedSize(bool hasV2, qint64 available, qint64 needed) {
     return hasV2 && needed <= available ? available : std::max<qint64>(needed + 100, 512);
 }
 
-// Closes the file on every way out of Write.
-struct OpenFile {
-    int fd = -1;
-    ~OpenFile() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 } // namespace
 
 TagInfo::Planned TagInfo::PlanWrite() const {
@@ -107,7 +98,7 @@ int TagInfo::Write(const Planned& plan) {
     if (readRefused)
         return -1;
     const QByteArray name = pathBytes(path);
-    OpenFile file;
+    Descriptor file; // closed on every way out
     file.fd = ::open(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (file.fd < 0) {
         if (errno == ENOENT && identity.isKnown())
