@@ -152,7 +152,8 @@ QString ApplyTarget(const FieldValues& output) {
 bool AlbumArtistFollows(const TagInfo& tag) {
     const QString albumArtist = frameValue(tag, "TPE2");
     const QString artist = frameValue(tag, "TPE1");
-    return albumArtist.isEmpty() || artist.isEmpty() || albumArtist == artist;
+    return albumArtist.isEmpty() || artist.isEmpty() || albumArtist == artist ||
+           tag.albumArtistFromV1;
 }
 
 QString ChangedSinceRead(const QString& path) {

@@ -98,6 +98,7 @@ void CompleteOutcome(JournalEntry& entry, const ApplyResult& result);
 
 // Whether Apply writes the Artist into "TPE2" of the tag as read: when the
 // file has no "TPE2", no "TPE1" (the Artist shown came from "TPE2") or a
-// "TPE2" equal to its "TPE1". A different "TPE2" is an album artist
-// ("Various Artists" on a compilation) and stays.
+// "TPE2" equal to its "TPE1", or when its "TPE2" is the ID3v1 block's
+// artist. A different "TPE2" of the ID3v2 tag is an album artist ("Various
+// Artists" on a compilation) and stays.
 bool AlbumArtistFollows(const TagInfo& tag);

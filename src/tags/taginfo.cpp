@@ -44,17 +44,17 @@ bool IsEmptyValue(const FrameInfo& frame) {
 
 } // namespace
 
-void TagInfo::AddFrame(const FrameInfo& frame) {
+bool TagInfo::AddFrame(const FrameInfo& frame) {
     const bool comment = frame.IsId("COMM");
     // A comment that cannot be decoded has no language or descriptor to
     // compare: it is kept beside the others.
     if (!IsSingleInstance(frame) || (comment && frame.opaque)) {
         frames.push_back(frame);
-        return;
+        return true;
     }
     // A frame that cannot be decoded holds a value all the same.
     if (!frame.opaque && IsEmptyValue(frame))
-        return;
+        return false;
     const QStringView key = comment ? SplitComment(frame.text).key : QStringView();
     frames.remove_if([&](const FrameInfo& f) {
         if (!f.IsId(frame.id))
@@ -62,6 +62,7 @@ void TagInfo::AddFrame(const FrameInfo& frame) {
         return !comment || (!f.opaque && SplitComment(f.text).key == key);
     });
     frames.push_back(frame);
+    return true;
 }
 
 const FrameInfo* TagInfo::FindFrame(const char* id) const {

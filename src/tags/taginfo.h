@@ -45,9 +45,13 @@ public:
     // Bytes of the tag that followed a frame that could not be understood;
     // written back after the frames so nothing is lost.
     QByteArray unparsed;
+    // The "TPE2" frame is the ID3v1 block's artist, which no ID3v2 frame
+    // replaced: the track artist cut to 30 bytes, not an album artist.
+    bool albumArtistFromV1 = false;
 
-    // Inserts a copy under the single-instance rule.
-    void AddFrame(const FrameInfo& frame);
+    // Inserts a copy under the single-instance rule; false when the rule
+    // leaves it out (an empty value of a single-instance id).
+    bool AddFrame(const FrameInfo& frame);
     // The first frame with this id, or nullptr.
     const FrameInfo* FindFrame(const char* id) const;
     // Text of the first frame with this id, or a null string.

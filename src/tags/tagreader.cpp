@@ -31,6 +31,7 @@ void TagInfo::forgetRead() {
     regionSize = 0;
     version = 0;
     path.clear();
+    albumArtistFromV1 = false;
     readRefused = true;
     problem = ReadProblem::CannotOpen;
     content = AudioContent{};
@@ -97,6 +98,7 @@ int TagInfo::ReadBytes(const QString& filePath, const FileIdentity& id, QByteArr
     path = filePath;
     SetFrameWide("*", filePath, -1);
     ReadV1Block(last128);
+    albumArtistFromV1 = FindFrame("TPE2") != nullptr;
 
     const int result = ReadV2(std::move(start), fileSize);
     readRefused = result < 0;
@@ -106,6 +108,7 @@ int TagInfo::ReadBytes(const QString& filePath, const FileIdentity& id, QByteArr
         Clear();
         SetFrameWide("*", filePath, -1);
         ReadV1Block(last128);
+        albumArtistFromV1 = FindFrame("TPE2") != nullptr;
         problem = ReadProblem::TagRefused;
         return result;
     }
@@ -206,13 +209,17 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
         pos += taken;
         if (frame.id[0] == '\0')
             continue;
+        auto add = [this](const FrameInfo& f) {
+            if (AddFrame(f) && f.IsId("TPE2"))
+                albumArtistFromV1 = false;
+        };
         std::vector<FrameInfo> replacement;
         // Version 2.4 dates also turn up in version 3 tags.
         if (header.major >= 3 && ConvertV24OnlyFrame(frame, replacement)) {
             for (const FrameInfo& f : replacement)
-                AddFrame(f);
+                add(f);
         } else {
-            AddFrame(frame);
+            add(frame);
         }
     }
     hasV2 = true;

@@ -260,31 +260,48 @@ private slots:
         QTest::addColumn<QString>("tpe2");
         QTest::addColumn<bool>("clearOtherV2");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<QByteArray>("v1Artist"); // "" for no ID3v1 block
         QTest::newRow("no album artist") << "Old"
-                                         << "" << false << "New Artist";
-        QTest::newRow("album artist is the artist") << "Old"
-                                                    << "Old" << false << "New Artist";
-        QTest::newRow("compilationAlbumArtist") << "Old"
-                                                << "Various Artists" << false << "Various Artists";
+                                         << "" << false << "New Artist" << QByteArray();
+        QTest::newRow("album artist is the artist")
+            << "Old"
+            << "Old" << false << "New Artist" << QByteArray();
+        QTest::newRow("compilationAlbumArtist")
+            << "Old"
+            << "Various Artists" << false << "Various Artists" << QByteArray();
         QTest::newRow("compilation, other frames cleared")
             << "Old"
-            << "Various Artists" << true << "Various Artists";
+            << "Various Artists" << true << "Various Artists" << QByteArray();
         QTest::newRow("artist only in TPE2") << ""
-                                             << "Band" << false << "New Artist";
+                                             << "Band" << false << "New Artist" << QByteArray();
+        // The ID3v1 artist fills TPE2 when the ID3v2 tag has none.
+        QTest::newRow("ID3v1 artist cut to 30 bytes is no album artist")
+            << "The Extremely Long Artist Name Orchestra"
+            << "" << false << "New Artist" << QByteArray("The Extremely Long Artist Name");
+        QTest::newRow("ID3v1 artist in UTF-8 read as Latin-1, other frames cleared")
+            << QString::fromUtf8("Мумий Тролль") << "" << true << "New Artist"
+            << QString::fromUtf8("Мумий Тролль").toUtf8();
+        QTest::newRow("album artist of the ID3v2 tag beside an ID3v1 block")
+            << "Old"
+            << "Various Artists" << false << "Various Artists" << QByteArray("Old");
     }
     void albumArtist() {
         QFETCH(QString, tpe1);
         QFETCH(QString, tpe2);
         QFETCH(bool, clearOtherV2);
         QFETCH(QString, expected);
+        QFETCH(QByteArray, v1Artist);
         QTemporaryDir dir;
         const QString path = dir.filePath("song.mp3");
         fixture::Tag tag;
         if (!tpe1.isEmpty())
-            tag.frames << fixture::Frame{"TPE1", fixture::TextBody(0, tpe1)};
+            tag.frames << fixture::Frame{"TPE1", fixture::TextBody(1, tpe1)};
         if (!tpe2.isEmpty())
-            tag.frames << fixture::Frame{"TPE2", fixture::TextBody(0, tpe2)};
-        QVERIFY(fixture::WriteFile(path, fixture::BuildFile(&tag, 4)));
+            tag.frames << fixture::Frame{"TPE2", fixture::TextBody(1, tpe2)};
+        fixture::V1 v1;
+        v1.artist = v1Artist;
+        QVERIFY(fixture::WriteFile(
+            path, fixture::BuildFile(&tag, 4, v1Artist.isEmpty() ? nullptr : &v1)));
         TagInfo info;
         QVERIFY(ReadSelection(info, path).ok);
         QVERIFY(
