@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimeZone>
 
 #include <algorithm>
 #include <cerrno>
@@ -436,6 +437,7 @@ public:
         for (qsizetype n = 0; n < lines.size(); ++n) {
             if (lines[n].isEmpty() && n == lines.size() - 1)
                 break;
+            ++m_lines;
             QJsonParseError error;
             const QJsonDocument doc = QJsonDocument::fromJson(lines[n], &error);
             if (error.error != QJsonParseError::NoError || !doc.isObject()) {
@@ -589,9 +591,19 @@ private:
 
     void finish() {
         if (!m_sawRun) {
+            m_run.id = nameOfPath(m_run.file).chopped(6); // "<id>.jsonl"
+            // Killed between making its journal and writing the run record
+            // (at most that line, cut short): the run began no file, so
+            // there is nothing to check, and its id tells when it began.
+            if (m_lines <= 1 && m_run.entries.isEmpty() && !m_run.undoAttempted &&
+                !m_run.complete) {
+                m_run.time =
+                    QDateTime::fromString(m_run.id.left(19), QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+                m_run.time.setTimeZone(QTimeZone::utc());
+                return;
+            }
             damaged(QStringLiteral("the run record is missing: when and how the run began "
                                    "cannot be checked"));
-            m_run.id = nameOfPath(m_run.file).chopped(6); // "<id>.jsonl"
         }
         if (m_endFiles > m_run.entries.size())
             damaged(QStringLiteral("the run recorded %1 files and the journal holds %2: the "
@@ -601,6 +613,7 @@ private:
     }
 
     JournalRun& m_run;
+    int m_lines = 0;   // read, records or not
     int m_cutLine = 0; // the first line that is no record, 1-based
     bool m_cutReported = false;
     bool m_sawRun = false;
@@ -712,6 +725,15 @@ bool JournalMarks::flush() {
     const bool ok = appendLines(m_file, m_pending);
     m_pending.clear();
     return ok;
+}
+
+bool RunBeingWritten(const QString& journalFile) {
+    const int fd = ::open(pathBytes(journalFile).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
 }
 
 ForgetReport forgetRuns(int days, const QDateTime& now, const QString& folder) {

@@ -219,6 +219,10 @@ private:
     QByteArray m_pending;
 };
 
+// Whether the run of this journal is still being written: its writer
+// holds the journal locked until the run ends.
+bool RunBeingWritten(const QString& journalFile);
+
 // What forgetting old runs removed.
 struct ForgetReport {
     QStringList runs; // ids

@@ -154,9 +154,11 @@ QList<JournalRunSummary> ReadJournalSummaries(const QString& folder) {
         const QString file = folder + u'/' + name;
         Indexed e;
         const auto known = indexed.constFind(name);
-        // Looked up in the folder open already, not along the whole path.
-        if (known != indexed.constEnd() && stampAt(::dirfd(dir), entry->d_name, e.stamp) &&
-            e.stamp == known->stamp) {
+        // Looked up in the folder open already, not along the whole path. A
+        // damaged run is read again all the same: it is rare, and what a
+        // newer version makes of it may differ.
+        if (known != indexed.constEnd() && known->summary.damage.isEmpty() &&
+            stampAt(::dirfd(dir), entry->d_name, e.stamp) && e.stamp == known->stamp) {
             e.summary = known->summary;
         } else {
             changed = true;

@@ -733,6 +733,12 @@ UndoReport UndoRun(const JournalRun& run) {
         report.damage = run.damage;
         return report;
     }
+    // Its files are still being written, temporary ones among them.
+    if (RunBeingWritten(run.file)) {
+        report.ok = false;
+        report.stillApplying = true;
+        return report;
+    }
     // Temporary files of an undo (or apply) of this run that was killed.
     QSet<QString> swept;
     for (const JournalEntry& e : run.entries) {

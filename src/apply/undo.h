@@ -15,6 +15,7 @@ struct UndoReport {
     QString runId;
     bool ok = true;
     QStringList damage;          // the run's journal is damaged: nothing was done
+    bool stillApplying = false;  // the run is still being applied: nothing was done
     QList<UndoFileResult> files; // newest change first
     QStringList foldersRemoved;
 };
@@ -32,5 +33,6 @@ struct UndoReport {
 // run whose undo failed for some files can be undone again for those.
 // Temporary files that a killed undo or apply of the run left behind in its
 // folders are removed first. A run whose journal is damaged is refused as a
-// whole: nothing is done and damage says why.
+// whole: nothing is done and damage says why. So is a run that is still
+// being applied (stillApplying): it would write over what undo restored.
 UndoReport UndoRun(const JournalRun& run);

@@ -54,9 +54,11 @@ int runUndo(const QStringList& args) {
     // Chosen from the summaries; only that run is read whole.
     const QList<JournalRunSummary> runs = ReadJournalSummaries();
     // Without RUN: the newest run with files not taken back yet (a run whose
-    // undo failed for some files among them).
+    // undo failed for some files among them), or a damaged one, which is
+    // refused with what is wrong with it. A run killed before it changed a
+    // file has nothing to take back.
     const auto found = std::find_if(runs.begin(), runs.end(), [&](const JournalRunSummary& r) {
-        return wanted.isEmpty() ? !r.fullyUndone() : r.id == wanted;
+        return wanted.isEmpty() ? r.notRestored > 0 || !r.damage.isEmpty() : r.id == wanted;
     });
     if (found == runs.end()) {
         err << "quorvel-cli: "
@@ -74,10 +76,14 @@ int runUndo(const QStringList& args) {
         for (const QString& d : report.damage)
             err << "quorvel-cli:   " << d << "\n";
         err.flush();
+    } else if (report.stillApplying) {
+        err << "quorvel-cli: run " << report.runId
+            << " is still being applied; nothing was undone (undo it once it has ended)\n";
+        err.flush();
     }
     if (json) {
         PrintOut(QJsonDocument(toJson(report)).toJson(QJsonDocument::Indented));
-    } else if (report.damage.isEmpty()) {
+    } else if (report.damage.isEmpty() && !report.stillApplying) {
         QString out = QStringLiteral("Run %1\n").arg(report.runId);
         for (const UndoFileResult& f : report.files) {
             out += (f.ok ? QStringLiteral("ok     ") : QStringLiteral("FAILED ")) +

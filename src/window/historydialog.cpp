@@ -238,9 +238,11 @@ void HistoryDialog::showFiles() {
 void HistoryDialog::showUndoReport() {
     // The run undone is the one on show: Undo is there only then.
     JournalRun& run = m_shown;
-    if (!m_report.damage.isEmpty()) {
-        m_summary->setText(
-            QStringLiteral("Run %1 not undone: %2").arg(run.id, m_report.damage.first()));
+    if (!m_report.damage.isEmpty() || m_report.stillApplying) {
+        m_summary->setText(QStringLiteral("Run %1 not undone: %2")
+                               .arg(run.id, m_report.stillApplying
+                                                ? QStringLiteral("it is still being applied")
+                                                : m_report.damage.first()));
         return;
     }
     run.undoAttempted = true;

@@ -19,6 +19,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 // quorvel-cli apply, history and undo on real files, as a user runs them.
@@ -419,6 +420,48 @@ private slots:
         QVERIFY(undo.err.contains("the start record of file 1 is missing"));
         QCOMPARE(tree(m_root), applied);
         QVERIFY(RunCli({"history"}).out.contains("(damaged)"));
+    }
+
+    // A plain undo passes over a newer run that a kill ended before it
+    // changed a file, and refuses a run that is still being applied (its
+    // writer holds the journal locked): what undo restored now, the run
+    // would write over afterwards.
+    void undoChoosesItsRun_data() {
+        QTest::addColumn<QString>("newest");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("a newer run killed before its first file") << "killed" << 0 << true;
+        QTest::newRow("the run still being applied") << "locked" << 1 << false;
+    }
+    void undoChoosesItsRun() {
+        QFETCH(QString, newest);
+        QFETCH(int, status);
+        QFETCH(bool, restored);
+        const auto before = tree(m_root);
+        QCOMPARE(
+            RunCli(QStringList{"apply"} + sortInto("sorted") + QStringList{at("one/a.mp3")}).status,
+            0);
+        const auto applied = tree(m_root);
+        const JournalRun run = ReadJournalRuns(cliJournal()).value(0);
+        int lock = -1;
+        if (newest == "killed") {
+            QVERIFY(fixture::WriteFile(cliJournal() + "/29991231-235959-999.jsonl",
+                                       "{\"type\":\"run\",\"id\":\"29991231-235959-999\","
+                                       "\"time\":\"2999-12-31T23:59:59.999Z\",\"begins\":true}\n"));
+        } else {
+            lock = ::open(QFile::encodeName(run.file).constData(), O_RDONLY | O_CLOEXEC);
+            QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) == 0);
+        }
+        const CliRun undo = RunCli({"undo"});
+        QCOMPARE(undo.status, status);
+        QCOMPARE(tree(m_root), restored ? before : applied);
+        if (lock < 0)
+            return;
+        QVERIFY2(undo.err.contains("run " + run.id.toUtf8() + " is still being applied"),
+                 undo.err.constData());
+        ::close(lock); // the run ended
+        QCOMPARE(RunCli({"undo"}).status, 0);
+        QCOMPARE(tree(m_root), before);
     }
 
     // --forget removes the runs older than the days given, with their bytes.
