@@ -24,6 +24,13 @@ bool IsPlain(QStringView path) {
     return true;
 }
 
+// folder + "/" + the parts, for a folder that may be the root.
+QString joined(const QString& folder, const QStringList& parts) {
+    if (parts.isEmpty())
+        return folder;
+    return (folder.endsWith(u'/') ? folder : folder + u'/') + parts.join(u'/');
+}
+
 } // namespace
 
 QString WorkingFolder() {
@@ -85,4 +92,10 @@ QString ResolvedPathKey(const QString& path) {
         level.truncate(std::max<qsizetype>(slash, 1));
     }
     return absolute;
+}
+
+QString ResolvedEntryPath(const QString& path) {
+    const QString absolute = AbsolutePath(path);
+    const QString folder = resolvedPath(folderOfPath(absolute));
+    return folder.isEmpty() ? QString() : joined(folder, {nameOfPath(absolute)});
 }

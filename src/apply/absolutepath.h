@@ -22,3 +22,8 @@ QStringList AbsolutePaths(const QStringList& paths);
 // of the path resolved by the file system (links and ".." followed), the
 // rest as AbsolutePath gives it.
 QString ResolvedPathKey(const QString& path);
+
+// One spelling for one folder entry: the path with its folder resolved by
+// the file system and its own name as given (a link there is not
+// followed). Empty when the folder does not exist.
+QString ResolvedEntryPath(const QString& path);

@@ -73,14 +73,20 @@ Target classify(const QString& from, const QString& to, int& err) {
     struct stat target;
     if (::lstat(pathBytes(to).constData(), &target) != 0)
         return Target::Free;
-    // The target exists. It may be the file itself: its own path (perhaps
-    // spelt with a doubled separator), or the same name in another letter
-    // case on a file system that ignores case. A second hard link under an
-    // unrelated name is a different path and is not replaced.
-    if (sameFile(source, target)) {
-        if (AbsolutePath(from) == AbsolutePath(to))
+    // The target exists. It may be the file itself: its own path, perhaps
+    // spelt through a link to its folder or with a doubled separator, or the
+    // same name in another letter case on a file system that ignores case.
+    // A second hard link is another entry and is not replaced (a rename
+    // between two links of one file does nothing): under an unrelated name,
+    // and also under a name that differs only by case, where a file with
+    // more than one link may be its other link on a file system that tells
+    // case apart.
+    const QString fromEntry = sameFile(source, target) ? ResolvedEntryPath(from) : QString();
+    if (!fromEntry.isEmpty()) {
+        const QString toEntry = ResolvedEntryPath(to);
+        if (fromEntry == toEntry)
             return Target::OwnPath;
-        if (AbsolutePath(from).compare(AbsolutePath(to), Qt::CaseInsensitive) == 0)
+        if (source.st_nlink == 1 && fromEntry.compare(toEntry, Qt::CaseInsensitive) == 0)
             return Target::CaseChange;
     }
     err = EEXIST;

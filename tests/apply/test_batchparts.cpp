@@ -236,6 +236,10 @@ private slots:
                                                              << ""
                                                              << "@/linked/deeper"
                                                              << "";
+        QTest::newRow("own path through a link to its folder") << "a.mp3"
+                                                               << ""
+                                                               << "@/inlinked"
+                                                               << "";
     }
     void folderRefusals() {
         QFETCH(QString, file);
@@ -245,6 +249,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkpath("in") && QDir(dir.path()).mkpath("out"));
         QVERIFY(QFile::link(dir.filePath("out"), dir.filePath("linked")));
+        QVERIFY(QFile::link(dir.filePath("in"), dir.filePath("inlinked")));
         QVERIFY(QFile::link("a.mp3", dir.filePath("in/link.mp3")));
         const QString path = dir.filePath("in/" + file);
         QVERIFY(fixture::WriteFile(dir.filePath("in/a.mp3"), song("A")));

@@ -51,6 +51,11 @@ private slots:
         QTest::newRow("own path, doubled separator")
             << "a.mp3"
             << "sub/..//a.mp3" << QByteArray() << 0 << true;
+        QTest::newRow("own path through a link to its folder")
+            << "a.mp3"
+            << "here/a.mp3" << QByteArray() << 0 << true;
+        QTest::newRow("own path, the link in the source") << "here/a.mp3"
+                                                          << "a.mp3" << QByteArray() << 0 << true;
         QTest::newRow("case only, case-sensitive") << "Song.MP3"
                                                    << "Song.mp3" << QByteArray() << 0 << false;
         QTest::newRow("target exists") << "a.mp3"
@@ -70,6 +75,7 @@ private slots:
         QFETCH(bool, sourceStays);
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir("sub"));
+        QVERIFY(QFile::link(dir.path(), dir.filePath("here")));
         const QByteArray content("audio-bytes");
         if (from != QLatin1String("gone.mp3"))
             put(dir.filePath(from), content);
@@ -87,15 +93,23 @@ private slots:
             QCOMPARE(get(dir.filePath(to)), existing); // never replaced
     }
 
-    // Another hard link of the same file under an unrelated name is a
-    // different path: it is not replaced.
+    // Another hard link of the same file is another entry: it is not
+    // replaced, also when its name differs only by case (a rename between
+    // two links of one file would do nothing).
+    void hardLinkIsAnotherPath_data() {
+        QTest::addColumn<QString>("link");
+        QTest::newRow("unrelated name") << "b.mp3";
+        QTest::newRow("name differs only by case") << "A.mp3";
+    }
     void hardLinkIsAnotherPath() {
+        QFETCH(QString, link);
         QTemporaryDir dir;
         put(dir.filePath("a.mp3"), "x");
         QCOMPARE(::link(QFile::encodeName(dir.filePath("a.mp3")).constData(),
-                        QFile::encodeName(dir.filePath("b.mp3")).constData()),
+                        QFile::encodeName(dir.filePath(link)).constData()),
                  0);
-        QCOMPARE(MoveFileNoReplace(dir.filePath("a.mp3"), dir.filePath("b.mp3")), EEXIST);
+        QCOMPARE(CheckMoveNoReplace(dir.filePath("a.mp3"), dir.filePath(link)), EEXIST);
+        QCOMPARE(MoveFileNoReplace(dir.filePath("a.mp3"), dir.filePath(link)), EEXIST);
         QVERIFY(QFile::exists(dir.filePath("a.mp3")));
     }
 
