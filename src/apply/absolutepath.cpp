@@ -4,7 +4,9 @@
 
 #include <QStringList>
 
+#include <cerrno>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -29,6 +31,42 @@ QString joined(const QString& folder, const QStringList& parts) {
     if (parts.isEmpty())
         return folder;
     return (folder.endsWith(u'/') ? folder : folder + u'/') + parts.join(u'/');
+}
+
+// parts (which end with "..") resolved where they exist and taken back as
+// text below the deepest existing level: Apply makes the missing levels as
+// real folders before it uses the path, and ".." then leads out of them
+// again. Empty when a level exists but is no folder the kernel can pass
+// (a file, a dangling link, no search permission): the kernel refuses
+// such a path, and its text is kept for it to do so.
+QString resolvedAcrossMissing(const QStringList& parts) {
+    QString base = QStringLiteral("/");
+    QStringList missing;
+    for (const QString& part : parts) {
+        if (part == u"..") {
+            if (!missing.isEmpty())
+                missing.removeLast();
+            else
+                base = folderOfPath(base); // resolved: its parent is the text's
+            continue;
+        }
+        if (!missing.isEmpty()) {
+            missing << part;
+            continue;
+        }
+        const QString level = joined(base, {part});
+        const QString resolved = resolvedPath(level);
+        struct stat st;
+        if (!resolved.isEmpty() && ::stat(pathBytes(resolved).constData(), &st) == 0 &&
+            S_ISDIR(st.st_mode))
+            base = resolved;
+        else if (resolved.isEmpty() && ::lstat(pathBytes(level).constData(), &st) != 0 &&
+                 errno == ENOENT)
+            missing << part;
+        else
+            return QString();
+    }
+    return joined(base, missing);
 }
 
 } // namespace
@@ -65,19 +103,16 @@ QString AbsolutePath(const QString& path, const QString& workingFolder) {
     parts.removeAll(QStringLiteral("."));
     // After a symbolic link ".." leads to the link's parent as the kernel
     // sees it, not to the folder the text names: the part up to the last ".."
-    // is resolved by the file system. Where it does not exist, ".." stays,
-    // and the kernel says what it means when the path is used.
+    // is resolved by the file system.
     const qsizetype up = parts.lastIndexOf(QStringLiteral(".."));
-    if (up >= 0) {
-        const QString resolved = resolvedPath(u'/' + parts.first(up + 1).join(u'/'));
-        if (!resolved.isEmpty()) {
-            const QString rest = parts.sliced(up + 1).join(u'/');
-            return rest.isEmpty()
-                       ? resolved
-                       : (resolved == QLatin1String("/") ? resolved : resolved + u'/') + rest;
-        }
-    }
-    return u'/' + parts.join(u'/');
+    if (up < 0)
+        return u'/' + parts.join(u'/');
+    QString resolved = resolvedPath(u'/' + parts.first(up + 1).join(u'/'));
+    if (resolved.isEmpty())
+        resolved = resolvedAcrossMissing(parts.first(up + 1));
+    if (resolved.isEmpty())
+        return u'/' + parts.join(u'/');
+    return joined(resolved, parts.sliced(up + 1));
 }
 
 QString ResolvedPathKey(const QString& path) {

@@ -2,12 +2,14 @@
 
 #include <QStringList>
 
-// A path made absolute against the working folder, as the kernel would take
-// it: "." components and doubled "/" go, ".." stays as the kernel resolves
-// it (after a symbolic link it leads elsewhere than the text suggests): the
-// part up to the last ".." is resolved by the file system, and where that
-// part does not exist the ".." is left for the kernel. The bytes of every
-// name are kept (see pathBytes).
+// A path made absolute against the working folder, as the kernel takes it
+// once Apply has made the folders it names: "." components and doubled "/"
+// go; ".." is followed as the file system resolves it where the folders
+// exist (after a symbolic link it leads elsewhere than the text suggests)
+// and taken back as text below the deepest existing level, where the
+// folders will be real ones. Where a level exists but cannot be passed (a
+// file, a dangling link) the ".." is left for the kernel to refuse. The
+// bytes of every name are kept (see pathBytes).
 QString AbsolutePath(const QString& path);
 // The same against workingFolder (as WorkingFolder gives it): a batch asks
 // for the working folder once, not once a file. A path with no ".", ".."

@@ -91,9 +91,9 @@ private slots:
                               << QList<L>{{2}, {}, {0}};
         QTest::newRow("same after cleaning")
             << QStringList{"/m//a.mp3", "/m/./a.mp3"} << QList<L>{{1}, {0}};
-        // Where x does not exist the kernel finds no a.mp3 through it.
-        QTest::newRow("no folding through a missing folder")
-            << QStringList{"/m/a.mp3", "/m/x/../a.mp3"} << QList<L>{{}, {}};
+        // Apply makes x before the move, and ".." then leads out of it.
+        QTest::newRow("folding through a folder still to be made")
+            << QStringList{"/m/a.mp3", "/m/x/y/../../a.mp3"} << QList<L>{{1}, {0}};
         QTest::newRow("case differs") << QStringList{"/m/A.mp3", "/m/a.mp3"} << QList<L>{{}, {}};
         QTest::newRow("three alike")
             << QStringList{"/a.mp3", "/a.mp3", "/a.mp3"} << QList<L>{{1, 2}, {0, 2}, {0, 1}};
@@ -104,6 +104,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkpath("real/sub"));
         QVERIFY(QFile::link(dir.filePath("real"), dir.filePath("link")));
+        QVERIFY(QFile::link(dir.filePath("real/sub"), dir.filePath("deep")));
         // A file that is a link itself leads elsewhere than its folder.
         QVERIFY(QFile(dir.filePath("real/d.mp3")).open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(dir.filePath("real/d.mp3"), dir.filePath("real/sub/alias.mp3")));
@@ -111,26 +112,31 @@ private slots:
             SharedTargets({dir.filePath("link/a.mp3"), dir.filePath("real/a.mp3"),
                            dir.filePath("real/sub/../b.mp3"), dir.filePath("link/sub/../b.mp3"),
                            dir.filePath("real/new/c.mp3"), dir.filePath("link/new/c.mp3"),
-                           dir.filePath("link/sub/alias.mp3"), dir.filePath("link/d.mp3")});
-        QCOMPARE(shared, (QList<QList<int>>{{1}, {0}, {3}, {2}, {5}, {4}, {7}, {6}}));
+                           dir.filePath("link/sub/alias.mp3"), dir.filePath("link/d.mp3"),
+                           dir.filePath("deep/new/../../e.mp3"), dir.filePath("real/e.mp3")});
+        QCOMPARE(shared, (QList<QList<int>>{{1}, {0}, {3}, {2}, {5}, {4}, {7}, {6}, {9}, {8}}));
     }
 
     // Paths reach the file system as the kernel resolves them: "." and
-    // doubled "/" go, ".." after a link leads where the link is, and ".."
-    // after a folder that does not exist stays for the kernel to refuse.
+    // doubled "/" go, ".." after a link leads where the link is, ".." after a
+    // folder still to be made leads back out of it, and ".." after a file
+    // stays for the kernel to refuse.
     void absolutePath() {
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkpath("deep/inner"));
         QVERIFY(QFile::link(dir.filePath("deep/inner"), dir.filePath("link")));
+        QVERIFY(QFile(dir.filePath("file")).open(QIODevice::WriteOnly));
         const QString old = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
         const QString cwd = QDir::currentPath();
         const QStringList got{AbsolutePath("a.mp3"),         AbsolutePath("./x//a.mp3"),
                               AbsolutePath("/m/./n//a.mp3"), AbsolutePath("link/../f.mp3"),
-                              AbsolutePath("gone/../f.mp3"), AbsolutePath("/")};
+                              AbsolutePath("gone/../f.mp3"), AbsolutePath("link/new/../../f.mp3"),
+                              AbsolutePath("file/../f.mp3"), AbsolutePath("/")};
         QDir::setCurrent(old);
-        QCOMPARE(got, (QStringList{cwd + "/a.mp3", cwd + "/x/a.mp3", "/m/n/a.mp3",
-                                   cwd + "/deep/f.mp3", cwd + "/gone/../f.mp3", "/"}));
+        QCOMPARE(got,
+                 (QStringList{cwd + "/a.mp3", cwd + "/x/a.mp3", "/m/n/a.mp3", cwd + "/deep/f.mp3",
+                              cwd + "/f.mp3", cwd + "/deep/f.mp3", cwd + "/file/../f.mp3", "/"}));
     }
 
     // Results come back in the order of the items, however the threads
@@ -240,6 +246,10 @@ private slots:
                                                                << ""
                                                                << "@/inlinked"
                                                                << "";
+        QTest::newRow("existing file behind a folder still to be made") << "a.mp3"
+                                                                        << ""
+                                                                        << "@/new/../out"
+                                                                        << "target exists";
     }
     void folderRefusals() {
         QFETCH(QString, file);
@@ -253,6 +263,7 @@ private slots:
         QVERIFY(QFile::link("a.mp3", dir.filePath("in/link.mp3")));
         const QString path = dir.filePath("in/" + file);
         QVERIFY(fixture::WriteFile(dir.filePath("in/a.mp3"), song("A")));
+        QVERIFY(fixture::WriteFile(dir.filePath("out/a.mp3"), "another file"));
         ImmutableFile guard;
         if (!protect.isEmpty() && !guard.protect(dir.filePath(protect)))
             QSKIP("this file system cannot make a folder read-only for this user");

@@ -162,11 +162,22 @@ private slots:
         QCOMPARE(tree(m_root), original);
     }
 
-    // Two files bound for one path are both refused before anything changes.
+    // Two files bound for one path are both refused before anything changes,
+    // also where ".." leads out of folders still to be made.
+    void duplicateTargets_data() {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("cFolder"); // where one/c.mp3 goes
+        QTest::newRow("one folder") << "sorted"
+                                    << "sorted";
+        QTest::newRow("\"..\" after folders still to be made") << "new/%L/.."
+                                                               << "new" + m_dir.path() + "/lib";
+    }
     void duplicateTargets() {
+        QFETCH(QString, location);
+        QFETCH(QString, cFolder);
         QVERIFY(fixture::WriteFile(at("two/a.mp3"), song("other a")));
         const auto before = tree(m_root);
-        const CliRun r = RunCli(QStringList{"apply", "--json"} + sortInto("sorted") +
+        const CliRun r = RunCli(QStringList{"apply", "--json"} + sortInto(location) +
                                 QStringList{at("one/a.mp3"), at("one/c.mp3"), at("two/a.mp3")});
         QCOMPARE(r.status, 1);
         const QJsonArray files = jsonArray(r.out);
@@ -180,6 +191,9 @@ private slots:
         QCOMPARE(after.value("one/a.mp3"), before.value("one/a.mp3"));
         QCOMPARE(after.value("two/a.mp3"), before.value("two/a.mp3"));
         QVERIFY(!after.contains("one/c.mp3"));
+        // No folder made on the way to it.
+        QCOMPARE(QDir(at(cFolder)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{"c.mp3"});
     }
 
     // --dry-run reports in the same form and changes nothing at all.
