@@ -31,8 +31,13 @@
 
 namespace {
 
+// The same path, also when spelt through a link to its folder (Apply takes
+// a file's own path reached so as its own).
 bool samePath(const QString& a, const QString& b) {
-    return AbsolutePath(a) == AbsolutePath(b);
+    if (AbsolutePath(a) == AbsolutePath(b))
+        return true;
+    const QString entry = ResolvedEntryPath(a);
+    return !entry.isEmpty() && entry == ResolvedEntryPath(b);
 }
 
 // The same path, or two spellings of one entry on a file system that

@@ -261,6 +261,8 @@ private slots:
         QTest::newRow("no tag before") << QByteArray() << big << true << false << "b.mp3" << true;
         QTest::newRow("block removed") << small << big << true << true << "x/a.mp3" << true;
         QTest::newRow("block kept") << small << small << true << false << "A.MP3" << true;
+        QTest::newRow("own path through a link to its folder")
+            << small << big << false << false << "here/a.mp3" << true;
         QTest::newRow("cut off before the move")
             << small << big << true << true << "x/y/a.mp3" << false;
         QTest::newRow("cut off, in place") << small << big << false << false << "a.mp3" << false;
@@ -279,8 +281,11 @@ private slots:
         const FileDigest before = PrintFileAt(path).digest;
 
         JournalWriter journal;
-        simulate(journal, path, {oldHead, newHead, hasTail, removeTail, {}}, dir.filePath(target),
-                 complete);
+        QTemporaryDir links; // "here" leads to dir, from outside it
+        QVERIFY(QFile::link(dir.path(), links.filePath("here")));
+        const QString to =
+            target.startsWith("here/") ? links.filePath(target) : dir.filePath(target);
+        simulate(journal, path, {oldHead, newHead, hasTail, removeTail, {}}, to, complete);
         journal.finish();
         const QList<JournalRun> runs = ReadJournalRuns();
         QCOMPARE(runs.size(), 1);
