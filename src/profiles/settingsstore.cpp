@@ -38,7 +38,13 @@ bool readable(const QSettings& s) {
     (void)s.childGroups();
     const QString fileName = s.fileName();
     const QMutexLocker lock(&mutex);
-    if (s.status() != QSettings::NoError) {
+    // An access error is one of reading only when the file cannot be read;
+    // a write that failed (a read-only file) leaves what was read sound.
+    const bool cannotRead =
+        s.status() == QSettings::FormatError ||
+        (s.status() == QSettings::AccessError && QFileInfo::exists(fileName) &&
+         !QFileInfo(fileName).isReadable());
+    if (cannotRead) {
         damaged.insert(fileName, stampOf(fileName));
         return false;
     }

@@ -1,3 +1,5 @@
+#include "immutablefile.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -144,6 +146,19 @@ private slots:
         QCOMPARE(r.out, out);
         QVERIFY2(r.err.contains(errHas), qPrintable(r.err));
         QCOMPARE(readAll(storeFile) == ini, storeUnchanged);
+    }
+
+    // A store that can be read but not written is said to be so.
+    void saveToReadOnlyStore() {
+        seed(threeProfiles);
+        ImmutableFile readOnly;
+        if (!readOnly.protect(storeFile))
+            QSKIP("the store cannot be made read-only here");
+        const Result saved = run(home->path(), {"save", "A", "--case", "upper"});
+        QCOMPARE(saved.status, 1);
+        QVERIFY2(saved.err.contains("cannot write the settings store"), qPrintable(saved.err));
+        QCOMPARE(readAll(storeFile), threeProfiles);
+        QCOMPARE(run(home->path(), {"list"}).status, 0);
     }
 
     void saveThenShowAndList() {
