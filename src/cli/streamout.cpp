@@ -25,9 +25,15 @@ void FlushOut() {
 }
 
 QString OneLine(QString text) {
-    for (QChar& c : text) {
-        if (c.category() == QChar::Other_Control)
-            c = u'?';
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        // A name's byte 0x80 to 0x9F that is no UTF-8 (kept as U+DC80 to
+        // U+DC9F, see pathBytes) is a C1 control to an 8-bit terminal; the
+        // same unit after a high surrogate is part of a character.
+        const bool c1Byte =
+            c >= 0xDC80 && c <= 0xDC9F && (i == 0 || !text[i - 1].isHighSurrogate());
+        if (text[i].category() == QChar::Other_Control || c1Byte)
+            text[i] = u'?';
     }
     return text;
 }
