@@ -2,21 +2,25 @@
 
 #include "tags/textcodec.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
 
 // Field layouts after the encoding byte: a digit is that many fixed bytes,
 // M a zero-terminated Latin-1 string, E a zero-terminated encoded string,
-// R encoded text to the end, B binary data to the end.
+// R encoded text to the end, B binary data to the end. The fields after a
+// * repeat until the body ends. An E that ends the layout may end with the
+// body instead: version 2.4 lists leave the last terminator out.
 struct BodyLayout {
     const char* id;
     const char* fields;
 };
 
 const BodyLayout layouts[] = {
-    {"COMM", "3ER"},  {"USLT", "3ER"}, {"TXXX", "ER"},   {"WXXX", "EB"},
-    {"APIC", "M1EB"}, {"USER", "3R"},  {"GEOB", "MEEB"},
+    {"COMM", "3ER"},     {"USLT", "3ER"}, {"TXXX", "ER"},       {"WXXX", "EB"},
+    {"APIC", "M1EB"},    {"USER", "3R"},  {"GEOB", "MEEB"},     {"IPLS", "*E"},
+    {"SYLT", "311E*E4"}, {"OWNE", "M8R"}, {"COMR", "M8M1EEMB"},
 };
 
 const char* FieldsOf(const char* id) {
@@ -41,8 +45,13 @@ QByteArray ReencodeToUtf16(const char* id, const QByteArray& body, bool* ok) {
     const int enc = body[0];
     QByteArray out(1, char(EncodingUtf16));
     qsizetype pos = 1;
-    for (const char* f = fields; *f; ++f) {
-        if (*f >= '1' && *f <= '9') {
+    const char* repeat = nullptr;
+    for (const char* f = fields; *f || (repeat && pos < body.size()); ++f) {
+        if (!*f) {
+            f = repeat;
+        } else if (*f == '*') {
+            repeat = f;
+        } else if (*f >= '1' && *f <= '9') {
             const int n = *f - '0';
             if (pos + n > body.size())
                 return body;
@@ -55,12 +64,14 @@ QByteArray ReencodeToUtf16(const char* id, const QByteArray& body, bool* ok) {
             out.append(body.mid(pos, end + 1 - pos));
             pos = end + 1;
         } else if (*f == 'E') {
-            const qsizetype end = FindTerminator(enc, body, pos);
+            qsizetype end = FindTerminator(enc, body, pos);
+            if (end < 0 && f[1] == '\0')
+                end = body.size();
             if (end < 0)
                 return body;
             out.append(EncodeUtf16WithMark(DecodeText(enc, body.mid(pos, end - pos))));
             out.append(2, '\0');
-            pos = end + TerminatorWidth(enc);
+            pos = std::min(end + TerminatorWidth(enc), body.size());
         } else if (*f == 'R') {
             out.append(EncodeUtf16WithMark(DecodeText(enc, body.mid(pos))));
             pos = body.size();

@@ -181,8 +181,34 @@ void TestTagUnits::reencode_data() {
     QTest::newRow("latin-1 left alone")
         << QByteArray("COMM") << fixture::CommentBody(0, "eng", "", "x") << false
         << fixture::CommentBody(0, "eng", "", "x");
+    // Encoding byte, then each string with its terminator.
+    const auto listed = [](int encoding, const QStringList& strings) {
+        QByteArray body(1, char(encoding));
+        for (const QString& s : strings)
+            body += fixture::Encode(encoding, s) + QByteArray(TerminatorWidth(encoding), '\0');
+        return body;
+    };
+    QTest::newRow("people list utf-8, last terminator left out")
+        << QByteArray("IPLS") << fixture::TextValuesBody(3, {"mix", lyric}) << true
+        << listed(1, {"mix", lyric});
+    // Language, time format, content type, descriptor, then text and time.
+    const auto lyrics = [&](int encoding) {
+        return listed(encoding, {"d", "la"}).insert(1, QByteArray("eng\x02\x01", 5)) +
+               QByteArray("\0\0\x03\0", 4) + listed(encoding, {lyric}).mid(1) +
+               QByteArray("\0\0\x07\xD0", 4);
+    };
+    QTest::newRow("synchronised lyrics utf-16be, times with zero bytes")
+        << QByteArray("SYLT") << lyrics(2) << true << lyrics(1);
+    QTest::newRow("synchronised lyrics without their last time left alone")
+        << QByteArray("SYLT") << lyrics(3).chopped(4) << false << lyrics(3).chopped(4);
+    // Price, date of purchase, seller.
+    const auto owned = [&](int encoding) {
+        return QByteArray(1, char(encoding)) + QByteArray("EUR1", 5) + "20240101" +
+               fixture::Encode(encoding, lyric);
+    };
+    QTest::newRow("ownership utf-8") << QByteArray("OWNE") << owned(3) << true << owned(1);
     QTest::newRow("unknown layout left alone")
-        << QByteArray("SYLT") << QByteArray("\x03zz", 3) << false << QByteArray("\x03zz", 3);
+        << QByteArray("ETCO") << QByteArray("\x03zz", 3) << false << QByteArray("\x03zz", 3);
     QTest::newRow("missing terminator left alone")
         << QByteArray("TXXX") << QByteArray("\x03key", 4) << false << QByteArray("\x03key", 4);
 }
