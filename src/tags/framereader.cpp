@@ -2,6 +2,7 @@
 #include "tags/frameinfo.h"
 #include "tags/framelayout.h"
 #include "tags/latin1.h"
+#include "tags/peoplelist.h"
 #include "tags/reencode.h"
 #include "tags/synchsafe.h"
 #include "tags/textcodec.h"
@@ -29,10 +30,14 @@ qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLay
     } else {
         SetId(QByteArray(header, 4).constData());
         const auto fileFlags = static_cast<quint16>(DecodeBigEndian(header + 8, 2));
-        if (layout.version == 4)
+        if (layout.version == 4) {
             body = ConvertV24FrameBody(fileFlags, body, tagUnsync, &flags);
-        else
+            // Version 3 holds both people lists in the one IPLS frame.
+            if (IsV24PeopleListId(id))
+                SetId("IPLS");
+        } else {
             flags = fileFlags;
+        }
     }
     TakeBody(body, layout.version, inflateBudget);
     return headerSize + size;

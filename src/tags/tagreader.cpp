@@ -4,6 +4,7 @@
 #include "tags/framecontent.h"
 #include "tags/framelayout.h"
 #include "tags/pathbytes.h"
+#include "tags/peoplelist.h"
 #include "tags/synchsafe.h"
 #include "tags/tagheader.h"
 #include "tags/taginfo.h"
@@ -189,6 +190,10 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
     // Each frame added looks at those before it, so a tag of a million empty
     // frames (10 MB) would take hours; no tag in the wild has thousands.
     int frameCount = 0;
+    // A tag's TIPL and TMCL become one IPLS; lists beyond those two (which
+    // version 2.4 does not allow) stay frames of their own, so that joining
+    // never takes time that grows with the square of their number.
+    bool peopleJoined = false;
     while (pos < tag.size() && tag[pos] != '\0') {
         if (++frameCount > MaxFramesPerTag) {
             TagDiagnostic("too many frames\n");
@@ -218,6 +223,9 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
         if (header.major >= 3 && ConvertV24OnlyFrame(frame, replacement)) {
             for (const FrameInfo& f : replacement)
                 add(f);
+        } else if (header.major == 4 && frame.IsId("IPLS") && !peopleJoined &&
+                   JoinPeopleList(frames, frame)) {
+            peopleJoined = true;
         } else {
             add(frame);
         }

@@ -353,6 +353,16 @@ void TestTagWriter::untouchedFramesByteIdentical() {
     // Several version 2.4 values become one text as version 3 writes them.
     frames.append({"TPE2", fixture::TextValuesBody(0, {"Ann", "Bob"})});
     expected.append({"TPE2", version == 4 ? TextBody(0, "Ann/Bob") : frames.last().body});
+    // Version 3 holds the people lists of TIPL and TMCL in one IPLS frame.
+    const QStringList roles{"producer", "Bob"}, players{"oboe", QString::fromUtf8("Çarla")};
+    if (version == 4)
+        frames << fixture::Frame{"TIPL", fixture::TextValuesBody(3, roles)}
+               << fixture::Frame{"TMCL", fixture::TextValuesBody(1, players)};
+    else
+        frames.append({"IPLS", fixture::TextValuesBody(1, roles + players)});
+    expected.append({"IPLS", version == 4
+                                 ? fixture::TextValuesBody(0, roles + players + QStringList{""})
+                                 : frames.last().body});
     const fixture::Tag tag = MakeTag(version, frames, grow ? 0 : 4000);
     const QByteArray audio = fixture::SilentAudio(6);
     const QString path = WriteBytes(fixture::BuildTag(tag) + audio);
