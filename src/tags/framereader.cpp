@@ -1,3 +1,4 @@
+#include "tags/chapters.h"
 #include "tags/framecontent.h"
 #include "tags/frameinfo.h"
 #include "tags/framelayout.h"
@@ -35,6 +36,9 @@ qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLay
             // Version 3 holds both people lists in the one IPLS frame.
             if (IsV24PeopleListId(id))
                 SetId("IPLS");
+            // A chapter's own frames are converted as the tag's frames are.
+            if (IsChapterId(id) && !(flags & FrameFormatFlags))
+                body = ChapterBodyInV23Form(id, body, inflateBudget);
         } else {
             flags = fileFlags;
         }

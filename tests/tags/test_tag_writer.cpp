@@ -363,6 +363,23 @@ void TestTagWriter::untouchedFramesByteIdentical() {
     expected.append({"IPLS", version == 4
                                  ? fixture::TextValuesBody(0, roles + players + QStringList{""})
                                  : frames.last().body});
+    // A chapter's own frames get version 3 headers and encodings; a 2.4
+    // synchsafe size over 127 would read as another number. One that
+    // cannot be read leaves its chapter as it was.
+    const auto chapter = [](const QByteArray& fields, int v, int encoding) {
+        const fixture::Tag own = MakeTag(
+            v, {{"TIT2", TextBody(encoding, QString(213, 'c')), quint16(v == 4 ? 0x4000 : 0x8000)},
+                {"TIT3", TextBody(encoding, QString::fromUtf8("Ünder"))}});
+        return fields + fixture::BuildTag(own).mid(10);
+    };
+    const QByteArray ch1 = QByteArray("ch1", 4) + EncodeBigEndian32(0) + EncodeBigEndian32(90000) +
+                           QByteArray(8, '\xFF');
+    const QByteArray toc = QByteArray("toc", 4) + "\x03\x01" + QByteArray("ch1", 4);
+    frames << fixture::Frame{"CHAP", chapter(ch1, version, 3)}
+           << fixture::Frame{"CTOC", chapter(toc, version, 3)}
+           << fixture::Frame{"CHAP", ch1 + QByteArray("TIT2\0\0\0\x7F\0\0x", 11)};
+    expected << fixture::Frame{"CHAP", chapter(ch1, 3, version == 4 ? 0 : 3)}
+             << fixture::Frame{"CTOC", chapter(toc, 3, version == 4 ? 0 : 3)} << frames.last();
     const fixture::Tag tag = MakeTag(version, frames, grow ? 0 : 4000);
     const QByteArray audio = fixture::SilentAudio(6);
     const QString path = WriteBytes(fixture::BuildTag(tag) + audio);
