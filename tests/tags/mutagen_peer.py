@@ -11,8 +11,9 @@ import struct
 import sys
 import zlib
 
-from mutagen.id3 import (APIC, COMM, ID3, TALB, TCOM, TCON, TDRC, TIT2, TPE1,
-                         TPE2, TRCK, TXXX, USLT)
+from mutagen.id3 import (APIC, CHAP, COMM, CTOC, ID3, TALB, TCOM, TCON, TDRC,
+                         TIPL, TIT2, TMCL, TPE1, TPE2, TRCK, TXXX, USLT,
+                         CTOCFlags)
 
 
 def png(size):
@@ -53,8 +54,9 @@ def tag(path, version, encoding, cover):
 
 def quirk(path, name):
     """Tags as other programs do: a ripper's comments whose descriptors share
-    their first letter (version 2.3), or version 2.4 frames with several
-    values (mutagen gives each UTF-16 value its own byte-order mark)."""
+    their first letter (version 2.3), version 2.4 frames with several
+    values (mutagen gives each UTF-16 value its own byte-order mark), or
+    version 2.4 people lists and chapters whose own frames are UTF-8."""
     tags = ID3()
     tags.add(TIT2(encoding=0, text=["Old Title"]))
     if name == "itunes-comments":
@@ -69,6 +71,16 @@ def quirk(path, name):
         tags.add(TPE1(encoding=1, text=["Ann", "Bøb"]))
         tags.add(TCOM(encoding=3, text=["X", "Ÿ"]))
         tags.save(path, v2_version=4, v1=0)
+    elif name == "people-and-chapters":
+        tags.add(TIPL(encoding=3, people=[["producer", "Bob"], ["engineer", "Ann"]]))
+        tags.add(TMCL(encoding=1, people=[["guitar", "Çarl"], ["drums", "Dee"]]))
+        tags.add(CHAP(element_id="ch0", start_time=0, end_time=500,
+                      start_offset=0xFFFFFFFF, end_offset=0xFFFFFFFF,
+                      sub_frames=[TIT2(encoding=3, text=["Chäpter " + "x" * 200])]))
+        tags.add(CTOC(element_id="toc", flags=CTOCFlags.TOP_LEVEL | CTOCFlags.ORDERED,
+                      child_element_ids=["ch0"],
+                      sub_frames=[TIT2(encoding=3, text=["Cöntents"])]))
+        tags.save(path, v2_version=4, v1=0)
     else:
         sys.exit("unknown quirk " + name)
 
@@ -80,6 +92,10 @@ def dump(path):
         if isinstance(frame, APIC):
             out[key] = {"mime": frame.mime, "type": int(frame.type),
                         "sha1": hashlib.sha1(frame.data).hexdigest()}
+        elif hasattr(frame, "people"):
+            out[key] = ["%s=%s" % tuple(pair) for pair in frame.people]
+        elif isinstance(frame, (CHAP, CTOC)):
+            out[key] = ["%s=%s" % (k, f.text[0]) for k, f in sorted(frame.sub_frames.items())]
         elif hasattr(frame, "text"):
             text = frame.text
             out[key] = [str(t) for t in text] if isinstance(text, list) else str(text)

@@ -24,6 +24,7 @@ private slots:
     void fixturesDecode();
     void quirksKeepFrames_data();
     void quirksKeepFrames();
+    void peopleAndChaptersInV23();
 
 private:
     QTemporaryDir dir;
@@ -242,6 +243,32 @@ void TestTagInterop::quirksKeepFrames() {
     }
     const QByteArray bytes = fixture::ReadFile(path);
     QCOMPARE(bytes.mid(Id3v2RegionSize(path)), audio);
+}
+
+// Version 2.4 people lists and chapters, written as version 2.3: mutagen
+// reads the pairs of TIPL and TMCL from the one IPLS frame (as TIPL), and
+// mutagen and ffprobe read each chapter's own frames.
+void TestTagInterop::peopleAndChaptersInV23() {
+    const QString path = dir.filePath("people-and-chapters.mp3");
+    QVERIFY(fixture::WriteFile(path, fixture::SilentAudio(40)));
+    QVERIFY(peers::MutagenQuirk(path, "people-and-chapters"));
+    TagInfo info;
+    QCOMPARE(info.Read(path), 0);
+    info.SetFrameWide("TIT2", "New Title", -1);
+    QCOMPARE(info.Write(), 0);
+
+    const QJsonObject after = peers::MutagenDump(path);
+    QCOMPARE(after["version"].toInt(), 3);
+    const QJsonArray people{"producer=Bob", "engineer=Ann", QString::fromUtf8("guitar=Çarl"),
+                            "drums=Dee"};
+    QCOMPARE(after["TIPL"].toArray(), people);
+    QVERIFY(!after.contains("TMCL"));
+    const QString chapter = QString::fromUtf8("Chäpter ") + QString(200, 'x');
+    QCOMPARE(after["CHAP:ch0"].toArray(), QJsonArray{"TIT2=" + chapter});
+    QCOMPARE(after["CTOC:toc"].toArray(), QJsonArray{QString::fromUtf8("TIT2=Cöntents")});
+    const peers::Run probe = peers::Execute(
+        "ffprobe", {"-v", "error", "-show_entries", "chapter_tags=title", "-of", "csv=p=0", path});
+    QCOMPARE(QString::fromUtf8(probe.out.trimmed()), chapter);
 }
 
 QTEST_GUILESS_MAIN(TestTagInterop)
