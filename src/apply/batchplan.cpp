@@ -42,7 +42,7 @@ private:
 
 } // namespace
 
-QList<QList<int>> SharedTargets(const QStringList& targets) {
+QList<SharedTarget> SharedTargets(const QStringList& targets) {
     // A hash of each target's key, not the key: 100,000 keys in a QHash took
     // 22 MB. Targets whose hashes meet are told apart by their keys.
     TargetKeys keys;
@@ -52,7 +52,7 @@ QList<QList<int>> SharedTargets(const QStringList& targets) {
             hashed.emplace_back(qHash(keys.of(targets[i])), i);
     }
     std::sort(hashed.begin(), hashed.end());
-    QList<QList<int>> shared(targets.size());
+    QList<SharedTarget> shared(targets.size());
     for (size_t run = 0; run < hashed.size();) {
         size_t end = run + 1;
         while (end < hashed.size() && hashed[end].first == hashed[run].first)
@@ -61,11 +61,15 @@ QList<QList<int>> SharedTargets(const QStringList& targets) {
             QHash<QString, QList<int>> byKey;
             for (size_t k = run; k < end; ++k)
                 byKey[keys.of(targets[hashed[k].second])].append(hashed[k].second);
-            for (const QList<int>& group : std::as_const(byKey)) {
+            for (QList<int> group : std::as_const(byKey)) {
+                std::sort(group.begin(), group.end());
                 for (int i : group) {
-                    for (int j : group) {
-                        if (j != i)
-                            shared[i].append(j);
+                    SharedTarget& s = shared[i];
+                    s.others = int(group.size()) - 1;
+                    for (qsizetype k = 0; k < group.size() && s.named.size() < SharedTarget::Named;
+                         ++k) {
+                        if (group[k] != i)
+                            s.named.append(group[k]);
                     }
                 }
             }

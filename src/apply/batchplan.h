@@ -3,7 +3,17 @@
 #include <QList>
 #include <QStringList>
 
-// For each target of a batch, the indices of the other files whose target is
-// the same path (empty when it is the only one). Empty targets (files that
-// failed earlier) are left out.
-QList<QList<int>> SharedTargets(const QStringList& targets);
+// The other files of a batch whose target is the same path as one file's:
+// the first few of them by index, and how many there are. A folder of
+// untagged files may all land on one path, and naming each of 10,000 files
+// in each other's report would take 10,000 squared.
+struct SharedTarget {
+    static constexpr int Named = 3;
+    QList<int> named; // at most Named, in the order of the batch
+    int others = 0;   // all of them; 0 when the file is alone at its target
+    friend bool operator==(const SharedTarget&, const SharedTarget&) = default;
+};
+
+// For each target of a batch, the other files with the same target. Empty
+// targets (files that failed earlier) are left out.
+QList<SharedTarget> SharedTargets(const QStringList& targets);

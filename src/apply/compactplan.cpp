@@ -19,10 +19,11 @@ QString CompactPlan::target() const {
     return m_target;
 }
 
-void CompactPlan::setSharedWith(const QStringList& others) {
+void CompactPlan::setSharedWith(const QStringList& named, int count) {
     if (!m_whole)
         m_whole = std::make_unique<FilePlan>(plan());
-    m_whole->sharedWith = others;
+    m_whole->sharedWith = named;
+    m_whole->sharedWithCount = count;
 }
 
 FilePlan CompactPlan::plan() const {
@@ -46,15 +47,16 @@ void MarkSharedTargets(std::vector<CompactPlan>& plans) {
     targets.reserve(qsizetype(plans.size()));
     for (const CompactPlan& p : plans)
         targets << p.target();
-    const QList<QList<int>> shared = SharedTargets(targets);
+    const QList<SharedTarget> shared = SharedTargets(targets);
     targets.clear();
     for (size_t i = 0; i < plans.size(); ++i) {
-        if (shared[qsizetype(i)].isEmpty())
+        const SharedTarget& s = shared[qsizetype(i)];
+        if (s.others == 0)
             continue;
-        QStringList others;
-        for (int other : shared[qsizetype(i)])
-            others << plans[size_t(other)].path();
-        plans[i].setSharedWith(others);
+        QStringList named;
+        for (int other : s.named)
+            named << plans[size_t(other)].path();
+        plans[i].setSharedWith(named, s.others);
     }
 }
 

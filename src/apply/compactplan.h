@@ -22,7 +22,7 @@ public:
     // Where the file would go; empty when it is refused.
     QString target() const;
     // Files of the batch with the same target: the plan is no longer ready.
-    void setSharedWith(const QStringList& others);
+    void setSharedWith(const QStringList& named, int count);
     // The plan again, as FilePlan::dropValues leaves it.
     FilePlan plan() const;
 

@@ -18,6 +18,9 @@ QStringList FilePlan::allMessages() const {
         all << refusal->message;
     for (const QString& other : sharedWith)
         all << QStringLiteral("%1 has the same target").arg(other);
+    if (sharedWithCount > sharedWith.size())
+        all << QStringLiteral("%1 more files have the same target")
+                   .arg(sharedWithCount - sharedWith.size());
     return all;
 }
 

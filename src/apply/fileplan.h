@@ -27,7 +27,8 @@ struct FilePlan {
     QString target;        // Location/Filename.mp3, absolute; empty unless composed
     QStringList messages;  // the transformation's messages, in order
     std::optional<Refusal> refusal;
-    QStringList sharedWith; // other files of the batch with the same target
+    QStringList sharedWith;  // other files of the batch with the same target, the first few
+    int sharedWithCount = 0; // all of them
 
     // Read, composed, refused by nothing and alone at its target.
     bool ready() const { return read && composed && !refusal && sharedWith.isEmpty(); }

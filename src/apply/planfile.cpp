@@ -60,9 +60,10 @@ void MarkSharedTargets(std::vector<FilePlan>& plans) {
     QStringList targets;
     for (const FilePlan& p : plans)
         targets << (p.refusal ? QString() : p.target);
-    const QList<QList<int>> shared = SharedTargets(targets);
+    const QList<SharedTarget> shared = SharedTargets(targets);
     for (size_t i = 0; i < plans.size(); ++i) {
-        for (int other : shared[qsizetype(i)])
+        for (int other : shared[qsizetype(i)].named)
             plans[i].sharedWith << plans[size_t(other)].path;
+        plans[i].sharedWithCount = shared[qsizetype(i)].others;
     }
 }

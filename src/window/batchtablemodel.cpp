@@ -59,14 +59,15 @@ void BatchTableModel::appendRows(std::vector<BatchRow>&& rows) {
     emit includedChanged();
 }
 
-void BatchTableModel::setSharedTargets(const std::vector<QStringList>& sharedWith) {
+void BatchTableModel::setSharedTargets(const std::vector<SharedWith>& sharedWith) {
     int first = -1;
     int last = -1;
     for (size_t i = 0; i < sharedWith.size() && i < m_rows.size(); ++i) {
-        if (sharedWith[i].isEmpty())
+        if (sharedWith[i].count == 0)
             continue;
         BatchRow& row = m_rows[i];
-        row.plan.sharedWith = sharedWith[i];
+        row.plan.sharedWith = sharedWith[i].named;
+        row.plan.sharedWithCount = sharedWith[i].count;
         row.checked = false;
         if (first < 0)
             first = int(i);

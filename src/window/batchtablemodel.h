@@ -56,9 +56,14 @@ public:
 
     // Adds rows at the end with one insertion, however many.
     void appendRows(std::vector<BatchRow>&& rows);
-    // Once every file is planned: sharedWith[i] names the other files with
-    // row i's target. Such rows become unchecked and cannot be checked.
-    void setSharedTargets(const std::vector<QStringList>& sharedWith);
+    // Once every file is planned: sharedWith[i] names the first few other
+    // files with row i's target and counts them all. Such rows become
+    // unchecked and cannot be checked.
+    struct SharedWith {
+        QStringList named;
+        int count = 0;
+    };
+    void setSharedTargets(const std::vector<SharedWith>& sharedWith);
     // While a run works, no check box changes.
     void setLocked(bool locked);
     // Outcomes of a run, a batch at a time.

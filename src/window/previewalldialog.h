@@ -81,7 +81,7 @@ private:
     std::atomic<int> m_begun{0};
     ReportQueue<BatchRow> m_planned;
     ReportQueue<RowReport> m_applied;
-    std::vector<QStringList> m_sharedWith;
+    std::vector<BatchTableModel::SharedWith> m_sharedWith;
     QString m_runFile;
     QList<FileList::Outcome> m_outcomes;
     UndoReport m_undoReport;

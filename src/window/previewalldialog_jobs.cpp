@@ -54,7 +54,7 @@ void PreviewAllDialog::startPlanning() {
         MarkSharedTargets(targets);
         m_sharedWith.resize(targets.size());
         for (size_t i = 0; i < targets.size(); ++i)
-            m_sharedWith[i] = std::move(targets[i].sharedWith);
+            m_sharedWith[i] = {std::move(targets[i].sharedWith), targets[i].sharedWithCount};
     });
 }
 

@@ -97,6 +97,10 @@ private slots:
         QTest::newRow("case differs") << QStringList{"/m/A.mp3", "/m/a.mp3"} << QList<L>{{}, {}};
         QTest::newRow("three alike")
             << QStringList{"/a.mp3", "/a.mp3", "/a.mp3"} << QList<L>{{1, 2}, {0, 2}, {0, 1}};
+        // Each names the first three others, and counts all five.
+        QTest::newRow("six alike")
+            << QStringList(6, "/a.mp3")
+            << QList<L>{{1, 2, 3}, {0, 2, 3}, {0, 1, 3}, {0, 1, 2}, {0, 1, 2}, {0, 1, 2}};
         QTest::newRow("failed files ignored")
             << QStringList{"", "", "/a.mp3"} << QList<L>{{}, {}, {}};
     }
@@ -108,13 +112,16 @@ private slots:
         // A file that is a link itself leads elsewhere than its folder.
         QVERIFY(QFile(dir.filePath("real/d.mp3")).open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(dir.filePath("real/d.mp3"), dir.filePath("real/sub/alias.mp3")));
-        const QList<QList<int>> shared =
+        const QList<SharedTarget> shared =
             SharedTargets({dir.filePath("link/a.mp3"), dir.filePath("real/a.mp3"),
                            dir.filePath("real/sub/../b.mp3"), dir.filePath("link/sub/../b.mp3"),
                            dir.filePath("real/new/c.mp3"), dir.filePath("link/new/c.mp3"),
                            dir.filePath("link/sub/alias.mp3"), dir.filePath("link/d.mp3"),
                            dir.filePath("deep/new/../../e.mp3"), dir.filePath("real/e.mp3")});
-        QCOMPARE(shared, (QList<QList<int>>{{1}, {0}, {3}, {2}, {5}, {4}, {7}, {6}, {9}, {8}}));
+        QList<QList<int>> named;
+        for (const SharedTarget& s : shared)
+            named << s.named;
+        QCOMPARE(named, (QList<QList<int>>{{1}, {0}, {3}, {2}, {5}, {4}, {7}, {6}, {9}, {8}}));
     }
 
     // Paths reach the file system as the kernel resolves them: "." and
@@ -548,10 +555,14 @@ private slots:
     void sharedTargets() {
         QFETCH(QStringList, targets);
         QFETCH(QList<QList<int>>, shared);
-        QList<QList<int>> got = SharedTargets(targets);
-        for (QList<int>& g : got)
-            std::sort(g.begin(), g.end());
-        QCOMPARE(got, shared);
+        QList<QList<int>> named;
+        for (const SharedTarget& s : SharedTargets(targets)) {
+            named << s.named;
+            // Every other file with the target counts, named or not: five
+            // where three are named (the only such row).
+            QCOMPARE(s.others, s.named.size() < SharedTarget::Named ? int(s.named.size()) : 5);
+        }
+        QCOMPARE(named, shared);
     }
 
     void barLine_data() {

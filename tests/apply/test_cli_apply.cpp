@@ -197,6 +197,26 @@ private slots:
                  QStringList{"c.mp3"});
     }
 
+    // Many files bound for one path: each names the first others and counts
+    // the rest, so that reports grow with the files, not their square.
+    void manyFilesShareOneTarget() {
+        QStringList files;
+        for (int i = 0; i < 6; ++i) {
+            files << at(QString("many%1/a.mp3").arg(i));
+            QVERIFY(QDir().mkpath(at(QString("many%1").arg(i))));
+            QVERIFY(fixture::WriteFile(files.last(), song("same")));
+        }
+        const CliRun r =
+            RunCli(QStringList{"apply", "--json", "--dry-run"} + sortInto("sorted") + files);
+        QCOMPARE(r.status, 1);
+        const QJsonArray results = jsonArray(r.out);
+        QCOMPARE(results.size(), 6);
+        QCOMPARE(
+            messagesOf(results[4]),
+            (QStringList{files[0] + " has the same target", files[1] + " has the same target",
+                         files[2] + " has the same target", "2 more files have the same target"}));
+    }
+
     // --dry-run reports in the same form and changes nothing at all.
     void dryRunChangesNothing() {
         QVERIFY(QDir().mkpath(at("sorted")));
