@@ -113,7 +113,9 @@ QStringList CQuorvelDlg::droppedFiles(const QMimeData* mime) {
     // The URL keeps the bytes of a name that is no UTF-8 percent-encoded;
     // toLocalFile() would decode them into another name.
     for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile() && url.host().isEmpty())
+        // "localhost" names this machine (file://localhost/music/a.mp3).
+        const bool here = url.host().isEmpty() || url.host() == QLatin1String("localhost");
+        if (url.isLocalFile() && here)
             paths.append(pathFromBytes(
                 QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())));
         else if (url.isLocalFile())

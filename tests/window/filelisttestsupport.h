@@ -40,11 +40,8 @@ inline bool waitForAdding(const CQuorvelDlg& dialog) {
 // Sends a drag of these local files over `target` and drops it there, as a
 // file manager does. Returns whether the drop was taken; the files are
 // listed later, when the window's worker has judged them.
-inline bool sendDrop(QWidget* target, const QStringList& paths) {
+inline bool sendDropUrls(QWidget* target, const QList<QUrl>& urls) {
     QMimeData mime;
-    QList<QUrl> urls;
-    for (const QString& path : paths)
-        urls.append(QUrl::fromLocalFile(path));
     mime.setUrls(urls);
     // File managers offer the URLs as text too, which a text box would take.
     QStringList text;
@@ -56,6 +53,13 @@ inline bool sendDrop(QWidget* target, const QStringList& paths) {
     QDropEvent drop(QPointF(4, 4), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &drop);
     return enter.isAccepted() && drop.isAccepted();
+}
+
+inline bool sendDrop(QWidget* target, const QStringList& paths) {
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    return sendDropUrls(target, urls);
 }
 
 // sendDrop, then waits until the files are listed.

@@ -105,6 +105,8 @@ private slots:
     void addingSteps_data();
     void addingSteps();
     void dropKeepsSelectionAndFields();
+    void droppedUrls_data();
+    void droppedUrls();
     void openFilesShortcut();
     void addFolderThroughTheSeam();
     void addingAnswersUnderTheBusyCursor();
@@ -224,6 +226,26 @@ void TestWindowFileList::addingSteps() {
     for (int f = 0; f < FieldCount; ++f)
         QCOMPARE(w.shown(f), QString());
     QVERIFY(w.seam.shown.isEmpty());
+}
+
+void TestWindowFileList::droppedUrls_data() {
+    QTest::addColumn<QString>("url"); // "{dir}" for the folder of the file
+    QTest::addColumn<int>("listed");
+    QTest::newRow("no host") << "file://{dir}/a.mp3" << 1;
+    // "localhost" names this machine.
+    QTest::newRow("localhost") << "file://localhost{dir}/a.mp3" << 1;
+    QTest::newRow("another machine's share, not mounted") << "file://elsewhere{dir}/a.mp3" << 0;
+}
+
+void TestWindowFileList::droppedUrls() {
+    QFETCH(QString, url);
+    QFETCH(int, listed);
+    QTemporaryDir dir;
+    QVERIFY(writeTaggedFile(dir.filePath("a.mp3"), "TIT2=A"));
+    WindowUnderTest w;
+    sendDropUrls(w.dialog.get(), {QUrl(expandDir(url, dir.path()))});
+    QVERIFY(waitForAdding(*w.dialog));
+    QCOMPARE(w.dialog->fileList().count(), listed);
 }
 
 void TestWindowFileList::dropKeepsSelectionAndFields() {
