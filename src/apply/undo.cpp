@@ -466,7 +466,7 @@ int prepareInPlace(const JournalEntry& e, const QString& path, int& err, InPlace
                    const FileIdentity& checked, bool ahead = false) {
     err = 0;
     Descriptor file;
-    file.fd = ::open(pathBytes(path).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    file.fd = ::open(pathBytes(path).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     const bool locked = file.fd >= 0 && (ahead ? ::flock(file.fd, LOCK_EX | LOCK_NB) == 0
                                                : LockForWriting(file.fd));
     if (!locked) {
@@ -525,7 +525,7 @@ bool hasPrint(const FileDigest& d, qint64 size, const QByteArray& digest) {
 // file at path, which must hold them.
 bool headFromFile(JournalEntry& e, const QString& path) {
     Descriptor file;
-    file.fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    file.fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     return file.fd >= 0 && RestoreSavedHead(e, file.fd);
 }
 
@@ -539,6 +539,13 @@ enum class Restored { No, Done, Pending };
 // its print was taken; one that changed since is left alone.
 Restored restore(const JournalEntry& saved, const QString& path, QString& message, InPlace& f,
                  const FileIdentity& checked) {
+    // As Apply refuses a file named by a link: undo would write the old tag
+    // through it into a file outside the run and move the link itself.
+    struct stat st;
+    if (::lstat(pathBytes(path).constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        message = QStringLiteral("%1 is a symbolic link, not the run's file; left alone").arg(path);
+        return Restored::No;
+    }
     if (saved.headSize < 0) {
         message = QStringLiteral("Cannot read the saved tag of %1 from the journal")
                       .arg(saved.originalPath);
@@ -550,7 +557,6 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
         return Restored::No;
     }
     const bool samePlace = sameEntry(path, e.originalPath);
-    struct stat st;
     if (!samePlace && ::lstat(pathBytes(e.originalPath).constData(), &st) == 0) {
         message = cannotRestore(e.originalPath, EEXIST);
         return Restored::No;
@@ -585,7 +591,8 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
     }
 
     Descriptor current;
-    current.fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    current.fd =
+        ::open(pathBytes(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (current.fd < 0 || ::fstat(current.fd, &st) != 0)
         return fail(QStringLiteral("Cannot read %1. Error %2").arg(path).arg(errno));
     if (checked.isKnown() && FileIdentity::of(st) != checked)

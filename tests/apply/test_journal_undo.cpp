@@ -324,6 +324,8 @@ private slots:
             << "held" << QString("Cannot restore @. Error %1").arg(EWOULDBLOCK);
         QTest::newRow("made unwritable") << "unwritable"
                                          << "Cannot restore @. Error";
+        QTest::newRow("replaced by a link to it") << "link"
+                                                  << "is a symbolic link";
     }
     void refuses() {
         QFETCH(QString, situation);
@@ -354,6 +356,10 @@ private slots:
         } else if (situation == QLatin1String("unwritable")) {
             if (!guard.protect(target))
                 QSKIP("this file system cannot make a file read-only for this user");
+        } else if (situation == QLatin1String("link")) {
+            QVERIFY(QDir().mkpath(dir.filePath("o")));
+            QVERIFY(QFile::rename(target, dir.filePath("o/r.mp3")));
+            QVERIFY(QFile::link("../o/r.mp3", target));
         } else {
             QVERIFY(QFile::remove(target));
         }
@@ -371,6 +377,11 @@ private slots:
         }
         if (situation == QLatin1String("occupied"))
             QCOMPARE(readAll(path), QByteArray("someone else"));
+        struct stat st;
+        if (situation == QLatin1String("link")) { // the link stays where it was
+            QVERIFY(QFileInfo(target).isSymLink());
+            QVERIFY(::lstat(QFile::encodeName(path).constData(), &st) != 0);
+        }
 
         // The run stays undoable for the file left behind: once what stood
         // in the way is gone, undo takes it back.
@@ -385,6 +396,8 @@ private slots:
             ::close(holder);
         else if (situation == QLatin1String("unwritable"))
             guard.release();
+        else if (situation == QLatin1String("link"))
+            QVERIFY(QFile::remove(target) && QFile::rename(dir.filePath("o/r.mp3"), target));
         else
             QVERIFY(QFile::remove(path));
         QVERIFY(UndoRun(after).ok);
