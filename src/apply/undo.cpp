@@ -15,6 +15,7 @@
 #include "tags/tagregion.h"
 #include "tags/userattributes.h"
 
+#include <QMultiHash>
 #include <QSet>
 
 #include <algorithm>
@@ -666,12 +667,83 @@ bool exists(const QString& path) {
     return ::lstat(pathBytes(path).constData(), &st) == 0;
 }
 
+// Opens the regular file at path, not through a symbolic link.
+bool openPlain(const QString& path, Descriptor& file, struct stat& st) {
+    file.fd = ::open(pathBytes(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    return file.fd >= 0 && ::fstat(file.fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Whether count bytes of a from offset at are those of b from offset bt.
+bool sameBytes(int a, qint64 at, int b, qint64 bt, qint64 count) {
+    QByteArray x(1 << 20, Qt::Uninitialized), y(x.size(), Qt::Uninitialized);
+    for (qint64 done = 0; done < count;) {
+        const qint64 n = std::min<qint64>(x.size(), count - done);
+        if (!ReadAllAt(a, x.data(), n, at + done) || !ReadAllAt(b, y.data(), n, bt + done) ||
+            std::memcmp(x.constData(), y.constData(), size_t(n)) != 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// Where the audio of an open file starts: after its ID3v2 region.
+qint64 audioStart(int fd, qint64 size) {
+    QByteArray start(10, '\0');
+    return ReadAllAt(fd, start.data(), 10, 0) ? Id3v2RegionSize(start, size) : 0;
+}
+
+// Whether the file at copy is the second one that a move to another file
+// system leaves when it is cut off after the copy stood at its new path
+// and before the file left its old one, kept (copyfile.h): two regular
+// files under two names, none a link, the copy with kept's bytes and
+// modification time. With retagged the copy is the run's file, which an
+// undo rebuilt at kept: only its audio is kept's, less the ID3v1 block that
+// the run removed (tail); the caller knows its tag by its print. Every byte
+// is compared, not the print only: what goes is gone for good.
+bool isSecondCopy(const QString& copy, const QString& kept, bool retagged = false,
+                  const QByteArray& tail = {}) {
+    Descriptor c, k;
+    struct stat cs, ks;
+    if (!openPlain(copy, c, cs) || !openPlain(kept, k, ks) || sameEntry(copy, kept))
+        return false;
+    if (!retagged) {
+        return cs.st_size == ks.st_size && cs.st_mtim.tv_sec == ks.st_mtim.tv_sec &&
+               cs.st_mtim.tv_nsec == ks.st_mtim.tv_nsec && sameBytes(c.fd, 0, k.fd, 0, cs.st_size);
+    }
+    const qint64 from = audioStart(c.fd, cs.st_size), keptFrom = audioStart(k.fd, ks.st_size);
+    const qint64 audio = cs.st_size - from, removed = ks.st_size - keptFrom - audio;
+    if (removed != 0 &&
+        (removed != tail.size() || ReadAt(k.fd, ks.st_size - removed, removed) != tail))
+        return false;
+    return sameBytes(c.fd, from, k.fd, keptFrom, audio);
+}
+
+QString notASecondCopy(const QString& copy, const QString& kept) {
+    return QStringLiteral("%1 is not known as a copy of %2; left alone").arg(copy, kept);
+}
+
+// Removes a second copy; false with err set when it stays.
+bool removeSecondCopy(const QString& path, int& err) {
+    if (::unlink(pathBytes(path).constData()) != 0) {
+        err = errno;
+        return false;
+    }
+    SyncFolderOf(path);
+    return true;
+}
+
+QString cannotRemove(const QString& path, int err) {
+    return QStringLiteral("Cannot remove %1. Error %2").arg(path).arg(err);
+}
+
 // Takes back one file: r says how; when it is to be restored in place, f
 // holds it and the result is Pending. retry is set when its old path is
 // taken while files of the group wait to move away (another file of the run
 // may stand there until then).
 // found: the print of its final path, taken a moment ago; else it is taken now.
-Restored undoEntry(const JournalEntry& e, const UndoGroup& group, UndoFileResult& r, InPlace& f,
+// endedAt: the final paths of the run's changed files, with their final prints.
+Restored undoEntry(const JournalEntry& e, const UndoGroup& group,
+                   const QMultiHash<QString, QByteArray>& endedAt, UndoFileResult& r, InPlace& f,
                    bool& retry, const FileDigest* found = nullptr) {
     r = UndoFileResult();
     r.restoredPath = e.originalPath;
@@ -687,6 +759,31 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group, UndoFileResult
     if (e.done) {
         r.path = e.finalPath;
         const FileDigest now = found ? *found : digestOf(e, e.finalPath);
+        // An undo cut off while it moved the file back to another file
+        // system, once the file stood at its old path with its old print,
+        // leaves the copy it moved from here too: the file is taken back
+        // (restoring it from here again can only fail, the old path being
+        // taken), and the copy goes. Unless another file of the run stands
+        // at the old path with that print: it moves away in its turn.
+        if (now.ok && !sameEntry(e.finalPath, e.originalPath)) {
+            const FileDigest old = digestOf(e, e.originalPath);
+            if (hasPrint(old, e.originalSize, e.originalDigest) &&
+                !endedAt.contains(AbsolutePath(e.originalPath), old.digest)) {
+                r.path = r.restoredPath = e.originalPath;
+                // It left as the run's file (an undo that rebuilt the original
+                // at the old path) or with its old tag back in it (marked as
+                // being restored).
+                const bool retagged = hasPrint(now, e.finalSize, e.finalDigest);
+                int err = 0;
+                if ((!retagged && !e.restoring) ||
+                    !isSecondCopy(e.finalPath, e.originalPath, retagged, e.tail))
+                    r.messages << notASecondCopy(e.finalPath, e.originalPath);
+                else if (!removeSecondCopy(e.finalPath, err))
+                    r.messages << cannotRemove(e.finalPath, err);
+                r.ok = err == 0; // else the run stays undoable for the copy
+                return Restored::Done;
+            }
+        }
         if (hasPrint(now, e.finalSize, e.finalDigest)) {
             const Restored done = attempt(e.finalPath, now.identity);
             if (done == Restored::No)
@@ -776,6 +873,11 @@ UndoReport UndoRun(const JournalRun& run) {
     const auto undoable = [](const JournalEntry& e) {
         return !e.undone && !(e.done && !e.changed);
     };
+    QMultiHash<QString, QByteArray> endedAt;
+    for (const JournalEntry& e : run.entries) {
+        if (e.done && e.changed)
+            endedAt.insert(AbsolutePath(e.finalPath), e.finalDigest);
+    }
     std::vector<Ahead> ahead;
     qsizetype aheadFrom = 0;
     const qsizetype count = run.entries.size();
@@ -818,12 +920,12 @@ UndoReport UndoRun(const JournalRun& run) {
             r.ok = true;
             f = std::move(*x.inPlace);
         } else {
-            done = undoEntry(entry, group, r, f, retry, x.found ? &*x.found : nullptr);
+            done = undoEntry(entry, group, endedAt, r, f, retry, x.found ? &*x.found : nullptr);
         }
         if (retry) {
             // Its old path may be freed by the files waiting in the group.
             group.commit(report);
-            done = undoEntry(entry, group, r, f, retry);
+            done = undoEntry(entry, group, endedAt, r, f, retry);
         }
         // A file of a group recorded before a kill that the run never reached:
         // nothing to report.

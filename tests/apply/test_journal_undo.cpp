@@ -498,18 +498,22 @@ private slots:
     // place or rebuilt.
     void wholeRun_data() {
         QTest::addColumn<bool>("inPlace");
-        QTest::newRow("old tags written back in place") << true;
-        QTest::newRow("files rebuilt") << false;
+        QTest::addColumn<bool>("alike"); // the two files have the same bytes
+        QTest::newRow("old tags written back in place") << true << false;
+        QTest::newRow("files rebuilt") << false << false;
+        QTest::newRow("old tags in place, two files alike") << true << true;
     }
     void wholeRun() {
         QFETCH(bool, inPlace);
+        QFETCH(bool, alike);
         QTemporaryDir dir;
         // A region that reads as an ID3v2 tag can be written back in place.
         const QByteArray head = inPlace ? tagRegion(300, 'h') : "ID3" + QByteArray(30, 'h');
         const QByteArray newHead = inPlace ? tagRegion(300, 'm') : head + "more";
         const QString a = dir.filePath("in/a.mp3"), b = dir.filePath("in/b.mp3");
         QVERIFY(QDir().mkpath(dir.filePath("in")));
-        const QByteArray aBytes = head + audio(2000, 5), bBytes = head + audio(2100, 9);
+        const QByteArray aBytes = head + audio(2000, 5);
+        const QByteArray bBytes = alike ? aBytes : head + audio(2100, 9);
         writeAll(a, aBytes);
         writeAll(b, bBytes);
         JournalWriter journal;
@@ -872,34 +876,62 @@ private slots:
     // An undo cut off after it restored a file but before it marked it:
     // the next one finds the old print at the old path and counts the file
     // as taken back; a file someone else put there is still refused.
+    // A move back to another file system cut off after the file stood at
+    // its old path leaves the one it moved from too (left): the copy of the
+    // restored file, or the run's file itself where the original was
+    // rebuilt. Either goes; a file there that is neither stays.
     void restoredBeforeItsMark_data() {
         QTest::addColumn<QString>("target"); // "a.mp3": the file kept its path
         QTest::addColumn<bool>("ours");
-        QTest::newRow("moved back") << "new/b.mp3" << true;
-        QTest::newRow("kept its path") << "a.mp3" << true;
-        QTest::newRow("someone else's file at the old path") << "new/b.mp3" << false;
+        QTest::addColumn<QString>("left"); // at the target
+        QTest::newRow("moved back") << "new/b.mp3" << true << "";
+        QTest::newRow("kept its path") << "a.mp3" << true << "";
+        QTest::newRow("someone else's file at the old path") << "new/b.mp3" << false << "";
+        QTest::newRow("the run's file left behind") << "new/b.mp3" << true << "run's";
+        QTest::newRow("old tag back, the copy left behind") << "new/b.mp3" << true << "copy";
+        QTest::newRow("the old file, not marked as being restored")
+            << "new/b.mp3" << true << "unmarked copy";
+        QTest::newRow("the run's file, its audio edited") << "new/b.mp3" << true << "edited";
     }
     void restoredBeforeItsMark() {
         QFETCH(QString, target);
         QFETCH(bool, ours);
+        QFETCH(QString, left);
         QTemporaryDir dir;
-        const QString path = dir.filePath("a.mp3");
-        const QByteArray head = "ID3" + QByteArray(40, 'o');
-        const QByteArray original = head + audio(3000, 1);
+        const QString path = dir.filePath("a.mp3"), final = dir.filePath(target);
+        const QByteArray head = tagRegion(43, 'o');         // its audio starts after it
+        const QByteArray original = head + audio(20000, 1); // more than the print covers
         writeAll(path, original);
         JournalWriter journal;
-        simulate(journal, path, {head, "ID3" + QByteArray(40, 'n'), false, false, {}},
-                 dir.filePath(target), true);
+        simulate(journal, path, {head, tagRegion(43, 'n'), false, false, {}}, final, true);
         journal.finish();
-        if (dir.filePath(target) != path)
-            QVERIFY(QFile::remove(dir.filePath(target)));
+        QByteArray leftBytes = readAll(final);
+        if (left == "edited")
+            leftBytes[10000] = 'e';
+        if (left.endsWith("copy"))
+            leftBytes = original;
+        if (left == "copy")
+            QVERIFY(recordRestoring(journal.filePath(), 1));
+        if (left.isEmpty() && final != path)
+            QVERIFY(QFile::remove(final));
+        else if (!left.isEmpty())
+            writeAll(final, leftBytes);
         const QByteArray there = ours ? original : QByteArray("someone else");
         writeAll(path, there);
+        if (left.endsWith("copy"))
+            keepTime(path, PrintFileAt(final).digest);
 
         const UndoReport report = UndoRun(ReadJournalRuns().value(0));
         QCOMPARE(report.ok, ours);
         QCOMPARE(readAll(path), there);
         QCOMPARE(ReadJournalRuns().value(0).fullyUndone(), ours);
+        const bool stays = left == "edited" || left == "unmarked copy";
+        QCOMPARE(QFile::exists(final), stays || final == path);
+        if (stays) {
+            QCOMPARE(readAll(final), leftBytes);
+            QCOMPARE(report.files.value(0).messages,
+                     QStringList{final + " is not known as a copy of " + path + "; left alone"});
+        }
     }
 
     // Another program edits a file while undo flushes the restore marks of
