@@ -814,6 +814,24 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group,
     if (!samePath(reached, e.originalPath))
         places << e.originalPath;
     r.path = e.originalPath;
+    // A move to another file system cut off after the copy stood at the
+    // target and before the file left its old path leaves it in both places:
+    // the copy goes, and the file at the old path is taken back below. The
+    // copy is the run's when the file at the old path was written by the run
+    // (no write puts its modification time back) and the copy holds its
+    // bytes and time.
+    if (!e.done && !sameEntry(reached, e.originalPath) && exists(reached) &&
+        exists(e.originalPath)) {
+        const FileDigest source = digestOf(e, e.originalPath);
+        int err = 0;
+        if (!source.ok || source.mtimeNs == e.originalMtimeNs ||
+            !isSecondCopy(reached, e.originalPath)) {
+            r.messages << notASecondCopy(reached, e.originalPath);
+        } else if (!removeSecondCopy(reached, err)) {
+            r.messages << cannotRemove(reached, err);
+            return Restored::No;
+        }
+    }
     for (const QString& place : places) {
         if (!exists(place))
             continue;

@@ -934,6 +934,56 @@ private slots:
         }
     }
 
+    // Apply cut off in a move to another file system, after the copy stood
+    // at the target and before the file left its old path: undo removes that
+    // copy (and the folder made for it) and takes the file back. A file at
+    // the target that is not provably the copy stays.
+    void cutOffAfterItsCopy_data() {
+        QTest::addColumn<QString>("atTarget");
+        QTest::newRow("the run's copy") << "copy";
+        QTest::newRow("a copy with another time") << "other time";
+        QTest::newRow("a copy, its audio edited") << "edited";
+        QTest::newRow("a copy of the file the run never wrote") << "unwritten";
+    }
+    void cutOffAfterItsCopy() {
+        QFETCH(QString, atTarget);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3"), target = dir.filePath("new/b.mp3");
+        const QByteArray head = tagRegion(43, 'o');
+        const QByteArray original = head + audio(20000, 4);
+        writeAll(path, original);
+        const FileDigest before = PrintFileAt(path).digest;
+        QString file;
+        {
+            JournalWriter journal; // killed: gone without finish()
+            simulate(journal, path, {head, tagRegion(63, 'n'), false, false, {}}, target, false);
+            file = journal.filePath();
+        }
+        if (atTarget == "unwritten") {
+            writeAll(path, original);
+            keepTime(path, before);
+        }
+        QByteArray copy = readAll(path);
+        if (atTarget == "edited")
+            copy[10000] = 'e';
+        QVERIFY(QDir().mkpath(dir.filePath("new")));
+        writeAll(target, copy);
+        if (atTarget != "other time")
+            keepTime(target, PrintFileAt(path).digest);
+
+        const UndoReport report = UndoRun(ReadJournalRun(file));
+        QVERIFY(report.ok);
+        QCOMPARE(readAll(path), original);
+        if (atTarget == "copy") {
+            QVERIFY(!QFileInfo::exists(dir.filePath("new")));
+            QCOMPARE(report.files.value(0).messages, QStringList());
+        } else {
+            QCOMPARE(readAll(target), copy);
+            QCOMPARE(report.files.value(0).messages,
+                     QStringList{target + " is not known as a copy of " + path + "; left alone"});
+        }
+    }
+
     // Another program edits a file while undo flushes the restore marks of
     // its group: undo leaves it alone, and a later undo does too (the mark
     // that lets the bytes decide is taken back).
