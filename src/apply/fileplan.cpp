@@ -18,9 +18,10 @@ QStringList FilePlan::allMessages() const {
         all << refusal->message;
     for (const QString& other : sharedWith)
         all << QStringLiteral("%1 has the same target").arg(other);
-    if (sharedWithCount > sharedWith.size())
-        all << QStringLiteral("%1 more files have the same target")
-                   .arg(sharedWithCount - sharedWith.size());
+    if (const qsizetype more = sharedWithCount - sharedWith.size(); more == 1)
+        all << QStringLiteral("1 more file has the same target");
+    else if (more > 1)
+        all << QStringLiteral("%1 more files have the same target").arg(more);
     return all;
 }
 

@@ -595,8 +595,7 @@ private:
             // Killed between making its journal and writing the run record
             // (at most that line, cut short): the run began no file, so
             // there is nothing to check, and its id tells when it began.
-            if (m_lines <= 1 && m_run.entries.isEmpty() && !m_run.undoAttempted &&
-                !m_run.complete) {
+            if (m_lines == 0 || (m_lines == 1 && m_cutLine == 1)) {
                 m_run.time =
                     QDateTime::fromString(m_run.id.left(19), QStringLiteral("yyyyMMdd-HHmmss-zzz"));
                 m_run.time.setTimeZone(QTimeZone::utc());
@@ -731,7 +730,14 @@ bool RunBeingWritten(const QString& journalFile) {
     const int fd = ::open(pathBytes(journalFile).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    // Another undo holds the lock for the moment it appends its marks; the
+    // run's writer holds it until the run ends: two seconds tell them apart.
+    bool held = true;
+    for (int tries = 0; held && tries < 40; ++tries) {
+        held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (held)
+            ::usleep(50'000);
+    }
     ::close(fd);
     return held;
 }

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QLockFile>
@@ -13,7 +14,11 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +33,16 @@ FileStamp stampOf(const QString& fileName) {
     return {info.lastModified(), info.exists() ? info.size() : -1};
 }
 
+// Whether the file can be read, or is simply not there yet (a folder on the
+// way that cannot be searched counts as neither).
+bool readableOrAbsent(const QString& fileName) {
+    const QByteArray name = QFile::encodeName(fileName);
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0)
+        return errno == ENOENT;
+    return ::access(name.constData(), R_OK) == 0;
+}
+
 // Whether the store file could be read and parsed. QSettings parses a file on
 // first access and shares the parsed file between its objects in a process,
 // reporting a parse error only to the object that parsed it; so a damaged
@@ -40,10 +55,8 @@ bool readable(const QSettings& s) {
     const QMutexLocker lock(&mutex);
     // An access error is one of reading only when the file cannot be read;
     // a write that failed (a read-only file) leaves what was read sound.
-    const bool cannotRead =
-        s.status() == QSettings::FormatError ||
-        (s.status() == QSettings::AccessError && QFileInfo::exists(fileName) &&
-         !QFileInfo(fileName).isReadable());
+    const bool cannotRead = s.status() == QSettings::FormatError ||
+                            (s.status() == QSettings::AccessError && !readableOrAbsent(fileName));
     if (cannotRead) {
         damaged.insert(fileName, stampOf(fileName));
         return false;
