@@ -843,7 +843,9 @@ private slots:
             else
                 lines.removeAt(i);
         }
-        writeAll(file, lines.join('\n') + (how[0] == "truncate" || how == QStringList{"cut", "end", "0"} ? "" : "\n"));
+        writeAll(file,
+                 lines.join('\n') +
+                     (how[0] == "truncate" || how == QStringList{"cut", "end", "0"} ? "" : "\n"));
 
         const JournalRun run = ReadJournalRun(file);
         QCOMPARE(run.damage.join(' ').contains(says), true);
