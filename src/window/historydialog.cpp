@@ -1,8 +1,11 @@
 #include "window/historydialog.h"
 
+#include "window/enterkey.h"
+
 #include <QBoxLayout>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -147,7 +150,8 @@ void HistoryDialog::undoSelected() {
 }
 
 void HistoryDialog::jobEnded() {
-    if (m_undoing >= 0) {
+    const bool undone = m_undoing >= 0;
+    if (undone) {
         showUndoReport();
         m_undoing = -1;
     } else if (m_reading >= 0) {
@@ -161,6 +165,9 @@ void HistoryDialog::jobEnded() {
         showFiles(); // also when the first row was selected already
     }
     updateControls();
+    // The runs went grey during the undo and the focus went on to Close.
+    if (undone && !m_closeWhenDone)
+        m_runTable->setFocus();
     if (m_worker.isRunning())
         return;
     emit workEnded();
@@ -176,6 +183,11 @@ void HistoryDialog::reject() {
         return;
     }
     QDialog::reject();
+}
+
+void HistoryDialog::keyPressEvent(QKeyEvent* event) {
+    if (!ClickFocusedButton(this, event))
+        QDialog::keyPressEvent(event);
 }
 
 int HistoryDialog::selectedRun() const {
@@ -275,9 +287,12 @@ void HistoryDialog::showUndoReport() {
     }
     m_runs[m_undoing] = SummaryOf(run);
     m_runTable->item(m_undoing, 3)->setText(runState(m_runs[m_undoing]));
-    QString summary = failed == 0
-                          ? QStringLiteral("Run %1 undone").arg(run.id)
-                          : QStringLiteral("Run %1: %2 files not undone").arg(run.id).arg(failed);
+    QString summary =
+        failed == 0 ? QStringLiteral("Run %1 undone").arg(run.id)
+                    : QStringLiteral("Run %1: %2 %3 not undone")
+                          .arg(run.id)
+                          .arg(failed)
+                          .arg(failed == 1 ? QStringLiteral("file") : QStringLiteral("files"));
     // Taken back, but not recorded as such (a full disk): each such file says so.
     if (failed == 0 && !m_report.ok)
         summary += QStringLiteral("; the journal cannot record it, undo again to record it");

@@ -30,6 +30,9 @@ public:
     void undoSelected();
     void reject() override;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 signals:
     // An undo has ended: where the files it took back stand now, for the
     // window's list.

@@ -3,10 +3,12 @@
 #include "window/previewalldialog.h"
 
 #include "apply/journal.h"
+#include "window/enterkey.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -154,10 +156,22 @@ void PreviewAllDialog::setStage(Stage stage) {
 
 void PreviewAllDialog::updateControls() {
     const bool closing = m_closeWhenDone;
-    m_applyAll->setEnabled(!closing && m_stage == Stage::Planned && m_model.includedCount() > 0);
-    m_cancel->setEnabled(!closing && m_stage == Stage::Applying && !m_stop);
-    m_undo->setEnabled(!closing && m_stage == Stage::Applied && !m_runFile.isEmpty());
+    const std::pair<QPushButton*, bool> states[]{
+        {m_applyAll, !closing && m_stage == Stage::Planned && m_model.includedCount() > 0},
+        {m_cancel, !closing && m_stage == Stage::Applying && !m_stop},
+        {m_undo, !closing && m_stage == Stage::Applied && !m_runFile.isEmpty()}};
+    // Enabled first: a focused button that goes grey hands the focus on to
+    // the next one of the stage (Apply All to Cancel to Undo), not to Close.
+    for (const bool enable : {true, false})
+        for (const auto& [button, enabled] : states)
+            if (enabled == enable)
+                button->setEnabled(enabled);
     m_summary->setText(summary());
+}
+
+void PreviewAllDialog::keyPressEvent(QKeyEvent* event) {
+    if (!ClickFocusedButton(this, event))
+        QDialog::keyPressEvent(event);
 }
 
 QString PreviewAllDialog::summary() const {

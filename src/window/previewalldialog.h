@@ -52,6 +52,9 @@ public:
         m_betweenFiles = std::move(hook);
     }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 signals:
     // Apply All or Undo has ended: where each file it handled stands now
     // and what it did, for the window's list.

@@ -4,6 +4,7 @@
 #include "profiles/settingsstore.h"
 #include "transform/transform.h"
 #include "window/controlids.h"
+#include "window/enterkey.h"
 #include "window/formathelp.h"
 #include "window/pagebuttons.h"
 #include "window/uiseam.h"
@@ -342,22 +343,13 @@ void CQuorvelDlg::showAboutBox() {
 void CQuorvelDlg::reject() {}
 
 void CQuorvelDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter and Esc that no control took: neither ends the window. Enter
-    // clicks a focused push button (page buttons excepted).
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
-            button && !button->isCheckable())
-            button->click();
-        event->accept();
+    // Enter and Esc that no control took: neither ends the window.
+    if (ClickFocusedButton(this, event))
         return;
-    case Qt::Key_Escape:
+    if (event->key() == Qt::Key_Escape)
         event->accept();
-        return;
-    default:
+    else
         QDialog::keyPressEvent(event);
-    }
 }
 
 void CQuorvelDlg::closeEvent(QCloseEvent* event) {

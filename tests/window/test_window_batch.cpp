@@ -106,6 +106,14 @@ void press(QWidget* dialog, const QString& button) {
     b->click();
 }
 
+// Enter on the focused button, as a keyboard user clicks it.
+void enter(QWidget* dialog, const QString& button) {
+    QPushButton* b = named<QPushButton>(dialog, button);
+    QVERIFY2(b && b->isEnabled(), qPrintable(button));
+    b->setFocus();
+    QTest::keyClick(b, Qt::Key_Return);
+}
+
 } // namespace
 
 class TestWindowBatch : public QObject {
@@ -191,8 +199,10 @@ void TestWindowBatch::applyAllThenUndo() {
     QVERIFY(shown->setData(shown->index(3, 0), Qt::Unchecked, Qt::CheckStateRole));
     QCOMPARE(preview->model().includedCount(), 3);
 
-    press(preview, "Apply All");
+    enter(preview, "Apply All");
     QVERIFY(BatchWindow::waitFor(preview, Stage::Applied));
+    // The focus went on with the stage, from Apply All to Cancel to Undo.
+    QCOMPARE(preview->focusWidget(), named<QPushButton>(preview, "Undo"));
     QCOMPARE(statuses(preview),
              (QStringList{"done", "not included", "done", "done", "target exists"}));
     QCOMPARE(frameText(b.out("Ann - One.mp3"), "TIT2"), QStringLiteral("One"));
@@ -214,7 +224,7 @@ void TestWindowBatch::applyAllThenUndo() {
     QCOMPARE(b.appliedMarks(), 3);
     QCOMPARE(b.w.dialog->fileList().markAt(2), FileList::Mark::Applied);
 
-    press(preview, "Undo");
+    QTest::keyClick(preview->focusWidget(), Qt::Key_Enter);
     QVERIFY(BatchWindow::waitFor(preview, Stage::Undone));
     QCOMPARE(statuses(preview),
              (QStringList{"undone", "not included", "undone", "undone", "target exists"}));
@@ -361,8 +371,9 @@ void TestWindowBatch::historyListsCliAndWindowRuns() {
     runTable->selectRow(1);
     QTRY_VERIFY(!dialog->isWorking());
 
-    press(dialog, "Undo");
+    enter(dialog, "Undo");
     QTRY_VERIFY(!dialog->isWorking());
+    QCOMPARE(dialog->focusWidget(), runTable);
     QCOMPARE(cell(runTable, 1, 3), QStringLiteral("undone"));
     QCOMPARE(cell(fileTable, 0, 2), QStringLiteral("undone"));
     QCOMPARE(fixture::ReadFile(cliFile), cliOriginal);

@@ -1,0 +1,9 @@
+#pragma once
+
+class QKeyEvent;
+class QWidget;
+
+// The windows' push buttons are no auto-default buttons, so that Enter in a
+// list, a table or a field starts nothing; Enter on a focused push button
+// clicks it all the same. True when the event was Enter (taken either way).
+bool ClickFocusedButton(const QWidget* window, QKeyEvent* event);
