@@ -66,6 +66,11 @@ qsizetype FrameLength(const unsigned char* p) {
 
 } // namespace
 
+QString ShortFileKind(qint64 fileSize) {
+    return fileSize == 0 ? QStringLiteral("empty file")
+                         : QStringLiteral("%1 bytes in all").arg(fileSize);
+}
+
 AudioContent JudgeAudioContent(QByteArrayView bytes, bool atEnd) {
     for (const Signature& s : Signatures) {
         if (bytes.size() >= s.offset + s.magic.size() &&

@@ -23,3 +23,8 @@ inline constexpr qsizetype AudioProbeSize = 16384;
 // there whose frame is followed by a second header, or ends the bytes given
 // when they are the end of the file (atEnd).
 AudioContent JudgeAudioContent(QByteArrayView bytes, bool atEnd);
+
+// A file shorter than an ID3v2 header holds neither a tag nor audio; what
+// it is, said so ("empty file") rather than as a refused tag.
+inline constexpr qint64 ShortestTaggableFile = 10;
+QString ShortFileKind(qint64 fileSize);

@@ -23,6 +23,8 @@ AudioContent ProbeAudioFile(const QString& path) {
         return {false, QStringLiteral("not a regular file")};
 
     const qint64 fileSize = st.st_size;
+    if (fileSize < ShortestTaggableFile)
+        return {false, ShortFileKind(fileSize)};
     qint64 audioStart = 0;
     TagHeader header;
     if (ParseTagHeader(ReadAt(fd, 0, 10), &header)) {

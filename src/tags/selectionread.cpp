@@ -17,6 +17,9 @@ QString ReadFailure(const TagInfo& tag, int result) {
     case ReadProblem::NotRegularFile:
         return QStringLiteral("not a regular file");
     case ReadProblem::TagRefused:
+        // Refused because the file is too short to hold a tag header.
+        if (tag.identity.isKnown() && tag.identity.size < ShortestTaggableFile)
+            return QStringLiteral("not MPEG audio (%1)").arg(ShortFileKind(tag.identity.size));
         return QStringLiteral("tag refused");
     case ReadProblem::None:
         break;

@@ -126,6 +126,10 @@ void TestSelectionRead::judgesContent_data() {
     QTest::newRow("tag without audio") << id3 << "not MPEG audio (no audio after the tag)";
     QTest::newRow("tag and ID3v1 only")
         << id3 + fixture::BuildV1(v1) << "not MPEG audio (no audio after the tag)";
+    // Too short for a tag header: the read is refused, and says why.
+    QTest::newRow("empty file") << QByteArray() << "not MPEG audio (empty file)";
+    QTest::newRow("shorter than a tag header")
+        << QByteArray("ID3\3", 4) << "not MPEG audio (4 bytes in all)";
     QTest::newRow("text") << QByteArray("just some words\n").repeated(40)
                           << "not MPEG audio (no MPEG audio frame after the tag)";
     // A lone frame header with nothing valid where the next should be.
@@ -145,11 +149,12 @@ void TestSelectionRead::judgesContent() {
     const SelectionRead read = ReadSelection(info, path);
     QCOMPARE(read.failure, failure);
     QCOMPARE(read.ok, failure.isEmpty());
-    QVERIFY(read.result >= 0); // the tags themselves were read
+    // The tags themselves were read, where the file can hold any.
+    QCOMPARE(read.result >= 0, bytes.size() >= ShortestTaggableFile);
     // The probe that judges files before they are listed agrees.
     const AudioContent probed = ProbeAudioFile(path);
     QCOMPARE(probed.mpeg, failure.isEmpty());
-    QCOMPARE(probed.kind, read.ok ? QString() : info.content.kind);
+    QCOMPARE(read.ok ? QString() : "not MPEG audio (" + probed.kind + ")", failure);
 }
 
 void TestSelectionRead::fifoDoesNotBlock() {
