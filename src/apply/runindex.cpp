@@ -139,6 +139,18 @@ JournalRunSummary SummaryOf(const JournalRun& run) {
     return s;
 }
 
+QString JournalFolderProblem(const QString& folder) {
+    if (DIR* dir = ::opendir(pathBytes(folder).constData())) {
+        ::closedir(dir);
+        return {};
+    }
+    const int err = errno;
+    if (err == ENOENT)
+        return {};
+    return QStringLiteral("cannot read the journal folder %1: %2")
+        .arg(folder, qt_error_string(err));
+}
+
 QList<JournalRunSummary> ReadJournalSummaries(const QString& folder) {
     const Index indexed = readIndex(folder);
     Index now;

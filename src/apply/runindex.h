@@ -32,6 +32,11 @@ JournalRunSummary SummaryOf(const JournalRun& run);
 // and a missing or unreadable index just means reading every run.
 QList<JournalRunSummary> ReadJournalSummaries(const QString& folder = JournalFolder());
 
+// Why the journal folder cannot be listed ("cannot read the journal folder
+// ..."), or nothing when it can or is not there yet (no run so far): an
+// unreadable folder must not pass for one without runs.
+QString JournalFolderProblem(const QString& folder = JournalFolder());
+
 // Reads the run of one journal file and puts its summary into its folder's
 // index, so that the next history need not read it (UndoRun calls it).
 void IndexJournalRun(const QString& journalFile);

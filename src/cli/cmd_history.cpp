@@ -76,6 +76,10 @@ int runHistory(const QStringList& args) {
             return usageError(QStringLiteral("history: unexpected argument '%1'").arg(arg));
         }
     }
+    if (const QString problem = JournalFolderProblem(); !problem.isEmpty()) {
+        QTextStream(stderr) << "quorvel-cli: " << problem << "\n";
+        return ExitFailed;
+    }
     if (forgetDays)
         return forget(*forgetDays, json);
     // The index spares reading every run ever journalled.

@@ -51,6 +51,10 @@ int runUndo(const QStringList& args) {
             wanted = arg;
     }
     QTextStream err(stderr);
+    if (const QString problem = JournalFolderProblem(); !problem.isEmpty()) {
+        err << "quorvel-cli: " << problem << "; nothing was undone\n";
+        return ExitFailed;
+    }
     // Chosen from the summaries; only that run is read whole.
     const QList<JournalRunSummary> runs = ReadJournalSummaries();
     // Without RUN: the newest run with files not taken back yet (a run whose

@@ -135,7 +135,10 @@ void HistoryDialog::reload() {
     if (m_worker.isRunning())
         return;
     m_summary->setText(QStringLiteral("Reading the journal"));
-    m_worker.start([this] { m_read = ReadJournalSummaries(m_folder); });
+    m_worker.start([this] {
+        m_readProblem = JournalFolderProblem(m_folder);
+        m_read = ReadJournalSummaries(m_folder);
+    });
     updateControls();
 }
 
@@ -213,7 +216,9 @@ void HistoryDialog::showRuns() {
                 QString::number(run.files), runState(run)});
         m_runTable->item(i, 3)->setToolTip(run.damage.join(u'\n'));
     }
-    m_summary->setText(m_runs.isEmpty()     ? QStringLiteral("No apply runs")
+    m_summary->setText(!m_readProblem.isEmpty()
+                           ? m_readProblem.left(1).toUpper() + m_readProblem.mid(1)
+                       : m_runs.isEmpty()   ? QStringLiteral("No apply runs")
                        : m_runs.size() == 1 ? QStringLiteral("1 run")
                                             : QStringLiteral("%1 runs").arg(m_runs.size()));
     if (!m_runs.isEmpty())

@@ -51,6 +51,7 @@ private:
     const QString m_folder;
     // Written by the job, read once it has ended.
     QList<JournalRunSummary> m_read;
+    QString m_readProblem; // why the journal folder cannot be listed
     JournalRun m_readRun;
     int m_reading = -1; // the row whose run is being read
     UndoReport m_report;

@@ -524,6 +524,25 @@ private slots:
         QCOMPARE(RunCli({"history", "--forget", "soon"}).status, 2);
     }
 
+    // A journal folder that cannot be listed is no journal without runs:
+    // history and undo say so and fail.
+    void unreadableJournalFolder() {
+        QDir(cliJournal()).removeRecursively();
+        QVERIFY(QDir().mkpath(QFileInfo(cliJournal()).path()));
+        QVERIFY(fixture::WriteFile(cliJournal(), "a file where the folder goes"));
+        for (const QStringList& args :
+             {QStringList{"history"}, QStringList{"history", "--json"},
+              QStringList{"history", "--forget", "0"}, QStringList{"undo"}}) {
+            const CliRun run = RunCli(args);
+            QCOMPARE(run.status, 1);
+            QVERIFY2(run.err.contains("cannot read the journal folder " +
+                                      QFile::encodeName(cliJournal())),
+                     run.err.constData());
+        }
+        QFile::remove(cliJournal());
+        QCOMPARE(RunCli({"history"}).out, QByteArray("No apply runs.\n"));
+    }
+
     // A run stopped between two files: by a kill it never sees, or by
     // SIGTERM/SIGINT, after which it finishes the file in hand and stops.
     void interrupted_data() {
