@@ -7,7 +7,6 @@
 
 #include "apply/absolutepath.h"
 #include "apply/inorder.h"
-#include "tags/diagnostics.h"
 #include "tags/pathbytes.h"
 #include "tags/selectionread.h"
 
@@ -105,9 +104,6 @@ int RunShow(const QStringList& args) {
         return *status;
     const bool json = given.has("--json");
     const QStringList& files = given.files;
-    // Standard output carries the JSON alone.
-    if (json)
-        SetTagDiagnosticStream(stderr);
 
     // Files are read a few at a time; each result is printed, in the order
     // given, as soon as it is known.

@@ -1,6 +1,7 @@
 #include "command.h"
 #include "streamout.h"
 
+#include "tags/diagnostics.h"
 #include "tags/pathbytes.h"
 
 #include <QCoreApplication>
@@ -48,6 +49,9 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Norvesta"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+    // Standard output carries the results alone, in the order of the files;
+    // the tag layer's diagnostic lines come from the reading threads.
+    SetTagDiagnosticStream(stderr);
 
     // File names are bytes: arguments() would decode a name that is no UTF-8
     // into another name, so each argument is taken as its bytes.

@@ -2,7 +2,6 @@
 
 #include "command.h"
 #include "runprofile.h"
-#include "tags/diagnostics.h"
 
 std::optional<int> startTransformCommand(const QStringList& arguments, const QString& command,
                                          const QString& usage, const QStringList& switches,
@@ -20,7 +19,5 @@ std::optional<int> startTransformCommand(const QStringList& arguments, const QSt
     if (!profile)
         return ExitFailed;
     out.profile = *profile;
-    if (out.given.has("--json"))
-        SetTagDiagnosticStream(stderr);
     return std::nullopt;
 }
