@@ -479,6 +479,7 @@ private:
         // such a line.
         const bool byUndo = type == QLatin1String("undone") || type == QLatin1String("undo") ||
                             type == QLatin1String("restoring");
+        m_undoLines += byUndo;
         if (m_cutLine != 0 && !byUndo && !m_cutReported) {
             m_cutReported = true;
             damaged(QStringLiteral("line %1 cannot be read and line %2 follows it: the records "
@@ -595,7 +596,9 @@ private:
             // Killed between making its journal and writing the run record
             // (at most that line, cut short): the run began no file, so
             // there is nothing to check, and its id tells when it began.
-            if (m_lines == 0 || (m_lines == 1 && m_cutLine == 1)) {
+            // What an undo appended since does not change that.
+            const int runLines = m_lines - m_undoLines;
+            if (runLines == 0 || (runLines == 1 && m_cutLine == 1)) {
                 m_run.time =
                     QDateTime::fromString(m_run.id.left(19), QStringLiteral("yyyyMMdd-HHmmss-zzz"));
                 m_run.time.setTimeZone(QTimeZone::utc());
@@ -612,8 +615,9 @@ private:
     }
 
     JournalRun& m_run;
-    int m_lines = 0;   // read, records or not
-    int m_cutLine = 0; // the first line that is no record, 1-based
+    int m_lines = 0;     // read, records or not
+    int m_undoLines = 0; // records that undo appended
+    int m_cutLine = 0;   // the first line that is no record, 1-based
     bool m_cutReported = false;
     bool m_sawRun = false;
     int m_endFiles = -1;

@@ -718,14 +718,6 @@ bool isSecondCopy(const QString& copy, const QString& kept, bool retagged = fals
     return sameBytes(c.fd, from, k.fd, keptFrom, audio);
 }
 
-// Whether the folders of a and b are on two file systems: only a move
-// between two leaves a second copy (a rename on one is whole or not done).
-bool onTwoFileSystems(const QString& a, const QString& b) {
-    struct stat sa, sb;
-    return ::stat(pathBytes(folderOfPath(a)).constData(), &sa) == 0 &&
-           ::stat(pathBytes(folderOfPath(b)).constData(), &sb) == 0 && sa.st_dev != sb.st_dev;
-}
-
 QString notASecondCopy(const QString& copy, const QString& kept) {
     return QStringLiteral("%1 is not known as a copy of %2; left alone").arg(copy, kept);
 }
@@ -773,8 +765,7 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group,
         // (restoring it from here again can only fail, the old path being
         // taken), and the copy goes. Unless another file of the run stands
         // at the old path with that print: it moves away in its turn.
-        if (now.ok && !sameEntry(e.finalPath, e.originalPath) &&
-            onTwoFileSystems(e.finalPath, e.originalPath)) {
+        if (now.ok && !sameEntry(e.finalPath, e.originalPath)) {
             const FileDigest old = digestOf(e, e.originalPath);
             if (hasPrint(old, e.originalSize, e.originalDigest) &&
                 !endedAt.contains(AbsolutePath(e.originalPath), old.digest)) {
@@ -830,7 +821,7 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group,
     // (no write puts its modification time back) and the copy holds its
     // bytes and time.
     if (!e.done && !sameEntry(reached, e.originalPath) && exists(reached) &&
-        exists(e.originalPath) && onTwoFileSystems(reached, e.originalPath)) {
+        exists(e.originalPath)) {
         const FileDigest source = digestOf(e, e.originalPath);
         int err = 0;
         if (!source.ok || source.mtimeNs == e.originalMtimeNs ||
