@@ -156,16 +156,15 @@ void PreviewAllDialog::setStage(Stage stage) {
 
 void PreviewAllDialog::updateControls() {
     const bool closing = m_closeWhenDone;
-    const std::pair<QPushButton*, bool> states[]{
-        {m_applyAll, !closing && m_stage == Stage::Planned && m_model.includedCount() > 0},
-        {m_cancel, !closing && m_stage == Stage::Applying && !m_stop},
-        {m_undo, !closing && m_stage == Stage::Applied && !m_runFile.isEmpty()}};
-    // Enabled first: a focused button that goes grey hands the focus on to
-    // the next one of the stage (Apply All to Cancel to Undo), not to Close.
-    for (const bool enable : {true, false})
-        for (const auto& [button, enabled] : states)
-            if (enabled == enable)
-                button->setEnabled(enabled);
+    QWidget* const focused = focusWidget();
+    m_applyAll->setEnabled(!closing && m_stage == Stage::Planned && m_model.includedCount() > 0);
+    m_cancel->setEnabled(!closing && m_stage == Stage::Applying && !m_stop);
+    m_undo->setEnabled(!closing && m_stage == Stage::Applied && !m_runFile.isEmpty());
+    // A focused button that went grey hands the focus on: to Cancel while a
+    // run goes on, else to the table; never to Undo, where one more Enter
+    // would take the run back, nor to Close.
+    if (focused && !focused->isEnabled())
+        (m_cancel->isEnabled() ? static_cast<QWidget*>(m_cancel) : m_table)->setFocus();
     m_summary->setText(summary());
 }
 

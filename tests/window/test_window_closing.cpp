@@ -106,6 +106,10 @@ void TestWindowClosing::enterClicksFocusedButton() {
     button->setFocus();
     QTest::keyClick(button, Qt::Key_Return);
     QCOMPARE(clicks.size(), 1);
+    // A held Enter clicks once: its repeats click nothing.
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(button, &repeat);
+    QCOMPARE(clicks.size(), 1);
     // Focus back in an edit box: Enter clicks no button at all.
     dialog.controls().widget(fieldEditId(FieldTitle))->setFocus();
     QTest::keyClick(dialog.controls().widget(fieldEditId(FieldTitle)), Qt::Key_Return);
