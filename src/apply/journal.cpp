@@ -630,8 +630,15 @@ JournalRun ReadJournalRun(const QString& file) {
     run.file = file;
     run.bytesFile = BytesFileOf(file);
     QByteArray bytes;
-    if (!ReadSmallFile(file, bytes))
+    if (!ReadSmallFile(file, bytes)) {
+        // Gone meanwhile (forgotten) is no run; one that is there and cannot
+        // be read is a run that cannot be checked, not one to leave out.
+        if (errno == ENOENT)
+            return run;
+        run.id = nameOfPath(file).chopped(6); // "<id>.jsonl"
+        run.damage << QStringLiteral("the journal cannot be read: %1").arg(errnoText(errno));
         return run;
+    }
     RunReader(run).read(bytes);
     return run;
 }

@@ -140,9 +140,12 @@ JournalRunSummary SummaryOf(const JournalRun& run) {
 }
 
 QString JournalFolderProblem(const QString& folder) {
-    if (DIR* dir = ::opendir(pathBytes(folder).constData())) {
+    const QByteArray path = pathBytes(folder);
+    // Listed but not searched, the folder would show its runs' names only.
+    if (DIR* dir = ::opendir(path.constData())) {
         ::closedir(dir);
-        return {};
+        if (::access(path.constData(), R_OK | X_OK) == 0)
+            return {};
     }
     const int err = errno;
     if (err == ENOENT)

@@ -53,10 +53,11 @@ bool readable(const QSettings& s) {
     (void)s.childGroups();
     const QString fileName = s.fileName();
     const QMutexLocker lock(&mutex);
-    // An access error is one of reading only when the file cannot be read;
-    // a write that failed (a read-only file) leaves what was read sound.
-    const bool cannotRead = s.status() == QSettings::FormatError ||
-                            (s.status() == QSettings::AccessError && !readableOrAbsent(fileName));
+    // Asked of the file itself: QSettings takes a file behind a folder it
+    // cannot search for one not written yet, and reports an access error
+    // for a write that failed (a read-only file), which leaves what was read
+    // sound.
+    const bool cannotRead = s.status() == QSettings::FormatError || !readableOrAbsent(fileName);
     if (cannotRead) {
         damaged.insert(fileName, stampOf(fileName));
         return false;
