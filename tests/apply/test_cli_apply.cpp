@@ -21,6 +21,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // quorvel-cli apply, history and undo on real files, as a user runs them.
@@ -544,6 +545,65 @@ private slots:
         }
         QFile::remove(cliJournal());
         QCOMPARE(RunCli({"history"}).out, QByteArray("No apply runs.\n"));
+    }
+
+    // What its owner's permissions hide from quorvel-cli is reported, not
+    // taken for nothing there. Permissions bind only a user who is not root:
+    // run as nobody where the test runs as root and nobody can run the tool.
+    void hiddenByPermissions_data() {
+        QTest::addColumn<QString>("hidden"); // made so after one apply
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("journal folder listed, not searched")
+            << "journal 0400" << QStringList{"history"} << "cannot read the journal folder";
+        QTest::newRow("journal folder, undo")
+            << "journal 0400" << QStringList{"undo"} << "cannot read the journal folder";
+        QTest::newRow("journal of a run")
+            << "run 0000" << QStringList{"undo"} << "the journal cannot be read";
+        QTest::newRow("settings behind a folder not searched")
+            << "settings 0600" << QStringList{"profile", "list"}
+            << "cannot read the settings store";
+    }
+    void hiddenByPermissions() {
+        QFETCH(QString, hidden);
+        QFETCH(QStringList, args);
+        QFETCH(QString, says);
+        if (::geteuid() != 0)
+            QSKIP("needs root, to run the tool as another user");
+        QTemporaryDir home;
+        QVERIFY(QFile::setPermissions(home.path(), QFileDevice::Permissions(0x7777)));
+        const QStringList asNobody{"--reuid=65534",
+                                   "--regid=65534",
+                                   "--clear-groups",
+                                   "env",
+                                   "HOME=" + home.path(),
+                                   "XDG_STATE_HOME=" + home.filePath("state"),
+                                   "XDG_CONFIG_HOME=" + home.filePath("config"),
+                                   QStringLiteral(QUORVEL_CLI_PATH)};
+        const auto run = [&](const QStringList& a) { return RunCli(asNobody + a, {}, "setpriv"); };
+        if (run({"--version"}).status != 0)
+            QSKIP("nobody cannot run the tool here");
+        const QString song = home.filePath("a.mp3");
+        QVERIFY(fixture::WriteFile(song, ::song("A")));
+        QVERIFY(QFile::setPermissions(song, QFileDevice::Permissions(0x6666)));
+        QCOMPARE(run({"apply", "--create", "location=" + home.filePath("out"), song}).status, 0);
+        QCOMPARE(run({"profile", "save", "Mine"}).status, 0);
+        const QString journal =
+            home.filePath("state/Norvesta/" +
+                          storeApplicationName(QStringLiteral(QUORVEL_CLI_PATH)) + "/journal");
+        const QString what = hidden.section(' ', 0, 0);
+        QString target = what == "journal" ? journal : home.filePath("config/Norvesta");
+        if (what == "run")
+            target = journal + '/' + QDir(journal).entryList({"*.jsonl"}).value(0);
+        QVERIFY(QFileInfo::exists(target));
+        QCOMPARE(::chmod(QFile::encodeName(target).constData(),
+                         mode_t(hidden.section(' ', 1).toUInt(nullptr, 8))),
+                 0);
+        const CliRun r = run(args);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(says.toUtf8()), r.err.constData());
+        QVERIFY(!QFileInfo::exists(song)); // nothing was undone
+        ::chmod(QFile::encodeName(target).constData(), 0700);
     }
 
     // A run stopped between two files: by a kill it never sees, or by
