@@ -18,10 +18,12 @@
 #include <QTest>
 #include <QThread>
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 // quorvel-cli apply, history and undo on real files, as a user runs them.
@@ -473,13 +475,15 @@ private slots:
     // A plain undo passes over a newer run that a kill ended before it
     // changed a file, and refuses a run that is still being applied (its
     // writer holds the journal locked): what undo restored now, the run
-    // would write over afterwards.
+    // would write over afterwards. Another undo holds the lock only for the
+    // moment it appends its marks: that is no run being applied.
     void undoChoosesItsRun_data() {
         QTest::addColumn<QString>("newest");
         QTest::addColumn<int>("status");
         QTest::addColumn<bool>("restored");
         QTest::newRow("a newer run killed before its first file") << "killed" << 0 << true;
         QTest::newRow("the run still being applied") << "locked" << 1 << false;
+        QTest::newRow("another undo's brief lock") << "briefly locked" << 0 << true;
     }
     void undoChoosesItsRun() {
         QFETCH(QString, newest);
@@ -500,7 +504,15 @@ private slots:
             lock = ::open(QFile::encodeName(run.file).constData(), O_RDONLY | O_CLOEXEC);
             QVERIFY(lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) == 0);
         }
+        std::thread release;
+        if (newest == "briefly locked")
+            release = std::thread([&lock] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(700));
+                ::close(std::exchange(lock, -1));
+            });
         const CliRun undo = RunCli({"undo"});
+        if (release.joinable())
+            release.join();
         QCOMPARE(undo.status, status);
         QCOMPARE(tree(m_root), restored ? before : applied);
         if (lock < 0)
