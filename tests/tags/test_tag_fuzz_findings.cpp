@@ -108,6 +108,13 @@ void TestTagFuzzFindings::writtenFramesReadBack_data() {
         << QList<fixture::Frame>{{"APIC", QByteArray("\x00OMM", 4), 0x0005}};
     QTest::newRow("USLT in UTF-8")
         << QList<fixture::Frame>{{"USLT", fixture::CommentBody(3, "deu", "", "Gr\u00fc\u00dfe")}};
+    // Joined into one IPLS: its text is what reading that frame gives.
+    QTest::newRow("TMCL and TIPL, one role without a person, in UTF-16")
+        << QList<fixture::Frame>{{"TMCL", fixture::TextValuesBody(1, {"Escape Ar\u0174ist"})},
+                                 {"TIPL", fixture::TextValuesBody(1, {"Into the Trees"})}};
+    QTest::newRow("TIPL and TMCL in Latin-1")
+        << QList<fixture::Frame>{{"TIPL", fixture::TextValuesBody(0, {"mix", "Bo"})},
+                                 {"TMCL", fixture::TextValuesBody(0, {"oboe", "Cy"})}};
 }
 
 void TestTagFuzzFindings::writtenFramesReadBack() {
