@@ -593,8 +593,11 @@ private slots:
                                    "XDG_CONFIG_HOME=" + home.filePath("config"),
                                    QStringLiteral(QUORVEL_CLI_PATH)};
         const auto run = [&](const QStringList& a) { return RunCli(asNobody + a, {}, "setpriv"); };
-        if (run({"--version"}).status != 0)
-            QSKIP("nobody cannot run the tool here");
+        if (run({"--version"}).status != 0 ||
+            RunCli({"--reuid=65534", "--regid=65534", "--clear-groups", "test", "-w", home.path()},
+                   {}, "setpriv")
+                    .status != 0)
+            QSKIP("nobody cannot run the tool or write its files here");
         const QString song = home.filePath("a.mp3");
         QVERIFY(fixture::WriteFile(song, ::song("A")));
         QVERIFY(QFile::setPermissions(song, QFileDevice::Permissions(0x6666)));
