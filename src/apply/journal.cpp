@@ -32,6 +32,12 @@ QString errnoText(int err) {
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
+// The id of the run whose journal is <id>.jsonl, when its records cannot
+// tell it.
+QString runIdOfFile(const QString& journalFile) {
+    return nameOfPath(journalFile).chopped(6);
+}
+
 QByteArray toLine(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
@@ -592,7 +598,7 @@ private:
 
     void finish() {
         if (!m_sawRun) {
-            m_run.id = nameOfPath(m_run.file).chopped(6); // "<id>.jsonl"
+            m_run.id = runIdOfFile(m_run.file);
             // Killed between making its journal and writing the run record
             // (at most that line, cut short): the run began no file, so
             // there is nothing to check, and its id tells when it began.
@@ -635,7 +641,7 @@ JournalRun ReadJournalRun(const QString& file) {
         // be read is a run that cannot be checked, not one to leave out.
         if (errno == ENOENT)
             return run;
-        run.id = nameOfPath(file).chopped(6); // "<id>.jsonl"
+        run.id = runIdOfFile(file);
         run.damage << QStringLiteral("the journal cannot be read: %1").arg(errnoText(errno));
         return run;
     }

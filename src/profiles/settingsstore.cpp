@@ -17,7 +17,6 @@
 #include <cerrno>
 #include <limits>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -36,11 +35,7 @@ FileStamp stampOf(const QString& fileName) {
 // Whether the file can be read, or is simply not there yet (a folder on the
 // way that cannot be searched counts as neither).
 bool readableOrAbsent(const QString& fileName) {
-    const QByteArray name = QFile::encodeName(fileName);
-    struct stat st;
-    if (::stat(name.constData(), &st) != 0)
-        return errno == ENOENT;
-    return ::access(name.constData(), R_OK) == 0;
+    return ::access(QFile::encodeName(fileName).constData(), R_OK) == 0 || errno == ENOENT;
 }
 
 // Whether the store file could be read and parsed. QSettings parses a file on

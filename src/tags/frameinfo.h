@@ -66,6 +66,12 @@ public:
     qsizetype WrittenBodySize() const;
     // The most bytes WriteFrame can take, header included.
     qint64 EstimatedSize() const;
+    // A new body in the version 3 form, written as it stands, with the text
+    // that reading it back gives.
+    void SetBody(const QByteArray& body) {
+        flags &= ~FrameFormatFlags;
+        TakeBody(body, 3, nullptr);
+    }
 
 private:
     // Sets text (and opaque) from a body in the version 3 form; version is

@@ -58,14 +58,6 @@ bool JoinPeopleList(std::list<FrameInfo>& frames, const FrameInfo& more) {
     if (!first || !second)
         return false;
     const QStringList strings = *first + *second;
-    list->raw = PeopleListBody(strings);
-    list->hasRaw = true;
-    list->flags &= ~FrameFormatFlags;
-    // The text that reading the written frame gives, as for any frame that
-    // is no text frame: the strings after a Latin-1 encoding byte, else the
-    // content as it stands.
-    list->text = list->raw.at(0) == char(EncodingLatin1)
-                     ? Latin1ToWide(list->raw.constData() + 1, list->raw.size() - 1)
-                     : Latin1ToWide(list->raw);
+    list->SetBody(PeopleListBody(strings));
     return true;
 }

@@ -97,9 +97,13 @@ int TagInfo::ReadBytes(const QString& filePath, const FileIdentity& id, QByteArr
     forgetRead();
     identity = id;
     path = filePath;
-    SetFrameWide("*", filePath, -1);
-    ReadV1Block(last128);
-    albumArtistFromV1 = FindFrame("TPE2") != nullptr;
+    // The record as the file name and the ID3v1 block give it.
+    const auto takeV1 = [&] {
+        SetFrameWide("*", filePath, -1);
+        ReadV1Block(last128);
+        albumArtistFromV1 = FindFrame("TPE2") != nullptr;
+    };
+    takeV1();
 
     const int result = ReadV2(std::move(start), fileSize);
     readRefused = result < 0;
@@ -107,9 +111,7 @@ int TagInfo::ReadBytes(const QString& filePath, const FileIdentity& id, QByteArr
         // A tag refused part-way leaves none of its frames: only the ID3v1
         // ones, read again.
         Clear();
-        SetFrameWide("*", filePath, -1);
-        ReadV1Block(last128);
-        albumArtistFromV1 = FindFrame("TPE2") != nullptr;
+        takeV1();
         problem = ReadProblem::TagRefused;
         return result;
     }
