@@ -50,8 +50,10 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setOrganizationName(QStringLiteral("Norvesta"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     // Standard output carries the results alone, in the order of the files;
-    // the tag layer's diagnostic lines come from the reading threads.
+    // the tag layer's diagnostic lines come from the reading threads, each
+    // naming its file as text output names it.
     SetTagDiagnosticStream(stderr);
+    SetTagDiagnosticNamer([](const QString& path) { return printableBytes(OneLine(path)); });
 
     // File names are bytes: arguments() would decode a name that is no UTF-8
     // into another name, so each argument is taken as its bytes.

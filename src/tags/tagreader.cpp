@@ -131,7 +131,7 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
     if (!ParseTagHeader(start.left(10), &header))
         return S_FALSE_RESULT;
     if (header.size < 0) {
-        TagDiagnostic("Invalid id3size\n");
+        TagDiagnostic(path, "Invalid id3size\n");
         return E_FAIL_RESULT;
     }
     // Only versions 2.2 to 2.4 have a known layout; a compressed 2.2 tag
@@ -139,11 +139,11 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
     if (header.major < 2 || header.major > 4)
         return E_FAIL_RESULT;
     if (header.major == 2 && (header.flags & TagHeader::ExtendedHeader)) {
-        TagDiagnostic("extended header not supported yet\n");
+        TagDiagnostic(path, "extended header not supported yet\n");
         return E_FAIL_RESULT;
     }
     if (header.flags & TagHeader::Experimental) {
-        TagDiagnostic("the tag is experimental\n");
+        TagDiagnostic(path, "the tag is experimental\n");
         return E_FAIL_RESULT;
     }
     // The tag where it was read: the header goes from the front and what
@@ -154,13 +154,13 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
         tag.truncate(header.size);
     if (tag.size() < header.size) {
         // The tag claims more bytes than the file holds.
-        TagDiagnostic("Invalid id3size\n");
+        TagDiagnostic(path, "Invalid id3size\n");
         return E_FAIL_RESULT;
     }
     if (header.regionSize() > fileSize) {
         // A footer that the file has no room for: the tag's end is unknown,
         // and a write would take the audio that stands there for it.
-        TagDiagnostic("Invalid id3size\n");
+        TagDiagnostic(path, "Invalid id3size\n");
         return E_FAIL_RESULT;
     }
     const bool unsync = header.flags & TagHeader::Unsynchronisation;
@@ -198,7 +198,7 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
     bool peopleJoined = false;
     while (pos < tag.size() && tag[pos] != '\0') {
         if (++frameCount > MaxFramesPerTag) {
-            TagDiagnostic("too many frames\n");
+            TagDiagnostic(path, "too many frames\n");
             return E_FAIL_RESULT;
         }
         FrameInfo frame;

@@ -44,6 +44,7 @@ void TestCliShow::initTestCase() {
     tag.sizeBytes = QByteArray("\x00\x00\x01\x80", 4);
     refused = dir.filePath("refused.mp3");
     QVERIFY(fixture::WriteFile(refused, fixture::BuildFile(&tag)));
+    QVERIFY(QFile::copy(refused, dir.filePath("esc\x1b[2J.mp3")));
     empty = dir.filePath("empty.mp3");
     QVERIFY(fixture::WriteFile(empty, QByteArray()));
 }
@@ -73,7 +74,12 @@ void TestCliShow::exitStatus_data() {
     // among the results, out of their order.
     QTest::newRow("text output, diagnostic apart")
         << QStringList{"show", "good.mp3", "refused.mp3"} << 1 << "tag refused"
-        << "Invalid id3size";
+        << QFileInfo(refused).absoluteFilePath() + ": Invalid id3size\n";
+    // Lines from the reading threads come in any order: each names its file,
+    // as text output shows names.
+    QTest::newRow("diagnostic names its file")
+        << QStringList{"show", "--json", "refused.mp3", "esc\x1b[2J.mp3"} << 1 << "tag refused"
+        << QFileInfo(dir.filePath("esc?[2J.mp3")).absoluteFilePath() + ": Invalid id3size\n";
     QTest::newRow("missing file") << QStringList{"show", "good.mp3", "missing.mp3"} << 1
                                   << "cannot open file"
                                   << "";
@@ -94,6 +100,7 @@ void TestCliShow::exitStatus() {
     QVERIFY2(QString::fromUtf8(r.out).contains(stdoutHas), r.out.constData());
     QVERIFY2(QString::fromUtf8(r.err).contains(stderrHas), r.err.constData());
     QVERIFY2(!r.out.contains("Invalid id3size"), r.out.constData());
+    QVERIFY2(!r.err.contains('\x1b'), r.err.constData());
 }
 
 void TestCliShow::jsonContract() {
