@@ -5,6 +5,7 @@
 #include "runoptions.h"
 #include "runprofile.h"
 
+#include "profiles/optioncontrols.h"
 #include "profiles/settingsstore.h"
 
 #include <QJsonArray>
@@ -145,6 +146,7 @@ int save(QStringList args) {
     // An existing profile keeps the spelling it is stored under.
     Profile p = store.LoadProfile(store.findProfile(name).value_or(name));
     options.applyTo(p);
+    takeOptionsAsWindow(p);
     if (!store.SaveProfile(p, LastProfileUpdate::Keep))
         return failed(
             store.isReadable()

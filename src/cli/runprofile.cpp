@@ -2,6 +2,7 @@
 
 #include <QTextStream>
 
+#include "profiles/optioncontrols.h"
 #include "profiles/settingsstore.h"
 
 Profile loadRunProfile(const RunOptions& options, QString* error) {
@@ -18,6 +19,7 @@ Profile loadRunProfile(const RunOptions& options, QString* error) {
     }
     Profile profile = *stored;
     options.applyTo(profile);
+    takeOptionsAsWindow(profile);
     return profile;
 }
 

@@ -58,3 +58,7 @@ void saveOptionControls(const OptionControls& controls, Profile& profile) {
     profile.clearV1 = controls.clearV1 != 0 ? 1 : 0;
     profile.clearOtherV2 = controls.clearOtherV2 != 0 ? 1 : 0;
 }
+
+void takeOptionsAsWindow(Profile& profile) {
+    saveOptionControls(loadOptionControls(profile), profile);
+}

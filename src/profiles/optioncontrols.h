@@ -39,3 +39,9 @@ OptionControls loadOptionControls(Profile& profile);
 // Save controls for the options: Case takes the selected index or -1,
 // Separator the shown text, each check box 0 or 1 as it shows.
 void saveOptionControls(const OptionControls& controls, Profile& profile);
+
+// The options as the window takes them when it loads the profile and saves
+// it again: "none" is the entry "NONE", a check-box value of 5 is 0. A
+// profile that quorvel-cli runs or saves goes through this too, so that it
+// means what the window makes of it.
+void takeOptionsAsWindow(Profile& profile);

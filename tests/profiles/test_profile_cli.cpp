@@ -178,7 +178,8 @@ private slots:
         QCOMPARE(o["parse"].toArray()[1].toString(), QString("%# - %A, %T"));
         QCOMPARE(o["parse"].toArray()[0].toString(), QString("%L"));
         QCOMPARE(o["create"].toArray()[0].toString(), QString("/music/%A"));
-        QCOMPARE(o["Separator"].toString(), QString("-"));
+        // Stored as the window stores it: the entry that "-" begins.
+        QCOMPARE(o["Separator"].toString(), QString("-(dash)"));
         QCOMPARE(o["Case"].toInt(), 3);
         QCOMPARE(o["ANSI"].toInt(), 1);
         QCOMPARE(o["ClearOtherV2"].toInt(), 1);

@@ -94,6 +94,58 @@ private slots:
             QCOMPARE(f.readAll(), ini);
         }
     }
+
+    // A profile means to a run what it means to the window, which shows the
+    // stored separator as the entry it begins and check boxes as 0 or 1.
+    void optionsAsTheWindowTakesThem_data() {
+        QTest::addColumn<QByteArray>("values");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<int>("ansi");
+        QTest::addColumn<int>("clearV1");
+        QTest::addColumn<int>("caseMode");
+        QTest::newRow("entries as stored") << QByteArray("Separator=NONE\nANSI=1\nClearV1=1")
+                                           << QStringList{} << "NONE" << 1 << 1 << 0;
+        QTest::newRow("small letters")
+            << QByteArray("Separator=none") << QStringList{} << "NONE" << 0 << 0 << 0;
+        QTest::newRow("the start of an entry")
+            << QByteArray("Separator=-") << QStringList{} << "-(dash)" << 0 << 0 << 0;
+        QTest::newRow("typed text stays")
+            << QByteArray("Separator=\" + \"") << QStringList{} << " + " << 0 << 0 << 0;
+        QTest::newRow("empty stays empty")
+            << QByteArray("Separator=") << QStringList{} << "" << 0 << 0 << 0;
+        QTest::newRow("given in small letters")
+            << QByteArray() << QStringList{"--separator", "space"} << "SPACE" << 0 << 0 << 0;
+        QTest::newRow("check boxes out of range are off")
+            << QByteArray("ANSI=5\nClearV1=-1") << QStringList{} << "SPACE" << 0 << 0 << 0;
+        QTest::newRow("the indeterminate box is on")
+            << QByteArray("ANSI=2\nClearV1=2") << QStringList{} << "SPACE" << 1 << 1 << 0;
+        QTest::newRow("a case beyond the list")
+            << QByteArray("Case=7") << QStringList{} << "SPACE" << 0 << 0 << -1;
+    }
+    void optionsAsTheWindowTakesThem() {
+        QFETCH(QByteArray, values);
+        QFETCH(QStringList, args);
+        QFETCH(QString, separator);
+        QFETCH(int, ansi);
+        QFETCH(int, clearV1);
+        QFETCH(int, caseMode);
+        const QString file = SettingsStore().fileName();
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[P]\n" + values + "\n");
+        f.close();
+        RunOptions options;
+        QString error;
+        QVERIFY2(takeRunOptions(args, options, error), qPrintable(error));
+        const Profile p = loadRunProfile(options, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(p.separator, separator);
+        QCOMPARE(p.ansi, ansi);
+        QCOMPARE(p.clearV1, clearV1);
+        QCOMPARE(p.caseMode, caseMode);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRunProfile)
