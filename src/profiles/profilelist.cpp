@@ -9,7 +9,8 @@ QString ProfileList::removeSelectedEntry() {
 }
 
 int ProfileList::findEntry(const QString& name) const {
-    const int n = int(m_entries.size());
+    // Among the profiles only: a profile may carry a command entry's text.
+    const int n = profileCount();
     for (int k = 1; k <= n; ++k) {
         const int i = k % n;
         if (m_entries[i].compare(name, Qt::CaseInsensitive) == 0)
@@ -43,11 +44,11 @@ void ProfileList::onProfileChange(int index) {
     m_host.saveControls();
     m_host.saveProfile(oldName);
 
-    const QString chosen = m_entries[m_selected];
-    if (chosen == addNewEntry()) {
+    // The commands are the last two entries, whatever a profile is named.
+    if (m_selected == profileCount()) {
         addProfile();
         m_selected = entryOrFirst(oldName);
-    } else if (chosen == removeSelectedEntry()) {
+    } else if (m_selected == profileCount() + 1) {
         if (!removeProfile(oldName))
             return;
     }
@@ -61,10 +62,18 @@ void ProfileList::onProfileChange(int index) {
 }
 
 void ProfileList::addProfile() {
-    // Nothing is checked: an empty name, a duplicate or a command entry's text
-    // is inserted as it stands.
-    if (const std::optional<QString> name = m_host.askProfileName())
-        m_entries.prepend(*name);
+    // An empty name or a command entry's text is inserted as it stands. A
+    // name the list holds in any letter case is not: the store keeps one
+    // profile for both, and removing one entry would delete the other's.
+    const std::optional<QString> name = m_host.askProfileName();
+    if (!name)
+        return;
+    if (const int existing = findEntry(*name); existing >= 0) {
+        m_host.showMessage(
+            QStringLiteral("A profile named \"%1\" exists already").arg(m_entries[existing]));
+        return;
+    }
+    m_entries.prepend(*name);
 }
 
 // Returns false when the handler ends without loading anything.

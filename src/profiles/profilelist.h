@@ -58,8 +58,8 @@ public:
     const QString& currentName() const { return m_current; }
     int profileCount() const { return int(m_entries.size()) - 2; }
 
-    // The entry of exactly that text without regard to case, searched from the
-    // second entry on and then the first, or -1.
+    // The profile entry of exactly that text without regard to case, searched
+    // from the second entry on and then the first, or -1.
     int findEntry(const QString& name) const;
 
 private:

@@ -57,7 +57,10 @@ private slots:
             << "a" << QStringList{"a", "B", "A"}
             << QStringList{"a", "B", "A", addEntry, removeEntry} << 2;
         QTest::newRow("last names a command entry")
-            << "<add new...>" << QStringList{"A"} << QStringList{"A", addEntry, removeEntry} << 1;
+            << "<add new...>" << QStringList{"A"} << QStringList{"A", addEntry, removeEntry} << 0;
+        QTest::newRow("last is a profile with a command's text")
+            << "<add new...>" << QStringList{"A", addEntry}
+            << QStringList{"A", addEntry, addEntry, removeEntry} << 1;
     }
     void fill() {
         QFETCH(QString, last);
@@ -101,9 +104,11 @@ private slots:
                                        << QStringList{"A", "B", "C", addEntry, removeEntry} << 1
                                        << QStringList{"saveControls", "save:B", "askName"};
         QTest::newRow("add duplicate in other case")
-            << abc << "A" << 3 << "a" << true
-            << QStringList{"a", "A", "B", "C", addEntry, removeEntry} << 1
-            << saveA + QStringList{"askName"};
+            << abc << "A" << 3 << "b" << true << QStringList{"A", "B", "C", addEntry, removeEntry}
+            << 0 << saveA + QStringList{"askName", "message:A profile named \"B\" exists already"};
+        QTest::newRow("add the current profile's name")
+            << abc << "C" << 3 << "C" << true << QStringList{"A", "B", "C", addEntry, removeEntry}
+            << 2 << saveC + QStringList{"askName", "message:A profile named \"C\" exists already"};
         QTest::newRow("add empty name") << abc << "C" << 3 << "" << true
                                         << QStringList{"", "A", "B", "C", addEntry, removeEntry}
                                         << 3 << saveC + QStringList{"askName"};
@@ -111,6 +116,18 @@ private slots:
             << abc << "A" << 3 << removeEntry << true
             << QStringList{removeEntry, "A", "B", "C", addEntry, removeEntry} << 1
             << saveA + QStringList{"askName"};
+        // A profile that carries a command's text is a profile like any other.
+        const QStringList named = {removeEntry, "Work", addEntry};
+        QTest::newRow("choose a profile named as the remove command")
+            << named << "Work" << 0 << "" << true
+            << QStringList{removeEntry, "Work", addEntry, addEntry, removeEntry} << 0
+            << QStringList{"saveControls", "save:Work", "load:" + removeEntry, "transform",
+                           "loadControls"};
+        QTest::newRow("choose a profile named as the add command")
+            << named << "Work" << 2 << "" << true
+            << QStringList{removeEntry, "Work", addEntry, addEntry, removeEntry} << 2
+            << QStringList{"saveControls", "save:Work", "load:" + addEntry, "transform",
+                           "loadControls"};
         QTest::newRow("remove last entry")
             << abc << "C" << 4 << "" << true << QStringList{"A", "B", addEntry, removeEntry} << 1
             << saveC + QStringList{"ask:Confirm Delete:Are you sure to delete profile \"C\"",
