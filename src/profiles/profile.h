@@ -28,4 +28,5 @@ struct Profile {
             p.parse[f] = p.create[f] = fieldCode(f);
         return p;
     }
+    friend bool operator==(const Profile&, const Profile&) = default;
 };

@@ -4,6 +4,7 @@
 #include "windowtestsupport.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QTest>
 
 #include <memory>
@@ -62,6 +63,8 @@ private slots:
     void removeOnlyProfileRefused();
     void exitStoresLastProfile_data();
     void exitStoresLastProfile();
+    void otherWritersChangesStay_data();
+    void otherWritersChangesStay();
     void keyboardSteps();
 };
 
@@ -301,6 +304,70 @@ void TestWindowProfiles::exitStoresLastProfile() {
     CQuorvelDlg next(seam2, temp.store);
     QCOMPARE(shownProfile(next), QStringLiteral("Beta"));
     QCOMPARE(next.fieldGrid()[RowCreate][FieldYear], QStringLiteral("[%Y]"));
+}
+
+// quorvel-cli changes or damages the store while the window is open on
+// Alpha; the window then exits, with or without a change of its own.
+void TestWindowProfiles::otherWritersChangesStay_data() {
+    QTest::addColumn<QString>("meanwhile"); // "nothing", "changed" or "damaged"
+    QTest::addColumn<bool>("editHere");
+    QTest::addColumn<QString>("titleFormat"); // Alpha's Title parse format after
+    QTest::addColumn<QString>("message");
+    QTest::newRow("changed elsewhere, not here") << "changed" << false << "%T (CLI)"
+                                                 << "";
+    // The user's own change is the last word: the window's profile is saved.
+    QTest::newRow("changed elsewhere and here") << "changed" << true << "%T Alpha"
+                                                << "";
+    QTest::newRow("changed nowhere") << "nothing" << false << "%T Alpha"
+                                     << "";
+    QTest::newRow("damaged, changed here")
+        << "damaged" << true << ""
+        << "Profile \"Alpha\" was not saved: cannot read the settings store %1";
+    QTest::newRow("damaged, nothing of the user's to save") << "damaged" << false << ""
+                                                            << "";
+}
+
+void TestWindowProfiles::otherWritersChangesStay() {
+    QFETCH(QString, meanwhile);
+    QFETCH(bool, editHere);
+    QFETCH(QString, titleFormat);
+    QFETCH(QString, message);
+
+    TempStore temp;
+    storeProfiles(temp.store, {"Alpha", "Beta"}, "Alpha");
+    RecordingSeam seam;
+    CQuorvelDlg dialog(seam, temp.store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    if (meanwhile == "changed") {
+        SettingsStore other(temp.file);
+        Profile p = other.LoadProfile(QStringLiteral("Alpha"));
+        p.name = QStringLiteral("Alpha");
+        p.parse[FieldTitle] = QStringLiteral("%T (CLI)");
+        QVERIFY(other.SaveProfile(p, LastProfileUpdate::Keep));
+    } else if (meanwhile == "damaged") {
+        QFile f(temp.file);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("[Broken\nCase=2\n");
+    }
+    if (editHere) {
+        QTest::mouseClick(dialog.controls().widget(IDC_PAGE_CREATE), Qt::LeftButton);
+        dialog.controls().setText(fieldEditId(FieldYear), QStringLiteral("[%Y]"));
+    }
+    QTest::mouseClick(dialog.controls().widget(IDC_EXIT), Qt::LeftButton);
+
+    QStringList messages;
+    for (const RecordingSeam::Shown& shown : seam.shown)
+        messages << shown.text;
+    QCOMPARE(messages, message.isEmpty() ? QStringList() : QStringList{message.arg(temp.file)});
+    if (meanwhile == "damaged")
+        return;
+    const SettingsStore after(temp.file);
+    QCOMPARE(after.ReadText(QStringLiteral("Alpha"), StoreValue::field(1, FieldTitle), {}),
+             titleFormat);
+    QCOMPARE(after.ReadText(QStringLiteral("Alpha"), StoreValue::field(2, FieldYear), {}),
+             editHere ? QStringLiteral("[%Y]") : QStringLiteral("%Y"));
+    QCOMPARE(lastProfile(temp), QStringLiteral("Alpha"));
 }
 
 void TestWindowProfiles::keyboardSteps() {
