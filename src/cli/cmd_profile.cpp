@@ -4,6 +4,7 @@
 #include "command.h"
 #include "runoptions.h"
 #include "runprofile.h"
+#include "streamout.h"
 
 #include "profiles/optioncontrols.h"
 #include "profiles/settingsstore.h"
@@ -27,9 +28,18 @@ QString notFound(const SettingsStore& store, const QString& name) {
                               : CannotReadStore(store);
 }
 
-// Takes "--json" out of args.
+// Takes "--json" out of args, before a "--" only: after it, "--json" is a
+// profile's name.
 bool takeJson(QStringList& args) {
-    return args.removeAll(QStringLiteral("--json")) > 0;
+    const qsizetype end = args.indexOf(QStringLiteral("--"));
+    bool json = false;
+    for (qsizetype i = (end < 0 ? args.size() : end) - 1; i >= 0; --i) {
+        if (args[i] == QLatin1String("--json")) {
+            args.removeAt(i);
+            json = true;
+        }
+    }
+    return json;
 }
 
 // The one NAME argument; anything else is a usage error. After "--" a name
@@ -73,7 +83,7 @@ int list(QStringList args) {
     if (!json) {
         QTextStream out(stdout);
         for (const QString& name : names)
-            out << name << "\n";
+            out << OneLine(name) << "\n";
         return ExitOk;
     }
     QJsonArray array;
@@ -117,13 +127,15 @@ int show(QStringList args) {
         }));
         return ExitOk;
     }
+    // A name or format may hold a line break or a terminal escape: shown as
+    // "?", as the other commands show them.
     QTextStream out(stdout);
-    out << "name=" << p.name << "\n";
+    out << "name=" << OneLine(p.name) << "\n";
     for (int f = 0; f < FieldCount; ++f)
-        out << StoreValue::field(RowParse, f) << "=" << p.parse[f] << "\n";
+        out << StoreValue::field(RowParse, f) << "=" << OneLine(p.parse[f]) << "\n";
     for (int f = 0; f < FieldCount; ++f)
-        out << StoreValue::field(RowCreate, f) << "=" << p.create[f] << "\n";
-    out << StoreValue::Separator << "=" << p.separator << "\n"
+        out << StoreValue::field(RowCreate, f) << "=" << OneLine(p.create[f]) << "\n";
+    out << StoreValue::Separator << "=" << OneLine(p.separator) << "\n"
         << StoreValue::Case << "=" << p.caseMode << "\n"
         << StoreValue::Ansi << "=" << p.ansi << "\n"
         << StoreValue::ClearOtherV2 << "=" << p.clearOtherV2 << "\n"

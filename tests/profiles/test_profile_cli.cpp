@@ -161,6 +161,33 @@ private slots:
         QCOMPARE(run(home->path(), {"list"}).status, 0);
     }
 
+    // Names and formats come from the user or a hand-edited file: text
+    // output shows their control characters as "?", JSON keeps them, and a
+    // name after "--" is a name even when it reads as an option.
+    void oddNames() {
+        const QString escape = QStringLiteral("a\x1b[2Jb");
+        QCOMPARE(run(home->path(), {"save", escape, "--create", "title=%T\n"}).status, 0);
+        QCOMPARE(run(home->path(), {"save", "--", "--json"}).status, 0);
+        const Result listed = run(home->path(), {"list"});
+        QCOMPARE(listed.status, 0);
+        QCOMPARE(listed.out, QString("--json\na?[2Jb\n"));
+        const Result shown = run(home->path(), {"show", escape});
+        QCOMPARE(shown.status, 0);
+        QVERIFY2(shown.out.startsWith("name=a?[2Jb\n"), qPrintable(shown.out));
+        QVERIFY2(shown.out.contains("\nField2_3=%T?\n"), qPrintable(shown.out));
+        const Result json = run(home->path(), {"list", "--json"});
+        QCOMPARE(
+            QJsonDocument::fromJson(json.out.toUtf8()).array()[1].toObject()["name"].toString(),
+            escape);
+        const Result dashed = run(home->path(), {"show", "--", "--json"});
+        QCOMPARE(dashed.status, 0);
+        QVERIFY2(dashed.out.startsWith("name=--json\n"), qPrintable(dashed.out));
+        const Result dashedJson = run(home->path(), {"show", "--json", "--", "--json"});
+        QCOMPARE(dashedJson.status, 0);
+        QCOMPARE(QJsonDocument::fromJson(dashedJson.out.toUtf8()).object()["name"].toString(),
+                 QString("--json"));
+    }
+
     void saveThenShowAndList() {
         seed(threeProfiles);
         QCOMPARE(run(home->path(), {"save", "Car/USB", "--parse", "filename=%# - %A, %T",
