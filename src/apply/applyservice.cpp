@@ -113,6 +113,18 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
     // A failed write is reported and the file stays where it is: moving it
     // would give it a name that its tags do not match.
     result.tagsWritten = (plan ? tag.Write(*plan) : tag.Write()) == 0;
+    if (result.tagsWritten && tag.namesLeftOnOld > 0) {
+        // The new file took this name only: the file's other names (a
+        // seeding copy, a second library) keep the old one.
+        result.messages << (tag.namesLeftOnOld == 1
+                                ? QStringLiteral("1 other name (hard link) of %1 keeps the old "
+                                                 "tags")
+                                      .arg(path)
+                                : QStringLiteral("%1 other names (hard links) of %2 keep the old "
+                                                 "tags")
+                                      .arg(tag.namesLeftOnOld)
+                                      .arg(path));
+    }
     if (!result.tagsWritten) {
         result.untouched = tag.writeProblem == WriteProblem::ChangedSinceRead;
         result.messages << (result.untouched ? ChangedSinceRead(path) : cannotWrite(path));

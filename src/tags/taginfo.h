@@ -86,6 +86,10 @@ public:
     // written, so the same record can be written again.
     int Write();
     WriteProblem writeProblem = WriteProblem::None;
+    // After a write that put a new file in the old one's place (the tag
+    // grew): how many other names (hard links) the old file had. They name
+    // the old file still, with its old tags.
+    int namesLeftOnOld = 0;
     // What Write puts at the start of the file as the record stands:
     // bytes (header, frames, padding; empty when Write would fail whatever
     // the file holds) and whether they go into the space of the old tag

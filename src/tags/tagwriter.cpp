@@ -89,6 +89,7 @@ int TagInfo::Write() {
 
 int TagInfo::Write(const Planned& plan) {
     writeProblem = WriteProblem::Failed;
+    namesLeftOnOld = 0;
     if (path.isEmpty()) {
         TagDiagnostic("Use read first\n");
         return -1;
@@ -149,6 +150,7 @@ int TagInfo::Write(const Planned& plan) {
                                   dropV1 ? length - 128 : length, written)) {
         case RewriteOutcome::Written:
             identity = written;
+            namesLeftOnOld = st.st_nlink > 1 ? int(st.st_nlink - 1) : 0;
             break;
         case RewriteOutcome::Changed:
             writeProblem = WriteProblem::ChangedSinceRead;

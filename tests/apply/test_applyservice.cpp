@@ -507,6 +507,12 @@ private slots:
             {clearOtherV2, clearV1}, &journal);
         journal.finish();
         QVERIFY(r.ok);
+        // A tag that grows puts a new file at the path: the second name
+        // keeps the old one, and the result says so.
+        QCOMPARE(r.messages.filter("hard link").size(), inPlace ? 0 : 1);
+        if (!inPlace)
+            QCOMPARE(r.messages.filter("hard link").first(),
+                     QString("1 other name (hard link) of %1 keeps the old tags").arg(path));
         const QByteArray applied = fixture::ReadFile(dir.filePath("out/a/b/x.mp3"));
         QVERIFY(applied != before);
         QCOMPARE(applied.size() == before.size() - (withV1 && clearV1 ? 128 : 0), inPlace);
