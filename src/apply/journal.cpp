@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -27,10 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString errnoText(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
 
 // The id of the run whose journal is <id>.jsonl, when its records cannot
 // tell it.
@@ -221,7 +216,7 @@ JournalWriter::~JournalWriter() {
 
 bool JournalWriter::fail(const QString& path, QString* error) {
     if (error)
-        *error = QStringLiteral("%1: %2").arg(path, errnoText(errno));
+        *error = QStringLiteral("%1: %2").arg(path, qt_error_string(errno));
     return false;
 }
 
@@ -642,7 +637,7 @@ JournalRun ReadJournalRun(const QString& file) {
         if (errno == ENOENT)
             return run;
         run.id = runIdOfFile(file);
-        run.damage << QStringLiteral("the journal cannot be read: %1").arg(errnoText(errno));
+        run.damage << QStringLiteral("the journal cannot be read: %1").arg(qt_error_string(errno));
         return run;
     }
     RunReader(run).read(bytes);

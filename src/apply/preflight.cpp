@@ -7,16 +7,11 @@
 #include "tags/pathbytes.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
-
-QString errorText(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
 
 // 0 when the folder can take new names (write and search permission, and
 // search permission on every level above it), else the errno.
@@ -105,7 +100,7 @@ std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& 
     // would take an open for writing for a change.
     // (The real user is the effective one: the program is not setuid.)
     if (::faccessat(AT_FDCWD, pathBytes(path).constData(), W_OK, 0) != 0) {
-        return Refusal{QStringLiteral("cannot write tags: %1").arg(errorText(errno)),
+        return Refusal{QStringLiteral("cannot write tags: %1").arg(qt_error_string(errno)),
                        QStringLiteral("Cannot write tags to %1").arg(path)};
     }
 
@@ -114,7 +109,7 @@ std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& 
     if (const int err = movableOut(path, sourceFolder)) {
         return Refusal{QStringLiteral("source folder not writable"),
                        QStringLiteral("Not applied to %1: its folder is not writable (%2)")
-                           .arg(path, errorText(err))};
+                           .arg(path, qt_error_string(err))};
     }
     // The file stays where it is (a new tag only): its folder and its name
     // have just passed.
@@ -139,7 +134,7 @@ std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& 
     if (missing.isEmpty()) {
         if (const int err = CheckMoveNoReplace(path, target)) {
             return Refusal{err == EEXIST ? QStringLiteral("target exists")
-                                         : QStringLiteral("cannot move: %1").arg(errorText(err)),
+                                         : QStringLiteral("cannot move: %1").arg(qt_error_string(err)),
                            QStringLiteral("Cannot move file as %1. Error %2").arg(target).arg(err)};
         }
     }
