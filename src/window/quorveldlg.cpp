@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 
 namespace {
 
@@ -71,6 +72,17 @@ void CQuorvelDlg::onInitDialog() {
         m_store.ReadText(ApplicationKey, StoreValue::LastProfile, QStringLiteral("Default")),
         m_store.EnumProfiles());
     showProfileList();
+    // The profiles are the user's: a window on the default profile alone,
+    // without a word, would look as if they were gone. Said once the window
+    // is up.
+    if (!m_store.isReadable()) {
+        QTimer::singleShot(0, this, [this] {
+            showMessage(QStringLiteral("Cannot read the settings store %1: the window shows the "
+                                       "default profile and saves nothing until the file is "
+                                       "mended")
+                            .arg(m_store.fileName()));
+        });
+    }
 
     const QString aboutText = aboutCommandText();
     if (!aboutText.isEmpty()) {

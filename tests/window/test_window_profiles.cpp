@@ -65,6 +65,7 @@ private slots:
     void exitStoresLastProfile();
     void otherWritersChangesStay_data();
     void otherWritersChangesStay();
+    void damagedStoreSaidAtStart();
     void keyboardSteps();
 };
 
@@ -369,6 +370,36 @@ void TestWindowProfiles::otherWritersChangesStay() {
     QCOMPARE(after.ReadText(QStringLiteral("Alpha"), StoreValue::field(2, FieldYear), {}),
              editHere ? QStringLiteral("[%Y]") : QStringLiteral("%Y"));
     QCOMPARE(lastProfile(temp), QStringLiteral("Alpha"));
+}
+
+// A store that cannot be parsed: the window says so once it is up, rather
+// than show the default profile as if the user's profiles were gone.
+void TestWindowProfiles::damagedStoreSaidAtStart() {
+    TempStore temp;
+    storeProfiles(temp.store, {"Alpha", "Beta"}, "Beta");
+    {
+        QFile f(temp.file);
+        QVERIFY(f.open(QIODevice::Append));
+        f.write("[Broken\nCase=2\n");
+    }
+    RecordingSeam seam;
+    CQuorvelDlg dialog(seam, temp.store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTRY_COMPARE(seam.kinds(), QStringList{QStringLiteral("message")});
+    QCOMPARE(seam.shown.first().text,
+             QStringLiteral("Cannot read the settings store %1: the window shows the default "
+                            "profile and saves nothing until the file is mended")
+                 .arg(temp.file));
+    // A readable store says nothing.
+    TempStore sound;
+    storeProfiles(sound.store, {"Alpha"}, "Alpha");
+    RecordingSeam quiet;
+    CQuorvelDlg other(quiet, sound.store);
+    other.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&other));
+    QTest::qWait(50);
+    QCOMPARE(quiet.kinds(), QStringList());
 }
 
 void TestWindowProfiles::keyboardSteps() {
