@@ -191,6 +191,13 @@ private slots:
         QCOMPARE(messagesOf(files[2]), QStringList{at("one/a.mp3") + " has the same target"});
         QCOMPARE(files[0]["tagsWritten"].toBool(), false);
         QCOMPARE(files[1]["ok"].toBool(), true);
+        // One file given three times is said so once, not as another file.
+        const CliRun twice =
+            RunCli(QStringList{"apply", "--json", "--dry-run"} + sortInto(location) +
+                   QStringList{at("two/a.mp3"), at("two/a.mp3"), at("two/a.mp3")});
+        QCOMPARE(twice.status, 1);
+        QCOMPARE(messagesOf(jsonArray(twice.out)[1]),
+                 QStringList{at("two/a.mp3") + " is given more than once"});
         auto after = tree(m_root);
         QCOMPARE(after.value("one/a.mp3"), before.value("one/a.mp3"));
         QCOMPARE(after.value("two/a.mp3"), before.value("two/a.mp3"));
