@@ -160,10 +160,7 @@ int save(QStringList args) {
     options.applyTo(p);
     takeOptionsAsWindow(p);
     if (!store.SaveProfile(p, LastProfileUpdate::Keep))
-        return failed(
-            store.isReadable()
-                ? QStringLiteral("cannot write the settings store %1").arg(store.fileName())
-                : CannotReadStore(store));
+        return failed(CannotSaveToStore(store));
     return ExitOk;
 }
 

@@ -23,10 +23,6 @@ Profile loadRunProfile(const RunOptions& options, QString* error) {
     return profile;
 }
 
-QString CannotReadStore(const SettingsStore& store) {
-    return QStringLiteral("cannot read the settings store %1").arg(store.fileName());
-}
-
 std::optional<Profile> loadRunProfileOrReport(const RunOptions& options) {
     QString error;
     Profile profile = loadRunProfile(options, &error);

@@ -15,10 +15,6 @@
 // not be used; the command then exits with status 1.
 Profile loadRunProfile(const RunOptions& options, QString* error);
 
-class SettingsStore;
-// "cannot read the settings store <file>"
-QString CannotReadStore(const SettingsStore& store);
-
 // loadRunProfile for a command: on failure the reason goes to standard error
 // as "quorvel-cli: <reason>" and nothing is returned.
 std::optional<Profile> loadRunProfileOrReport(const RunOptions& options);

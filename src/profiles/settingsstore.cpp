@@ -217,6 +217,16 @@ QString SettingsStore::fileName() const {
     return openLocked()->fileName();
 }
 
+QString CannotReadStore(const SettingsStore& store) {
+    return QStringLiteral("cannot read the settings store %1").arg(store.fileName());
+}
+
+QString CannotSaveToStore(const SettingsStore& store) {
+    return store.isReadable()
+               ? QStringLiteral("cannot write the settings store %1").arg(store.fileName())
+               : CannotReadStore(store);
+}
+
 QString SettingsStore::ReadText(const StoreKey& profile, const QString& valueName,
                                 const QString& defaultValue) const {
     const auto s = openLocked();

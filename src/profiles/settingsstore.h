@@ -99,3 +99,9 @@ private:
     QString m_iniFile; // empty: the user's store
     QString m_application;
 };
+
+// "cannot read the settings store <file>"
+QString CannotReadStore(const SettingsStore& store);
+// Why a save failed: that, or "cannot write the settings store <file>" when
+// the store reads but cannot be written.
+QString CannotSaveToStore(const SettingsStore& store);

@@ -302,14 +302,8 @@ void CQuorvelDlg::loadProfile(const QString& name) {
     m_profile.name = name;
     m_grid[RowParse] = loaded.parse;
     m_grid[RowCreate] = loaded.create;
-    rememberStored(m_profile);
+    m_loaded = m_profile;
     loadControls();
-}
-
-void CQuorvelDlg::rememberStored(const Profile& stored) {
-    m_loaded = stored;
-    m_untouched = stored;
-    takeOptionsAsWindow(m_untouched);
 }
 
 Profile CQuorvelDlg::currentProfile() const {
@@ -327,23 +321,24 @@ void CQuorvelDlg::saveProfile(const QString& name) {
         now.name = name;
         return now;
     };
+    // What saving would write had the user changed nothing here.
+    Profile untouched = m_loaded;
+    takeOptionsAsWindow(untouched);
+    const bool changedHere = saved != untouched;
     // Nothing changed here, and quorvel-cli changed the profile meanwhile:
     // its change stays.
-    if (saved == m_untouched && stored() != m_loaded) {
+    if (!changedHere && stored() != m_loaded) {
         m_store.WriteText(ApplicationKey, StoreValue::LastProfile, name);
         return;
     }
     if (m_store.SaveProfile(saved)) {
-        rememberStored(stored());
+        m_loaded = stored();
         return;
     }
-    if (saved == m_untouched)
-        return; // nothing of the user's is lost
     // The user's changes would be lost without a word.
-    const QString why = m_store.isReadable() ? QStringLiteral("cannot write the settings store %1")
-                                             : QStringLiteral("cannot read the settings store %1");
-    showMessage(
-        QStringLiteral("Profile \"%1\" was not saved: %2").arg(name, why.arg(m_store.fileName())));
+    if (changedHere)
+        showMessage(QStringLiteral("Profile \"%1\" was not saved: %2")
+                        .arg(name, CannotSaveToStore(m_store)));
 }
 
 void CQuorvelDlg::deleteProfile(const QString& name) {

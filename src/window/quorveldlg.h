@@ -168,10 +168,7 @@ private:
     int m_page = RowInput;
     Profile m_profile; // name and options; the formats live in the grid
     // The current profile as the store held it when the window loaded or
-    // last saved it, and as the window would save it untouched (its options
-    // as the controls take them): a save leaves the store alone when the
-    // user changed nothing here and another program changed the profile.
+    // last saved it: a save leaves the store alone when the user changed
+    // nothing here and another program changed the profile.
     Profile m_loaded;
-    Profile m_untouched;
-    void rememberStored(const Profile& stored);
 };

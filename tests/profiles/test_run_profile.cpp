@@ -11,6 +11,17 @@ class TestRunProfile : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> dir;
 
+    // The user's store file holding ini, or none when ini is empty.
+    static bool writeStore(const QByteArray& ini) {
+        const QString file = SettingsStore().fileName();
+        if (!QDir().mkpath(QFileInfo(file).path()))
+            return false;
+        if (ini.isEmpty())
+            return true;
+        QFile f(file);
+        return f.open(QIODevice::WriteOnly) && f.write(ini) == ini.size();
+    }
+
 private slots:
     void init() {
         dir = std::make_unique<QTemporaryDir>();
@@ -70,12 +81,7 @@ private slots:
         QFETCH(int, caseMode);
         QFETCH(QString, error);
         const QString file = SettingsStore().fileName();
-        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
-        if (!ini.isEmpty()) {
-            QFile f(file);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(ini);
-        }
+        QVERIFY(writeStore(ini));
         RunOptions options;
         QString parseError;
         QVERIFY2(takeRunOptions(args, options, parseError), qPrintable(parseError));
@@ -130,12 +136,7 @@ private slots:
         QFETCH(int, ansi);
         QFETCH(int, clearV1);
         QFETCH(int, caseMode);
-        const QString file = SettingsStore().fileName();
-        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[P]\n" + values + "\n");
-        f.close();
+        QVERIFY(writeStore("[P]\n" + values + "\n"));
         RunOptions options;
         QString error;
         QVERIFY2(takeRunOptions(args, options, error), qPrintable(error));

@@ -47,6 +47,12 @@ QString lastProfile(const TempStore& temp) {
     return SettingsStore(temp.file).ReadText(ApplicationKey, StoreValue::LastProfile, {});
 }
 
+// A section header without its "]": the store can no longer be parsed.
+bool damageStore(const TempStore& temp) {
+    QFile f(temp.file);
+    return f.open(QIODevice::Append) && f.write("[Broken\nCase=2\n") > 0;
+}
+
 } // namespace
 
 class TestWindowProfiles : public QObject {
@@ -348,9 +354,7 @@ void TestWindowProfiles::otherWritersChangesStay() {
         p.parse[FieldTitle] = QStringLiteral("%T (CLI)");
         QVERIFY(other.SaveProfile(p, LastProfileUpdate::Keep));
     } else if (meanwhile == "damaged") {
-        QFile f(temp.file);
-        QVERIFY(f.open(QIODevice::Append));
-        f.write("[Broken\nCase=2\n");
+        QVERIFY(damageStore(temp));
     }
     if (editHere) {
         QTest::mouseClick(dialog.controls().widget(IDC_PAGE_CREATE), Qt::LeftButton);
@@ -377,11 +381,7 @@ void TestWindowProfiles::otherWritersChangesStay() {
 void TestWindowProfiles::damagedStoreSaidAtStart() {
     TempStore temp;
     storeProfiles(temp.store, {"Alpha", "Beta"}, "Beta");
-    {
-        QFile f(temp.file);
-        QVERIFY(f.open(QIODevice::Append));
-        f.write("[Broken\nCase=2\n");
-    }
+    QVERIFY(damageStore(temp));
     RecordingSeam seam;
     CQuorvelDlg dialog(seam, temp.store);
     dialog.show();
