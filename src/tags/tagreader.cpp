@@ -150,6 +150,10 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
     // follows the tag from the end, without copying the bytes between.
     QByteArray tag = std::move(start);
     tag.remove(0, 10);
+    // A footer flag with no footer after the frames: what stands there is
+    // audio, and a write in place would pad over it as if it were the
+    // footer's.
+    const bool footerMissing = header.hasFooter() && tag.mid(header.size, 3) != "3DI";
     if (tag.size() > header.size)
         tag.truncate(header.size);
     if (tag.size() < header.size) {
@@ -160,6 +164,10 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
     if (header.regionSize() > fileSize) {
         // A footer that the file has no room for: the tag's end is unknown,
         // and a write would take the audio that stands there for it.
+        TagDiagnostic(path, "Invalid id3size\n");
+        return E_FAIL_RESULT;
+    }
+    if (footerMissing) {
         TagDiagnostic(path, "Invalid id3size\n");
         return E_FAIL_RESULT;
     }

@@ -65,6 +65,10 @@ void TestTagFuzzFindings::readThenWrite_data() {
     QTest::newRow("footer beyond the end, audio where it should be")
         << tag.left(tag.size() - 10) + QByteArray("\xFF\xFB\x90\xC4\x00\x00", 6) << E_FAIL_RESULT;
     QTest::newRow("footer one byte short") << tag.left(tag.size() - 1) << E_FAIL_RESULT;
+    // The flag is set but the frames and padding are followed by audio: its
+    // first bytes are not a footer to pad over.
+    QTest::newRow("footer flag, audio in the footer's place")
+        << tag.left(tag.size() - 10) + fixture::SilentAudio(1) << E_FAIL_RESULT;
 }
 
 void TestTagFuzzFindings::readThenWrite() {
