@@ -32,7 +32,10 @@ qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLay
         SetId(QByteArray(header, 4).constData());
         const auto fileFlags = static_cast<quint16>(DecodeBigEndian(header + 8, 2));
         if (layout.version == 4) {
-            body = ConvertV24FrameBody(fileFlags, body, tagUnsync, &flags);
+            body = ConvertV24FrameBody(fileFlags, body, tagUnsync, &flags,
+                                       inflateBudget
+                                           ? std::min<qint64>(*inflateBudget, MaxInflatedFrameSize)
+                                           : MaxInflatedFrameSize);
             // Version 3 holds both people lists in the one IPLS frame.
             if (IsV24PeopleListId(id))
                 SetId("IPLS");

@@ -2,6 +2,7 @@
 
 #include "tags/synchsafe.h"
 #include "tags/unsync.h"
+#include "tags/zlibinflate.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ constexpr quint8 V24LengthIndicator = 0x01;
 } // namespace
 
 QByteArray ConvertV24FrameBody(quint16 flags24, const QByteArray& body, bool tagUnsync,
-                               quint16* flags23) {
+                               quint16* flags23, qsizetype inflateLimit) {
     const quint8 status = flags24 >> 8;
     const quint8 format = flags24 & 0xFF;
     const bool grouped = format & V24Grouped;
@@ -48,6 +49,12 @@ QByteArray ConvertV24FrameBody(quint16 flags24, const QByteArray& body, bool tag
     }
     if (pos > data.size())
         return data;
+    if (compressed && !lengthIndicator && !encrypted) {
+        // Without its size in front, a version 3 reader would take the
+        // first bytes of the zlib data for it.
+        if (const auto inflated = InflateZlib(QByteArrayView(data).sliced(pos), inflateLimit))
+            size = EncodeBigEndian32(static_cast<quint32>(inflated->size()));
+    }
     // Version 3 order: decompressed size, encryption method, group.
     return (compressed ? size : QByteArray()) + method + group + data.mid(pos);
 }

@@ -105,6 +105,12 @@ void TestTagUnits::v24Body_data() {
     QTest::newRow("compressed keeps plain size")
         << 0x0009 << QByteArray("\x00\x00\x01\x00zz", 6) << false
         << QByteArray("\x00\x00\x00\x80zz", 6) << 0x0080;
+    // qCompress puts the size in front as version 3 does.
+    const QByteArray zlibArtist = qCompress(QByteArray("\0Artist", 7));
+    QTest::newRow("compressed, no length indicator: size from the data")
+        << 0x0008 << zlibArtist.mid(4) << false << zlibArtist << 0x0080;
+    QTest::newRow("compressed, no length indicator, not zlib data")
+        << 0x0008 << QByteArray("zz") << false << QByteArray("zz") << 0x0080;
     QTest::newRow("group, encryption reordered")
         << 0x0044 << QByteArray("GEdata", 6) << false << QByteArray("EGdata", 6) << 0x0060;
     QTest::newRow("length indicator cut short")
