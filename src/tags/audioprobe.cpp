@@ -35,6 +35,33 @@ AudioContent ProbeAudioFile(const QString& path) {
     const bool hasV1 = fileSize >= 128 && ReadAt(fd, fileSize - 128, 3) == "TAG";
     const qint64 audioEnd = std::max(audioStart, fileSize - (hasV1 ? 128 : 0));
     const qint64 probeEnd = std::min(audioEnd, audioStart + AudioProbeSize);
-    const QByteArray probe = ReadAt(fd, audioStart, probeEnd - audioStart);
+    QByteArray probe = ReadAt(fd, audioStart, probeEnd - audioStart);
+    const qint64 pastTags = AudioStartPastTags(fd, audioStart, audioEnd, probe);
+    if (pastTags != audioStart) {
+        audioStart = pastTags;
+        probe =
+            ReadAt(fd, audioStart, std::min(audioEnd, audioStart + AudioProbeSize) - audioStart);
+    }
     return JudgeAudioContent(probe, audioStart + probe.size() == audioEnd);
+}
+
+qint64 AudioStartPastTags(int fd, qint64 audioStart, qint64 audioEnd, QByteArrayView known) {
+    constexpr int MostTags = 8;
+    qint64 at = audioStart;
+    for (int i = 0; i < MostTags && at + 10 <= audioEnd; ++i) {
+        const qint64 inKnown = at - audioStart;
+        QByteArray bytes;
+        if (inKnown + 10 <= known.size())
+            bytes = known.sliced(inKnown, 10).toByteArray();
+        else if (inKnown + 3 <= known.size() && known.sliced(inKnown, 3) != "ID3")
+            break;
+        else
+            bytes = ReadAt(fd, at, 10);
+        TagHeader header;
+        if (!ParseTagHeader(bytes, &header) || header.size < 0 ||
+            header.regionSize() > audioEnd - at)
+            break;
+        at += header.regionSize();
+    }
+    return at;
 }

@@ -14,3 +14,10 @@
 // "not a regular file", "tag refused" (a header whose tag size cannot be
 // taken) or what the bytes are.
 AudioContent ProbeAudioFile(const QString& path);
+
+// Where the audio begins when more ID3v2 tags follow the one at the start
+// (taggers that put a new tag in front of an old one): past each whole one,
+// a few at most, up to audioEnd. known holds the file's bytes from
+// audioStart on, as far as they were read; the file is read only where
+// another tag begins beyond them.
+qint64 AudioStartPastTags(int fd, qint64 audioStart, qint64 audioEnd, QByteArrayView known);

@@ -1,4 +1,5 @@
 #include "tags/audiocontent.h"
+#include "tags/audioprobe.h"
 #include "tags/descriptorio.h"
 #include "tags/diagnostics.h"
 #include "tags/framecontent.h"
@@ -73,10 +74,13 @@ int TagInfo::Read(const QString& filePath) {
     // The audio, from the end of the tag up to the ID3v1 block, is judged
     // before the bytes read go to ReadV2, which takes them over; it counts
     // only when ReadV2 takes the tag (the tag ends where its header says).
-    const qint64 audioStart = headerRead ? header.regionSize() : 0;
+    qint64 audioStart = headerRead ? header.regionSize() : 0;
     AudioContent judged;
     if (audioStart <= fileSize) {
         const qint64 audioEnd = std::max(audioStart, fileSize - (endsWithV1 ? 128 : 0));
+        audioStart = AudioStartPastTags(
+            file.fd, audioStart, audioEnd,
+            QByteArrayView(start).sliced(std::min<qint64>(audioStart, start.size())));
         const qint64 probeEnd = std::min(audioEnd, audioStart + AudioProbeSize);
         // Mostly in the bytes at hand: looked at where they are, not copied.
         QByteArray more;

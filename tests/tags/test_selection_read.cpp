@@ -103,6 +103,12 @@ void TestSelectionRead::judgesContent_data() {
     coverTag.frames = {
         {"APIC", fixture::PictureBody(0, "image/png", 3, "", fixture::ImageData(100000))}};
     QTest::newRow("100 KB cover") << fixture::BuildFile(&coverTag, 2) << "";
+    // A tagger put a new tag in front of the old one: the audio follows both.
+    QTest::newRow("second tag with a cover") << id3 + fixture::BuildFile(&coverTag, 2) << "";
+    QTest::newRow("second tag, then FLAC")
+        << id3 + id3 + QByteArray("fLaC\0\0\0\x22") + QByteArray(600, 'x')
+        << "not MPEG audio (FLAC audio)";
+    QTest::newRow("second tag, no audio") << id3 + id3 << "not MPEG audio (no audio after the tag)";
     QTest::newRow("flacNamedMp3") << id3 + QByteArray("fLaC\0\0\0\x22") + QByteArray(600, 'x')
                                   << "not MPEG audio (FLAC audio)";
     QTest::newRow("pngNamedMp3") << QByteArray("\x89PNG\r\n\x1A\n") + fixture::ImageData(900)
