@@ -28,6 +28,12 @@ qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLay
         flags = 0;
         if (IsId("APIC"))
             body = PicToApicBody(body);
+        if (IsId("LINK")) {
+            // Written with a 3-letter id, it would be read as another frame.
+            body = LnkToLinkBody(body);
+            if (body.isEmpty())
+                SetId("");
+        }
     } else {
         SetId(QByteArray(header, 4).constData());
         const auto fileFlags = static_cast<quint16>(DecodeBigEndian(header + 8, 2));

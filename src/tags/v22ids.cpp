@@ -51,3 +51,8 @@ QByteArray PicToApicBody(const QByteArray& body) {
         mime = "image/" + format.toLower();
     return body.left(1) + mime + '\0' + body.mid(4);
 }
+
+QByteArray LnkToLinkBody(const QByteArray& body) {
+    const QByteArray linked = body.size() >= 3 ? MapV22Id(body.left(3)) : QByteArray();
+    return linked.isEmpty() ? QByteArray() : linked + body.mid(3);
+}

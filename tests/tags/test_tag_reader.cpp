@@ -194,12 +194,14 @@ void TestTagReader::reads_data() {
                      {"COM", fixture::CommentBody(0, "eng", "", "note")},
                      {"PIC", QByteArray("\0JPG\x03\0", 6) + fixture::ImageData(200)},
                      {"XYZ", "dropped"},
+                     {"LNK", "TT2http://x/t"},
                      {"TRK", TextBody(0, "4")}},
                     6);
         QTest::newRow("v2.2 ids mapped")
             << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
-            << QStringList{"TIT2=Old", "TPE1=Act", "COMM=eng|note",
-                           QString("APIC#%1").arg(1 + 11 + 2 + 200), "TRCK=4"}
+            << QStringList{"TIT2=Old",      "TPE1=Act",
+                           "COMM=eng|note", QString("APIC#%1").arg(1 + 11 + 2 + 200),
+                           "LINK#14",       "TRCK=4"}
             << noLine;
     }
     for (int version : {3, 4}) {

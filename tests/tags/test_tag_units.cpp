@@ -31,6 +31,8 @@ private slots:
     void reencode();
     void v22Ids_data();
     void v22Ids();
+    void v22Link_data();
+    void v22Link();
     void writtenBodySize_data();
     void writtenBodySize();
     void pathBytes_data();
@@ -249,6 +251,21 @@ void TestTagUnits::v22Ids() {
     QFETCH(QByteArray, v22);
     QFETCH(QByteArray, v23);
     QCOMPARE(MapV22Id(v22), v23);
+}
+
+void TestTagUnits::v22Link_data() {
+    QTest::addColumn<QByteArray>("lnk");
+    QTest::addColumn<QByteArray>("link"); // empty: the frame is dropped
+    QTest::newRow("title link") << QByteArray("TT2http://x/t.xml\0id", 21)
+                                << QByteArray("TIT2http://x/t.xml\0id", 22);
+    QTest::newRow("linked frame without counterpart") << QByteArray("XYZhttp://x") << QByteArray();
+    QTest::newRow("too short for an id") << QByteArray("TT") << QByteArray();
+}
+
+void TestTagUnits::v22Link() {
+    QFETCH(QByteArray, lnk);
+    QFETCH(QByteArray, link);
+    QCOMPARE(LnkToLinkBody(lnk), link);
 }
 
 // What `show` reports as a frame's size is counted without writing the
