@@ -27,6 +27,14 @@
 
 namespace {
 
+// The largest ID3v2 region a header can announce (a 28-bit size, the header
+// and a footer). A start record's sizes and references beyond it are not
+// ones a run wrote, and would make undo reach for gigabytes.
+constexpr qint64 MostRegion = 10 + 0x0FFFFFFF + 10;
+// Start records missing in a row that a damaged journal is read past; a
+// number further on is no run's, and would take a placeholder each.
+constexpr int MostMissingStarts = 1 << 16;
+
 // The id of the run whose journal is <id>.jsonl, when its records cannot
 // tell it.
 QString runIdOfFile(const QString& journalFile) {
@@ -556,6 +564,12 @@ private:
         // Numbered from 1 without a gap: a start record that went missing
         // leaves one.
         const int expected = int(m_run.entries.size()) + 1;
+        if (e.seq > expected + MostMissingStarts) {
+            damaged(QStringLiteral("file %1 is numbered beyond the files the run recorded: it "
+                                   "cannot be checked")
+                        .arg(e.seq));
+            return;
+        }
         if (e.seq != expected) {
             if (e.seq == expected + 1)
                 damaged(QStringLiteral("the start record of file %1 is missing: that file "
@@ -577,12 +591,18 @@ private:
                 m_run.entries.append(missing);
             }
         }
+        // References lie in the original region, and in a region of the
+        // written file.
         const bool refsValid =
-            std::all_of(e.saved.refs.begin(), e.saved.refs.end(), [](const RegionRef& x) {
-                return x.at >= 0 && x.length > 0 && x.from >= 0;
+            std::all_of(e.saved.refs.begin(), e.saved.refs.end(), [&e](const RegionRef& x) {
+                return x.at >= 0 && x.length > 0 && x.from >= 0 && x.length <= e.regionSize &&
+                       x.at <= e.regionSize - x.length && x.from <= MostRegion - x.length;
             });
+        const bool sizesValid =
+            e.headSize >= 0 && e.headSize <= 2 * MostRegion &&
+            (!r.contains("region") || (e.regionSize >= 0 && e.regionSize <= MostRegion));
         if (e.originalPath.isEmpty() || e.originalSize < 0 || e.originalDigest.isEmpty() ||
-            e.headSize < 0 || (r.contains("region") && e.regionSize < 0) || !refsValid)
+            !sizesValid || !refsValid)
             damaged(
                 QStringLiteral("the start record of file %1 is incomplete: %2 cannot be "
                                "checked")

@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -795,6 +796,20 @@ private slots:
         // One whole record that is no run record is an edit, not a kill.
         QTest::newRow("only its end record left") << "keep end 0"
                                                   << "the run record is missing";
+        // Numbers no run writes: refused, not followed into gigabytes.
+        QTest::newRow("file numbered far beyond the others")
+            << "set start 2 seq 2147483647"
+            << "file 2147483647 is numbered beyond";
+        QTest::newRow("saved head of exabytes") << "set start 2 headSize 9223372036854775807"
+                                                << "start record of file 2";
+        QTest::newRow("region of exabytes") << "set start 2 region 9223372036854775807"
+                                            << "start record of file 2";
+        QTest::newRow("reference past the region")
+            << "set start 2 refs [[9223372036854775807,2000,0]]"
+            << "start record of file 2";
+        QTest::newRow("reference from past any tag")
+            << "set start 2 refs [[0,20,9223372036854775800]]"
+            << "start record of file 2";
     }
     void damagedJournal() {
         QFETCH(QString, edit);
@@ -819,6 +834,17 @@ private slots:
             lines = {readAll(file).left(how[1].toInt())};
         if (how[0] == "keep")
             lines = {lines.last()};
+        if (how[0] == "set") {
+            // set TYPE SEQ KEY JSON: the value as written, numbers beyond
+            // what a double holds included.
+            const QString key = QStringLiteral("\"%1\":").arg(how[3]);
+            const QRegularExpression value(key + R"((\[(\[[^\]]*\],?)*\]|-?[0-9]+))");
+            for (QByteArray& line : lines) {
+                const QJsonObject r = QJsonDocument::fromJson(line).object();
+                if (r["type"].toString() == how[1] && r["seq"].toInt() == how[2].toInt())
+                    line = QString::fromUtf8(line).replace(value, key + how[4]).toUtf8();
+            }
+        }
         for (qsizetype i = lines.size() - 1; (how[0] == "cut" || how[0] == "delete") && i >= 0;
              --i) {
             const QJsonObject r = QJsonDocument::fromJson(lines[i]).object();
