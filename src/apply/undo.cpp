@@ -168,7 +168,7 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
             err = 0;
         const struct timespec times[2] = {{0, UTIME_OMIT}, timeOf(e.originalMtimeNs)};
         ::futimens(out, times);
-        if (err == 0 && ::fsync(out) != 0)
+        if (err == 0 && !currentJournalFileOps().syncFile(out))
             err = errno;
     }
     ::close(out);
@@ -622,6 +622,13 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
         return fail(err != 0
                         ? cannotRestore(e.originalPath, err)
                         : QStringLiteral("%1 does not match the journal; left alone").arg(path));
+    }
+    // Another program that wrote the file while it was copied, or moved it
+    // away (either moves its change time): the copy would drop its edit.
+    struct stat now;
+    if (::fstat(current.fd, &now) != 0 || FileIdentity::of(now) != FileIdentity::of(st)) {
+        ::unlink(pathBytes(temporary).constData());
+        return fail(changed);
     }
     if (samePlace) {
         // Over the file itself, under its old spelling.

@@ -156,8 +156,21 @@ public:
     EditAtFirstSync(QString path, QByteArray bytes, Kind kind = Rewrite)
         : m_path(std::move(path)), m_bytes(std::move(bytes)), m_kind(kind) {}
     bool edited = false;
-    int heldLock = -1; // a lock the other program lets go of first
+    int heldLock = -1;       // a lock the other program lets go of first
+    bool atFileSync = false; // at the first flush of a restored file instead
     bool sync(int fd) override {
+        if (!atFileSync)
+            editOnce();
+        return JournalFileOps::sync(fd);
+    }
+    bool syncFile(int fd) override {
+        if (atFileSync)
+            editOnce();
+        return JournalFileOps::syncFile(fd);
+    }
+
+private:
+    void editOnce() {
         if (!edited) {
             edited = true;
             if (heldLock >= 0)
@@ -177,10 +190,8 @@ public:
                 ::utimensat(AT_FDCWD, name.constData(), times, 0);
             }
         }
-        return JournalFileOps::sync(fd);
     }
 
-private:
     QString m_path;
     QByteArray m_bytes;
     Kind m_kind;
@@ -1115,6 +1126,45 @@ private slots:
         QCOMPARE(readAll(paths[0]), theirs);
         for (int i = 1; i < 65; ++i)
             QCOMPARE(readAll(paths[i]), head + audio(1000, i));
+    }
+
+    // A file whose old tag is shorter or longer than the run's goes back as a
+    // copy; another program that writes it while the copy is made keeps its
+    // edit, and the copy goes.
+    void editedWhileCopied_data() {
+        QTest::addColumn<QString>("target"); // where the run left the file
+        QTest::addColumn<int>("kind");
+        QTest::newRow("kept its path, rewritten") << "a.mp3" << int(EditAtFirstSync::Rewrite);
+        QTest::newRow("kept its path, time put back") << "a.mp3" << int(EditAtFirstSync::KeepTimes);
+        QTest::newRow("kept its path, a new file saved over it")
+            << "a.mp3" << int(EditAtFirstSync::Replace);
+        QTest::newRow("moved, rewritten") << "out/a.mp3" << int(EditAtFirstSync::Rewrite);
+        QTest::newRow("moved, time put back") << "out/a.mp3" << int(EditAtFirstSync::KeepTimes);
+    }
+    void editedWhileCopied() {
+        QFETCH(QString, target);
+        QFETCH(int, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.mp3"), final = dir.filePath(target);
+        writeAll(path, tagRegion(300, 'o') + audio(5000, 3));
+        JournalWriter journal;
+        simulate(journal, path, {tagRegion(300, 'o'), tagRegion(2000, 'n'), false, false, {}},
+                 final, true);
+        journal.finish();
+        QByteArray theirs = readAll(final);
+        theirs[20] = 't';
+        EditAtFirstSync ops(final, theirs, EditAtFirstSync::Kind(kind));
+        ops.atFileSync = true;
+        setJournalFileOps(&ops);
+        const UndoReport report = UndoRun(ReadJournalRun(journal.filePath()));
+        setJournalFileOps(nullptr);
+        QVERIFY(ops.edited);
+        QCOMPARE(report.files.value(0).messages,
+                 QStringList{final + " changed since the run; left alone"});
+        QCOMPARE(readAll(final), theirs);
+        // No copy left, under the old name or a temporary one.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 final == path ? QStringList{"a.mp3"} : QStringList());
     }
 
     // In one group, files that stayed where they are (their old tags go back
