@@ -2,6 +2,7 @@
 
 #include "absolutepath.h"
 #include "contentprint.h"
+#include "copyfile.h"
 #include "foldercreation.h"
 #include "journal.h"
 #include "movefile.h"
@@ -37,6 +38,10 @@ QString cannotCreateFolder() {
     return QStringLiteral("Cannot create folder");
 }
 QString cannotMove(const QString& target, int err) {
+    if (err == ChangedWhileCopied)
+        return QStringLiteral("Cannot move file as %1: another program wrote the file while it "
+                              "was copied; it stays at its old path")
+            .arg(target);
     return QStringLiteral("Cannot move file as %1. Error %2").arg(target).arg(err);
 }
 

@@ -3,7 +3,9 @@
 #include "movefile.h"
 
 #include "tags/descriptorio.h"
+#include "tags/fileidentity.h"
 #include "tags/pathbytes.h"
+#include "tags/rewritefileops.h"
 #include "tags/rewritetemp.h"
 #include "tags/userattributes.h"
 
@@ -105,9 +107,14 @@ int CopyThenDelete(const QString& from, const QString& to) {
         if (err == ENOTSUP)
             err = 0;
         ::futimens(out, times);
-        if (err == 0 && ::fsync(out) != 0)
+        if (err == 0 && !CurrentRewriteFileOps().Flush(out))
             err = errno;
     }
+    // Another program that wrote the source while it was copied (its change
+    // time moved): the copy lacks its edit, and the source stays.
+    struct stat now;
+    if (err == 0 && (::fstat(in, &now) != 0 || FileIdentity::of(now) != FileIdentity::of(st)))
+        err = ChangedWhileCopied;
     ::close(in);
     if (::close(out) != 0 && err == 0)
         err = errno;

@@ -2,11 +2,16 @@
 
 #include <QString>
 
+#include <cerrno>
+
 // The cross-file-system half of a move: copies the file into a hidden
 // temporary file in the target folder, flushes it, gives it the target name
 // without replacing anything, and only then deletes the source. Returns 0 or
 // an errno; on failure the source is untouched and no target is left behind.
+// When another program writes the source while it is copied, the source
+// stays and the result is ChangedWhileCopied.
 int CopyThenDelete(const QString& from, const QString& to);
+inline constexpr int ChangedWhileCopied = ESTALE;
 
 // Gives a finished temporary file its final name, failing with EEXIST when
 // that name exists. Both must be in the same folder.

@@ -262,8 +262,13 @@ QString changedSinceTheRun(const QString& path) {
 }
 
 QString cannotRestore(const QString& path, int err) {
-    return err == EEXIST ? QStringLiteral("Cannot restore %1: a file of that name exists").arg(path)
-                         : QStringLiteral("Cannot restore %1. Error %2").arg(path).arg(err);
+    if (err == EEXIST)
+        return QStringLiteral("Cannot restore %1: a file of that name exists").arg(path);
+    if (err == ChangedWhileCopied)
+        return QStringLiteral("Cannot restore %1: another program wrote the file while it was "
+                              "copied back; left alone")
+            .arg(path);
+    return QStringLiteral("Cannot restore %1. Error %2").arg(path).arg(err);
 }
 
 // Writes the old tag (and the removed ID3v1 block) into a pending file, if

@@ -1,4 +1,6 @@
+#include "apply/copyfile.h"
 #include "apply/movefile.h"
+#include "tags/rewritefileops.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,8 +8,11 @@
 #include <QTest>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -146,6 +151,51 @@ private slots:
         QCOMPARE(
             QDir(here.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             QStringList{"c.mp3"});
+    }
+
+    // Another program writes the file while it is copied to the other file
+    // system: the copy would lack its edit, so the move fails and the file
+    // stays where it was, edited.
+    void editedWhileCopied_data() {
+        QTest::addColumn<bool>("timePutBack");
+        QTest::newRow("rewritten") << false;
+        QTest::newRow("rewritten, its time put back") << true;
+    }
+    void editedWhileCopied() {
+        QFETCH(bool, timePutBack);
+        QTemporaryDir here;
+        QTemporaryDir there(QStringLiteral("/dev/shm/quorvel-move-XXXXXX"));
+        if (!there.isValid() || deviceOf(here.path()) == deviceOf(there.path()))
+            QSKIP("no second file system to move across");
+        const QString from = here.filePath("a.mp3");
+        put(from, QByteArray(70000, 'a'));
+        const QByteArray theirs = QByteArray(70000, 'a') + "theirs";
+        class EditAtFlush : public RewriteFileOps {
+        public:
+            std::function<void()> edit;
+            bool Flush(int fd) override {
+                if (edit)
+                    std::exchange(edit, nullptr)();
+                return RewriteFileOps::Flush(fd);
+            }
+        } ops;
+        ops.edit = [&] {
+            struct stat was {};
+            ::stat(QFile::encodeName(from).constData(), &was);
+            put(from, theirs);
+            if (timePutBack) {
+                const struct timespec times[2] = {was.st_atim, was.st_mtim};
+                ::utimensat(AT_FDCWD, QFile::encodeName(from).constData(), times, 0);
+            }
+        };
+        SetRewriteFileOps(&ops);
+        const int err = MoveFileNoReplace(from, there.filePath("b.mp3"));
+        SetRewriteFileOps(nullptr);
+        QCOMPARE(err, ChangedWhileCopied);
+        QCOMPARE(get(from), theirs);
+        QCOMPARE(
+            QDir(there.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList());
     }
 };
 
