@@ -249,7 +249,7 @@ private:
         QList<int> folderErrors; // of folders: the open's errno, else 0
         std::future<QList<int>> errors;
     };
-    bool write(InPlace& f, QString& message, QStringList& folders, bool& changed);
+    bool write(InPlace& f, QString& message, QStringList& folders, bool& untouched);
 
     JournalMarks m_marks;
     QList<Result> m_results;
@@ -272,17 +272,33 @@ QString cannotRestore(const QString& path, int err) {
 }
 
 // Writes the old tag (and the removed ID3v1 block) into a pending file, if
-// it is still as it was found, and moves it back to its old path. changed:
-// it was not, and nothing was written. The file was checked when it was
-// locked, a group or so ago: nothing may have touched it since. Its change
-// time moves even where an editor puts the modification time back, and
-// where one saves a new file over it (this one loses its name).
-bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& changed) {
+// it is still as it was found, and moves it back to its old path. untouched:
+// nothing was written, because it was not as found or because its move back
+// cannot happen. The file was checked when it was locked, a group or so
+// ago: nothing may have touched it since. Its change time moves even where
+// an editor puts the modification time back, and where one saves a new file
+// over it (this one loses its name).
+bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& untouched) {
     struct stat now;
-    changed = ::fstat(f.fd, &now) != 0 || FileIdentity::of(now) != FileIdentity::of(f.before);
-    if (changed) {
+    untouched = ::fstat(f.fd, &now) != 0 || FileIdentity::of(now) != FileIdentity::of(f.before);
+    if (untouched) {
         message = changedSinceTheRun(f.path);
         return false;
+    }
+    // A move back out of or into a folder that may not be written is found
+    // before the old tag goes in: the file would hold it under the run's
+    // name.
+    if (!samePath(f.path, f.originalPath)) {
+        int err = 0;
+        for (const QString& folder : {folderOfPath(f.path), folderOfPath(f.originalPath)}) {
+            if (err == 0 && ::access(pathBytes(folder).constData(), W_OK | X_OK) != 0)
+                err = errno;
+        }
+        if (err != 0) {
+            untouched = true;
+            message = cannotRestore(f.originalPath, err);
+            return false;
+        }
     }
     if (!WriteAllAt(f.fd, f.head.constData(), f.head.size(), 0) ||
         (!f.tail.isEmpty() &&
@@ -369,8 +385,9 @@ void UndoGroup::commit(UndoReport& report) {
             } else {
                 r.ok = false;
                 r.messages << message;
-                // Another program's edit since the check: a later undo must
-                // not take its bytes for a restore that was cut off.
+                // Not written (another program's edit since the check): a
+                // later undo must not take its bytes for a restore that was
+                // cut off.
                 if (changed)
                     m_marks.notRestoring(f.seq);
             }

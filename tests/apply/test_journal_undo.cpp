@@ -338,6 +338,12 @@ private slots:
                                          << "Cannot restore @. Error";
         QTest::newRow("replaced by a link to it") << "link"
                                                   << "is a symbolic link";
+        // The old tag would be written, and the file left under the run's
+        // name: nothing is written.
+        QTest::newRow("its folder may not be written") << "new"
+                                                       << "Cannot restore @. Error";
+        QTest::newRow("its old folder may not be written") << "."
+                                                           << "Cannot restore @. Error";
     }
     void refuses() {
         QFETCH(QString, situation);
@@ -368,6 +374,9 @@ private slots:
         } else if (situation == QLatin1String("unwritable")) {
             if (!guard.protect(target))
                 QSKIP("this file system cannot make a file read-only for this user");
+        } else if (situation == QLatin1String("new") || situation == QLatin1String(".")) {
+            if (!guard.protect(dir.filePath(situation)))
+                QSKIP("this file system cannot make a folder read-only for this user");
         } else if (situation == QLatin1String("link")) {
             QVERIFY(QDir().mkpath(dir.filePath("o")));
             QVERIFY(QFile::rename(target, dir.filePath("o/r.mp3")));
@@ -406,7 +415,8 @@ private slots:
             writeAll(target, applied);
         else if (situation == QLatin1String("held"))
             ::close(holder);
-        else if (situation == QLatin1String("unwritable"))
+        else if (situation == QLatin1String("unwritable") || situation == QLatin1String("new") ||
+                 situation == QLatin1String("."))
             guard.release();
         else if (situation == QLatin1String("link"))
             QVERIFY(QFile::remove(target) && QFile::rename(dir.filePath("o/r.mp3"), target));
