@@ -143,10 +143,23 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
         } else {
             result.folderCreated = !created.isEmpty();
             result.folderReady = true;
-            const int err = MoveFileNoReplace(path, result.target);
+            int otherNames = 0;
+            const int err = MoveFileNoReplace(path, result.target, nullptr, &otherNames);
             result.moved = err == 0;
             if (err != 0)
                 result.messages << cannotMove(result.target, err);
+            // A copy to another file system: the file's other names stay
+            // with the old file, which holds the new tags, and undo does
+            // not reach them.
+            if (otherNames == 1)
+                result.messages << QStringLiteral("1 other name (hard link) of %1 stays with the "
+                                                  "new tags in its place")
+                                       .arg(path);
+            else if (otherNames > 1)
+                result.messages << QStringLiteral("%1 other names (hard links) of %2 stay with "
+                                                  "the new tags in their places")
+                                       .arg(otherNames)
+                                       .arg(path);
         }
     }
     result.ok = result.moved;

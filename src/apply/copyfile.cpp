@@ -80,7 +80,7 @@ int PublishNoReplace(const QString& temporary, const QString& to) {
     return ::rename(tmp.constData(), dst.constData()) == 0 ? 0 : errno;
 }
 
-int CopyThenDelete(const QString& from, const QString& to) {
+int CopyThenDelete(const QString& from, const QString& to, int* otherNames) {
     const QByteArray src = pathBytes(from);
     const int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
@@ -134,5 +134,7 @@ int CopyThenDelete(const QString& from, const QString& to) {
         return err;
     }
     SyncFolderOf(from);
+    if (otherNames)
+        *otherNames = st.st_nlink > 1 ? int(st.st_nlink - 1) : 0;
     return 0;
 }

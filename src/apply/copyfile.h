@@ -9,8 +9,9 @@
 // without replacing anything, and only then deletes the source. Returns 0 or
 // an errno; on failure the source is untouched and no target is left behind.
 // When another program writes the source while it is copied, the source
-// stays and the result is ChangedWhileCopied.
-int CopyThenDelete(const QString& from, const QString& to);
+// stays and the result is ChangedWhileCopied. otherNames, when given, gets
+// how many other names (hard links) the source has: they stay with it.
+int CopyThenDelete(const QString& from, const QString& to, int* otherNames = nullptr);
 inline constexpr int ChangedWhileCopied = ESTALE;
 
 // Gives a finished temporary file its final name, failing with EEXIST when

@@ -35,12 +35,12 @@ int finished(const QString& from, const QString& to, QStringList* foldersToSync 
 
 // For file systems without RENAME_NOREPLACE: a hard link fails atomically
 // when the target exists; the old name is removed once the new one stands.
-int linkThenUnlink(const QString& from, const QString& to) {
+int linkThenUnlink(const QString& from, const QString& to, int* otherNames) {
     const QByteArray src = pathBytes(from);
     if (::link(src.constData(), pathBytes(to).constData()) != 0) {
         const int err = errno;
         if (err == EXDEV || err == EPERM || err == ENOTSUP || err == EOPNOTSUPP)
-            return CopyThenDelete(from, to); // no hard links here (FAT, some shares)
+            return CopyThenDelete(from, to, otherNames); // no hard links here (FAT, some shares)
         return err;
     }
     ::unlink(src.constData());
@@ -101,7 +101,10 @@ int CheckMoveNoReplace(const QString& from, const QString& to) {
     return err;
 }
 
-int MoveFileNoReplace(const QString& from, const QString& to, QStringList* foldersToSync) {
+int MoveFileNoReplace(const QString& from, const QString& to, QStringList* foldersToSync,
+                      int* otherNames) {
+    if (otherNames)
+        *otherNames = 0;
     int err = 0;
     switch (classify(from, to, err)) {
     case Target::Refused:
@@ -120,8 +123,8 @@ int MoveFileNoReplace(const QString& from, const QString& to, QStringList* folde
         return finished(from, to, foldersToSync);
     err = errno;
     if (err == EXDEV)
-        return CopyThenDelete(from, to);
+        return CopyThenDelete(from, to, otherNames);
     if (err == EINVAL || err == ENOSYS || err == ENOTSUP || err == EOPNOTSUPP)
-        return linkThenUnlink(from, to);
+        return linkThenUnlink(from, to, otherNames);
     return err;
 }

@@ -131,7 +131,16 @@ private slots:
         struct stat before;
         QCOMPARE(::stat(QFile::encodeName(here.filePath("a.mp3")).constData(), &before), 0);
 
-        QCOMPARE(MoveFileNoReplace(here.filePath("a.mp3"), there.filePath("b.mp3")), 0);
+        // A second name of the file stays with the old file, and is counted.
+        QVERIFY(::link(QFile::encodeName(here.filePath("a.mp3")).constData(),
+                       QFile::encodeName(here.filePath("seed.mp3")).constData()) == 0);
+        int otherNames = -1;
+        QCOMPARE(MoveFileNoReplace(here.filePath("a.mp3"), there.filePath("b.mp3"), nullptr,
+                                   &otherNames),
+                 0);
+        QCOMPARE(otherNames, 1);
+        QCOMPARE(get(here.filePath("seed.mp3")), content);
+        QVERIFY(QFile::remove(here.filePath("seed.mp3")));
         QVERIFY(!QFile::exists(here.filePath("a.mp3")));
         QCOMPARE(get(there.filePath("b.mp3")), content);
         struct stat after;
