@@ -113,7 +113,9 @@ int CopyThenDelete(const QString& from, const QString& to, int* otherNames) {
     // Another program that wrote the source while it was copied (its change
     // time moved): the copy lacks its edit, and the source stays.
     struct stat now;
-    if (err == 0 && (::fstat(in, &now) != 0 || FileIdentity::of(now) != FileIdentity::of(st)))
+    if (err == 0 && ::fstat(in, &now) != 0)
+        err = errno;
+    else if (err == 0 && FileIdentity::of(now) != FileIdentity::of(st))
         err = ChangedWhileCopied;
     ::close(in);
     if (::close(out) != 0 && err == 0)

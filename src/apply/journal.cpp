@@ -31,7 +31,7 @@ namespace {
 // and a footer). A start record's sizes and references beyond it are not
 // ones a run wrote, and would make undo reach for gigabytes.
 constexpr qint64 MostRegion = 10 + 0x0FFFFFFF + 10;
-// Start records missing in a row that a damaged journal is read past; a
+// Start records missing that a damaged journal is read past, in all; a
 // number further on is no run's, and would take a placeholder each.
 constexpr int MostMissingStarts = 1 << 16;
 
@@ -564,7 +564,7 @@ private:
         // Numbered from 1 without a gap: a start record that went missing
         // leaves one.
         const int expected = int(m_run.entries.size()) + 1;
-        if (e.seq > expected + MostMissingStarts) {
+        if (e.seq > expected && e.seq - expected > MostMissingStarts - m_placeholders) {
             damaged(QStringLiteral("file %1 is numbered beyond the files the run recorded: it "
                                    "cannot be checked")
                         .arg(e.seq));
@@ -585,6 +585,7 @@ private:
             if (e.seq < expected)
                 return;
             while (m_run.entries.size() + 1 < e.seq) {
+                ++m_placeholders;
                 JournalEntry missing;
                 missing.seq = int(m_run.entries.size()) + 1;
                 missing.done = true; // nothing known; never acted on
@@ -636,9 +637,10 @@ private:
     }
 
     JournalRun& m_run;
-    int m_lines = 0;     // read, records or not
-    int m_undoLines = 0; // records that undo appended
-    int m_cutLine = 0;   // the first line that is no record, 1-based
+    int m_lines = 0;        // read, records or not
+    int m_undoLines = 0;    // records that undo appended
+    int m_placeholders = 0; // for start records missing
+    int m_cutLine = 0;      // the first line that is no record, 1-based
     bool m_cutReported = false;
     bool m_sawRun = false;
     int m_endFiles = -1;

@@ -35,6 +35,12 @@ int movableOut(const QString& path, const QString& folder) {
 
 } // namespace
 
+int CheckMayMove(const QString& path, const QString& to) {
+    if (const int err = movableOut(path, folderOfPath(path)))
+        return err;
+    return folderWritable(folderOfPath(to));
+}
+
 // A path that is a symbolic link: the tag would be written through it and
 // the link itself moved (a relative link then dangles).
 std::optional<Refusal> CheckNoLink(const QString& path) {
@@ -133,8 +139,9 @@ std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& 
     // A target in a folder still to be made is free.
     if (missing.isEmpty()) {
         if (const int err = CheckMoveNoReplace(path, target)) {
-            return Refusal{err == EEXIST ? QStringLiteral("target exists")
-                                         : QStringLiteral("cannot move: %1").arg(qt_error_string(err)),
+            return Refusal{err == EEXIST
+                               ? QStringLiteral("target exists")
+                               : QStringLiteral("cannot move: %1").arg(qt_error_string(err)),
                            QStringLiteral("Cannot move file as %1. Error %2").arg(target).arg(err)};
         }
     }

@@ -25,3 +25,9 @@ inline constexpr qsizetype MaxPathBytes = 4095;
 std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& outputs);
 // The first of those checks alone: the path is no symbolic link.
 std::optional<Refusal> CheckNoLink(const QString& path);
+
+// 0 when the file at path may be renamed out of its folder (write and search
+// permission, and the rule of a folder with the sticky bit) and into the
+// folder of to (write and search permission), else the errno. Changes
+// nothing.
+int CheckMayMove(const QString& path, const QString& to);

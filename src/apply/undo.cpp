@@ -7,6 +7,7 @@
 #include "journalfileops.h"
 #include "movefile.h"
 #include "parallelfor.h"
+#include "preflight.h"
 #include "runindex.h"
 #include "syncfiles.h"
 #include "tags/descriptorio.h"
@@ -264,20 +265,17 @@ QString changedSinceTheRun(const QString& path) {
 QString cannotRestore(const QString& path, int err) {
     if (err == EEXIST)
         return QStringLiteral("Cannot restore %1: a file of that name exists").arg(path);
-    if (err == ChangedWhileCopied)
-        return QStringLiteral("Cannot restore %1: another program wrote the file while it was "
-                              "copied back; left alone")
-            .arg(path);
     return QStringLiteral("Cannot restore %1. Error %2").arg(path).arg(err);
 }
 
 // Writes the old tag (and the removed ID3v1 block) into a pending file, if
 // it is still as it was found, and moves it back to its old path. untouched:
-// nothing was written, because it was not as found or because its move back
-// cannot happen. The file was checked when it was locked, a group or so
-// ago: nothing may have touched it since. Its change time moves even where
-// an editor puts the modification time back, and where one saves a new file
-// over it (this one loses its name).
+// its restore mark is to be taken back, because nothing was written (it was
+// not as found, or its move back cannot happen) or because another program
+// wrote it while it was copied to another file system. The file was checked when it was locked, a
+// group or so ago: nothing may have touched it since. Its change time moves even where an editor
+// puts the modification time back, and where one saves a new file over it (this one loses its
+// name).
 bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& untouched) {
     struct stat now;
     untouched = ::fstat(f.fd, &now) != 0 || FileIdentity::of(now) != FileIdentity::of(f.before);
@@ -285,17 +283,16 @@ bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& 
         message = changedSinceTheRun(f.path);
         return false;
     }
-    // A move back out of or into a folder that may not be written is found
-    // before the old tag goes in: the file would hold it under the run's
-    // name.
+    const auto removeMadeFolders = [&f] {
+        for (auto d = f.madeFolders.crbegin(); d != f.madeFolders.crend(); ++d)
+            ::rmdir(pathBytes(*d).constData());
+    };
+    // A move back that the folders do not allow is found before the old tag
+    // goes in: the file would hold it under the run's name.
     if (!samePath(f.path, f.originalPath)) {
-        int err = 0;
-        for (const QString& folder : {folderOfPath(f.path), folderOfPath(f.originalPath)}) {
-            if (err == 0 && ::access(pathBytes(folder).constData(), W_OK | X_OK) != 0)
-                err = errno;
-        }
-        if (err != 0) {
+        if (const int err = CheckMayMove(f.path, f.originalPath)) {
             untouched = true;
+            removeMadeFolders();
             message = cannotRestore(f.originalPath, err);
             return false;
         }
@@ -321,9 +318,19 @@ bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& 
     } else if (!f.samePlace) {
         err = MoveFileNoReplace(f.path, f.originalPath, &folders);
     }
+    if (err == ChangedWhileCopied) {
+        // On its way to another file system: the file stays, with its old
+        // tag and the other program's edit, and its restore mark goes, as
+        // for an edit before the write.
+        untouched = true;
+        removeMadeFolders();
+        message = QStringLiteral("Cannot restore %1: another program wrote the file while it was "
+                                 "copied there; it stays at %2")
+                      .arg(f.originalPath, f.path);
+        return false;
+    }
     if (err != 0) {
-        for (auto d = f.madeFolders.crbegin(); d != f.madeFolders.crend(); ++d)
-            ::rmdir(pathBytes(*d).constData());
+        removeMadeFolders();
         message = cannotRestore(f.originalPath, err);
         return false;
     }

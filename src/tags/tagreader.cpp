@@ -172,7 +172,7 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
         return E_FAIL_RESULT;
     }
     if (footerMissing) {
-        TagDiagnostic(path, "Invalid id3size\n");
+        TagDiagnostic(path, "footer flag set, but no footer\n");
         return E_FAIL_RESULT;
     }
     const bool unsync = header.flags & TagHeader::Unsynchronisation;

@@ -105,6 +105,9 @@ void TestSelectionRead::judgesContent_data() {
     QTest::newRow("100 KB cover") << fixture::BuildFile(&coverTag, 2) << "";
     // A tagger put a new tag in front of the old one: the audio follows both.
     QTest::newRow("second tag with a cover") << id3 + fixture::BuildFile(&coverTag, 2) << "";
+    // The third begins beyond what the first read holds.
+    QTest::newRow("second and third tag with covers")
+        << id3 + fixture::BuildTag(coverTag) + fixture::BuildFile(&coverTag, 2) << "";
     QTest::newRow("second tag, then FLAC")
         << id3 + id3 + QByteArray("fLaC\0\0\0\x22") + QByteArray(600, 'x')
         << "not MPEG audio (FLAC audio)";
