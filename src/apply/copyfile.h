@@ -5,11 +5,10 @@
 // The cross-file-system half of a move: copies the file into a hidden
 // temporary file in the target folder, flushes it, gives it the target name
 // without replacing anything, and only then deletes the source. Returns 0, an
-// errno or ChangedWhileCopied; on failure the source is untouched and no
-// target is left behind.
-// When another program writes the source while it is copied, the source
-// stays and the result is ChangedWhileCopied. otherNames, when given, gets
-// how many other names (hard links) the source has: they stay with it.
+// errno, or ChangedWhileCopied when another program wrote the source while
+// it was copied; on failure the source is untouched and no target is left
+// behind. otherNames, when given, gets how many other names (hard links)
+// the source has: they stay with it.
 int CopyThenDelete(const QString& from, const QString& to, int* otherNames = nullptr);
 // No errno has this value: ESTALE and the like come from the file system.
 inline constexpr int ChangedWhileCopied = -1;

@@ -8,10 +8,12 @@
 // change the case of the name). Across file systems the file is copied,
 // flushed to disk and only then deleted at its old place.
 // Returns 0 on success, otherwise the errno of the failure (EEXIST when the
-// target exists) or ChangedWhileCopied (copyfile.h). The folders whose entries changed are flushed,
-// unless foldersToSync is given: then they are added to it, for a caller that flushes the folders
-// of many moves at once. otherNames, when given, gets how many other names (hard links) of the file
-// stay at their places with the old file: a copy to another file system takes this name only.
+// target exists) or ChangedWhileCopied (copyfile.h). The folders whose
+// entries changed are flushed, unless foldersToSync is given: then they are
+// added to it, for a caller that flushes the folders of many moves at once.
+// otherNames, when given, gets how many other names (hard links) of the
+// file stay at their places with the old file: a copy to another file
+// system takes this name only.
 int MoveFileNoReplace(const QString& from, const QString& to, QStringList* foldersToSync = nullptr,
                       int* otherNames = nullptr);
 

@@ -272,10 +272,10 @@ QString cannotRestore(const QString& path, int err) {
 // it is still as it was found, and moves it back to its old path. untouched:
 // its restore mark is to be taken back, because nothing was written (it was
 // not as found, or its move back cannot happen) or because another program
-// wrote it while it was copied to another file system. The file was checked when it was locked, a
-// group or so ago: nothing may have touched it since. Its change time moves even where an editor
-// puts the modification time back, and where one saves a new file over it (this one loses its
-// name).
+// wrote it while it was copied to another file system. The file was checked
+// when it was locked, a group or so ago: nothing may have touched it since.
+// Its change time moves even where an editor puts the modification time
+// back, and where one saves a new file over it (this one loses its name).
 bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& untouched) {
     struct stat now;
     untouched = ::fstat(f.fd, &now) != 0 || FileIdentity::of(now) != FileIdentity::of(f.before);
