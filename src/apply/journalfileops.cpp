@@ -1,9 +1,11 @@
 #include "journalfileops.h"
 
+#include "syncfiles.h"
 #include "tags/descriptorio.h"
 
 #include <atomic>
 #include <cerrno>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 bool JournalFileOps::append(int fd, QByteArrayView bytes) {
@@ -20,6 +22,17 @@ bool JournalFileOps::sync(int fd) {
 
 bool JournalFileOps::syncFile(int fd) {
     return ::fsync(fd) == 0;
+}
+
+bool JournalFileOps::syncFileSystem(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    if (!SyncfsFlushesFiles(long(fs.f_type))) {
+        errno = EOPNOTSUPP;
+        return false;
+    }
+    return ::syncfs(fd) == 0;
 }
 
 namespace {

@@ -22,6 +22,11 @@ public:
     // Makes a restored file durable, its times too (fsync); may run on
     // several threads at once; false with errno set.
     virtual bool syncFile(int fd);
+    // Makes all restored files on fd's file system durable at once
+    // (syncfs), where that is as sure as syncFile on each: on local disk
+    // file systems. False with errno set when it failed, or EOPNOTSUPP
+    // where it is not done; each file is then flushed by syncFile.
+    virtual bool syncFileSystem(int fd);
 };
 
 // The operations in use; setJournalFileOps(nullptr) restores the real ones.

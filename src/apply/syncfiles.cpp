@@ -2,7 +2,11 @@
 
 #include "parallelfor.h"
 
+#include <linux/magic.h>
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <map>
 
 namespace {
 
@@ -18,4 +22,42 @@ QList<int> SyncTogether(const QList<int>& fds, const std::function<bool(int)>& s
         errors[i] = sync(fds[i]) ? 0 : (errno != 0 ? errno : EIO);
     });
     return errors;
+}
+
+QList<int> SyncByFileSystem(const QList<int>& fds, const std::function<bool(int)>& syncWhole,
+                            const std::function<bool(int)>& sync) {
+    std::map<dev_t, QList<qsizetype>> byDevice;
+    QList<qsizetype> oneByOne;
+    for (qsizetype i = 0; i < fds.size(); ++i) {
+        struct stat st {};
+        if (::fstat(fds[i], &st) == 0)
+            byDevice[st.st_dev] << i;
+        else
+            oneByOne << i;
+    }
+    for (const auto& [device, files] : byDevice) {
+        if (!syncWhole(fds[files.first()]))
+            oneByOne << files;
+    }
+    QList<int> errors(fds.size(), 0);
+    QList<int> left;
+    for (const qsizetype i : oneByOne)
+        left << fds[i];
+    const QList<int> leftErrors = SyncTogether(left, sync);
+    for (qsizetype k = 0; k < oneByOne.size(); ++k)
+        errors[oneByOne[k]] = leftErrors[k];
+    return errors;
+}
+
+bool SyncfsFlushesFiles(long fileSystemType) {
+    switch (fileSystemType) {
+    case EXT4_SUPER_MAGIC: // ext2 and ext3 too
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC: // nothing to flush either way
+        return true;
+    default:
+        return false;
+    }
 }

@@ -10,3 +10,17 @@
 // flushed one after another took about 230 ms, flushed together 4 ms.
 // Returns, for each fd, 0 or the errno of its flush.
 QList<int> SyncTogether(const QList<int>& fds, const std::function<bool(int)>& sync);
+
+// As SyncTogether, but the files of one file system are first flushed by
+// one call of syncWhole (syncfs) on any of them, which writes and commits
+// them all at once. Where that fails, or is not done there, each file of
+// that file system is flushed by sync after all, so that each gets its own
+// outcome (syncfs tells only that some file of the file system failed).
+QList<int> SyncByFileSystem(const QList<int>& fds, const std::function<bool(int)>& syncWhole,
+                            const std::function<bool(int)>& sync);
+
+// Whether syncfs on a file system of this type (statfs's f_type) makes its
+// files as durable as fsync on each: local disk file systems. A network or
+// FUSE file system may write its files back without the server or its
+// daemon flushing them, as its fsync would have it do.
+bool SyncfsFlushesFiles(long fileSystemType);

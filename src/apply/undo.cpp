@@ -417,7 +417,9 @@ void UndoGroup::commit(UndoReport& report) {
         JournalFileOps& ops = currentJournalFileOps();
         // On this thread when no other can be started: later, in settle.
         group.errors = std::async(std::launch::async | std::launch::deferred, [toSync, &ops] {
-            return SyncTogether(toSync, [&ops](int fd) { return ops.syncFile(fd); });
+            return SyncByFileSystem(
+                toSync, [&ops](int fd) { return ops.syncFileSystem(fd); },
+                [&ops](int fd) { return ops.syncFile(fd); });
         });
     }
     if (!group.results.isEmpty())

@@ -8,6 +8,7 @@
 #include "apply/parallelfor.h"
 #include "apply/planfile.h"
 #include "apply/preflight.h"
+#include "apply/syncfiles.h"
 #include "apply/undo.h"
 #include "fixtures.h"
 #include "immutablefile.h"
@@ -22,6 +23,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <thread>
@@ -213,6 +215,65 @@ private slots:
         std::atomic<int> inner{0};
         ParallelFor(4, [&](int) { ParallelFor(3, [&](int) { ++inner; }); });
         QCOMPARE(inner.load(), 12);
+    }
+    // Files flushed a file system at a time: one whole flush for the files
+    // of each; where it fails or is not done, each of its files is flushed
+    // and keeps its own outcome. /dev/null lies on another file system than
+    // the temporary folder.
+    void syncByFileSystem_data() {
+        QTest::addColumn<bool>("folderWhole");  // the whole flush of the folder's file system
+        QTest::addColumn<bool>("devWhole");     // that of /dev/null's
+        QTest::addColumn<QList<int>>("errors"); // a.mp3, /dev/null, b.mp3, a closed fd
+        QTest::addColumn<int>("oneByOne");      // files flushed each
+        QTest::newRow("both whole") << true << true << QList<int>{0, 0, 0, EBADF} << 1;
+        QTest::newRow("one fails") << true << false << QList<int>{0, EIO, 0, EBADF} << 2;
+        QTest::newRow("both fail") << false << false << QList<int>{0, EIO, 0, EBADF} << 4;
+    }
+    void syncByFileSystem() {
+        QFETCH(bool, folderWhole);
+        QFETCH(bool, devWhole);
+        QFETCH(QList<int>, errors);
+        QFETCH(int, oneByOne);
+        QTemporaryDir dir;
+        const QList<int> fds{
+            ::open(QFile::encodeName(dir.filePath("a.mp3")), O_RDWR | O_CREAT, 0644),
+            ::open("/dev/null", O_RDWR),
+            ::open(QFile::encodeName(dir.filePath("b.mp3")), O_RDWR | O_CREAT, 0644),
+            ::open("/dev/null", O_RDONLY)};
+        ::close(fds[3]);
+        struct stat devNull {};
+        QCOMPARE(::fstat(fds[1], &devNull), 0);
+        QMutex lock;
+        QList<int> whole;
+        int each = 0;
+        const QList<int> got = SyncByFileSystem(
+            fds,
+            [&](int fd) {
+                whole << fd;
+                struct stat st {};
+                ::fstat(fd, &st);
+                errno = EIO;
+                return st.st_dev == devNull.st_dev ? devWhole : folderWhole;
+            },
+            [&](int fd) {
+                const QMutexLocker locked(&lock);
+                ++each;
+                errno = fd == fds[1] ? EIO : 0;
+                return fd != fds[1] && ::fsync(fd) == 0;
+            });
+        for (const int fd : fds)
+            ::close(fd);
+        QCOMPARE(got, errors);
+        QCOMPARE(whole.size(), 2);
+        QCOMPARE(each, oneByOne);
+        // syncfs may not reach the server of a network file system or the
+        // daemon of a FUSE one: their files are flushed each.
+        QVERIFY(SyncfsFlushesFiles(EXT4_SUPER_MAGIC));
+        QVERIFY(SyncfsFlushesFiles(long(XFS_SUPER_MAGIC)));
+        for (const long type :
+             {long(NFS_SUPER_MAGIC), long(SMB2_SUPER_MAGIC), long(FUSE_SUPER_MAGIC),
+              long(OVERLAYFS_SUPER_MAGIC), long(CIFS_SUPER_MAGIC)})
+            QVERIFY2(!SyncfsFlushesFiles(type), qPrintable(QString::number(type, 16)));
     }
     // Refusals that need the file system: a folder that cannot take new
     // names, on the way in or out, and a path over the system's limit.

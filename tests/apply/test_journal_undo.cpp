@@ -114,14 +114,19 @@ void simulate(JournalWriter& journal, const QString& path, const Edit& edit, con
 }
 
 // Counts the flushes of undo: the journal's, with how many files hold their
-// original bytes at that moment, and the restored files'.
+// original bytes at that moment, the restored files' and those of their
+// whole file system.
 class CountedOps : public JournalFileOps {
 public:
     QStringList files;
     QList<QByteArray> originals;
     bool failFileSync = false;
+    // How a flush of the whole file system goes: not done there (each file
+    // is flushed), done, or failing (each file is flushed after all).
+    enum Whole { NotDone, Flushed, Fails } whole = NotDone;
     QList<int> journalSyncs; // restored files at each
     QList<int> fileSyncs;    // journal syncs before each
+    QList<int> wholeSyncs;   // journal syncs before each
     bool sync(int fd) override {
         // syncFile runs on other threads.
         const QMutexLocker lock(&m_lock);
@@ -139,6 +144,16 @@ public:
             return false;
         }
         return JournalFileOps::syncFile(fd);
+    }
+    bool syncFileSystem(int fd) override {
+        const QMutexLocker lock(&m_lock);
+        if (whole == NotDone) {
+            errno = EOPNOTSUPP;
+            return false;
+        }
+        wholeSyncs << int(journalSyncs.size());
+        errno = EIO;
+        return whole == Flushed && ::syncfs(fd) == 0;
     }
 
 private:
@@ -664,22 +679,39 @@ private slots:
     // them as taken back, with one more flush. A file whose flush fails is
     // not marked: the next undo finds it restored and marks it.
     void undoFlushesInGroups_data() {
+        QTest::addColumn<int>("whole"); // CountedOps::Whole
         QTest::addColumn<bool>("fileSyncFails");
         // Files restored at each journal flush; journal flushes before each
-        // file flush. Groups of 64 and 6, then the undo itself.
+        // file flush, and before each flush of the whole file system.
+        // Groups of 64 and 6, then the undo itself.
         QTest::addColumn<QList<int>>("journalSyncs");
         QTest::addColumn<QList<int>>("fileSyncs");
-        QTest::newRow("files flushed")
-            << false << QList<int>{0, 64, 64, 70, 70} << QList<int>(64, 1) + QList<int>(6, 3);
+        QTest::addColumn<QList<int>>("wholeSyncs");
+        const QList<int> eachFile = QList<int>(64, 1) + QList<int>(6, 3);
+        QTest::newRow("files flushed") << int(CountedOps::NotDone) << false
+                                       << QList<int>{0, 64, 64, 70, 70} << eachFile << QList<int>{};
         QTest::newRow("file flushes fail: nothing marked")
-            << true << QList<int>{0, 64, 70} << QList<int>(64, 1) + QList<int>(6, 2);
+            << int(CountedOps::NotDone) << true << QList<int>{0, 64, 70}
+            << QList<int>(64, 1) + QList<int>(6, 2) << QList<int>{};
+        QTest::newRow("file system flushed whole")
+            << int(CountedOps::Flushed) << false << QList<int>{0, 64, 64, 70, 70} << QList<int>{}
+            << QList<int>{1, 3};
+        QTest::newRow("whole flush fails: each file flushed")
+            << int(CountedOps::Fails) << false << QList<int>{0, 64, 64, 70, 70} << eachFile
+            << QList<int>{1, 3};
+        QTest::newRow("whole flush and file flushes fail: nothing marked")
+            << int(CountedOps::Fails) << true << QList<int>{0, 64, 70}
+            << QList<int>(64, 1) + QList<int>(6, 2) << QList<int>{1, 2};
     }
     void undoFlushesInGroups() {
+        QFETCH(int, whole);
         QFETCH(bool, fileSyncFails);
         QFETCH(QList<int>, journalSyncs);
         QFETCH(QList<int>, fileSyncs);
+        QFETCH(QList<int>, wholeSyncs);
         QTemporaryDir dir;
         CountedOps ops;
+        ops.whole = CountedOps::Whole(whole);
         ops.failFileSync = fileSyncFails;
         JournalWriter journal;
         for (int i = 0; i < 70; ++i) {
@@ -697,6 +729,7 @@ private slots:
         QCOMPARE(report.ok, !fileSyncFails);
         QCOMPARE(ops.journalSyncs, journalSyncs);
         QCOMPARE(ops.fileSyncs, fileSyncs);
+        QCOMPARE(ops.wholeSyncs, wholeSyncs);
         QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), fileSyncFails ? 70 : 0);
         if (fileSyncFails)
             QVERIFY(UndoRun(ReadJournalRun(journal.filePath())).ok);
@@ -723,6 +756,10 @@ private slots:
                     return false;
                 }
                 return JournalFileOps::syncFile(fd);
+            }
+            bool syncFileSystem(int) override {
+                errno = EOPNOTSUPP; // so that the folder is flushed on its own
+                return false;
             }
         } ops;
         ops.failFolders = folderSyncFails;
