@@ -663,6 +663,7 @@ JournalRun ReadJournalRun(const QString& file) {
         return run;
     }
     RunReader(run).read(bytes);
+    run.journalBytes = bytes.size();
     return run;
 }
 
@@ -732,31 +733,63 @@ bool recordRestoring(const QString& file, int seq) {
     return appendTo(file, {{"type", "restoring"}, {"seq", seq}});
 }
 
-JournalMarks::JournalMarks(QString file) : m_file(std::move(file)) {}
+JournalMarks::JournalMarks(const JournalRun& run) : m_file(run.file) {
+    if (run.damage.isEmpty() && run.journalBytes >= 0)
+        m_run = run;
+}
 
 JournalMarks::~JournalMarks() = default;
 
+void JournalMarks::take(Mark mark, int seq, const QByteArray& line) {
+    m_pending += line;
+    m_pendingMarks.emplace_back(mark, seq);
+}
+
 void JournalMarks::restoring(int seq) {
-    m_pending += toLine({{"type", "restoring"}, {"seq", seq}});
+    take(Mark::Restoring, seq, toLine({{"type", "restoring"}, {"seq", seq}}));
 }
 
 void JournalMarks::notRestoring(int seq) {
-    m_pending += toLine({{"type", "restoring"}, {"seq", seq}, {"left", true}});
+    take(Mark::NotRestoring, seq, toLine({{"type", "restoring"}, {"seq", seq}, {"left", true}}));
 }
 
 void JournalMarks::undone(int seq) {
-    m_pending += toLine({{"type", "undone"}, {"seq", seq}});
+    take(Mark::Undone, seq, toLine({{"type", "undone"}, {"seq", seq}}));
 }
 
 void JournalMarks::undoAttempt() {
-    m_pending += toLine(undoAttemptRecord());
+    take(Mark::UndoAttempt, 0, toLine(undoAttemptRecord()));
 }
 
 bool JournalMarks::flush() {
     if (m_pending.isEmpty())
         return true;
     const bool ok = appendLines(m_file, m_pending);
+    if (!ok) {
+        m_run.reset(); // not known as the journal stands now: undo reads it again
+    } else if (m_run) {
+        // As RunReader takes these records.
+        for (const auto& [mark, seq] : m_pendingMarks) {
+            JournalEntry* e =
+                seq >= 1 && seq <= m_run->entries.size() && m_run->entries[seq - 1].seq == seq
+                    ? &m_run->entries[seq - 1]
+                    : nullptr;
+            if (mark == Mark::UndoAttempt)
+                m_run->undoAttempted = true;
+            else if (!e)
+                m_run.reset(); // the reader finds the journal damaged
+            else if (mark == Mark::Undone)
+                e->undone = true;
+            else
+                e->restoring = mark == Mark::Restoring;
+            if (!m_run)
+                break;
+        }
+        if (m_run)
+            m_run->journalBytes += m_pending.size();
+    }
     m_pending.clear();
+    m_pendingMarks.clear();
     return ok;
 }
 

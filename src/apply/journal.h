@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <optional>
+#include <utility>
 #include <vector>
 
 // One file of an apply run, as the undo journal keeps it. The first part is
@@ -71,7 +73,8 @@ struct JournalRun {
     // line cut short with records after it); empty for a sound journal.
     // Undo refuses a damaged run as a whole.
     QStringList damage;
-    bool complete = false; // the run ended (earlier versions did not say so)
+    bool complete = false;    // the run ended (earlier versions did not say so)
+    qint64 journalBytes = -1; // of the journal file, as read
 
     // Whether the run may have reached the file: an entry without an outcome
     // was cut off while being handled, unless the run marks the files it
@@ -199,7 +202,7 @@ bool recordRestoring(const QString& file, int seq);
 // reach the journal at flush(), never before.
 class JournalMarks {
 public:
-    explicit JournalMarks(QString file);
+    explicit JournalMarks(const JournalRun& run);
     ~JournalMarks();
     JournalMarks(const JournalMarks&) = delete;
     JournalMarks& operator=(const JournalMarks&) = delete;
@@ -213,10 +216,22 @@ public:
     // Appends the records held and makes them durable; false (and nothing
     // known to be on disk) on a failure.
     bool flush();
+    // The run as ReadJournalRun would read it now, with the marks flushed
+    // so far, so that undo need not read its journal again to index it;
+    // nullptr when that is not known (the run was damaged, a flush failed).
+    // Only while the journal is journalBytes() long: another program may
+    // have appended to it meanwhile.
+    const JournalRun* runNow() const { return m_run ? &*m_run : nullptr; }
+    qint64 journalBytes() const { return m_run ? m_run->journalBytes : -1; }
 
 private:
+    enum class Mark { Restoring, NotRestoring, Undone, UndoAttempt };
+    void take(Mark mark, int seq, const QByteArray& line);
+
     QString m_file;
     QByteArray m_pending;
+    std::vector<std::pair<Mark, int>> m_pendingMarks;
+    std::optional<JournalRun> m_run;
 };
 
 // Whether the run of this journal is still being written: its writer

@@ -214,8 +214,13 @@ void IndexJournalRun(const QString& journalFile) {
     putInIndex(journalFile, summarise(journalFile, e) ? &e : nullptr);
 }
 
-void IndexJournalRun(const QString& journalFile, const JournalRunSummary& summary) {
+void IndexJournalRun(const QString& journalFile, const JournalRunSummary& summary, qint64 size) {
     Indexed e;
     e.summary = summary;
-    putInIndex(journalFile, stampOf(journalFile, e.stamp) ? &e : nullptr);
+    if (!stampOf(journalFile, e.stamp))
+        putInIndex(journalFile, nullptr);
+    else if (size >= 0 && e.stamp.size != size)
+        IndexJournalRun(journalFile);
+    else
+        putInIndex(journalFile, &e);
 }

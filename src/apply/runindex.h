@@ -41,5 +41,9 @@ QString JournalFolderProblem(const QString& folder = JournalFolder());
 // index, so that the next history need not read it (UndoRun calls it).
 void IndexJournalRun(const QString& journalFile);
 // The same with the summary that the run's writer knows, as the journal
-// stands now (JournalWriter::finish, for a run it wrote without a hitch).
-void IndexJournalRun(const QString& journalFile, const JournalRunSummary& summary);
+// stands now (JournalWriter::finish, for a run it wrote without a hitch;
+// undo, for the marks it flushed). A journal that is no longer size bytes
+// long (when size is given) was written by another program since: it is
+// read again.
+void IndexJournalRun(const QString& journalFile, const JournalRunSummary& summary,
+                     qint64 size = -1);

@@ -208,7 +208,7 @@ class UndoGroup {
 public:
     static constexpr int Files = 64;
 
-    explicit UndoGroup(const JournalRun& run) : m_marks(run.file) {}
+    explicit UndoGroup(const JournalRun& run) : m_marks(run) {}
 
     bool hasPending() const { return !m_inPlace.empty(); }
     bool full() const { return m_results.size() >= Files; }
@@ -1009,6 +1009,11 @@ UndoReport UndoRun(const JournalRun& run) {
     }
     group.marks().undoAttempt();
     group.marks().flush();
-    IndexJournalRun(run.file);
+    // Known without reading the journal again (a tenth of a second for
+    // 10,000 files), unless another program wrote it meanwhile.
+    if (const JournalRun* now = group.marks().runNow())
+        IndexJournalRun(run.file, SummaryOf(*now), group.marks().journalBytes());
+    else
+        IndexJournalRun(run.file);
     return report;
 }

@@ -736,6 +736,77 @@ private slots:
         QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), 0);
     }
 
+    // Undo puts the run's summary into the index from the marks it wrote,
+    // not by reading the journal again: it must be what reading it gives,
+    // also when a flush failed or another undo appended meanwhile.
+    void undoIndexesWhatItMarked_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("notRestored");
+        QTest::addColumn<bool>("settled");
+        QTest::newRow("all taken back") << "plain" << 0 << true;
+        QTest::newRow("one edited since: left alone") << "edited" << 1 << true;
+        QTest::newRow("file flushes fail: marked restoring") << "file sync fails" << 3 << false;
+        QTest::newRow("undone marks cut short") << "marks fail" << 3 << false;
+        QTest::newRow("another undo appends meanwhile") << "other undo" << 0 << true;
+    }
+    void undoIndexesWhatItMarked() {
+        QFETCH(QString, how);
+        QFETCH(int, notRestored);
+        QFETCH(bool, settled);
+        QTemporaryDir dir;
+        JournalWriter journal;
+        QStringList files;
+        for (int i = 0; i < 3; ++i) {
+            files << dir.filePath(QString("f%1.mp3").arg(i));
+            writeAll(files.last(), tagRegion(300, 'o') + audio(500, char(i)));
+            simulate(journal, files.last(),
+                     {tagRegion(300, 'o'), tagRegion(300, 'n'), false, false, {}}, files.last(),
+                     true);
+        }
+        journal.finish();
+        const QString file = journal.filePath();
+        if (how == "edited" || how == "other undo")
+            writeAll(files[2], readAll(files[2]).replace(20, 1, "e"));
+        // Another undo marks the edited file (the third) taken back at the
+        // first flush: only reading the journal again tells.
+        class OtherUndo : public JournalFileOps {
+        public:
+            QString journal;
+            bool sync(int fd) override {
+                if (!journal.isEmpty()) {
+                    QFile f(journal);
+                    f.open(QIODevice::Append);
+                    f.write("{\"type\":\"undone\",\"seq\":3}\n");
+                    journal.clear();
+                }
+                return JournalFileOps::sync(fd);
+            }
+        } other;
+        CountedOps failing;
+        failing.failFileSync = true;
+        UndoneMarksFail marksFail;
+        if (how == "other undo") {
+            other.journal = file;
+            setJournalFileOps(&other);
+        } else if (how == "file sync fails") {
+            setJournalFileOps(&failing);
+        } else if (how == "marks fail") {
+            setJournalFileOps(&marksFail);
+        }
+        UndoRun(ReadJournalRun(file));
+        setJournalFileOps(nullptr);
+        const JournalRunSummary read = SummaryOf(ReadJournalRun(file));
+        QCOMPARE(read.notRestored, notRestored);
+        QCOMPARE(read.settled, settled);
+        const QList<JournalRunSummary> indexed = ReadJournalSummaries();
+        QCOMPARE(indexed.size(), 1);
+        QCOMPARE(indexed[0].notRestored, read.notRestored);
+        QCOMPARE(indexed[0].settled, read.settled);
+        QCOMPARE(indexed[0].undoAttempted, read.undoAttempted);
+        QCOMPARE(indexed[0].files, read.files);
+        QCOMPARE(indexed[0].damage, read.damage);
+    }
+
     // A file moved back by undo is taken back only once the folders that
     // hold its names are flushed too; when that fails, it is not marked, and
     // the next undo finds it restored.
