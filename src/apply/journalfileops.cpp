@@ -28,7 +28,7 @@ bool JournalFileOps::syncFileSystem(int fd) {
     struct statfs fs {};
     if (::fstatfs(fd, &fs) != 0)
         return false;
-    if (!SyncfsFlushesFiles(long(fs.f_type))) {
+    if (!SyncfsFlushesFiles(long(fs.f_type), UnwrittenBytes())) {
         errno = EOPNOTSUPP;
         return false;
     }

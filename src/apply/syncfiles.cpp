@@ -1,5 +1,6 @@
 #include "syncfiles.h"
 
+#include "filedigest.h"
 #include "parallelfor.h"
 
 #include <linux/magic.h>
@@ -13,6 +14,10 @@ namespace {
 // Enough flushes in flight for the disk to take them as one; more threads
 // only cost their start.
 constexpr int SyncThreads = 8;
+
+// A few seconds of writing on a slow disk at most, and many groups of
+// restored tags.
+constexpr qint64 MostUnwrittenForSyncfs = 64 << 20;
 
 } // namespace
 
@@ -49,7 +54,9 @@ QList<int> SyncByFileSystem(const QList<int>& fds, const std::function<bool(int)
     return errors;
 }
 
-bool SyncfsFlushesFiles(long fileSystemType) {
+bool SyncfsFlushesFiles(long fileSystemType, qint64 unwrittenBytes) {
+    if (unwrittenBytes < 0 || unwrittenBytes > MostUnwrittenForSyncfs)
+        return false;
     switch (fileSystemType) {
     case EXT4_SUPER_MAGIC: // ext2 and ext3 too
     case XFS_SUPER_MAGIC:
@@ -60,4 +67,24 @@ bool SyncfsFlushesFiles(long fileSystemType) {
     default:
         return false;
     }
+}
+
+qint64 UnwrittenBytes() {
+    QByteArray info;
+    if (!ReadSmallFile(QStringLiteral("/proc/meminfo"), info))
+        return -1;
+    qint64 bytes = 0;
+    int found = 0;
+    for (const QByteArray& line : info.split('\n')) {
+        if (!line.startsWith("Dirty:") && !line.startsWith("Writeback:"))
+            continue;
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        bool ok = false;
+        const qint64 kb = parts.value(1).toLongLong(&ok);
+        if (!ok || parts.value(2) != "kB")
+            return -1;
+        bytes += kb * 1024;
+        ++found;
+    }
+    return found == 2 ? bytes : -1;
 }

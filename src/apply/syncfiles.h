@@ -20,7 +20,15 @@ QList<int> SyncByFileSystem(const QList<int>& fds, const std::function<bool(int)
                             const std::function<bool(int)>& sync);
 
 // Whether syncfs on a file system of this type (statfs's f_type) makes its
-// files as durable as fsync on each: local disk file systems. A network or
-// FUSE file system may write its files back without the server or its
-// daemon flushing them, as its fsync would have it do.
-bool SyncfsFlushesFiles(long fileSystemType);
+// files as durable as fsync on each, and about as soon, while the system
+// holds unwrittenBytes waiting to be written (-1: not known). Only local
+// disk file systems: a network or FUSE file system may write its files back
+// without the server or its daemon flushing them, as its fsync would have
+// it do. Only while little waits to be written: syncfs writes and waits for
+// every file of the file system, another program's large copy too, where
+// fsync of a small file does not wait for that.
+bool SyncfsFlushesFiles(long fileSystemType, qint64 unwrittenBytes);
+
+// What the system holds waiting to be written to disk (Dirty and Writeback
+// of /proc/meminfo), in bytes; -1 when it cannot be read.
+qint64 UnwrittenBytes();

@@ -267,13 +267,18 @@ private slots:
         QCOMPARE(whole.size(), 2);
         QCOMPARE(each, oneByOne);
         // syncfs may not reach the server of a network file system or the
-        // daemon of a FUSE one: their files are flushed each.
-        QVERIFY(SyncfsFlushesFiles(EXT4_SUPER_MAGIC));
-        QVERIFY(SyncfsFlushesFiles(long(XFS_SUPER_MAGIC)));
+        // daemon of a FUSE one: their files are flushed each; so are files
+        // while much else waits to be written, which syncfs would wait for.
+        const qint64 little = 1 << 20, much = qint64(1) << 30;
+        QVERIFY(SyncfsFlushesFiles(EXT4_SUPER_MAGIC, little));
+        QVERIFY(SyncfsFlushesFiles(long(XFS_SUPER_MAGIC), 0));
+        QVERIFY(!SyncfsFlushesFiles(EXT4_SUPER_MAGIC, much));
+        QVERIFY(!SyncfsFlushesFiles(EXT4_SUPER_MAGIC, -1));
         for (const long type :
              {long(NFS_SUPER_MAGIC), long(SMB2_SUPER_MAGIC), long(FUSE_SUPER_MAGIC),
               long(OVERLAYFS_SUPER_MAGIC), long(CIFS_SUPER_MAGIC)})
-            QVERIFY2(!SyncfsFlushesFiles(type), qPrintable(QString::number(type, 16)));
+            QVERIFY2(!SyncfsFlushesFiles(type, little), qPrintable(QString::number(type, 16)));
+        QVERIFY(UnwrittenBytes() >= 0);
     }
     // Refusals that need the file system: a folder that cannot take new
     // names, on the way in or out, and a path over the system's limit.
