@@ -121,8 +121,17 @@ bool appendLines(const QString& file, QByteArray lines) {
     if (fd < 0)
         return false;
     // Only where no run is writing the journal now (it holds the lock) is
-    // its end this call's own to cut.
-    const bool alone = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    // its end this call's own to cut. Another undo holds it only while it
+    // appends: waited for, or its write that failed and is cut off again
+    // would cut off these lines too.
+    bool alone = false;
+    for (int tries = 0; !alone && tries < 40; ++tries) {
+        alone = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if (!alone && errno != EWOULDBLOCK)
+            break;
+        if (!alone)
+            ::usleep(50'000);
+    }
     struct stat st;
     if (::fstat(fd, &st) != 0) {
         const int err = errno;

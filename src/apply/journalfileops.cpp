@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <sys/utsname.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -25,10 +26,14 @@ bool JournalFileOps::syncFile(int fd) {
 }
 
 bool JournalFileOps::syncFileSystem(int fd) {
+    static const QByteArray release = [] {
+        struct utsname system {};
+        return ::uname(&system) == 0 ? QByteArray(system.release) : QByteArray();
+    }();
     struct statfs fs {};
     if (::fstatfs(fd, &fs) != 0)
         return false;
-    if (!SyncfsFlushesFiles(long(fs.f_type), UnwrittenBytes())) {
+    if (!SyncfsFlushesFiles(long(fs.f_type), UnwrittenBytes(), release.constData())) {
         errno = EOPNOTSUPP;
         return false;
     }

@@ -24,8 +24,10 @@ public:
     virtual bool syncFile(int fd);
     // Makes all restored files on fd's file system durable at once
     // (syncfs), where that is as sure as syncFile on each: on local disk
-    // file systems. False with errno set when it failed, or EOPNOTSUPP
-    // where it is not done; each file is then flushed by syncFile.
+    // file systems, on kernels whose syncfs reports failures, while little
+    // else waits to be written. False with errno set when it failed, or
+    // EOPNOTSUPP where it is not done; each file is then flushed by
+    // syncFile.
     virtual bool syncFileSystem(int fd);
 };
 

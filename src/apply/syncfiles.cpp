@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <map>
 
 namespace {
@@ -41,7 +42,7 @@ QList<int> SyncByFileSystem(const QList<int>& fds, const std::function<bool(int)
             oneByOne << i;
     }
     for (const auto& [device, files] : byDevice) {
-        if (!syncWhole(fds[files.first()]))
+        if (!syncWhole(fds[files.first()]) || !sync(fds[files.first()]))
             oneByOne << files;
     }
     QList<int> errors(fds.size(), 0);
@@ -54,14 +55,19 @@ QList<int> SyncByFileSystem(const QList<int>& fds, const std::function<bool(int)
     return errors;
 }
 
-bool SyncfsFlushesFiles(long fileSystemType, qint64 unwrittenBytes) {
+bool SyncfsFlushesFiles(long fileSystemType, qint64 unwrittenBytes, const char* kernelRelease) {
+    int major = 0, minor = 0;
+    if (std::sscanf(kernelRelease, "%d.%d", &major, &minor) != 2 ||
+        (major < 5 || (major == 5 && minor < 17)))
+        return false;
     if (unwrittenBytes < 0 || unwrittenBytes > MostUnwrittenForSyncfs)
         return false;
     switch (fileSystemType) {
     case EXT4_SUPER_MAGIC: // ext2 and ext3 too
     case XFS_SUPER_MAGIC:
     case BTRFS_SUPER_MAGIC:
-    case F2FS_SUPER_MAGIC:
+    // Not F2FS: its sync step returns 0 without a checkpoint once it has
+    // stopped writing them after an error.
     case TMPFS_MAGIC: // nothing to flush either way
         return true;
     default:

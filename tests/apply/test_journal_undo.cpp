@@ -24,6 +24,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 // These tests stand in for Apply with plain byte edits, so that the journal
@@ -693,9 +694,9 @@ private slots:
         QTest::newRow("file flushes fail: nothing marked")
             << int(CountedOps::NotDone) << true << QList<int>{0, 64, 70}
             << QList<int>(64, 1) + QList<int>(6, 2) << QList<int>{};
-        QTest::newRow("file system flushed whole")
-            << int(CountedOps::Flushed) << false << QList<int>{0, 64, 64, 70, 70} << QList<int>{}
-            << QList<int>{1, 3};
+        QTest::newRow("file system flushed whole, then one file of it")
+            << int(CountedOps::Flushed) << false << QList<int>{0, 64, 64, 70, 70}
+            << QList<int>{1, 3} << QList<int>{1, 3};
         QTest::newRow("whole flush fails: each file flushed")
             << int(CountedOps::Fails) << false << QList<int>{0, 64, 64, 70, 70} << eachFile
             << QList<int>{1, 3};
@@ -748,6 +749,8 @@ private slots:
         QTest::newRow("file flushes fail: marked restoring") << "file sync fails" << 3 << false;
         QTest::newRow("undone marks cut short") << "marks fail" << 3 << false;
         QTest::newRow("another undo appends meanwhile") << "other undo" << 0 << true;
+        QTest::newRow("edited once marked restoring: mark taken back")
+            << "edited while marked" << 1 << true;
     }
     void undoIndexesWhatItMarked() {
         QFETCH(QString, how);
@@ -785,7 +788,12 @@ private slots:
         CountedOps failing;
         failing.failFileSync = true;
         UndoneMarksFail marksFail;
-        if (how == "other undo") {
+        QByteArray theirs = readAll(files[0]);
+        theirs[20] = 't';
+        EditAtFirstSync editor(files[0], theirs);
+        if (how == "edited while marked") {
+            setJournalFileOps(&editor);
+        } else if (how == "other undo") {
             other.journal = file;
             setJournalFileOps(&other);
         } else if (how == "file sync fails") {
@@ -805,6 +813,35 @@ private slots:
         QCOMPARE(indexed[0].undoAttempted, read.undoAttempted);
         QCOMPARE(indexed[0].files, read.files);
         QCOMPARE(indexed[0].damage, read.damage);
+    }
+
+    // Marks wait for another undo that holds the journal while it appends:
+    // when its write fails and it cuts the journal back to where it began,
+    // marks appended meanwhile would go with it.
+    void marksWaitForAnotherUndo() {
+        QTemporaryDir dir;
+        const QString p = dir.filePath("f.mp3");
+        writeAll(p, "ID3xx" + audio(100, 1));
+        JournalWriter journal;
+        simulate(journal, p, {"ID3xx", "ID3yy", false, false, {}}, p, true);
+        journal.finish();
+        const QByteArray name = QFile::encodeName(journal.filePath());
+        const int other = ::open(name.constData(), O_RDWR | O_APPEND | O_CLOEXEC);
+        QVERIFY(other >= 0);
+        QCOMPARE(::flock(other, LOCK_EX), 0);
+        struct stat began {};
+        QCOMPARE(::fstat(other, &began), 0);
+        std::thread failing([&] {
+            ::usleep(300'000);
+            QByteArray half = "{\"type\":\"und";
+            (void)!::write(other, half.constData(), size_t(half.size()));
+            (void)!::ftruncate(other, began.st_size);
+            ::close(other); // lets go of the lock
+        });
+        const bool recorded = RecordUndoAttempt(journal.filePath());
+        failing.join();
+        QVERIFY(recorded);
+        QVERIFY(ReadJournalRun(journal.filePath()).undoAttempted);
     }
 
     // A file moved back by undo is taken back only once the folders that
