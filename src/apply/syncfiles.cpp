@@ -41,11 +41,17 @@ QList<int> SyncByFileSystem(const QList<int>& fds, const std::function<bool(int)
         else
             oneByOne << i;
     }
-    for (const auto& [device, files] : byDevice) {
-        if (!syncWhole(fds[files.first()]) || !sync(fds[files.first()]))
-            oneByOne << files;
-    }
     QList<int> errors(fds.size(), 0);
+    for (const auto& [device, files] : byDevice) {
+        const qsizetype first = files.first();
+        if (!syncWhole(fds[first])) {
+            oneByOne << files;
+        } else if (!sync(fds[first])) {
+            // Its own failure, told once: a second flush of it would pass.
+            errors[first] = errno != 0 ? errno : EIO;
+            oneByOne << files.mid(1);
+        }
+    }
     QList<int> left;
     for (const qsizetype i : oneByOne)
         left << fds[i];

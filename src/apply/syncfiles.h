@@ -18,7 +18,8 @@ QList<int> SyncTogether(const QList<int>& fds, const std::function<bool(int)>& s
 // (the ext2 driver's does). Where that fails, or is not done there, each
 // file of that file system is flushed by sync after all, so that each gets
 // its own outcome (syncfs tells only that some file of the file system
-// failed).
+// failed); the one file flushed already keeps the outcome of that flush,
+// since the kernel tells a file's write-back failure to one flush only.
 QList<int> SyncByFileSystem(const QList<int>& fds, const std::function<bool(int)>& syncWhole,
                             const std::function<bool(int)>& sync);
 
