@@ -112,6 +112,20 @@ QByteArray fromHex(const QJsonValue& v) {
     return QByteArray::fromHex(v.toString().toLatin1());
 }
 
+// Takes the lock of the journal open as fd, waiting up to two seconds for
+// a holder to let go: another undo holds it for the moment it appends its
+// marks, the run's writer until the run ends. 0 once taken, else the errno
+// (EWOULDBLOCK: still held).
+int lockJournal(int fd) {
+    for (int tries = 0;; ++tries) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return 0;
+        if (errno != EWOULDBLOCK || tries == 39)
+            return errno;
+        ::usleep(50'000);
+    }
+}
+
 // Appends records (whole lines) to an existing journal and flushes them. A
 // line cut off by a killed run gets its end first, so that each record
 // stays a line of its own; a write that fails half-way is cut off again.
@@ -121,17 +135,10 @@ bool appendLines(const QString& file, QByteArray lines) {
     if (fd < 0)
         return false;
     // Only where no run is writing the journal now (it holds the lock) is
-    // its end this call's own to cut. Another undo holds it only while it
-    // appends: waited for, or its write that failed and is cut off again
-    // would cut off these lines too.
-    bool alone = false;
-    for (int tries = 0; !alone && tries < 40; ++tries) {
-        alone = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-        if (!alone && errno != EWOULDBLOCK)
-            break;
-        if (!alone)
-            ::usleep(50'000);
-    }
+    // its end this call's own to cut. Another undo's append is waited for,
+    // or its write that failed and is cut off again would cut off these
+    // lines too.
+    const bool alone = lockJournal(fd) == 0;
     struct stat st;
     if (::fstat(fd, &st) != 0) {
         const int err = errno;
@@ -187,6 +194,13 @@ bool JournalRun::mayHaveTouched(const JournalEntry& e) const {
 int JournalRun::changedFiles() const {
     return int(std::count_if(entries.begin(), entries.end(),
                              [this](const JournalEntry& e) { return mayHaveTouched(e); }));
+}
+
+JournalEntry* JournalRun::entry(int seq) {
+    // Numbered from 1 in order.
+    if (seq >= 1 && seq <= entries.size() && entries[seq - 1].seq == seq)
+        return &entries[seq - 1];
+    return nullptr;
 }
 
 int JournalRun::notRestored() const {
@@ -471,17 +485,10 @@ public:
 private:
     void damaged(const QString& what) { m_run.damage << what; }
 
-    JournalEntry* entryFor(int seq) {
-        // Entries are numbered from 1 in order.
-        if (seq >= 1 && seq <= m_run.entries.size() && m_run.entries[seq - 1].seq == seq)
-            return &m_run.entries[seq - 1];
-        return nullptr;
-    }
-
     // A record about a file: its start record must be there.
     JournalEntry* recordOf(const QJsonObject& r, const QString& what) {
         const int seq = r.value("seq").toInt();
-        JournalEntry* e = entryFor(seq);
+        JournalEntry* e = m_run.entry(seq);
         if (!e)
             damaged(QStringLiteral("%1 of file %2 has no start record: that file cannot be "
                                    "checked")
@@ -779,10 +786,7 @@ bool JournalMarks::flush() {
     } else if (m_run) {
         // As RunReader takes these records.
         for (const auto& [mark, seq] : m_pendingMarks) {
-            JournalEntry* e =
-                seq >= 1 && seq <= m_run->entries.size() && m_run->entries[seq - 1].seq == seq
-                    ? &m_run->entries[seq - 1]
-                    : nullptr;
+            JournalEntry* e = m_run->entry(seq);
             if (mark == Mark::UndoAttempt)
                 m_run->undoAttempted = true;
             else if (!e)
@@ -806,14 +810,7 @@ bool RunBeingWritten(const QString& journalFile) {
     const int fd = ::open(pathBytes(journalFile).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    // Another undo holds the lock for the moment it appends its marks; the
-    // run's writer holds it until the run ends: two seconds tell them apart.
-    bool held = true;
-    for (int tries = 0; held && tries < 40; ++tries) {
-        held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-        if (held)
-            ::usleep(50'000);
-    }
+    const bool held = lockJournal(fd) == EWOULDBLOCK;
     ::close(fd);
     return held;
 }

@@ -76,6 +76,8 @@ struct JournalRun {
     bool complete = false;    // the run ended (earlier versions did not say so)
     qint64 journalBytes = -1; // of the journal file, as read
 
+    // The entry numbered seq; nullptr when there is none.
+    JournalEntry* entry(int seq);
     // Whether the run may have reached the file: an entry without an outcome
     // was cut off while being handled, unless the run marks the files it
     // begins and this one has no mark.
