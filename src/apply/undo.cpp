@@ -353,7 +353,7 @@ void UndoGroup::commit(UndoReport& report) {
         // time, in their order.
         struct Written {
             bool ok = false;
-            bool changed = false;
+            bool untouched = false;
             QString message;
         };
         std::vector<std::optional<Written>> stayed(m_inPlace.size());
@@ -364,7 +364,7 @@ void UndoGroup::commit(UndoReport& report) {
                     return;
                 Written& w = stayed[size_t(i)].emplace();
                 QStringList none;
-                w.ok = write(f, w.message, none, w.changed);
+                w.ok = write(f, w.message, none, w.untouched);
             });
         }
         QList<int> fds;
@@ -374,16 +374,16 @@ void UndoGroup::commit(UndoReport& report) {
             UndoFileResult& r = group.results[f.result].file;
             QString message = QStringLiteral("Cannot restore %1: the journal cannot be written")
                                   .arg(f.originalPath);
-            bool changed = false;
+            bool untouched = false;
             const qsizetype foldersBefore = folders.size();
             bool ok = false;
             if (std::optional<Written>& w = stayed[size_t(i)]) {
                 ok = w->ok;
-                changed = w->changed;
+                untouched = w->untouched;
                 if (!ok)
                     message = w->message;
             } else {
-                ok = marked && write(f, message, folders, changed);
+                ok = marked && write(f, message, folders, untouched);
             }
             if (ok) {
                 group.written << int(i);
@@ -392,10 +392,9 @@ void UndoGroup::commit(UndoReport& report) {
             } else {
                 r.ok = false;
                 r.messages << message;
-                // Not written (another program's edit since the check): a
-                // later undo must not take its bytes for a restore that was
-                // cut off.
-                if (changed)
+                // Its restore mark is taken back (see write): a later undo
+                // must not take its bytes for a restore that was cut off.
+                if (untouched)
                     m_marks.notRestoring(f.seq);
             }
         }
