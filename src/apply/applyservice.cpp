@@ -226,6 +226,8 @@ bool PrepareApplyStart(JournalEntry& entry, TagInfo& tag, const OriginalBytes& b
         entry.tail = before.v1;
     if (plan.inPlace && !(tag.removeV1 && tag.hasV1))
         entry.printIfWritten = before.printWithRegion(plan.bytes);
+    // Known whole now; the write itself needs only what changes.
+    plan.keepChangesFrom(before.head);
     // A file that keeps its path needs no folder made.
     if (entry.targetPath != AbsolutePath(path))
         MissingFolderLevels(ApplyLocation(output), entry.plannedFolders);

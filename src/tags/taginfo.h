@@ -99,6 +99,16 @@ public:
         QByteArray bytes;
         bool inPlace = false;
         QByteArray remainder; // the unparsed bytes that go back
+        // Where bytes start in the file: 0 but for an in-place plan cut
+        // down to what differs from the region the file holds.
+        qint64 offset = 0;
+
+        // Keeps of an in-place plan only the bytes that differ from region,
+        // the ID3v2 region the file holds now (at least one byte, so that
+        // the file is still written): a title change writes a page, not a
+        // cover. The file must be unchanged from region when it is written,
+        // which Write's identity check makes sure of.
+        void keepChangesFrom(QByteArrayView region);
     };
     Planned PlanWrite() const;
     // Write with the plan that PlanWrite gave for the record as it stands,

@@ -7,6 +7,7 @@
 #include "tags/taginfo.h"
 #include "tags/tagrewrite.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -83,6 +84,23 @@ TagInfo::Planned TagInfo::PlanWrite() const {
     return plan;
 }
 
+void TagInfo::Planned::keepChangesFrom(QByteArrayView region) {
+    if (!inPlace || offset != 0 || bytes.size() != region.size() || bytes.isEmpty())
+        return;
+    const char* now = bytes.constData();
+    const char* was = region.data();
+    qint64 end = bytes.size();
+    qint64 first = std::mismatch(now, now + end, was).first - now;
+    while (end > first && now[end - 1] == was[end - 1])
+        --end;
+    if (first == end) { // the same tag again: its header is written
+        first = 0;
+        end = std::min<qint64>(10, bytes.size());
+    }
+    offset = first;
+    bytes = bytes.sliced(first, end - first);
+}
+
 int TagInfo::Write() {
     return Write(PlanWrite());
 }
@@ -133,12 +151,14 @@ int TagInfo::Write(const Planned& plan) {
 
     const bool dropV1 = removeV1 && hasV1 && length - 128 >= regionSize;
     const QByteArray& tag = plan.bytes;
-    if (tag.isEmpty())
+    if (tag.isEmpty() || (!plan.inPlace && plan.offset != 0))
         return -1;
-    const qint64 size = tag.size() - 10;
+    // In place the region keeps its size, whatever part of it the plan holds.
+    const qint64 size = (plan.inPlace ? regionSize : tag.size()) - 10;
     if (plan.inPlace) {
         // The frames fit: only the tag's bytes change.
-        if (!WriteAllAt(file.fd, tag.constData(), tag.size(), 0))
+        if (plan.offset + tag.size() > regionSize ||
+            !WriteAllAt(file.fd, tag.constData(), tag.size(), plan.offset))
             return -1;
         if (dropV1 && ::ftruncate(file.fd, length - 128) != 0)
             return -1;

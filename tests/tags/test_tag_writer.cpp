@@ -90,6 +90,8 @@ private slots:
     void init() { QVERIFY(dir.isValid()); }
     void inPlaceWhenItFits_data();
     void inPlaceWhenItFits();
+    void changedSpanOnly_data();
+    void changedSpanOnly();
     void growsAndMovesAudio_data();
     void growsAndMovesAudio();
     void growRemovesAbandonedTemps();
@@ -157,6 +159,65 @@ void TestTagWriter::inPlaceWhenItFits() {
     QCOMPARE(after.mid(10 + frame.size(), tagSize - frame.size()),
              QByteArray(tagSize - frame.size(), '\0'));
     QCOMPARE(info.tagSize, tagSize);
+}
+
+// An in-place plan cut down to the bytes that differ from the region the
+// file holds leaves the file as the whole plan does; a plan that moves the
+// audio is not cut.
+void TestTagWriter::changedSpanOnly_data() {
+    QTest::addColumn<int>("version");
+    QTest::addColumn<bool>("titleFirst"); // else after TPE1 "Artist"
+    QTest::addColumn<QString>("title");   // empty: nothing is set
+    QTest::addColumn<int>("padding");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("span");
+    // header 10, TPE1 17, TIT2 "Old A" from 27: its size byte at 34, the
+    // text at 38
+    QTest::newRow("one letter of the title") << 3 << false << "Old B" << 200 << 42 << 1;
+    QTest::newRow("longer title") << 3 << false << "Older Title" << 200 << 34 << 15;
+    QTest::newRow("nothing changes: the header") << 3 << false << "" << 200 << 0 << 10;
+    QTest::newRow("version 2.4 written as 2.3") << 4 << false << "Old B" << 200 << 3 << 40;
+    QTest::newRow("title moves behind TPE1") << 3 << true << "Old B" << 200 << 11 << 32;
+    QTest::newRow("no room: the whole tag") << 3 << false << QString(300, 'x') << 0 << 0 << -1;
+}
+
+void TestTagWriter::changedSpanOnly() {
+    QFETCH(int, version);
+    QFETCH(bool, titleFirst);
+    QFETCH(QString, title);
+    QFETCH(int, padding);
+    QFETCH(int, offset);
+    QFETCH(int, span);
+    const fixture::Frame artist{"TPE1", TextBody(0, "Artist")};
+    const fixture::Frame oldTitle{"TIT2", TextBody(0, "Old A")};
+    const fixture::Tag tag = MakeTag(version,
+                                     titleFirst ? QList<fixture::Frame>{oldTitle, artist}
+                                                : QList<fixture::Frame>{artist, oldTitle},
+                                     padding);
+    const QByteArray original = fixture::BuildFile(&tag, 5);
+    const QString cut = WriteBytes(original);
+    const QString whole = WriteBytes(original);
+    TagInfo cutInfo;
+    TagInfo wholeInfo;
+    QCOMPARE(cutInfo.Read(cut), 0);
+    QCOMPARE(wholeInfo.Read(whole), 0);
+    if (!title.isEmpty()) {
+        cutInfo.SetFrameWide("TIT2", title, -1);
+        wholeInfo.SetFrameWide("TIT2", title, -1);
+    }
+    TagInfo::Planned plan = cutInfo.PlanWrite();
+    const QByteArray planned = plan.bytes;
+    plan.keepChangesFrom(QByteArrayView(original).first(cutInfo.regionSize));
+    QCOMPARE(plan.offset, offset);
+    QCOMPARE(plan.bytes.size(), span < 0 ? planned.size() : span);
+    QCOMPARE(plan.bytes, planned.mid(offset, plan.bytes.size()));
+    QCOMPARE(cutInfo.Write(plan), 0);
+    QCOMPARE(wholeInfo.Write(wholeInfo.PlanWrite()), 0);
+    QCOMPARE(fixture::ReadFile(cut), fixture::ReadFile(whole));
+    QCOMPARE(cutInfo.regionSize, wholeInfo.regionSize);
+    TagInfo again;
+    QCOMPARE(again.Read(cut), 0);
+    QCOMPARE(again.FindFrame("TIT2", nullptr), title.isEmpty() ? QString("Old A") : title);
 }
 
 void TestTagWriter::growsAndMovesAudio_data() {
