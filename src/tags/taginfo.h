@@ -104,10 +104,10 @@ public:
         qint64 offset = 0;
 
         // Keeps of an in-place plan only the bytes that differ from region,
-        // the ID3v2 region the file holds now (at least one byte, so that
-        // the file is still written): a title change writes a page, not a
-        // cover. The file must be unchanged from region when it is written,
-        // which Write's identity check makes sure of.
+        // the ID3v2 region the file holds now (the header when none do, so
+        // that the file is still written): a title change writes the title,
+        // not the cover. The file must be unchanged from region when it is
+        // written, which Write's identity check makes sure of.
         void keepChangesFrom(QByteArrayView region);
     };
     Planned PlanWrite() const;
