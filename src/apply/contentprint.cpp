@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,6 +112,20 @@ QByteArray PrintedFile::last(qint64 count) const {
         return back.right(count);
     // front and back meet: the file is short
     return (front + back).right(count);
+}
+
+bool PrintedFile::copyOut(qint64 offset, qint64 count, char* out) const {
+    if (!digest.ok || offset < 0 || count < 0)
+        return false;
+    if (offset + count <= front.size()) {
+        std::memcpy(out, front.constData() + offset, size_t(count));
+        return true;
+    }
+    if (offset >= backStart && offset + count <= backStart + back.size()) {
+        std::memcpy(out, back.constData() + (offset - backStart), size_t(count));
+        return true;
+    }
+    return false;
 }
 
 PrintedFile PrintOpenFile(int fd) {

@@ -57,6 +57,9 @@ struct PrintedFile {
 
     // The file's last count bytes (count at most PrintTail), from the parts.
     QByteArray last(qint64 count) const;
+    // Copies the file's bytes [offset, offset + count) to out when one of
+    // the parts holds them all; false, copying nothing, when not.
+    bool copyOut(qint64 offset, qint64 count, char* out) const;
 };
 // Reads the parts that the print of the regular file open as fd covers,
 // with at most three reads.

@@ -683,16 +683,17 @@ JournalRun ReadJournalRun(const QString& file) {
     return run;
 }
 
-bool LoadSavedHead(const JournalRun& run, JournalEntry& entry) {
+bool LoadSavedHead(const JournalRun& run, JournalEntry& entry, int bytesFd) {
     if (entry.regionSize < 0 && entry.head.size() == entry.headSize)
         return true; // inline, or nothing to load
     if (entry.headAt < 0 || entry.headSize < 0)
         return false;
-    const int fd = ::open(pathBytes(run.bytesFile).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    Descriptor own;
+    if (bytesFd < 0)
+        bytesFd = own.fd = ::open(pathBytes(run.bytesFile).constData(), O_RDONLY | O_CLOEXEC);
+    if (bytesFd < 0)
         return false;
-    const QByteArray bytes = ReadAt(fd, entry.headAt, entry.headSize);
-    ::close(fd);
+    const QByteArray bytes = ReadAt(bytesFd, entry.headAt, entry.headSize);
     if (bytes.size() != entry.headSize)
         return false;
     if (entry.regionSize < 0) {
@@ -706,11 +707,14 @@ bool LoadSavedHead(const JournalRun& run, JournalEntry& entry) {
     return true;
 }
 
-bool RestoreSavedHead(JournalEntry& entry, int fd) {
+bool RestoreSavedHead(JournalEntry& entry, int fd, QByteArrayView start) {
     if (entry.regionSize < 0 || entry.saved.refs.isEmpty())
         return entry.head.size() == (entry.regionSize >= 0 ? entry.regionSize : entry.headSize);
-    const QByteArray start = ReadAt(fd, 0, entry.saved.fileBytesNeeded());
-    const std::optional<QByteArray> head = RestoreRegion(entry.saved, start);
+    const qint64 needed = entry.saved.fileBytesNeeded();
+    const bool given = start.size() >= needed;
+    const QByteArray read = given ? QByteArray() : ReadAt(fd, 0, needed);
+    const std::optional<QByteArray> head =
+        RestoreRegion(entry.saved, given ? start.first(needed) : QByteArrayView(read));
     if (!head)
         return false;
     entry.head = *head;

@@ -185,11 +185,13 @@ JournalRun ReadJournalRun(const QString& file);
 // Loads what the run's byte file keeps of the entry's head: head itself
 // when it holds no references (or as read, for a journal that kept it
 // inline), else entry.saved. False when the saved bytes are gone.
-bool LoadSavedHead(const JournalRun& run, JournalEntry& entry);
+// bytesFd: the run's byte file, open already (else it is opened for this).
+bool LoadSavedHead(const JournalRun& run, JournalEntry& entry, int bytesFd = -1);
 // Fills entry.head from the loaded saved parts and the file open as fd,
 // where the references point. False when the file holds neither the
-// original nor the written bytes there (see RestoreRegion).
-bool RestoreSavedHead(JournalEntry& entry, int fd);
+// original nor the written bytes there (see RestoreRegion). start: the
+// file's first bytes, read already; fd is read only for what it lacks.
+bool RestoreSavedHead(JournalEntry& entry, int fd, QByteArrayView start = {});
 
 // Marks one file of a run as taken back, and the run as undone.
 bool RecordUndone(const QString& file, int seq);

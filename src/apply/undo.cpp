@@ -63,15 +63,16 @@ struct timespec timeOf(qint64 ns) {
 // open file current and, when withTail, e.tail: the original when the
 // bytes in between are the audio the run never wrote. Made as the entry's
 // original digest was made (a print, or a hash of every byte). Empty when
-// the file cannot be read there, with err set.
+// the file cannot be read there, with err set. read: the parts of current
+// that its print read, if at hand; bytes they hold are not read again.
 QByteArray rebuiltDigest(const JournalEntry& e, int current, qint64 from, qint64 to, bool withTail,
-                         int& err) {
+                         int& err, const PrintedFile* read = nullptr) {
     err = 0;
     const QByteArray tail = withTail ? e.tail : QByteArray();
     const qint64 head = e.head.size();
     const qint64 size = head + (to - from) + tail.size();
     // Offsets of the rebuilt content, served from the three pieces.
-    const ContentReader read = [&](qint64 at, qint64 count, char* out) {
+    const ContentReader reader = [&](qint64 at, qint64 count, char* out) {
         while (count > 0) {
             qint64 n = 0;
             if (at < head) {
@@ -79,7 +80,12 @@ QByteArray rebuiltDigest(const JournalEntry& e, int current, qint64 from, qint64
                 std::memcpy(out, e.head.constData() + at, size_t(n));
             } else if (at < head + (to - from)) {
                 n = std::min(count, head + (to - from) - at);
-                const ssize_t got = ::pread(current, out, size_t(n), from + at - head);
+                const qint64 offset = from + at - head;
+                if (read && read->copyOut(offset, n, out)) {
+                    at += n, out += n, count -= n;
+                    continue;
+                }
+                const ssize_t got = ::pread(current, out, size_t(n), offset);
                 if (got < 0 && errno == EINTR)
                     continue;
                 if (got <= 0) {
@@ -96,12 +102,12 @@ QByteArray rebuiltDigest(const JournalEntry& e, int current, qint64 from, qint64
         return true;
     };
     if (!e.wholeFileDigests)
-        return PrintOfReader(size, read);
+        return PrintOfReader(size, reader);
     ContentHash hash(e.originalDigest.size());
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     for (qint64 at = 0; at < size;) {
         const qint64 n = std::min<qint64>(buffer.size(), size - at);
-        if (!read(at, n, buffer.data()))
+        if (!reader(at, n, buffer.data()))
             return {};
         hash.addData(QByteArrayView(buffer.constData(), n));
         at += n;
@@ -187,8 +193,8 @@ struct InPlace {
     int seq = 0;
     qsizetype result = 0; // its place in the group's results
     QByteArray head;
-    QByteArray tail; // empty unless the ID3v1 block goes back too
-    struct stat before {};
+    QByteArray tail;     // empty unless the ID3v1 block goes back too
+    FileIdentity before; // as it was found, under the lock
     qint64 originalMtimeNs = 0;
     QString path;         // where it stands
     QString originalPath; // where it goes back
@@ -278,7 +284,7 @@ QString cannotRestore(const QString& path, int err) {
 // back, and where one saves a new file over it (this one loses its name).
 bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& untouched) {
     struct stat now;
-    untouched = ::fstat(f.fd, &now) != 0 || FileIdentity::of(now) != FileIdentity::of(f.before);
+    untouched = ::fstat(f.fd, &now) != 0 || FileIdentity::of(now) != f.before;
     if (untouched) {
         message = changedSinceTheRun(f.path);
         return false;
@@ -299,7 +305,7 @@ bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& 
     }
     if (!WriteAllAt(f.fd, f.head.constData(), f.head.size(), 0) ||
         (!f.tail.isEmpty() &&
-         !WriteAllAt(f.fd, f.tail.constData(), f.tail.size(), f.before.st_size))) {
+         !WriteAllAt(f.fd, f.tail.constData(), f.tail.size(), f.before.size))) {
         message = cannotRestore(f.originalPath, errno);
         return false;
     }
@@ -482,55 +488,26 @@ void UndoGroup::settle(UndoReport& report) {
     m_flushing.reset();
 }
 
-// Where Apply wrote the tag into the space of the old one, the audio never
-// moved: the old tag (and the removed ID3v1 block) go back into the file
-// itself, so that it keeps its inode, its hard links and everything else
-// about it. Returns 1 with f filled (the write waits for the group), 0 when
-// the file is not such a file (the caller rebuilds it), -1 on a failure
-// with err set, -2 when the file is no longer the one found (checked).
-// Like Apply, undo writes only a file that it may write and that no other
-// writer holds: one that it may not, or that stays locked, is left alone
-// rather than replaced by a copy (which would part it from its hard links).
-// ahead: on a worker thread, ahead of the file's turn, where such a file
-// gives 0 (its turn decides) and a lock is not waited for.
-int prepareInPlace(const JournalEntry& e, const QString& path, int& err, InPlace& f,
-                   const FileIdentity& checked, bool ahead = false) {
-    err = 0;
-    Descriptor file;
-    file.fd = ::open(pathBytes(path).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    const bool locked = file.fd >= 0 && (ahead ? ::flock(file.fd, LOCK_EX | LOCK_NB) == 0
-                                               : LockForWriting(file.fd));
-    if (!locked) {
-        err = errno;
-        // Open but not lockable, or not to be written: left alone. Gone, or
-        // no regular file: the caller tells.
-        const bool refused =
-            file.fd >= 0 || err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY;
-        if (ahead || !refused) {
-            err = 0;
-            return 0;
-        }
-        return -1;
-    }
-    if (e.head.isEmpty())
-        return 0; // there was no tag: Apply had to move the audio
-    struct stat before;
+// The file open as fd and locked, found as before: takes it as f when the
+// old tag goes back into it in place (1), else 0, or -1 with err set.
+// read: what its print read under the lock, if it was taken so.
+int takeInPlace(const JournalEntry& e, Descriptor& file, const FileIdentity& before, InPlace& f,
+                int& err, const PrintedFile* read = nullptr) {
     QByteArray start(10, '\0');
-    if (::fstat(file.fd, &before) != 0)
+    if (read && read->front.size() >= 10)
+        start = read->front.first(10);
+    else if (::pread(file.fd, start.data(), 10, 0) != 10)
         return 0;
-    if (checked.isKnown() && FileIdentity::of(before) != checked)
-        return -2; // written since its print was taken, now under the lock
-    if (::pread(file.fd, start.data(), 10, 0) != 10 ||
-        Id3v2RegionSize(start, before.st_size) != e.head.size())
+    if (Id3v2RegionSize(start, before.size) != e.head.size())
         return 0;
     for (const bool withTail : {true, false}) {
         if (withTail && e.tail.isEmpty())
             continue;
         const qint64 tail = withTail ? e.tail.size() : 0;
-        if (before.st_size + tail != e.originalSize)
+        if (before.size + tail != e.originalSize)
             continue;
         const QByteArray rebuilt =
-            rebuiltDigest(e, file.fd, e.head.size(), before.st_size, withTail, err);
+            rebuiltDigest(e, file.fd, e.head.size(), before.size, withTail, err, read);
         if (err != 0)
             return -1;
         if (rebuilt != e.originalDigest)
@@ -545,6 +522,39 @@ int prepareInPlace(const JournalEntry& e, const QString& path, int& err, InPlace
         return 1;
     }
     return 0;
+}
+
+// Where Apply wrote the tag into the space of the old one, the audio never
+// moved: the old tag (and the removed ID3v1 block) go back into the file
+// itself, so that it keeps its inode, its hard links and everything else
+// about it. Returns 1 with f filled (the write waits for the group), 0 when
+// the file is not such a file (the caller rebuilds it), -1 on a failure
+// with err set, -2 when the file is no longer the one found (checked).
+// Like Apply, undo writes only a file that it may write and that no other
+// writer holds: one that it may not, or that stays locked, is left alone
+// rather than replaced by a copy (which would part it from its hard links).
+int prepareInPlace(const JournalEntry& e, const QString& path, int& err, InPlace& f,
+                   const FileIdentity& checked) {
+    err = 0;
+    Descriptor file;
+    file.fd = ::open(pathBytes(path).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (file.fd < 0 || !LockForWriting(file.fd)) {
+        err = errno;
+        // Open but not lockable, or not to be written: left alone. Gone, or
+        // no regular file: the caller tells.
+        if (file.fd >= 0 || err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY)
+            return -1;
+        err = 0;
+        return 0;
+    }
+    if (e.head.isEmpty())
+        return 0; // there was no tag: Apply had to move the audio
+    struct stat before;
+    if (::fstat(file.fd, &before) != 0)
+        return 0;
+    if (checked.isKnown() && FileIdentity::of(before) != checked)
+        return -2; // written since its print was taken, now under the lock
+    return takeInPlace(e, file, FileIdentity::of(before), f, err);
 }
 
 // A print that is the one given: the file as a run left it, or as it was.
@@ -681,19 +691,34 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
 
 // A file that kept its path, found as the run left it, made ready to take
 // its old tag back in place, as restore would (no folder to make, no name
-// to free): on a worker thread, ahead of its turn. Empty when restore must
-// decide at its turn.
-std::optional<InPlace> inPlaceAhead(const JournalEntry& saved, const FileIdentity& checked) {
-    if (saved.headSize < 0)
+// to free): on a worker thread, ahead of its turn. It is opened once, for
+// writing, and its print taken under the lock (found); the old tag's parts
+// kept by reference come from the bytes that print read. Empty when its
+// turn decides: a file that cannot be opened so or is locked (not waited
+// for here), one that changed, or one whose old tag does not go back in
+// place.
+std::optional<InPlace> inPlaceAhead(const JournalEntry& saved, std::optional<FileDigest>& found) {
+    const QString& path = saved.finalPath;
+    Descriptor file;
+    if (!saved.wholeFileDigests)
+        file.fd = ::open(pathBytes(path).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (file.fd < 0 || ::flock(file.fd, LOCK_EX | LOCK_NB) != 0) {
+        found = digestOf(saved, path);
         return std::nullopt;
+    }
+    const PrintedFile printed = PrintOpenFile(file.fd);
+    found = printed.digest;
     JournalEntry e = saved;
-    if (!headFromFile(e, saved.finalPath))
+    if (!hasPrint(*found, saved.finalSize, saved.finalDigest) || saved.headSize < 0 ||
+        !RestoreSavedHead(e, file.fd, printed.front) || e.head.isEmpty())
         return std::nullopt;
     InPlace f;
     int err = 0;
-    if (prepareInPlace(e, saved.finalPath, err, f, checked, true) != 1)
+    // Identity and bytes as the print found them: a write that came
+    // between the two changed the identity, which the write checks again.
+    if (takeInPlace(e, file, found->identity, f, err, &printed) != 1)
         return std::nullopt;
-    f.path = saved.finalPath;
+    f.path = path;
     f.originalPath = saved.originalPath;
     f.samePlace = true;
     return f;
@@ -941,19 +966,18 @@ UndoReport UndoRun(const JournalRun& run) {
             return;
         aheadFrom = from;
         ahead.assign(size_t(std::min<qsizetype>(UndoGroup::Files, count - from)), Ahead());
+        Descriptor bytesFile;
+        bytesFile.fd = ::open(pathBytes(run.bytesFile).constData(), O_RDONLY | O_CLOEXEC);
         ParallelFor(int(ahead.size()), [&](int k) {
             const JournalEntry& a = run.entries[count - 1 - (from + k)];
             if (!undoable(a))
                 return;
             Ahead& x = ahead[size_t(k)];
             x.entry = a;
-            if (!LoadSavedHead(run, x.entry))
+            if (!LoadSavedHead(run, x.entry, bytesFile.fd))
                 x.entry.headSize = -1; // restore refuses; an untouched file is still found
-            if (a.done && samePath(a.finalPath, a.originalPath)) {
-                x.found = digestOf(a, a.finalPath);
-                if (hasPrint(*x.found, a.finalSize, a.finalDigest))
-                    x.inPlace = inPlaceAhead(x.entry, x.found->identity);
-            }
+            if (a.done && samePath(a.finalPath, a.originalPath))
+                x.inPlace = inPlaceAhead(x.entry, x.found);
         });
     };
     for (qsizetype n = 0; n < count; ++n) {

@@ -152,6 +152,52 @@ private slots:
         QCOMPARE(withBytes.content.mpeg, result >= 0);
     }
 
+    // The bytes a print read serve later reads of the same file (undo's
+    // check of the original), where one part holds them whole.
+    void printedPartsServeReads_data() {
+        QTest::addColumn<qint64>("audio"); // after a 30,010-byte region
+        QTest::addColumn<qint64>("at");    // negative: from the end
+        QTest::addColumn<qint64>("count");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("header") << qint64(200000) << qint64(0) << qint64(10) << true;
+        QTest::newRow("first block of the audio")
+            << qint64(200000) << qint64(30010) << qint64(4096) << true;
+        QTest::newRow("past the first block")
+            << qint64(200000) << qint64(30010 + 4095) << qint64(2) << false;
+        QTest::newRow("middle of the audio")
+            << qint64(200000) << qint64(130000) << qint64(1) << false;
+        QTest::newRow("last block and ID3v1")
+            << qint64(200000) << qint64(-4224) << qint64(4224) << true;
+        QTest::newRow("into the last block")
+            << qint64(200000) << qint64(-4225) << qint64(2) << false;
+        QTest::newRow("short file: all of it")
+            << qint64(3000) << qint64(0) << qint64(33138) << true;
+        // 6,000 bytes of audio: the parts meet at 34,106
+        QTest::newRow("parts that meet: across them")
+            << qint64(6000) << qint64(34100) << qint64(10) << false;
+        QTest::newRow("parts that meet: the second")
+            << qint64(6000) << qint64(34106) << qint64(2032) << true;
+        QTest::newRow("beyond the end") << qint64(200000) << qint64(-10) << qint64(20) << false;
+    }
+    void printedPartsServeReads() {
+        QFETCH(qint64, audio);
+        QFETCH(qint64, at);
+        QFETCH(qint64, count);
+        QFETCH(bool, held);
+        const QByteArray content = header(30000) + filler(30000, 1) + filler(audio, 2) + v1();
+        QTemporaryDir dir;
+        QFile f(dir.filePath("f.mp3"));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QCOMPARE(f.write(content), content.size());
+        QVERIFY(f.flush());
+        const PrintedFile printed = PrintOpenFile(f.handle());
+        QVERIFY(printed.digest.ok);
+        const qint64 offset = at < 0 ? content.size() + at : at;
+        QByteArray out(count, '#');
+        QCOMPARE(printed.copyOut(offset, count, out.data()), held);
+        QCOMPARE(out, held ? content.mid(offset, count) : QByteArray(count, '#'));
+    }
+
     // What a print sees: every byte of the ID3v2 region, the first block of
     // the audio, its last block with an ID3v1 block, and the size. A byte in
     // the audio between those blocks is not seen (Apply and undo never
