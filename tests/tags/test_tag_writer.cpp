@@ -169,16 +169,19 @@ void TestTagWriter::changedSpanOnly_data() {
     QTest::addColumn<bool>("titleFirst"); // else after TPE1 "Artist"
     QTest::addColumn<QString>("title");   // empty: nothing is set
     QTest::addColumn<int>("padding");
-    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("offset"); // after the picture, if any
     QTest::addColumn<int>("span");
+    QTest::addColumn<int>("picture"); // bytes of a picture in front, if any
     // header 10, TPE1 17, TIT2 "Old A" from 27: its size byte at 34, the
     // text at 38
-    QTest::newRow("one letter of the title") << 3 << false << "Old B" << 200 << 42 << 1;
-    QTest::newRow("longer title") << 3 << false << "Older Title" << 200 << 34 << 15;
-    QTest::newRow("nothing changes: the header") << 3 << false << "" << 200 << 0 << 10;
-    QTest::newRow("version 2.4 written as 2.3") << 4 << false << "Old B" << 200 << 3 << 40;
-    QTest::newRow("title moves behind TPE1") << 3 << true << "Old B" << 200 << 11 << 32;
-    QTest::newRow("no room: the whole tag") << 3 << false << QString(300, 'x') << 0 << 0 << -1;
+    QTest::newRow("one letter of the title") << 3 << false << "Old B" << 200 << 42 << 1 << 0;
+    QTest::newRow("behind a picture, before much padding")
+        << 3 << false << "Old B" << 3000 << 42 << 1 << 5000;
+    QTest::newRow("longer title") << 3 << false << "Older Title" << 200 << 34 << 15 << 0;
+    QTest::newRow("nothing changes: the header") << 3 << false << "" << 200 << 0 << 10 << 0;
+    QTest::newRow("version 2.4 written as 2.3") << 4 << false << "Old B" << 200 << 3 << 40 << 0;
+    QTest::newRow("title moves behind TPE1") << 3 << true << "Old B" << 200 << 11 << 32 << 0;
+    QTest::newRow("no room: the whole tag") << 3 << false << QString(300, 'x') << 0 << 0 << -1 << 0;
 }
 
 void TestTagWriter::changedSpanOnly() {
@@ -188,12 +191,19 @@ void TestTagWriter::changedSpanOnly() {
     QFETCH(int, padding);
     QFETCH(int, offset);
     QFETCH(int, span);
+    QFETCH(int, picture);
     const fixture::Frame artist{"TPE1", TextBody(0, "Artist")};
     const fixture::Frame oldTitle{"TIT2", TextBody(0, "Old A")};
-    const fixture::Tag tag = MakeTag(version,
-                                     titleFirst ? QList<fixture::Frame>{oldTitle, artist}
-                                                : QList<fixture::Frame>{artist, oldTitle},
-                                     padding);
+    QList<fixture::Frame> frames = titleFirst ? QList<fixture::Frame>{oldTitle, artist}
+                                              : QList<fixture::Frame>{artist, oldTitle};
+    if (picture > 0) {
+        const fixture::Frame cover{
+            "APIC", fixture::PictureBody(0, "image/png", 3, "", fixture::ImageData(picture))};
+        frames.prepend(cover);
+        if (offset > 0)
+            offset += 10 + int(cover.body.size());
+    }
+    const fixture::Tag tag = MakeTag(version, frames, padding);
     const QByteArray original = fixture::BuildFile(&tag, 5);
     const QString cut = WriteBytes(original);
     const QString whole = WriteBytes(original);
