@@ -217,6 +217,11 @@ void TestTagWriter::changedSpanOnly() {
     }
     TagInfo::Planned plan = cutInfo.PlanWrite();
     const QByteArray planned = plan.bytes;
+    // Not cut against a region of another length.
+    TagInfo::Planned otherRegion = plan;
+    otherRegion.keepChangesFrom(QByteArrayView(original).first(cutInfo.regionSize - 1));
+    QCOMPARE(otherRegion.bytes, planned);
+    QCOMPARE(otherRegion.offset, 0);
     plan.keepChangesFrom(QByteArrayView(original).first(cutInfo.regionSize));
     QCOMPARE(plan.offset, offset);
     QCOMPARE(plan.bytes.size(), span < 0 ? planned.size() : span);
@@ -478,6 +483,9 @@ void TestTagWriter::refusals_data() {
     QTest::newRow("audio edited in place, same length") << "edited" << changed;
     QTest::newRow("edited in place, its time put back") << "edited, time kept" << changed;
     QTest::newRow("replaced by an identical copy") << "replaced" << changed;
+    // Plans no PlanWrite gives: nothing is written.
+    QTest::newRow("cut plan reaching past the region") << "past the region" << failed;
+    QTest::newRow("plan that moves the audio, with an offset") << "moving, offset" << failed;
 }
 
 void TestTagWriter::refusals() {
@@ -507,8 +515,19 @@ void TestTagWriter::refusals() {
         QVERIFY(::rename(QFile::encodeName(path + ".copy"), QFile::encodeName(path)) == 0);
     }
     info.SetFrameWide("TALB", QString("x"), -1);
-    QCOMPARE(info.Write(), -1);
+    TagInfo::Planned plan = info.PlanWrite();
+    if (kind == "past the region") {
+        plan.keepChangesFrom(QByteArrayView(original).first(info.regionSize));
+        plan.offset = info.regionSize - plan.bytes.size() + 1;
+    }
+    if (kind == "moving, offset") {
+        plan.inPlace = false;
+        plan.offset = 10;
+    }
+    QCOMPARE(info.Write(plan), -1);
     QCOMPARE(int(info.writeProblem), problem);
+    if (kind == "past the region" || kind == "moving, offset")
+        QCOMPARE(fixture::ReadFile(path), original);
     if (kind.startsWith("edited") || kind == "replaced")
         QCOMPARE(fixture::ReadFile(path), expected);
     if (kind == "noread")
