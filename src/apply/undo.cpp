@@ -268,6 +268,23 @@ QString changedSinceTheRun(const QString& path) {
     return QStringLiteral("%1 changed since the run; left alone").arg(path);
 }
 
+// Why the run's file at path has no print: gone, or something else there.
+QString noPrintAt(const QString& path) {
+    struct stat st;
+    const QByteArray name = pathBytes(path);
+    if (::lstat(name.constData(), &st) != 0)
+        return QStringLiteral("Not found: %1").arg(path);
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("%1 is a symbolic link, not the run's file; left alone").arg(path);
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("%1 is not a regular file; left alone").arg(path);
+    Descriptor file;
+    file.fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (file.fd < 0)
+        return QStringLiteral("Cannot read %1. Error %2").arg(path).arg(errno);
+    return changedSinceTheRun(path); // readable now: it changed while it was read
+}
+
 QString cannotRestore(const QString& path, int err) {
     if (err == EEXIST)
         return QStringLiteral("Cannot restore %1: a file of that name exists").arg(path);
@@ -863,8 +880,7 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group,
         // A file that an undo was restoring when it was cut off may hold
         // part of the old tag: the bytes decide, as for a cut-off apply.
         if (!e.restoring) {
-            r.messages << (now.ok ? changedSinceTheRun(e.finalPath)
-                                  : QStringLiteral("Not found: %1").arg(e.finalPath));
+            r.messages << (now.ok ? changedSinceTheRun(e.finalPath) : noPrintAt(e.finalPath));
             return Restored::No;
         }
     }

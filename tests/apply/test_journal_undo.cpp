@@ -348,6 +348,12 @@ private slots:
                                         << "a file of that name exists";
         QTest::newRow("file gone") << "gone"
                                    << "Not found";
+        QTest::newRow("a folder in its place") << "folder"
+                                               << "is not a regular file; left alone";
+        QTest::newRow("a FIFO in its place") << "fifo"
+                                             << "is not a regular file; left alone";
+        QTest::newRow("a dangling link in its place") << "dangling"
+                                                      << "is a symbolic link";
         QTest::newRow("held by another writer throughout")
             << "held" << QString("Cannot restore @. Error %1").arg(EWOULDBLOCK);
         QTest::newRow("made unwritable") << "unwritable"
@@ -401,14 +407,28 @@ private slots:
             QVERIFY(QFile::link("../o/r.mp3", target));
         } else {
             QVERIFY(QFile::remove(target));
+            const QByteArray name = QFile::encodeName(target);
+            if (situation == QLatin1String("folder"))
+                QCOMPARE(::mkdir(name.constData(), 0755), 0);
+            if (situation == QLatin1String("fifo"))
+                QCOMPARE(::mkfifo(name.constData(), 0644), 0);
+            if (situation == QLatin1String("dangling"))
+                QVERIFY(QFile::link("nowhere.mp3", target));
         }
+        const bool gone = situation == QLatin1String("gone");
+        // The file is gone and something else stands at its path.
+        const bool other = QStringList{"folder", "fifo", "dangling"}.contains(situation);
 
         const UndoReport report = UndoRun(ReadJournalRuns().value(0));
         QVERIFY(!report.ok);
         QCOMPARE(report.files.size(), 1);
         QVERIFY2(report.files[0].messages.join(' ').contains(message.replace('@', path)),
                  qPrintable(report.files[0].messages.join(' ')));
-        if (situation != QLatin1String("gone")) {
+        if (other) {
+            struct stat there;
+            QCOMPARE(::lstat(QFile::encodeName(target).constData(), &there), 0); // left there
+            QVERIFY(!QFileInfo::exists(path));
+        } else if (!gone) {
             QCOMPARE(readAll(target), targetBytes); // left exactly as it was
             QVERIFY(QFileInfo(dir.filePath("new")).isDir());
         } else {
@@ -427,7 +447,7 @@ private slots:
         const JournalRun after = ReadJournalRuns().value(0);
         QCOMPARE(after.notRestored(), 1);
         QVERIFY(!after.fullyUndone());
-        if (situation == QLatin1String("gone"))
+        if (gone || other)
             return;
         if (situation == QLatin1String("changed"))
             writeAll(target, applied);
