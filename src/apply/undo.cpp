@@ -268,6 +268,10 @@ QString changedSinceTheRun(const QString& path) {
     return QStringLiteral("%1 changed since the run; left alone").arg(path);
 }
 
+QString linkInsteadOfFile(const QString& path) {
+    return QStringLiteral("%1 is a symbolic link, not the run's file; left alone").arg(path);
+}
+
 // Why the run's file at path has no print: gone, or something else there.
 QString noPrintAt(const QString& path) {
     struct stat st;
@@ -275,7 +279,7 @@ QString noPrintAt(const QString& path) {
     if (::lstat(name.constData(), &st) != 0)
         return QStringLiteral("Not found: %1").arg(path);
     if (S_ISLNK(st.st_mode))
-        return QStringLiteral("%1 is a symbolic link, not the run's file; left alone").arg(path);
+        return linkInsteadOfFile(path);
     if (!S_ISREG(st.st_mode))
         return QStringLiteral("%1 is not a regular file; left alone").arg(path);
     Descriptor file;
@@ -601,7 +605,7 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
     // through it into a file outside the run and move the link itself.
     struct stat st;
     if (::lstat(pathBytes(path).constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        message = QStringLiteral("%1 is a symbolic link, not the run's file; left alone").arg(path);
+        message = linkInsteadOfFile(path);
         return Restored::No;
     }
     if (saved.headSize < 0) {
