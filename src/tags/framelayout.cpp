@@ -1,6 +1,7 @@
 #include "tags/framelayout.h"
 
 #include "tags/synchsafe.h"
+#include "tags/v22ids.h"
 
 #include <cstring>
 
@@ -21,13 +22,30 @@ bool IsValidFrameId(const char* id, int size) {
     return true;
 }
 
+QByteArray HeaderFrameId(const char* header) {
+    if (IsValidFrameId(header, 4))
+        return QByteArray(header, 4);
+    if (!IsValidFrameId(header, 3) || (header[3] != '\0' && header[3] != ' '))
+        return {};
+    const QByteArray id = MapV22Id(QByteArray(header, 3));
+    return id == "APIC" || id == "LINK" ? QByteArray() : id;
+}
+
+namespace {
+
+bool hasFrameId(const char* header, const FrameLayout& layout) {
+    return layout.version == 2 ? IsValidFrameId(header, 3) : !HeaderFrameId(header).isEmpty();
+}
+
+} // namespace
+
 bool FramesLineUp(const QByteArray& tag, qsizetype start, const FrameLayout& layout) {
     qsizetype pos = start;
     while (pos < tag.size() && tag[pos] != '\0') {
         if (pos + layout.headerSize() > tag.size())
             return false;
         const char* header = tag.constData() + pos;
-        if (!IsValidFrameId(header, layout.idSize()))
+        if (!hasFrameId(header, layout))
             return false;
         const qint64 size = layout.BodySize(header);
         if (size < 0 || size > tag.size() - pos - layout.headerSize())

@@ -18,6 +18,13 @@ struct FrameLayout {
 // Frame ids are upper-case letters and digits.
 bool IsValidFrameId(const char* id, int size);
 
+// The id of a version 2.3 or 2.4 frame header: its 4 bytes, or the version
+// 3 id of a version 2.2 name that ends with a 0 byte or a space ("TT2\0",
+// "TCP "), as some programs write them and other readers take them; empty
+// when the header has no frame id. A 2.2 picture or link keeps its 2.2 body
+// form, which its 2.3 id does not, so their names give no id.
+QByteArray HeaderFrameId(const char* header);
+
 // Whether the frames from start on line up under this layout: each header
 // has a valid id, each body ends inside the tag, and the bytes after the
 // last frame are the tag's end or padding.

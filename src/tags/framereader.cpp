@@ -16,7 +16,9 @@ qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLay
     if (pos < 0 || pos + headerSize > tag.size())
         return -1;
     const char* header = tag.constData() + pos;
-    if (!IsValidFrameId(header, layout.idSize()))
+    // Version 2.2 ids are mapped below, with their bodies.
+    const QByteArray headerId = layout.version == 2 ? QByteArray() : HeaderFrameId(header);
+    if (layout.version == 2 ? !IsValidFrameId(header, 3) : headerId.isEmpty())
         return -1;
     const qint64 size = layout.BodySize(header);
     if (size < 0 || size > tag.size() - pos - headerSize)
@@ -35,7 +37,7 @@ qint64 FrameInfo::ReadFrame(const QByteArray& tag, qsizetype pos, const FrameLay
                 SetId("");
         }
     } else {
-        SetId(QByteArray(header, 4).constData());
+        SetId(headerId.constData());
         const auto fileFlags = static_cast<quint16>(DecodeBigEndian(header + 8, 2));
         if (layout.version == 4) {
             body = ConvertV24FrameBody(fileFlags, body, tagUnsync, &flags,

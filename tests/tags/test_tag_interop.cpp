@@ -182,6 +182,14 @@ void TestTagInterop::quirksKeepFrames_data() {
                            {"COMM", CommentBody(1, "eng", "", QString::fromUtf8("ünder eng"))}};
     QTest::newRow("zeroLanguageComment") << "" << zeroLanguage << "Title"
                                          << "Old Title";
+    // Read as the frame it names, or the new title would be written beside
+    // the old one, which other readers show.
+    fixture::Tag v22Name;
+    v22Name.frames = {{"TPE1", TextBody(0, "Act")},
+                      {QByteArray("TT2\0", 4), TextBody(0, "Old Title")},
+                      {"TPE2", TextBody(0, "Various")}};
+    QTest::newRow("v2.2 name in a v2.3 tag") << "" << v22Name << "Title"
+                                             << "Old Title";
     for (int version : {3, 4}) {
         fixture::Tag compressed;
         compressed.version = version;

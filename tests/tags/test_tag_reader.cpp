@@ -205,6 +205,30 @@ void TestTagReader::reads_data() {
             << noLine;
     }
     for (int version : {3, 4}) {
+        // Some programs write version 2.2 names into later tags; other
+        // readers take them as the frames they name, and read on.
+        const fixture::Tag tag = MakeTag(version, {{"TPE1", TextBody(0, "Act")},
+                                                   {QByteArray("TT2\0", 4), TextBody(0, "Old")},
+                                                   {"TCP ", TextBody(0, "1")},
+                                                   {"TPE2", TextBody(0, "Various")}});
+        QTest::newRow(qPrintable(QString("v2.%1 with v2.2 names").arg(version)))
+            << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+            << QStringList{"TPE1=Act", "TIT2=Old", "TCMP=1", "TPE2=Various"} << noLine;
+    }
+    {
+        // A 2.2 picture's body is not an APIC body, nor is a name that 2.2
+        // does not have a frame id: the frames end there.
+        for (const QByteArray& id : {QByteArray("PIC\0", 4), QByteArray("XYZ\0", 4),
+                                     QByteArray("TT2x"), QByteArray("Tt2 ")}) {
+            const fixture::Tag tag = MakeTag(
+                3, {{"TPE1", TextBody(0, "Act")}, {id, "\0JPG"}, {"TIT2", TextBody(0, "Lost")}});
+            QTest::newRow(
+                qPrintable("frames end at " + QString::fromLatin1(id.toPercentEncoding())))
+                << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
+                << QStringList{"TPE1=Act"} << noLine;
+        }
+    }
+    for (int version : {3, 4}) {
         // compressedTitleFrame: zlib-compressed frames are read, and replace
         // the ID3v1 values as plain ones do.
         const QByteArray title = TextBody(1, QString::fromUtf8("Ωne"));
