@@ -9,14 +9,18 @@ namespace {
 
 // 1 a folder, 0 not there as far as can be seen (the walk goes on upward,
 // where a file in the way is found), -1 something else or a name that
-// cannot be a path.
+// cannot be a path. A symbolic link that leads nowhere (its target missing,
+// or a loop of links) is something else: no folder can be made in its place.
 int folderState(const QString& level) {
     const QByteArray bytes = pathBytes(level);
     struct stat st;
     if (bytes.isNull())
         return -1;
-    if (::stat(bytes.constData(), &st) != 0)
-        return 0;
+    if (::stat(bytes.constData(), &st) != 0) {
+        if (errno == ELOOP)
+            return -1;
+        return errno == ENOENT && ::lstat(bytes.constData(), &st) == 0 ? -1 : 0;
+    }
     return S_ISDIR(st.st_mode) ? 1 : -1;
 }
 

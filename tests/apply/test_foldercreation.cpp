@@ -8,8 +8,9 @@
 class TestFolderCreation : public QObject {
     Q_OBJECT
 private slots:
-    // Locations are relative to a temporary folder holding "music/" and a
-    // file "music/song.mp3"; "@" stands for that folder.
+    // Locations are relative to a temporary folder holding "music/", a
+    // file "music/song.mp3", symbolic links "music/up" to "music/", "music/gone"
+    // to nothing and "music/loop" to itself; "@" stands for that folder.
     void levels_data() {
         QTest::addColumn<QString>("location");
         QTest::addColumn<bool>("ok");
@@ -23,6 +24,11 @@ private slots:
         QTest::newRow("doubled separator") << "@/music//a/" << true << QStringList{"@/music//a"};
         QTest::newRow("names a file") << "@/music/song.mp3" << false << QStringList{};
         QTest::newRow("below a file") << "@/music/song.mp3/x" << false << QStringList{};
+        QTest::newRow("through a link to a folder")
+            << "@/music/up/a" << true << QStringList{"@/music/up/a"};
+        QTest::newRow("a link to nothing") << "@/music/gone" << false << QStringList{};
+        QTest::newRow("below a link to nothing") << "@/music/gone/x/y" << false << QStringList{};
+        QTest::newRow("below a loop of links") << "@/music/loop/x" << false << QStringList{};
         QTest::newRow("empty") << "" << false << QStringList{};
         QTest::newRow("too long") << "@/" + QString(2100, 'x') << false << QStringList{};
     }
@@ -35,6 +41,9 @@ private slots:
         QFile song(dir.filePath("music/song.mp3"));
         QVERIFY(song.open(QIODevice::WriteOnly));
         song.close();
+        QVERIFY(QFile::link(".", dir.filePath("music/up")));
+        QVERIFY(QFile::link("nowhere", dir.filePath("music/gone")));
+        QVERIFY(QFile::link("loop", dir.filePath("music/loop")));
         location.replace('@', dir.path());
         created.replaceInStrings("@", dir.path());
 
