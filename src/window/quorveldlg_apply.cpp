@@ -4,6 +4,10 @@
 #include "window/quorveldlg.h"
 #include "window/waitcursor.h"
 
+#include <QHash>
+
+#include <vector>
+
 void CQuorvelDlg::onApply() {
     saveControls();
     const int position = m_files.selectedPosition();
@@ -30,10 +34,12 @@ void CQuorvelDlg::onApply() {
                       ApplyOptions{m_profile.clearOtherV2 != 0, m_profile.clearV1 != 0}, &journal);
         journal.finish();
     }
-    // The entry that follows is found again by its slot once the moved
-    // entry has taken its new name's place; the one after it when the
-    // following entry gave way to it (a stale entry of exactly that path).
-    const int following[] = {m_files.slotAt(position + 1), m_files.slotAt(position + 2)};
+    // The entries that follow are found again by their slots once the moved
+    // entry has taken its new name's place (a stale entry of exactly that
+    // path gives way to it).
+    std::vector<int> following;
+    for (int at = position + 1; at < m_files.count(); ++at)
+        following.push_back(m_files.slotAt(at));
     const int applied = result.moved ? m_files.moveEntry(position, result.target) : position;
     if (result.ok)
         m_files.setMark(applied, FileList::Mark::Applied);
@@ -54,10 +60,17 @@ void CQuorvelDlg::onApply() {
     // failed move steps on all the same.
     if (!result.folderReady)
         return;
-    // After the last entry, the applied one stays selected and is read anew.
+    // The next entry not applied yet: an entry applied before has moved to
+    // its new name's place, maybe below this one, and a second Apply would
+    // compose its new name anew from the name the first one gave it. After
+    // the last, the applied entry stays selected and is read anew.
+    QHash<int, int> positionOf; // of each slot, found once for a long list
+    for (int at = 0; at < m_files.count(); ++at)
+        positionOf.insert(m_files.slotAt(at), at);
     int next = m_files.count();
     for (int slot : following) {
-        if (const int at = m_files.positionOfSlot(slot); slot >= 0 && at >= 0) {
+        const int at = positionOf.value(slot, -1);
+        if (at >= 0 && m_files.markAt(at) != FileList::Mark::Applied) {
             next = at;
             break;
         }

@@ -365,19 +365,30 @@ void TestWindowApply::movedEntryFollowsItsFile_data() {
     QTest::addColumn<QString>("filename");  // typed Filename output
     QTest::addColumn<QStringList>("names"); // the list afterwards
     QTest::addColumn<QString>("selected");  // the entry selected after Apply
+    // Applied before the first, each renamed to "n" and its old name.
+    QTest::addColumn<QStringList>("earlier");
 
     QTest::newRow("renamed to sort last: the entry that followed is next")
         << QStringList{"a.mp3", "b.mp3", "c.mp3"} << "zz moved"
-        << QStringList{"b.mp3", "c.mp3", "zz moved.mp3"} << "b.mp3";
+        << QStringList{"b.mp3", "c.mp3", "zz moved.mp3"} << "b.mp3" << QStringList{};
     QTest::newRow("renamed to sort first")
         << QStringList{"m.mp3", "n.mp3", "b.mp3"} << "A moved"
-        << QStringList{"A moved.mp3", "b.mp3", "n.mp3"} << "n.mp3";
+        << QStringList{"A moved.mp3", "b.mp3", "n.mp3"} << "n.mp3" << QStringList{};
     QTest::newRow("the last entry stays selected under its new name")
-        << QStringList{"z.mp3", "a.mp3"} << "b" << QStringList{"a.mp3", "b.mp3"} << "b.mp3";
+        << QStringList{"z.mp3", "a.mp3"} << "b" << QStringList{"a.mp3", "b.mp3"} << "b.mp3"
+        << QStringList{};
     // A name equal but for case is another file here: both stay listed.
     QTest::newRow("a listed name in other letter case stays")
         << QStringList{"a.mp3", "B.mp3", "c.mp3"} << "b" << QStringList{"B.mp3", "b.mp3", "c.mp3"}
-        << "B.mp3";
+        << "B.mp3" << QStringList{};
+    // Entries applied before moved to their new names' places: Apply steps
+    // past them, never composing a name anew from the one it gave.
+    QTest::newRow("an entry applied before is passed over")
+        << QStringList{"m.mp3", "a.mp3", "y.mp3"} << "n" << QStringList{"n.mp3", "na.mp3", "y.mp3"}
+        << "y.mp3" << QStringList{"a.mp3"};
+    QTest::newRow("only applied entries follow: the applied one stays selected")
+        << QStringList{"m.mp3", "a.mp3", "b.mp3"} << "n" << QStringList{"n.mp3", "na.mp3", "nb.mp3"}
+        << "n.mp3" << QStringList{"a.mp3", "b.mp3"};
 }
 
 void TestWindowApply::movedEntryFollowsItsFile() {
@@ -385,6 +396,7 @@ void TestWindowApply::movedEntryFollowsItsFile() {
     QFETCH(QString, filename);
     QFETCH(QStringList, names);
     QFETCH(QString, selected);
+    QFETCH(QStringList, earlier);
 
     QTemporaryDir dir;
     const QDir root(dir.path());
@@ -396,6 +408,11 @@ void TestWindowApply::movedEntryFollowsItsFile() {
     WindowUnderTest w;
     dropFiles(w.dialog.get(), paths);
     const FileList& list = w.dialog->fileList();
+    for (const QString& name : earlier) {
+        w.userSelects(list.positionOfSlot(int(files.indexOf(name))));
+        w.typeEdits({"0 1 n" + QFileInfo(name).completeBaseName()}, dir.path());
+        w.click(IDC_APPLY);
+    }
     w.userSelects(list.positionOfSlot(0));
     w.typeEdits({"0 1 " + filename}, dir.path());
     w.click(IDC_APPLY);
