@@ -107,8 +107,9 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
                              ? CheckNoLink(path)
                              : CheckBeforeApply(path, output);
     if (refusal) {
-        result.messages << (tag.identity.isKnown() && pathGone(path) ? ChangedSinceRead(path)
-                                                                     : refusal->message);
+        result.messages << (tag.identity.isKnown() && pathGone(path)
+                                ? cannotMove(result.target, ENOENT)
+                                : refusal->message);
         result.untouched = true;
         return result;
     }
@@ -132,7 +133,8 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
     }
     if (!result.tagsWritten) {
         result.untouched = tag.writeProblem == WriteProblem::ChangedSinceRead;
-        result.messages << (result.untouched ? ChangedSinceRead(path) : cannotWrite(path));
+        result.messages << (result.untouched ? GoneOrChanged(path, result.target)
+                                             : cannotWrite(path));
     } else if (keepsItsPath) {
         // A new tag only: the file keeps its name in its folder.
         result.folderReady = result.moved = true;
@@ -195,12 +197,16 @@ bool pathGone(const QString& path) {
     return ::lstat(pathBytes(path).constData(), &st) != 0 && errno == ENOENT;
 }
 
+QString GoneOrChanged(const QString& path, const QString& target) {
+    return pathGone(path) ? cannotMove(target, ENOENT) : ChangedSinceRead(path);
+}
+
 bool PrepareApplyStart(JournalEntry& entry, TagInfo& tag, const OriginalBytes& before,
                        const FieldValues& output, const ApplyOptions& options,
                        TagInfo::Planned& plan, QString& error) {
     const QString& path = tag.path;
     if (!before.digest.ok) {
-        error = pathGone(path) ? ChangedSinceRead(path) : cannotWrite(path);
+        error = pathGone(path) ? cannotMove(ApplyTarget(output), ENOENT) : cannotWrite(path);
         return false;
     }
     // The bytes kept for undo must be those of the file the tag record

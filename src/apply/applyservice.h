@@ -51,8 +51,12 @@ ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOption
 // the path than the one it read, or the same file with other content.
 QString ChangedSinceRead(const QString& path);
 // Whether nothing stands at path any more: a file read there was moved or
-// removed since, which makes it changed since it was read.
+// removed since.
 bool pathGone(const QString& path);
+// Why a file that was read is not the file at path now: gone, as the move
+// of a missing file fails ("Cannot move file as <target>. Error 2"), or
+// ChangedSinceRead.
+QString GoneOrChanged(const QString& path, const QString& target);
 
 // ApplyFile in steps, so that a batch flushes the journal once for a group
 // of files and reads them in parallel. PrepareApplyStart sets the frames

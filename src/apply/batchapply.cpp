@@ -93,7 +93,7 @@ void BatchRun::prepare(Recorded& r) {
     if (found.isKnown() ? found != planned.identity : pathGone(planned.path)) {
         // A link put in its place is refused as it would be when planned.
         const auto link = CheckNoLink(planned.path);
-        r.error = link ? link->message : ChangedSinceRead(planned.path);
+        r.error = link ? link->message : GoneOrChanged(planned.path, planned.target);
         return;
     }
     const FilePlan now = PlanRead(planned.path, m_profile, r.tag,

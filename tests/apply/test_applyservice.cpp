@@ -341,8 +341,11 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("journaled");
+        // As the move of a missing file fails; # is the target.
         QTest::newRow("file gone") << "gone"
-                                   << "@ changed since it was read; left alone" << true;
+                                   << "Cannot move file as #. Error 2" << true;
+        QTest::newRow("file gone, no journal") << "gone"
+                                               << "Cannot move file as #. Error 2" << false;
         QTest::newRow("read-only file") << "readonly"
                                         << "Cannot write tags to @" << true;
         QTest::newRow("edited since it was read")
@@ -388,7 +391,8 @@ private slots:
         const ApplyResult r = ApplyFile(tag, outputs(dir.filePath("new/sub"), "x", "A", "T"),
                                         {true, true}, journaled ? &journal : nullptr);
         journal.finish();
-        QCOMPARE(r.messages, QStringList{QString(message).replace('@', path)});
+        QCOMPARE(r.messages, QStringList{QString(message).replace('@', path).replace(
+                                 '#', dir.filePath("new/sub/x.mp3"))});
         QVERIFY(!r.ok);
         QVERIFY(!r.tagsWritten);
         QVERIFY(!r.moved);

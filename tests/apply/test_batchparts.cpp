@@ -531,8 +531,8 @@ private slots:
     // What stands at a planned path when its group is read decides: another
     // kind of file is no file to write, a link to the file planned (moved
     // away meanwhile) is refused as it is when planned, a path with
-    // nothing there names a file that changed. The file itself is left as
-    // it was.
+    // nothing there fails as the move of a missing file does. The file
+    // itself is left as it was.
     void changedAfterPlanning_data() {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("message"); // %1: the path planned, %2: where the file went
@@ -544,7 +544,7 @@ private slots:
             << "link"
             << "Not applied to %1: it is a symbolic link to %2 (give that file instead)";
         QTest::newRow("moved away") << "gone"
-                                    << "%1 changed since it was read; left alone";
+                                    << "Cannot move file as %1. Error 2";
     }
     void changedAfterPlanning() {
         QFETCH(QString, change);
