@@ -19,6 +19,7 @@ void InstallStopHandlers() {
     action.sa_flags = SA_RESTART; // reads and writes in progress carry on
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 bool StopRequested() {

@@ -1,6 +1,6 @@
 #pragma once
 
-// Ctrl+C (SIGINT) and SIGTERM ask a batch to stop after the file in hand;
-// they never cut a file off in the middle.
+// Ctrl+C (SIGINT), SIGTERM and SIGHUP (the terminal closed) ask a batch to
+// stop after the file in hand; they never cut a file off in the middle.
 void InstallStopHandlers();
 bool StopRequested();

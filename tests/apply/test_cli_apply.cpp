@@ -629,12 +629,15 @@ private slots:
     }
 
     // A run stopped between two files: by a kill it never sees, or by
-    // SIGTERM/SIGINT, after which it finishes the file in hand and stops.
+    // SIGTERM/SIGINT/SIGHUP, after which it finishes the file in hand and
+    // stops (a hang-up had killed it half-way through a copy, leaving a
+    // temporary file).
     void interrupted_data() {
         QTest::addColumn<int>("signal");
         QTest::newRow("killed") << int(SIGKILL);
         QTest::newRow("terminated") << int(SIGTERM);
         QTest::newRow("interrupted") << int(SIGINT);
+        QTest::newRow("terminal closed") << int(SIGHUP);
     }
     void interrupted() {
         QFETCH(int, signal);
