@@ -54,8 +54,11 @@ void MarkSharedTargets(std::vector<CompactPlan>& plans) {
         if (s.others == 0)
             continue;
         QStringList named;
-        for (int other : s.named)
-            named << plans[size_t(other)].path();
+        for (int other : s.named) {
+            // The file itself under another spelling is no other file.
+            const CompactPlan& o = plans[size_t(other)];
+            named << (o.identity().sameFileAs(plans[i].identity()) ? plans[i].path() : o.path());
+        }
         plans[i].setSharedWith(named, s.others);
     }
 }

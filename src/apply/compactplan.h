@@ -19,6 +19,7 @@ public:
     explicit CompactPlan(FilePlan&& plan);
 
     const QString& path() const { return m_path; }
+    const FileIdentity& identity() const { return m_identity; }
     // Where the file would go; empty when it is refused.
     QString target() const;
     // Files of the batch with the same target: the plan is no longer ready.

@@ -62,8 +62,12 @@ void MarkSharedTargets(std::vector<FilePlan>& plans) {
         targets << (p.refusal ? QString() : p.target);
     const QList<SharedTarget> shared = SharedTargets(targets);
     for (size_t i = 0; i < plans.size(); ++i) {
-        for (int other : shared[qsizetype(i)].named)
-            plans[i].sharedWith << plans[size_t(other)].path;
+        for (int other : shared[qsizetype(i)].named) {
+            // The file itself under another spelling is no other file.
+            const FilePlan& o = plans[size_t(other)];
+            plans[i].sharedWith << (o.identity.sameFileAs(plans[i].identity) ? plans[i].path
+                                                                             : o.path);
+        }
         plans[i].sharedWithCount = shared[qsizetype(i)].others;
     }
 }

@@ -18,5 +18,10 @@ struct FileIdentity {
 
     static FileIdentity of(const struct stat& st);
     bool isKnown() const { return size >= 0; }
+    // The same file, whatever its content now: one spelt through a linked
+    // folder, or another name (hard link) of it.
+    bool sameFileAs(const FileIdentity& other) const {
+        return isKnown() && other.isKnown() && device == other.device && inode == other.inode;
+    }
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };

@@ -669,6 +669,43 @@ private slots:
             QCOMPARE(fixture::ReadFile(paths[i]), originals[i]);
     }
 
+    // One file spelt through a link to its folder is given twice, not two
+    // files with one target, in plans kept whole or compact.
+    void sameFileTwice_data() {
+        QTest::addColumn<bool>("compact");
+        QTest::newRow("plans") << false;
+        QTest::newRow("compact plans") << true;
+    }
+    void sameFileTwice() {
+        QFETCH(bool, compact);
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        QVERIFY(root.mkpath("in"));
+        QVERIFY(fixture::WriteFile(root.filePath("in/a.mp3"), song("a")));
+        QVERIFY(QFile::link(root.filePath("in"), root.filePath("via")));
+        const QStringList paths{root.filePath("in/a.mp3"), root.filePath("via/a.mp3")};
+        std::vector<FilePlan> plans(2);
+        std::vector<CompactPlan> compactPlans(paths.cbegin(), paths.cend());
+        PlanFiles(paths, sortInto(root.filePath("out")), [&](int i, FilePlan&& p) {
+            if (compact)
+                compactPlans[size_t(i)] = CompactPlan(std::move(p));
+            else
+                plans[size_t(i)] = std::move(p);
+        });
+        if (compact) {
+            MarkSharedTargets(compactPlans);
+            for (const CompactPlan& p : compactPlans)
+                plans[size_t(&p - compactPlans.data())] = p.plan();
+        } else {
+            MarkSharedTargets(plans);
+        }
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(plans[size_t(i)].status(), QString("given more than once"));
+            QCOMPARE(plans[size_t(i)].allMessages(),
+                     QStringList{paths[i] + " is given more than once"});
+        }
+    }
+
     void sharedTargets() {
         QFETCH(QStringList, targets);
         QFETCH(QList<QList<int>>, shared);

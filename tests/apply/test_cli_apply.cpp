@@ -198,6 +198,17 @@ private slots:
         QCOMPARE(twice.status, 1);
         QCOMPARE(messagesOf(jsonArray(twice.out)[1]),
                  QStringList{at("two/a.mp3") + " is given more than once"});
+        // So is one file spelt through a link to its folder.
+        QVERIFY(QFile::link(at("two"), at("via")));
+        const CliRun linked =
+            RunCli(QStringList{"apply", "--json", "--dry-run"} + sortInto(location) +
+                   QStringList{at("two/a.mp3"), at("via/a.mp3")});
+        QVERIFY(QFile::remove(at("via")));
+        QCOMPARE(linked.status, 1);
+        QCOMPARE(messagesOf(jsonArray(linked.out)[0]),
+                 QStringList{at("two/a.mp3") + " is given more than once"});
+        QCOMPARE(messagesOf(jsonArray(linked.out)[1]),
+                 QStringList{at("via/a.mp3") + " is given more than once"});
         auto after = tree(m_root);
         QCOMPARE(after.value("one/a.mp3"), before.value("one/a.mp3"));
         QCOMPARE(after.value("two/a.mp3"), before.value("two/a.mp3"));
