@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <limits>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -35,7 +36,13 @@ FileStamp stampOf(const QString& fileName) {
 // Whether the file can be read, or is simply not there yet (a folder on the
 // way that cannot be searched counts as neither).
 bool readableOrAbsent(const QString& fileName) {
-    return ::access(QFile::encodeName(fileName).constData(), R_OK) == 0 || errno == ENOENT;
+    const QByteArray name = QFile::encodeName(fileName);
+    // A folder in its place reads as no settings at all, not as a store
+    // without profiles.
+    struct stat st;
+    if (::stat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return false;
+    return ::access(name.constData(), R_OK) == 0 || errno == ENOENT;
 }
 
 // Whether the store file could be read and parsed. QSettings parses a file on
@@ -82,12 +89,18 @@ QString displayName(const QSettings& s, const QString& group) {
 
 // The existing group of a profile, found without regard to case.
 std::optional<QString> existingGroup(const QSettings& s, const QString& name) {
+    // A store edited by hand may hold two groups equal but for case: the
+    // one of exactly this name is this profile, never the other one.
+    std::optional<QString> found;
     const QStringList groups = s.childGroups();
     for (const QString& group : groups) {
-        if (displayName(s, group).compare(name, Qt::CaseInsensitive) == 0)
+        const QString shown = displayName(s, group);
+        if (shown == name)
             return group;
+        if (!found && shown.compare(name, Qt::CaseInsensitive) == 0)
+            found = group;
     }
-    return std::nullopt;
+    return found;
 }
 
 QString groupFor(const QSettings& s, const StoreKey& key) {

@@ -222,6 +222,20 @@ private slots:
         QCOMPARE(store.EnumProfiles(), (QStringList{"AB", "B"}));
     }
 
+    // A store edited by hand with two groups equal but for case: each name
+    // reaches its own group, and deleting one leaves the other.
+    void groupsEqualButForCase() {
+        writeFile(file, "[Foo]\nCase=1\n[FOO]\nCase=2\n[Other]\nCase=3\n");
+        SettingsStore store(file);
+        QCOMPARE(store.LoadProfile("Foo").caseMode, 1);
+        QCOMPARE(store.LoadProfile("FOO").caseMode, 2);
+        QVERIFY(store.SaveProfile(distinctive("Foo")));
+        QCOMPARE(store.ReadInt(QString("FOO"), "Case", 0), 2);
+        QVERIFY(store.DeleteProfileKey("Foo"));
+        QSettings raw(file, QSettings::IniFormat);
+        QCOMPARE(raw.allKeys(), (QStringList{"FOO/Case", "LastProfile", "Other/Case"}));
+    }
+
     void damagedFileIsNeverWritten_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("unterminated section") << QByteArray("[A]\nCase=2\n[B\nCase=3\n");
@@ -252,6 +266,7 @@ private slots:
         // A folder where the file should be cannot be read as a store.
         QVERIFY(QDir().mkpath(file));
         SettingsStore store(file);
+        QVERIFY(!store.isReadable()); // said so, not a store without profiles
         QCOMPARE(store.EnumProfiles(), QStringList{});
         QCOMPARE(store.ReadInt(QString("A"), "Case", 4), 4);
         QVERIFY(!store.SaveProfile(distinctive("A")));
