@@ -155,11 +155,13 @@ int save(QStringList args) {
     if (!takeName(args, QStringLiteral("save"), name, status))
         return status;
     SettingsStore store;
-    // An existing profile keeps the spelling it is stored under.
-    Profile p = store.LoadProfile(store.findProfile(name).value_or(name));
-    options.applyTo(p);
-    takeOptionsAsWindow(p);
-    if (!store.SaveProfile(p, LastProfileUpdate::Keep))
+    // An existing profile keeps the spelling it is stored under; another
+    // program's save of it meanwhile waits, so neither change is lost.
+    const auto change = [&options](Profile& p) {
+        options.applyTo(p);
+        takeOptionsAsWindow(p);
+    };
+    if (!store.UpdateProfile(name, change, LastProfileUpdate::Keep))
         return failed(CannotSaveToStore(store));
     return ExitOk;
 }

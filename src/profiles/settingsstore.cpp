@@ -414,6 +414,21 @@ bool SettingsStore::SaveProfile(const Profile& profile, LastProfileUpdate last) 
     return commit(*s);
 }
 
+bool SettingsStore::UpdateProfile(const QString& name, const std::function<void(Profile&)>& change,
+                                  LastProfileUpdate last) {
+    const auto s = openLocked();
+    if (!readable(*s))
+        return false;
+    Profile profile = storedProfile(*s, storedName(*s, name).value_or(name));
+    change(profile);
+    if (last == LastProfileUpdate::Write)
+        s->setValue(StoreValue::LastProfile, profile.name);
+    const QString group = groupFor(*s, profile.name);
+    markEncoded(*s, group, profile.name);
+    writeValues(*s, group, profile);
+    return commit(*s);
+}
+
 bool SettingsStore::ExchangeFormats(const QString& name, Profile& profile, Exchange direction) {
     const auto s = openLocked();
     if (!readable(*s))

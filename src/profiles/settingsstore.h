@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -84,6 +85,12 @@ public:
     // Writes all 21 values of the profile and, unless told to keep it,
     // "LastProfile" = the profile's name first.
     bool SaveProfile(const Profile& profile, LastProfileUpdate last = LastProfileUpdate::Write);
+    // Reads the profile called name (under its stored spelling, as
+    // findProfile finds it; the defaults when there is none), lets change
+    // change it and saves it, the store locked throughout: a program that
+    // saves the profile meanwhile waits, and its change is not lost.
+    bool UpdateProfile(const QString& name, const std::function<void(Profile&)>& change,
+                       LastProfileUpdate last = LastProfileUpdate::Write);
     // Reads or writes the 16 formats of the named profile.
     bool ExchangeFormats(const QString& name, Profile& profile, Exchange direction);
 

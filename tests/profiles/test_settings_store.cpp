@@ -6,6 +6,9 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <thread>
 
 namespace {
 
@@ -234,6 +237,22 @@ private slots:
         QVERIFY(store.DeleteProfileKey("Foo"));
         QSettings raw(file, QSettings::IniFormat);
         QCOMPARE(raw.allKeys(), (QStringList{"FOO/Case", "LastProfile", "Other/Case"}));
+    }
+
+    // Another save of the profile while one changes it waits for the store,
+    // so neither change is lost.
+    void updateHoldsTheStore() {
+        SettingsStore store(file);
+        QVERIFY(store.SaveProfile(Profile::withDefaults("P")));
+        std::thread other;
+        QVERIFY(store.UpdateProfile("P", [&](Profile& p) {
+            other = std::thread([this] { SettingsStore(file).WriteInt(QString("P"), "ANSI", 1); });
+            QThread::msleep(300); // time for that write, were the store not held
+            p.caseMode = 2;
+        }));
+        other.join();
+        QCOMPARE(store.ReadInt(QString("P"), "ANSI", 0), 1);
+        QCOMPARE(store.ReadInt(QString("P"), "Case", 0), 2);
     }
 
     void damagedFileIsNeverWritten_data() {
