@@ -934,9 +934,20 @@ Restored undoEntry(const JournalEntry& e, const UndoGroup& group,
 
 } // namespace
 
-UndoReport UndoRun(const JournalRun& run) {
+UndoReport UndoRun(const JournalRun& given) {
     UndoReport report;
-    report.runId = run.id;
+    report.runId = given.id;
+    // One undo of a run at a time, held by a lock of its byte file (apply
+    // writes the byte file without one; the journal's own lock is the
+    // writer's while the run is applied).
+    Descriptor held;
+    held.fd = ::open(pathBytes(given.bytesFile).constData(), O_RDONLY | O_CLOEXEC);
+    if (held.fd >= 0 && ::flock(held.fd, LOCK_EX | LOCK_NB) != 0) {
+        report.ok = false;
+        report.beingUndone = true;
+        return report;
+    }
+    const JournalRun run = held.fd >= 0 ? ReadJournalRun(given.file) : given;
     if (!run.damage.isEmpty()) {
         report.ok = false;
         report.damage = run.damage;

@@ -16,6 +16,7 @@ struct UndoReport {
     bool ok = true;
     QStringList damage;          // the run's journal is damaged: nothing was done
     bool stillApplying = false;  // the run is still being applied: nothing was done
+    bool beingUndone = false;    // another undo of the run is under way: nothing was done
     QList<UndoFileResult> files; // newest change first
     QStringList foldersRemoved;
 };
@@ -34,5 +35,8 @@ struct UndoReport {
 // Temporary files that a killed undo or apply of the run left behind in its
 // folders are removed first. A run whose journal is damaged is refused as a
 // whole: nothing is done and damage says why. So is a run that is still
-// being applied (stillApplying): it would write over what undo restored.
+// being applied (stillApplying): it would write over what undo restored,
+// and one that another undo is taking back (beingUndone): each would find
+// the files the other restored changed since the run. The run is read
+// again once this undo holds it, with what an undo before it recorded.
 UndoReport UndoRun(const JournalRun& run);

@@ -84,10 +84,14 @@ int runUndo(const QStringList& args) {
         err << "quorvel-cli: run " << report.runId
             << " is still being applied; nothing was undone (undo it once it has ended)\n";
         err.flush();
+    } else if (report.beingUndone) {
+        err << "quorvel-cli: run " << report.runId
+            << " is being undone by another program; nothing was undone here\n";
+        err.flush();
     }
     if (json) {
         PrintOut(QJsonDocument(toJson(report)).toJson(QJsonDocument::Indented));
-    } else if (report.damage.isEmpty() && !report.stillApplying) {
+    } else if (report.damage.isEmpty() && !report.stillApplying && !report.beingUndone) {
         QString out = QStringLiteral("Run %1\n").arg(report.runId);
         for (const UndoFileResult& f : report.files) {
             out += (f.ok ? QStringLiteral("ok     ") : QStringLiteral("FAILED ")) +

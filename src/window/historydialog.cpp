@@ -255,10 +255,12 @@ void HistoryDialog::showFiles() {
 void HistoryDialog::showUndoReport() {
     // The run undone is the one on show: Undo is there only then.
     JournalRun& run = m_shown;
-    if (!m_report.damage.isEmpty() || m_report.stillApplying) {
+    if (!m_report.damage.isEmpty() || m_report.stillApplying || m_report.beingUndone) {
         m_summary->setText(QStringLiteral("Run %1 not undone: %2")
                                .arg(run.id, m_report.stillApplying
                                                 ? QStringLiteral("it is still being applied")
+                                            : m_report.beingUndone
+                                                ? QStringLiteral("another program is undoing it")
                                                 : m_report.damage.first()));
         return;
     }

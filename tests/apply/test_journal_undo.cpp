@@ -864,6 +864,38 @@ private slots:
         QVERIFY(ReadJournalRun(journal.filePath()).undoAttempted);
     }
 
+    // One undo of a run at a time: while another holds the run, nothing is
+    // done; one that read the run before another undo took it back finds
+    // nothing left to do, not files "changed since the run".
+    void oneUndoOfARunAtATime() {
+        QTemporaryDir dir;
+        const QString p = dir.filePath("f.mp3"), moved = dir.filePath("out/f.mp3");
+        const QByteArray before = "ID3xx" + audio(100, 1);
+        writeAll(p, before);
+        JournalWriter journal;
+        simulate(journal, p, {"ID3xx", "ID3yy", false, false, {}}, moved, true);
+        journal.finish();
+        const JournalRun run = ReadJournalRun(journal.filePath());
+        const QByteArray after = readAll(moved);
+
+        const int other = ::open(QFile::encodeName(run.bytesFile).constData(), O_RDONLY);
+        QVERIFY(other >= 0);
+        QCOMPARE(::flock(other, LOCK_EX), 0);
+        const UndoReport held = UndoRun(run);
+        ::close(other);
+        QVERIFY(!held.ok);
+        QVERIFY(held.beingUndone);
+        QVERIFY(held.files.isEmpty());
+        QCOMPARE(readAll(moved), after);
+
+        QVERIFY(UndoRun(run).ok);
+        QCOMPARE(readAll(p), before);
+        const UndoReport again = UndoRun(run); // the run as read before the undo
+        QVERIFY(again.ok);
+        QVERIFY(again.files.isEmpty());
+        QCOMPARE(readAll(p), before);
+    }
+
     // A file moved back by undo is taken back only once the folders that
     // hold its names are flushed too; when that fails, it is not marked, and
     // the next undo finds it restored.
