@@ -947,7 +947,12 @@ UndoReport UndoRun(const JournalRun& given) {
         report.beingUndone = true;
         return report;
     }
-    const JournalRun run = held.fd >= 0 ? ReadJournalRun(given.file) : given;
+    // Journals only grow: one as long as when it was read holds no record
+    // of an undo since.
+    struct stat now {};
+    const bool grown = held.fd >= 0 && (::stat(pathBytes(given.file).constData(), &now) != 0 ||
+                                        now.st_size != given.journalBytes);
+    const JournalRun run = grown ? ReadJournalRun(given.file) : given;
     if (!run.damage.isEmpty()) {
         report.ok = false;
         report.damage = run.damage;

@@ -34,7 +34,9 @@ QByteArray HeaderFrameId(const char* header) {
 namespace {
 
 bool hasFrameId(const char* header, const FrameLayout& layout) {
-    return layout.version == 2 ? IsValidFrameId(header, 3) : !HeaderFrameId(header).isEmpty();
+    if (layout.version == 2 || IsValidFrameId(header, 4)) // the common case, without a copy
+        return IsValidFrameId(header, layout.idSize());
+    return !HeaderFrameId(header).isEmpty();
 }
 
 } // namespace
