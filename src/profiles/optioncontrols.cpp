@@ -13,8 +13,9 @@ const QStringList& separatorEntries() {
     return entries;
 }
 
-// The empty text begins every entry: it loads as the first, "SPACE".
 int separatorEntryFor(const QString& text) {
+    if (text.isEmpty())
+        return -1;
     const QStringList& entries = separatorEntries();
     for (int i = 0; i < entries.size(); ++i) {
         if (entries[i].startsWith(text, Qt::CaseInsensitive))

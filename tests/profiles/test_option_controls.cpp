@@ -18,7 +18,7 @@ private slots:
         QTest::newRow("plus") << "+" << -1 << "+";
         QTest::newRow("longer than an entry") << "SPACES" << -1 << "SPACES";
         QTest::newRow("typed with spaces") << " + " << -1 << " + ";
-        QTest::newRow("empty begins every entry") << "" << 0 << "SPACE";
+        QTest::newRow("empty means no separator") << "" << -1 << "";
     }
     void separatorLoadAndSave() {
         QFETCH(QString, stored);

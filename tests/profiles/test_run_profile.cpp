@@ -118,8 +118,8 @@ private slots:
             << QByteArray("Separator=-") << QStringList{} << "-(dash)" << 0 << 0 << 0;
         QTest::newRow("typed text stays")
             << QByteArray("Separator=\" + \"") << QStringList{} << " + " << 0 << 0 << 0;
-        QTest::newRow("empty loads as SPACE")
-            << QByteArray("Separator=") << QStringList{} << "SPACE" << 0 << 0 << 0;
+        QTest::newRow("empty stays empty")
+            << QByteArray("Separator=") << QStringList{} << "" << 0 << 0 << 0;
         QTest::newRow("given in small letters")
             << QByteArray() << QStringList{"--separator", "space"} << "SPACE" << 0 << 0 << 0;
         QTest::newRow("check boxes out of range are off")

@@ -47,9 +47,7 @@ void TestWindowOptions::exchange_data() {
     QTest::newRow("underscore") << "_" << 0 << 0 << 0 << "_(underscore)" << 0 << true
                                 << "_(underscore)" << 0 << 0 << 0;
     QTest::newRow("plus stays") << "+" << 0 << 0 << 0 << "+" << 0 << true << "+" << 0 << 0 << 0;
-    // The empty text begins every entry.
-    QTest::newRow("empty loads as SPACE")
-        << "" << 0 << 0 << 0 << "SPACE" << 0 << true << "SPACE" << 0 << 0 << 0;
+    QTest::newRow("empty stays empty") << "" << 0 << 0 << 0 << "" << 0 << true << "" << 0 << 0 << 0;
     QTest::newRow("keep original")
         << "NONE" << 3 << 0 << 0 << "NONE" << 3 << false << "NONE" << 3 << 0 << 0;
     QTest::newRow("case 7") << "SPACE" << 7 << 0 << 0 << "SPACE" << -1 << true << "SPACE" << -1 << 0
