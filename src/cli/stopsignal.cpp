@@ -1,6 +1,7 @@
 #include "stopsignal.h"
 
 #include <csignal>
+#include <initializer_list>
 
 namespace {
 
@@ -17,9 +18,14 @@ void InstallStopHandlers() {
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART; // reads and writes in progress carry on
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal ignored from the start stays so: nohup ignores SIGHUP,
+        // and a shell, SIGINT for a job it runs in the background.
+        struct sigaction before = {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 bool StopRequested() {

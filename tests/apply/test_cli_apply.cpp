@@ -642,18 +642,24 @@ private slots:
     // A run stopped between two files: by a kill it never sees, or by
     // SIGTERM/SIGINT/SIGHUP, after which it finishes the file in hand and
     // stops (a hang-up had killed it half-way through a copy, leaving a
-    // temporary file).
+    // temporary file). A signal it was started ignoring (nohup) stops
+    // nothing.
     void interrupted_data() {
         QTest::addColumn<int>("signal");
-        QTest::newRow("killed") << int(SIGKILL);
-        QTest::newRow("terminated") << int(SIGTERM);
-        QTest::newRow("interrupted") << int(SIGINT);
-        QTest::newRow("terminal closed") << int(SIGHUP);
+        QTest::addColumn<bool>("ignored"); // from the start
+        QTest::newRow("killed") << int(SIGKILL) << false;
+        QTest::newRow("terminated") << int(SIGTERM) << false;
+        QTest::newRow("interrupted") << int(SIGINT) << false;
+        QTest::newRow("terminal closed") << int(SIGHUP) << false;
+        QTest::newRow("terminal closed under nohup") << int(SIGHUP) << true;
     }
     void interrupted() {
         QFETCH(int, signal);
+        QFETCH(bool, ignored);
         const auto before = tree(m_root);
         QProcess p;
+        if (ignored)
+            p.setChildProcessModifier([signal] { ::signal(signal, SIG_IGN); });
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QUORVEL_APPLY_PAUSE", "1");
         p.setProcessEnvironment(env);
@@ -674,6 +680,11 @@ private slots:
             p.closeWriteChannel();
         }
         QVERIFY(p.waitForFinished(30000));
+        if (ignored) {
+            QCOMPARE(p.exitCode(), 0);
+            QVERIFY(QFile::exists(at("sorted/c.mp3")));
+            return;
+        }
         if (signal == SIGKILL) {
             QCOMPARE(p.exitStatus(), QProcess::CrashExit);
         } else {
