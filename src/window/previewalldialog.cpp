@@ -195,9 +195,11 @@ QString PreviewAllDialog::summary() const {
                             .arg(m_progressBar->maximum());
     case Stage::Applied:
         return QStringLiteral("%1 done, %2 failed, %3 cancelled")
-            .arg(outcome(RowOutcome::Done))
-            .arg(outcome(RowOutcome::Failed))
-            .arg(outcome(RowOutcome::Cancelled));
+                   .arg(outcome(RowOutcome::Done))
+                   .arg(outcome(RowOutcome::Failed))
+                   .arg(outcome(RowOutcome::Cancelled)) +
+               (m_undoRefused.isEmpty() ? QString()
+                                        : QStringLiteral("; not undone: ") + m_undoRefused);
     case Stage::Undoing:
         return QStringLiteral("Taking the run back");
     case Stage::Undone:

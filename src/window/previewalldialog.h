@@ -8,6 +8,7 @@
 #include "window/workerthread.h"
 
 #include <QDialog>
+#include <QPair>
 
 #include <atomic>
 #include <functional>
@@ -88,6 +89,10 @@ private:
     QString m_runFile;
     QList<FileList::Outcome> m_outcomes;
     UndoReport m_undoReport;
+    // Why the last Undo did nothing while the run stays undoable (another
+    // program is taking it back); empty otherwise.
+    QString m_undoRefused;
+    QPair<int, int> m_appliedProgress; // maximum and value, shown again then
     std::function<void(int)> m_betweenFiles;
 
     Stage m_stage = Stage::Planning;

@@ -163,12 +163,23 @@ void PreviewAllDialog::applyEnded() {
 void PreviewAllDialog::undo() {
     if (m_stage != Stage::Applied || m_runFile.isEmpty() || m_worker.isRunning())
         return;
+    m_appliedProgress = {m_progressBar->maximum(), m_progressBar->value()};
+    m_undoRefused.clear();
     m_progressBar->setRange(0, 0); // an undo tells no progress
     setStage(Stage::Undoing);
     m_worker.start([this] { m_undoReport = UndoRun(ReadJournalRun(m_runFile)); });
 }
 
 void PreviewAllDialog::undoEnded() {
+    // Nothing was done: the run stays as applied, and Undo stays offered.
+    if (m_undoReport.beingUndone || m_undoReport.stillApplying) {
+        m_undoRefused = m_undoReport.beingUndone ? QStringLiteral("another program is undoing it")
+                                                 : QStringLiteral("it is still being applied");
+        m_progressBar->setRange(0, m_appliedProgress.first);
+        m_progressBar->setValue(m_appliedProgress.second);
+        setStage(Stage::Applied);
+        return;
+    }
     QHash<QString, int> rowOf;
     for (size_t i = 0; i < m_model.rows().size(); ++i)
         rowOf.insert(m_model.rows()[i].plan.path, int(i));

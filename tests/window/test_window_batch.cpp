@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
@@ -20,6 +21,9 @@
 #include <QThread>
 
 #include <atomic>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 // "Preview All" and "History" reached from the main window, on real files.
 namespace {
@@ -224,6 +228,27 @@ void TestWindowBatch::applyAllThenUndo() {
                           b.out("Cy - Three.mp3"), b.out("Di - Four.mp3")}));
     QCOMPARE(b.appliedMarks(), 3);
     QCOMPARE(b.w.dialog->fileList().markAt(2), FileList::Mark::Applied);
+
+    // While another program takes the run back, Undo does nothing, says so
+    // and stays offered.
+    {
+        const int other =
+            ::open(QFile::encodeName(runs.first().bytesFile).constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(other >= 0);
+        QCOMPARE(::flock(other, LOCK_EX), 0);
+        press(preview, "Undo");
+        QVERIFY(BatchWindow::waitFor(preview, Stage::Applied));
+        ::close(other);
+    }
+    QString summary;
+    for (const QLabel* label : preview->findChildren<QLabel*>()) {
+        if (label->accessibleDescription() == QLatin1String("Summary"))
+            summary = label->text();
+    }
+    QCOMPARE(summary, QStringLiteral("3 done, 0 failed, 0 cancelled; not undone: another program "
+                                     "is undoing it"));
+    QVERIFY(named<QPushButton>(preview, "Undo")->isEnabled());
+    QVERIFY(QFileInfo::exists(b.out("Ann - One.mp3")));
 
     enter(preview, "Undo");
     QVERIFY(BatchWindow::waitFor(preview, Stage::Undone));
