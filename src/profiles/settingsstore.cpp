@@ -371,10 +371,15 @@ std::optional<Profile> SettingsStore::readRunProfile(const std::optional<QString
         // As the window's profile list chooses at opening.
         const QString last = textOf(s->value(StoreValue::LastProfile), QString());
         const QStringList names = profileNames(*s);
-        const auto listed = std::find_if(names.cbegin(), names.cend(), [&](const QString& n) {
-            return n.compare(last.isEmpty() ? QStringLiteral("Default") : last,
-                             Qt::CaseInsensitive) == 0;
-        });
+        const QString wanted = last.isEmpty() ? QStringLiteral("Default") : last;
+        // As the list searches: from its second entry on, then the first
+        // (two names equal but for case may stand in a store edited by hand).
+        auto listed = names.cend();
+        for (qsizetype k = 1; k <= names.size() && listed == names.cend(); ++k) {
+            const auto at = names.cbegin() + k % names.size();
+            if (at->compare(wanted, Qt::CaseInsensitive) == 0)
+                listed = at;
+        }
         found = listed != names.cend() ? *listed
                 : names.isEmpty()      ? QStringLiteral("Default")
                                        : names.first();

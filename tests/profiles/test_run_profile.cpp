@@ -58,6 +58,12 @@ private slots:
             << "";
         QTest::newRow("no last profile, no Default")
             << QByteArray("[C]\nCase=3\n") << QStringList{} << "C" << 3 << "";
+        // Two groups equal but for case (a store edited by hand): the list
+        // searches from its second entry, and each name reaches its group.
+        const QByteArray twins = "[General]\nLastProfile=FOO\n[FOO]\nCase=2\n[Foo]\nCase=1\n";
+        QTest::newRow("last profile among twins") << twins << QStringList{} << "Foo" << 1 << "";
+        QTest::newRow("named among twins")
+            << twins << QStringList{"--profile", "FOO"} << "FOO" << 2 << "";
         QTest::newRow("named") << three << QStringList{"--profile", "c"} << "C" << 3 << "";
         QTest::newRow("options on top")
             << three << QStringList{"--profile", "B", "--case", "lower"} << "B" << 1 << "";
