@@ -245,12 +245,14 @@ private slots:
         SettingsStore store(file);
         QVERIFY(store.SaveProfile(Profile::withDefaults("P")));
         std::thread other;
-        QVERIFY(store.UpdateProfile("P", [&](Profile& p) {
+        const bool updated = store.UpdateProfile("P", [&](Profile& p) {
             other = std::thread([this] { SettingsStore(file).WriteInt(QString("P"), "ANSI", 1); });
             QThread::msleep(300); // time for that write, were the store not held
             p.caseMode = 2;
-        }));
-        other.join();
+        });
+        if (other.joinable())
+            other.join();
+        QVERIFY(updated);
         QCOMPARE(store.ReadInt(QString("P"), "ANSI", 0), 1);
         QCOMPARE(store.ReadInt(QString("P"), "Case", 0), 2);
     }

@@ -220,8 +220,10 @@ void TestTagReader::reads_data() {
         // does not have a frame id: the frames end there.
         for (const QByteArray& id : {QByteArray("PIC\0", 4), QByteArray("XYZ\0", 4),
                                      QByteArray("TT2x"), QByteArray("Tt2 ")}) {
-            const fixture::Tag tag = MakeTag(
-                3, {{"TPE1", TextBody(0, "Act")}, {id, "\0JPG"}, {"TIT2", TextBody(0, "Lost")}});
+            const fixture::Tag tag =
+                MakeTag(3, {{"TPE1", TextBody(0, "Act")},
+                            {id, QByteArray("\0JPG\x03\0", 6) + fixture::ImageData(20)},
+                            {"TIT2", TextBody(0, "Lost")}});
             QTest::newRow(
                 qPrintable("frames end at " + QString::fromLatin1(id.toPercentEncoding())))
                 << fixture::BuildFile(&tag) << 0 << false << int(fixture::BuildTag(tag).size() - 10)
