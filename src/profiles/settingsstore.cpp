@@ -407,16 +407,23 @@ Profile SettingsStore::LoadProfile(const QString& name) {
     return p;
 }
 
+namespace {
+
+// SaveProfile in a store open already.
+bool saveProfile(QSettings& s, const Profile& profile, LastProfileUpdate last) {
+    if (last == LastProfileUpdate::Write)
+        s.setValue(StoreValue::LastProfile, profile.name);
+    const QString group = groupFor(s, profile.name);
+    markEncoded(s, group, profile.name);
+    writeValues(s, group, profile);
+    return commit(s);
+}
+
+} // namespace
+
 bool SettingsStore::SaveProfile(const Profile& profile, LastProfileUpdate last) {
     const auto s = openLocked();
-    if (!readable(*s))
-        return false;
-    if (last == LastProfileUpdate::Write)
-        s->setValue(StoreValue::LastProfile, profile.name);
-    const QString group = groupFor(*s, profile.name);
-    markEncoded(*s, group, profile.name);
-    writeValues(*s, group, profile);
-    return commit(*s);
+    return readable(*s) && saveProfile(*s, profile, last);
 }
 
 bool SettingsStore::UpdateProfile(const QString& name, const std::function<void(Profile&)>& change,
@@ -426,12 +433,7 @@ bool SettingsStore::UpdateProfile(const QString& name, const std::function<void(
         return false;
     Profile profile = storedProfile(*s, storedName(*s, name).value_or(name));
     change(profile);
-    if (last == LastProfileUpdate::Write)
-        s->setValue(StoreValue::LastProfile, profile.name);
-    const QString group = groupFor(*s, profile.name);
-    markEncoded(*s, group, profile.name);
-    writeValues(*s, group, profile);
-    return commit(*s);
+    return saveProfile(*s, profile, last);
 }
 
 bool SettingsStore::ExchangeFormats(const QString& name, Profile& profile, Exchange direction) {
