@@ -112,17 +112,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // Values from tags and the file name never steer the folder: with the
-    // Location input kept as it is, the output stays below it, one level
-    // per code at most, with no "." or ".." level.
-    FieldGrid hostile = grid;
-    hostile[RowInput][FieldLocation] = QStringLiteral("/music/in");
-    hostile[RowParse][FieldLocation] = QStringLiteral("%L");
-    hostile[RowCreate][FieldLocation] = QStringLiteral("%L/%A/%B");
-    if (Transform(hostile, options, false, false)) {
+    // Location input kept as it is, the output stays below it (or, for a
+    // Location of tag values alone, relative), one level per code at most,
+    // with no "." or ".." level.
+    for (const QString& format : {QStringLiteral("%L/%A/%B"), QStringLiteral("%A/%B")}) {
+        const QString base = format.startsWith(u"%L") ? QStringLiteral("/music/in") : QString();
+        FieldGrid hostile = grid;
+        hostile[RowInput][FieldLocation] = QStringLiteral("/music/in");
+        hostile[RowParse][FieldLocation] = QStringLiteral("%L");
+        hostile[RowCreate][FieldLocation] = format;
+        if (!Transform(hostile, options, false, false))
+            continue;
         const QString location = hostile[RowOutput][FieldLocation];
-        if (!location.startsWith(QLatin1String("/music/in")))
+        if (base.isEmpty() ? location.startsWith(QLatin1Char('/')) : !location.startsWith(base))
             Fail("the folder left the Location input", location);
-        const QStringList levels = location.mid(9).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        const QStringList levels =
+            location.mid(base.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
         if (levels.size() > 2)
             Fail("a value added a folder level", location);
         for (const QString& level : levels) {

@@ -13,6 +13,7 @@ struct LocationPiece {
 
 // Joins the pieces into the cleaned Location output. Characters a folder path
 // cannot hold are removed everywhere; values from other fields also lose
-// their path separators, and contribute nothing to a "." or ".." folder
-// component, so "AC/DC" adds no level and ".." climbs nowhere.
+// their path separators, and a "." or ".." folder component they take part
+// in (even by being empty) is left empty, so "AC/DC" adds no level and ".."
+// climbs nowhere. A Location that begins with such a value stays relative.
 QString JoinLocationPieces(const QList<LocationPiece>& pieces);

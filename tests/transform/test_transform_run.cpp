@@ -172,41 +172,75 @@ private slots:
         QCOMPARE(o.separator, QStringLiteral("NONE"));
     }
 
-    // Tag or file-name text must not add, climb or replace folders of the Location.
+    // Tag or file-name text must not add, climb or replace folders of the Location,
+    // nor, by being empty or dropped, turn a relative Location into one from the root.
     void hostileLocationValues_data() {
+        QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("artist");
         QTest::addColumn<QString>("album");
         QTest::addColumn<QString>("location");
 
-        QTest::newRow("slash in artist") << "AC/DC"
+        const QString under = QStringLiteral("%L/%A/%B");
+        QTest::newRow("slash in artist") << under << "AC/DC"
                                          << "Back"
                                          << "/music/ACDC/Back";
-        QTest::newRow("dot dot artist") << ".."
+        QTest::newRow("dot dot artist") << under << ".."
                                         << "x"
                                         << "/music//x";
-        QTest::newRow("dot artist") << "."
+        QTest::newRow("dot artist") << under << "."
                                     << "x"
                                     << "/music//x";
-        QTest::newRow("climbing path") << "../../x"
+        QTest::newRow("climbing path") << under << "../../x"
                                        << "y"
                                        << "/music/....x/y";
-        QTest::newRow("absolute path") << "/etc"
+        QTest::newRow("absolute path") << under << "/etc"
                                        << "passwd"
                                        << "/music/etc/passwd";
-        QTest::newRow("backslash path") << "..\\..\\win"
+        QTest::newRow("backslash path") << under << "..\\..\\win"
                                         << "z"
                                         << "/music/....win/z";
-        QTest::newRow("dots are fine inside a name") << "..x"
+        QTest::newRow("dots are fine inside a name") << under << "..x"
                                                      << "a.b"
                                                      << "/music/..x/a.b";
-        QTest::newRow("both dot dot") << ".."
+        QTest::newRow("both dot dot") << under << ".."
                                       << ".."
                                       << "/music//";
-        QTest::newRow("unicode artist") << "Björk/Ω \U0001F3B5"
+        QTest::newRow("unicode artist") << under << "Björk/Ω \U0001F3B5"
                                         << "曲"
                                         << "/music/BjörkΩ \U0001F3B5/曲";
+        // A relative Location stays relative whatever the tags hold.
+        QTest::newRow("relative, empty artist") << "%A/%B"
+                                                << ""
+                                                << "Greatest Hits"
+                                                << "Greatest Hits";
+        QTest::newRow("relative, dot dot artist") << "%A/%B"
+                                                  << ".."
+                                                  << "etc"
+                                                  << "etc";
+        QTest::newRow("relative, both empty") << "%A/%B"
+                                              << ""
+                                              << ""
+                                              << "";
+        QTest::newRow("relative, artist fills it") << "%A/%B"
+                                                   << "Abba"
+                                                   << "Gold"
+                                                   << "Abba/Gold";
+        // Dots of the format's own text beside an empty value form no climb.
+        QTest::newRow("literal dots after empty artist") << "%L/%A.."
+                                                         << ""
+                                                         << "x"
+                                                         << "/music/";
+        QTest::newRow("literal dot before dot artist") << "%L/.%A/%B"
+                                                       << "."
+                                                       << "x"
+                                                       << "/music//x";
+        QTest::newRow("literal dots in a name") << "%L/%A../%B"
+                                                << "A"
+                                                << "x"
+                                                << "/music/A../x";
     }
     void hostileLocationValues() {
+        QFETCH(QString, format);
         QFETCH(QString, artist);
         QFETCH(QString, album);
         QFETCH(QString, location);
@@ -214,15 +248,18 @@ private slots:
         inputs[FieldLocation] = QStringLiteral("/music");
         inputs[FieldArtist] = artist;
         inputs[FieldAlbum] = album;
-        FieldGrid grid = makeGrid(inputs, {}, {{FieldLocation, "%L/%A/%B"}});
+        FieldGrid grid = makeGrid(inputs, {}, {{FieldLocation, format}});
         QVERIFY(Transform(grid, TransformOptions{0, CaseKeep, "SPACE"}, false, false));
         QCOMPARE(grid[RowOutput][FieldLocation], location);
-        // Title case reshapes the words but must not bring back a folder level or a climb.
-        FieldGrid titled = makeGrid(inputs, {}, {{FieldLocation, "%L/%A/%B"}});
+        // Title case reshapes the words but must not bring back a folder level, a climb
+        // or a start at the root.
+        FieldGrid titled = makeGrid(inputs, {}, {{FieldLocation, format}});
         QVERIFY(Transform(titled, TransformOptions{}, false, false));
-        const QStringList components = titled[RowOutput][FieldLocation].split(QLatin1Char('/'));
-        QCOMPARE(components.size(), 4);
-        QCOMPARE(components[1], QStringLiteral("music"));
+        const QString titledLocation = titled[RowOutput][FieldLocation];
+        const QStringList components = titledLocation.split(QLatin1Char('/'));
+        QCOMPARE(components.size(), location.split(QLatin1Char('/')).size());
+        QCOMPARE(titledLocation.startsWith(QLatin1Char('/')),
+                 location.startsWith(QLatin1Char('/')));
         QVERIFY(!components.contains(QStringLiteral("..")));
     }
 
@@ -234,8 +271,8 @@ private slots:
         FieldGrid grid = makeGrid(inputs, {{FieldLocation, "%L/rock/%G"}, {FieldGenre, ""}},
                                   {{FieldLocation, "%L/../%G/.%T"}, {FieldGenre, ""}});
         QVERIFY(Transform(grid, TransformOptions{0, CaseKeep, "SPACE"}, false, false));
-        // "%T" would complete a ".." component: it contributes nothing there.
-        QCOMPARE(grid[RowOutput][FieldLocation], QStringLiteral("/music/../../Metal/."));
+        // "%T" would complete a ".." component: the component is left empty.
+        QCOMPARE(grid[RowOutput][FieldLocation], QStringLiteral("/music/../../Metal/"));
     }
 };
 
