@@ -14,6 +14,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -208,6 +209,8 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
     // version 2.4 does not allow) stay frames of their own, so that joining
     // never takes time that grows with the square of their number.
     bool peopleJoined = false;
+    // Ids that a version 2.4 date gave a frame of (see below).
+    std::vector<QByteArray> dateParts;
     while (pos < tag.size() && tag[pos] != '\0') {
         if (++frameCount > MaxFramesPerTag) {
             TagDiagnostic(path, "too many frames\n");
@@ -232,11 +235,24 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
             if (AddFrame(f) && f.IsId("TPE2"))
                 albumArtistFromV1 = false;
         };
+        // A date and a TDAT, TIME or TORY of the tag's own are one value in
+        // two forms: the later one wins, as of two TYER, so that the write
+        // gives one frame of each.
+        auto replaceDatePart = [&](const FrameInfo& f) {
+            const QByteArray id(f.id, 4);
+            frames.remove_if([&](const FrameInfo& old) { return old.IsId(f.id); });
+            if (std::find(dateParts.begin(), dateParts.end(), id) == dateParts.end())
+                dateParts.push_back(id);
+            add(f);
+        };
         std::vector<FrameInfo> replacement;
         // Version 2.4 dates also turn up in version 3 tags.
         if (header.major >= 3 && ConvertV24OnlyFrame(frame, replacement)) {
             for (const FrameInfo& f : replacement)
-                add(f);
+                replaceDatePart(f);
+        } else if (std::find(dateParts.begin(), dateParts.end(), QByteArray(frame.id, 4)) !=
+                   dateParts.end()) {
+            replaceDatePart(frame);
         } else if (header.major == 4 && frame.IsId("IPLS") && !peopleJoined &&
                    JoinPeopleList(frames, frame)) {
             peopleJoined = true;

@@ -186,6 +186,28 @@ void TestTagReader::reads_data() {
                            "TIME=0506"}
             << noLine;
     }
+    // A converted date and a TDAT, TIME or TORY of the tag's own are one
+    // value: the later wins, so that a write gives one frame of each.
+    const auto dates = [&](const char* name, int version, const QList<Frame>& frames,
+                           const QStringList& read) {
+        const fixture::Tag tag = MakeTag(version, frames);
+        QTest::newRow(name) << fixture::BuildFile(&tag) << 0 << false
+                            << int(fixture::BuildTag(tag).size() - 10) << read << noLine;
+    };
+    dates("v2.3 date after TDAT and TIME", 3,
+          {{"TYER", TextBody(0, "1990")},
+           {"TDAT", TextBody(0, "0101")},
+           {"TIME", TextBody(0, "0900")},
+           {"TDRC", TextBody(0, "2003-04-05T10:20")}},
+          {"TYER=2003", "TDAT=0504", "TIME=1020"});
+    dates("v2.3 TDAT after a date", 3,
+          {{"TDRC", TextBody(0, "2003-04-05")}, {"TDAT", TextBody(0, "0101")}},
+          {"TYER=2003", "TDAT=0101"});
+    dates("v2.4 TDOR after TORY", 4,
+          {{"TORY", TextBody(0, "1970")}, {"TDOR", TextBody(0, "1999-05-01")}}, {"TORY=1999"});
+    dates("two TDAT of the tag's own both kept", 3,
+          {{"TDAT", TextBody(0, "0101")}, {"TDAT", TextBody(0, "0202")}},
+          {"TDAT=0101", "TDAT=0202"});
     {
         const fixture::Tag tag =
             MakeTag(2,
