@@ -1,8 +1,13 @@
 #include "app/quorvelapp.h"
+#include "apply/processguards.h"
 
 #include <algorithm>
 
 int main(int argc, char** argv) {
+    // Nothing is printed to a closed standard output: the window is the
+    // program's output, and Qt's warnings go to standard error.
+    OccupyClosedStandardDescriptors();
+    FailWritesPastSizeLimit();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -1,6 +1,7 @@
 #include "command.h"
 #include "streamout.h"
 
+#include "apply/processguards.h"
 #include "tags/diagnostics.h"
 #include "tags/pathbytes.h"
 
@@ -8,6 +9,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -28,38 +30,20 @@ void printHelp(QTextStream& out) {
     out << "\nOptions:\n  --help     show this text\n  --version  show the version\n";
 }
 
-} // namespace
-
-CommandRegistration::CommandRegistration(Command command) {
-    commandTable().append(std::move(command));
+// Results that could not be written (a full disk, a closed output) are a
+// failure of the run, even when every file was done.
+int finishOutput(int status, bool outputClosed) {
+    const int err = outputClosed ? EBADF : OutputError();
+    if (err == 0)
+        return status;
+    if (err > 0)
+        std::fprintf(stderr, "quorvel-cli: cannot write the output: %s\n", std::strerror(err));
+    else
+        std::fputs("quorvel-cli: cannot write the output\n", stderr);
+    return status == ExitOk ? ExitFailed : status;
 }
 
-const QList<Command>& registeredCommands() {
-    return commandTable();
-}
-
-int usageError(const QString& reason) {
-    QTextStream err(stderr);
-    err << "quorvel-cli: " << reason << "\n";
-    return ExitUsage;
-}
-
-int main(int argc, char* argv[]) {
-    BufferOutput();
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Norvesta"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
-    // Standard output carries the results alone, in the order of the files;
-    // the tag layer's diagnostic lines come from the reading threads, each
-    // naming its file as text output names it.
-    SetTagDiagnosticStream(stderr);
-    SetTagDiagnosticNamer([](const QString& path) { return printableBytes(OneLine(path)); });
-
-    // File names are bytes: arguments() would decode a name that is no UTF-8
-    // into another name, so each argument is taken as its bytes.
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << pathFromBytes(argv[i]);
+int runCommand(QStringList args) {
     QTextStream out(stdout);
     if (args.isEmpty())
         return (printHelp(out), usageError(QStringLiteral("a command is needed")));
@@ -77,4 +61,41 @@ int main(int argc, char* argv[]) {
             return c.run(args);
     }
     return usageError(QStringLiteral("unknown command '%1' (see --help)").arg(name));
+}
+
+} // namespace
+
+CommandRegistration::CommandRegistration(Command command) {
+    commandTable().append(std::move(command));
+}
+
+const QList<Command>& registeredCommands() {
+    return commandTable();
+}
+
+int usageError(const QString& reason) {
+    QTextStream err(stderr);
+    err << "quorvel-cli: " << reason << "\n";
+    return ExitUsage;
+}
+
+int main(int argc, char* argv[]) {
+    const bool outputClosed = OccupyClosedStandardDescriptors();
+    FailWritesPastSizeLimit();
+    BufferOutput();
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Norvesta"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+    // Standard output carries the results alone, in the order of the files;
+    // the tag layer's diagnostic lines come from the reading threads, each
+    // naming its file as text output names it.
+    SetTagDiagnosticStream(stderr);
+    SetTagDiagnosticNamer([](const QString& path) { return printableBytes(OneLine(path)); });
+
+    // File names are bytes: arguments() would decode a name that is no UTF-8
+    // into another name, so each argument is taken as its bytes.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << pathFromBytes(argv[i]);
+    return finishOutput(runCommand(std::move(args)), outputClosed);
 }

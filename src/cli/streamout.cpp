@@ -2,7 +2,21 @@
 
 #include "tags/pathbytes.h"
 
+#include <cerrno>
 #include <unistd.h>
+
+namespace {
+
+int firstOutputError = 0;
+
+// Notes why standard output failed, the first time it does: by the end of
+// the run, errno tells nothing.
+void noteOutputError(std::FILE* out) {
+    if (out == stdout && std::ferror(out) && firstOutputError == 0)
+        firstOutputError = errno;
+}
+
+} // namespace
 
 void BufferOutput() {
     // A write call per 30 files of `show --json` instead of one per two.
@@ -13,7 +27,8 @@ void BufferOutput() {
 }
 
 void PrintOut(const QByteArray& utf8) {
-    std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout);
+    if (std::fwrite(utf8.constData(), 1, size_t(utf8.size()), stdout) != size_t(utf8.size()))
+        noteOutputError(stdout);
 }
 
 void PrintOut(const QString& text) {
@@ -21,7 +36,14 @@ void PrintOut(const QString& text) {
 }
 
 void FlushOut() {
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0)
+        noteOutputError(stdout);
+}
+
+int OutputError() {
+    if (std::fflush(stdout) != 0)
+        noteOutputError(stdout);
+    return std::ferror(stdout) ? (firstOutputError ? firstOutputError : -1) : 0;
 }
 
 QString OneLine(QString text) {
@@ -40,7 +62,9 @@ QString OneLine(QString text) {
 
 void JsonArrayOut::add(const QByteArray& element) {
     std::fputs(m_started ? ",\n    " : "[\n    ", m_out);
-    std::fwrite(element.constData(), 1, size_t(element.size()), m_out);
+    if (std::fwrite(element.constData(), 1, size_t(element.size()), m_out) !=
+        size_t(element.size()))
+        noteOutputError(m_out);
     m_started = true;
 }
 
@@ -49,5 +73,6 @@ void JsonArrayOut::finish() {
         return;
     m_finished = true;
     std::fputs(m_started ? "\n]\n" : "[\n]\n", m_out);
-    std::fflush(m_out);
+    if (std::fflush(m_out) != 0)
+        noteOutputError(m_out);
 }

@@ -18,6 +18,9 @@ void PrintOut(const QByteArray& utf8);
 void PrintOut(const QString& text);
 // Sends what is buffered on its way (after a file that changed something).
 void FlushOut();
+// After a last flush, why standard output could not take all that was
+// printed to it (an errno value; -1 when the cause is unknown), or 0.
+int OutputError();
 
 // A value (a tag's text, a file name, a message naming one) as text output
 // shows it: each control character (a line break, an escape) as "?", as ls

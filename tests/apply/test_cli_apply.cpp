@@ -22,6 +22,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -724,6 +725,31 @@ private slots:
         QCOMPARE(files[0]["moved"].toBool(), false);
         QCOMPARE(files[1]["ok"].toBool(), true);
         QCOMPARE(fixture::ReadFile(at("one/a.mp3")), song("one/a"));
+    }
+
+    // A write past the file-size limit (ulimit -f) fails as a full disk
+    // does: reported, the file left as it was and no temporary file behind.
+    // It had killed the run part way through the copy.
+    void fileSizeLimit() {
+        const QString file = at("one/a.mp3");
+        const QByteArray before = fixture::ReadFile(file);
+        const rlim_t limit = rlim_t(before.size() + 1024);
+        QProcess p;
+        p.setChildProcessModifier([limit] {
+            const struct rlimit r { limit, limit };
+            ::setrlimit(RLIMIT_FSIZE, &r);
+        });
+        p.start(QStringLiteral(QUORVEL_CLI_PATH),
+                {"apply", "--json", "--create", "title=" + QString(4000, u'x'), file});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        const QJsonArray files = jsonArray(p.readAllStandardOutput());
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(files[0]["tagsWritten"].toBool(), false);
+        QCOMPARE(fixture::ReadFile(file), before);
+        QCOMPARE(QDir(at("one")).entryList({".quorvel-*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     // What apply writes is read by other programs as it was meant: mutagen

@@ -24,6 +24,8 @@ private slots:
     void jsonContract();
     void nameThatIsNoUtf8();
     void agreesWithMutagen();
+    void outputThatCannotBeWritten_data();
+    void outputThatCannotBeWritten();
 
 private:
     QTemporaryDir dir;
@@ -198,6 +200,65 @@ void TestCliShow::agreesWithMutagen() {
                                                    {"Year", "TDRC"},   {"Track", "TRCK"}};
     for (const auto& [field, key] : pairs)
         QCOMPARE(fields[field].toString(), seen[key].toArray()[0].toString());
+}
+
+// Results that cannot be written (a full disk, an output closed by the
+// caller) are a failure of the run, said on standard error; they had gone
+// unnoticed with status 0.
+void TestCliShow::outputThatCannotBeWritten_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("output"); // empty: closed
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("says");
+    QTest::newRow("json to a full disk")
+        << QStringList{"show", "--json", "good.mp3"} << QByteArray("/dev/full") << 1
+        << QByteArray("cannot write the output: No space left");
+    QTest::newRow("text to a closed output")
+        << QStringList{"show", "good.mp3"} << QByteArray() << 1
+        << QByteArray("cannot write the output: Bad file descriptor");
+    QTest::newRow("help to a full disk") << QStringList{"--help"} << QByteArray("/dev/full") << 1
+                                         << QByteArray("cannot write the output");
+    QTest::newRow("a file refused keeps its status")
+        << QStringList{"show", "refused.mp3"} << QByteArray("/dev/full") << 1
+        << QByteArray("cannot write the output");
+    QTest::newRow("a usage error keeps its status")
+        << QStringList{"show"} << QByteArray("/dev/full") << 2 << QByteArray("needs at least one");
+    QTest::newRow("written output")
+        << QStringList{"show", "good.mp3"} << QByteArray("/dev/null") << 0 << QByteArray();
+}
+
+void TestCliShow::outputThatCannotBeWritten() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, output);
+    QFETCH(int, status);
+    QFETCH(QByteArray, says);
+    const QByteArray err = QFile::encodeName(dir.filePath("err"));
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (output.isEmpty())
+        posix_spawn_file_actions_addclose(&actions, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, output.constData(), O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, err.constData(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addchdir_np(&actions, QFile::encodeName(dir.path()).constData());
+    QByteArray program(QUORVEL_CLI_PATH);
+    QList<QByteArray> copies{program};
+    for (const QString& a : args)
+        copies << a.toUtf8();
+    std::vector<char*> argv;
+    for (QByteArray& a : copies)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int result = 0;
+    QCOMPARE(::posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    QCOMPARE(::waitpid(pid, &result, 0), pid);
+    QVERIFY(WIFEXITED(result));
+    QCOMPARE(WEXITSTATUS(result), status);
+    const QByteArray said = fixture::ReadFile(dir.filePath("err"));
+    QVERIFY2(says.isEmpty() ? !said.contains("output") : said.contains(says), said.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliShow)
