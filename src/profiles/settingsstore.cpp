@@ -37,10 +37,10 @@ FileStamp stampOf(const QString& fileName) {
 // way that cannot be searched counts as neither).
 bool readableOrAbsent(const QString& fileName) {
     const QByteArray name = QFile::encodeName(fileName);
-    // A folder in its place reads as no settings at all, not as a store
-    // without profiles.
+    // A folder (or a named pipe, whose open would wait for a writer) in its
+    // place reads as no settings at all, not as a store without profiles.
     struct stat st;
-    if (::stat(name.constData(), &st) == 0 && S_ISDIR(st.st_mode))
+    if (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode))
         return false;
     return ::access(name.constData(), R_OK) == 0 || errno == ENOENT;
 }
@@ -183,10 +183,15 @@ bool commit(QSettings& s) {
 // each sync makes every access see what the last save wrote.
 struct SettingsStore::LockedSettings {
     std::unique_ptr<QLockFile> lock;
-    std::unique_ptr<QSettings> settings;
+    QString file;
+    std::unique_ptr<QSettings> settings; // none when no file stands at file
     QSettings& operator*() const { return *settings; }
     QSettings* operator->() const { return settings.get(); }
 };
+
+bool SettingsStore::readable(const LockedSettings& session) {
+    return session.settings && ::readable(*session.settings);
+}
 
 QString StoreValue::field(int row, int field) {
     return QStringLiteral("Field%1_%2").arg(row).arg(field);
@@ -218,16 +223,22 @@ SettingsStore::LockedSettings SettingsStore::openLocked() const {
     // A lock that cannot be had in time is given up rather than hanging the
     // program; the access then goes ahead as QSettings alone would make it.
     session.lock->tryLock(10000);
+    session.file = file;
+    // QSettings reads its file as it is made: a named pipe would keep it
+    // waiting for a writer.
+    struct stat st;
+    if (::stat(QFile::encodeName(file).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return session;
     session.settings = open();
     return session;
 }
 
 bool SettingsStore::isReadable() const {
-    return readable(*openLocked());
+    return readable(openLocked());
 }
 
 QString SettingsStore::fileName() const {
-    return openLocked()->fileName();
+    return openLocked().file;
 }
 
 QString CannotReadStore(const SettingsStore& store) {
@@ -243,7 +254,7 @@ QString CannotSaveToStore(const SettingsStore& store) {
 QString SettingsStore::ReadText(const StoreKey& profile, const QString& valueName,
                                 const QString& defaultValue) const {
     const auto s = openLocked();
-    if (!readable(*s))
+    if (!readable(s))
         return defaultValue;
     return textOf(s->value(path(groupFor(*s, profile), valueName)), defaultValue);
 }
@@ -251,7 +262,7 @@ QString SettingsStore::ReadText(const StoreKey& profile, const QString& valueNam
 int SettingsStore::ReadInt(const StoreKey& profile, const QString& valueName,
                            int defaultValue) const {
     const auto s = openLocked();
-    if (!readable(*s))
+    if (!readable(s))
         return defaultValue;
     return intOf(s->value(path(groupFor(*s, profile), valueName)), defaultValue);
 }
@@ -268,7 +279,7 @@ bool SettingsStore::WriteInt(const StoreKey& profile, const QString& valueName, 
 bool SettingsStore::writeValue(const StoreKey& profile, const QString& valueName,
                                const QVariant& value) {
     const auto s = openLocked();
-    if (!readable(*s))
+    if (!readable(s))
         return false;
     const QString group = groupFor(*s, profile);
     if (profile)
@@ -299,7 +310,7 @@ Profile storedProfile(QSettings& s, const QString& name) {
 
 QStringList SettingsStore::EnumProfiles() const {
     const auto s = openLocked();
-    if (!readable(*s))
+    if (!readable(s))
         return {};
     return profileNames(*s);
 }
@@ -323,14 +334,14 @@ std::optional<QString> storedName(const QSettings& s, const QString& name) {
 
 std::optional<QString> SettingsStore::findProfile(const QString& name) const {
     const auto s = openLocked();
-    if (!readable(*s))
+    if (!readable(s))
         return std::nullopt;
     return storedName(*s, name);
 }
 
 bool SettingsStore::DeleteProfileKey(const QString& name) {
     const auto s = openLocked();
-    if (!readable(*s))
+    if (!readable(s))
         return false;
     const auto group = existingGroup(*s, name);
     // An empty group would remove the whole application key.
@@ -348,7 +359,7 @@ bool SettingsStore::DeleteProfileKey(const QString& name) {
 
 Profile SettingsStore::readProfile(const QString& name) const {
     const auto s = openLocked();
-    if (!readable(*s))
+    if (!readable(s))
         return Profile::withDefaults(name);
     return storedProfile(*s, name);
 }
@@ -356,7 +367,7 @@ Profile SettingsStore::readProfile(const QString& name) const {
 std::optional<Profile> SettingsStore::readRunProfile(const std::optional<QString>& name,
                                                      bool* damaged) const {
     const auto s = openLocked();
-    const bool ok = readable(*s);
+    const bool ok = readable(s);
     if (damaged)
         *damaged = !ok;
     if (!ok)
@@ -390,7 +401,7 @@ std::optional<Profile> SettingsStore::readRunProfile(const std::optional<QString
 Profile SettingsStore::LoadProfile(const QString& name) {
     Profile p = Profile::withDefaults(name);
     const auto s = openLocked();
-    if (!readable(*s))
+    if (!readable(s))
         return p;
     const auto group = existingGroup(*s, name);
     if (!group) {
@@ -423,13 +434,13 @@ bool saveProfile(QSettings& s, const Profile& profile, LastProfileUpdate last) {
 
 bool SettingsStore::SaveProfile(const Profile& profile, LastProfileUpdate last) {
     const auto s = openLocked();
-    return readable(*s) && saveProfile(*s, profile, last);
+    return readable(s) && saveProfile(*s, profile, last);
 }
 
 bool SettingsStore::UpdateProfile(const QString& name, const std::function<void(Profile&)>& change,
                                   LastProfileUpdate last) {
     const auto s = openLocked();
-    if (!readable(*s))
+    if (!readable(s))
         return false;
     Profile profile = storedProfile(*s, storedName(*s, name).value_or(name));
     change(profile);
@@ -438,7 +449,7 @@ bool SettingsStore::UpdateProfile(const QString& name, const std::function<void(
 
 bool SettingsStore::ExchangeFormats(const QString& name, Profile& profile, Exchange direction) {
     const auto s = openLocked();
-    if (!readable(*s))
+    if (!readable(s))
         return false;
     const QString group = groupFor(*s, name);
     if (direction == Exchange::Write)

@@ -101,6 +101,8 @@ private:
     struct LockedSettings;
     std::unique_ptr<QSettings> open() const;
     LockedSettings openLocked() const;
+    // The store was opened and its file can be read and parsed.
+    static bool readable(const LockedSettings& session);
     bool writeValue(const StoreKey& profile, const QString& valueName, const QVariant& value);
 
     QString m_iniFile; // empty: the user's store

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -283,15 +284,26 @@ private slots:
         QCOMPARE(store.EnumProfiles(), (QStringList{"A", "B"}));
     }
 
+    // What stands where the file should be and is no file cannot be read as
+    // a store: said so, not a store without profiles. A named pipe had hung
+    // every command in the open of the store.
+    void unreadableStoreGivesDefaults_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("named pipe") << "pipe";
+    }
     void unreadableStoreGivesDefaults() {
-        // A folder where the file should be cannot be read as a store.
-        QVERIFY(QDir().mkpath(file));
+        QFETCH(QString, kind);
+        if (kind == "folder")
+            QVERIFY(QDir().mkpath(file));
+        else
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
         SettingsStore store(file);
-        QVERIFY(!store.isReadable()); // said so, not a store without profiles
+        QVERIFY(!store.isReadable());
         QCOMPARE(store.EnumProfiles(), QStringList{});
         QCOMPARE(store.ReadInt(QString("A"), "Case", 4), 4);
         QVERIFY(!store.SaveProfile(distinctive("A")));
-        QVERIFY(QFileInfo(file).isDir());
+        QVERIFY(!QFileInfo(file).isFile());
     }
 
     void applicationName_data() {
