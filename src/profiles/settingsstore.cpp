@@ -238,7 +238,8 @@ bool SettingsStore::isReadable() const {
 }
 
 QString SettingsStore::fileName() const {
-    return openLocked().file;
+    const auto s = openLocked();
+    return s.settings ? s->fileName() : s.file;
 }
 
 QString CannotReadStore(const SettingsStore& store) {
