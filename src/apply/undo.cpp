@@ -324,9 +324,18 @@ bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& 
             return false;
         }
     }
-    if (!WriteAllAt(f.fd, f.head.constData(), f.head.size(), 0) ||
-        (!f.tail.isEmpty() &&
-         !WriteAllAt(f.fd, f.tail.constData(), f.tail.size(), f.before.size))) {
+    // The ID3v1 block first: it grows the file, which a full disk refuses.
+    // Cut back off, it leaves the file as the run left it, for a later undo
+    // to take back whole, rather than with the old tag and without the block.
+    if (!f.tail.isEmpty() && !WriteAllAt(f.fd, f.tail.constData(), f.tail.size(), f.before.size)) {
+        const int err = errno;
+        untouched = ::ftruncate(f.fd, f.before.size) == 0;
+        if (untouched)
+            removeMadeFolders();
+        message = cannotRestore(f.originalPath, err);
+        return false;
+    }
+    if (!WriteAllAt(f.fd, f.head.constData(), f.head.size(), 0)) {
         message = cannotRestore(f.originalPath, errno);
         return false;
     }

@@ -752,6 +752,40 @@ private slots:
                  QStringList());
     }
 
+    // An undo that cannot give the file back its ID3v1 block (a full disk,
+    // here the file-size limit) leaves it as the run left it, for a later
+    // undo to take back whole; it had put the old tag back without the block.
+    void undoThatCannotGrowTheFile() {
+        const QString file = at("one/padded.mp3");
+        fixture::Tag tag;
+        tag.frames = {{"TIT2", fixture::TextBody(0, "Padded")}};
+        tag.padding = 1000;
+        fixture::V1 v1;
+        v1.title = "Padded";
+        QVERIFY(fixture::WriteFile(file, fixture::BuildFile(&tag, 8, &v1)));
+        const QByteArray original = fixture::ReadFile(file);
+        QCOMPARE(RunCli({"apply", "--case", "keep", "--clear-v1", "--create", "title=XXXXX",
+                         "--create", "location=%L", "--create", "filename=%F", file})
+                     .status,
+                 0);
+        const QByteArray applied = fixture::ReadFile(file);
+        QCOMPARE(applied.size(), original.size() - 128); // written in place
+        QVERIFY(applied != original.first(applied.size()));
+        QProcess p;
+        const rlim_t limit = rlim_t(applied.size());
+        p.setChildProcessModifier([limit] {
+            const struct rlimit r { limit, limit };
+            ::setrlimit(RLIMIT_FSIZE, &r);
+        });
+        p.start(QStringLiteral(QUORVEL_CLI_PATH), {"undo"});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(fixture::ReadFile(file), applied);
+        QCOMPARE(RunCli({"undo"}).status, 0);
+        QCOMPARE(fixture::ReadFile(file), original);
+    }
+
     // What apply writes is read by other programs as it was meant: mutagen
     // sees the seven frames, ffprobe decodes the audio without an error.
     void otherProgramsReadTheResult() {
