@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -92,6 +93,30 @@ std::optional<Refusal> checkName(const QString& path, const QString& name, const
     return std::nullopt;
 }
 
+// A full disk would stop Apply after the tags are written: each folder
+// level still to be made takes an inode, and a move to another file system
+// a copy of the file. (Root may also use the blocks kept for it.)
+std::optional<Refusal> checkRoom(const QString& path, const QString& deepest, const QString& target,
+                                 int levels) {
+    struct stat source, folder;
+    struct statvfs fs;
+    if (::stat(pathBytes(path).constData(), &source) != 0 ||
+        ::stat(pathBytes(deepest).constData(), &folder) != 0 ||
+        ::statvfs(pathBytes(deepest).constData(), &fs) != 0)
+        return std::nullopt; // the steps themselves will tell
+    static const bool privileged = ::geteuid() == 0;
+    const auto inodes = qint64(privileged ? fs.f_ffree : fs.f_favail);
+    if (fs.f_files != 0 && inodes < levels)
+        return Refusal{QStringLiteral("cannot create folder: no free inode"),
+                       QStringLiteral("Cannot create folder")};
+    const qint64 bytes = qint64(privileged ? fs.f_bfree : fs.f_bavail) * qint64(fs.f_frsize);
+    const bool copied = source.st_dev != folder.st_dev;
+    if (copied && ((fs.f_files != 0 && inodes < levels + 1) || bytes < source.st_size))
+        return Refusal{QStringLiteral("cannot move: %1").arg(qt_error_string(ENOSPC)),
+                       QStringLiteral("Cannot move file as %1. Error %2").arg(target).arg(ENOSPC)};
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& outputs) {
@@ -136,6 +161,8 @@ std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& 
         return Refusal{QStringLiteral("target folder not writable"),
                        QStringLiteral("Cannot move file as %1. Error %2").arg(target).arg(err)};
     }
+    if (auto refusal = checkRoom(path, deepest, target, int(missing.size())))
+        return refusal;
     // A target in a folder still to be made is free.
     if (missing.isEmpty()) {
         if (const int err = CheckMoveNoReplace(path, target)) {

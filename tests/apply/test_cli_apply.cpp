@@ -786,6 +786,62 @@ private slots:
         QCOMPARE(fixture::ReadFile(file), original);
     }
 
+    // A target on a full disk is refused before the tags are written: the
+    // folder or the copy would fail after them, leaving new tags under the
+    // old name. The disk is a small file system mounted for the test.
+    void fullTargetDisk_data() {
+        QTest::addColumn<QString>("mountOptions"); // with no more inodes than it takes: filled
+        QTest::addColumn<QString>("location");     // below the mount
+        QTest::addColumn<QString>("says");         // %1: the target
+        QTest::newRow("no room for the copy") << "size=64k"
+                                              << ""
+                                              << "Cannot move file as %1. Error 28";
+        QTest::newRow("no room for the copy, folder to make") << "size=64k"
+                                                              << "/sub"
+                                                              << "Cannot move file as %1. Error 28";
+        QTest::newRow("no inode for a folder") << "size=1m,nr_inodes=4"
+                                               << "/sub/deeper"
+                                               << "Cannot create folder";
+        QTest::newRow("no inode for the copy") << "size=1m,nr_inodes=4"
+                                               << ""
+                                               << "Cannot move file as %1. Error 28";
+    }
+    void fullTargetDisk() {
+        QFETCH(QString, mountOptions);
+        QFETCH(QString, location);
+        QFETCH(QString, says);
+        const QString disk = m_dir.filePath("disk");
+        QVERIFY(QDir().mkpath(disk));
+        if (::geteuid() != 0 ||
+            QProcess::execute("mount", {"-t", "tmpfs", "-o", mountOptions, "tmpfs", disk}) != 0)
+            QSKIP("cannot mount a small file system here");
+        struct Unmount {
+            QString path;
+            ~Unmount() { QProcess::execute("umount", {path}); }
+        } unmount{disk};
+        if (mountOptions.contains("nr_inodes")) {
+            for (int i = 0; QFile(disk + QString("/empty%1").arg(i)).open(QIODevice::WriteOnly);
+                 ++i) {
+            }
+        } else {
+            QFile filler(disk + "/filler");
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+            }
+        }
+        const QString file = at("one/a.mp3");
+        const QByteArray before = fixture::ReadFile(file);
+        const CliRun r =
+            RunCli({"apply", "--json", "--create", "location=" + disk + location, file});
+        QCOMPARE(r.status, 1);
+        const QJsonArray files = jsonArray(r.out);
+        QCOMPARE(messagesOf(files[0]),
+                 QStringList{says.contains("%1") ? says.arg(files[0]["target"].toString()) : says});
+        QCOMPARE(files[0]["tagsWritten"].toBool(), false);
+        QCOMPARE(fixture::ReadFile(file), before);
+        QVERIFY(!QFileInfo::exists(disk + "/sub"));
+    }
+
     // What apply writes is read by other programs as it was meant: mutagen
     // sees the seven frames, ffprobe decodes the audio without an error.
     void otherProgramsReadTheResult() {
