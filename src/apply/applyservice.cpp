@@ -31,8 +31,10 @@ QString frameValue(const TagInfo& tag, const char* id) {
     return text.left(text.indexOf(QChar(0)));
 }
 
-QString cannotWrite(const QString& path) {
-    return QStringLiteral("Cannot write tags to %1").arg(path);
+// err: why the system refused, when it is known.
+QString cannotWrite(const QString& path, int err = 0) {
+    const QString text = QStringLiteral("Cannot write tags to %1").arg(path);
+    return err ? text + QStringLiteral(": ") + qt_error_string(err) : text;
 }
 QString cannotCreateFolder() {
     return QStringLiteral("Cannot create folder");
@@ -134,7 +136,7 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
     if (!result.tagsWritten) {
         result.untouched = tag.writeProblem == WriteProblem::ChangedSinceRead;
         result.messages << (result.untouched ? GoneOrChanged(path, result.target)
-                                             : cannotWrite(path));
+                                             : cannotWrite(path, tag.writeErrno));
     } else if (keepsItsPath) {
         // A new tag only: the file keeps its name in its folder.
         result.folderReady = result.moved = true;

@@ -131,8 +131,9 @@ std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& 
     // would take an open for writing for a change.
     // (The real user is the effective one: the program is not setuid.)
     if (::faccessat(AT_FDCWD, pathBytes(path).constData(), W_OK, 0) != 0) {
-        return Refusal{QStringLiteral("cannot write tags: %1").arg(qt_error_string(errno)),
-                       QStringLiteral("Cannot write tags to %1").arg(path)};
+        const QString reason = qt_error_string(errno);
+        return Refusal{QStringLiteral("cannot write tags: %1").arg(reason),
+                       QStringLiteral("Cannot write tags to %1: %2").arg(path, reason)};
     }
 
     const QString source = AbsolutePath(path);

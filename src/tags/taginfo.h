@@ -86,6 +86,9 @@ public:
     // written, so the same record can be written again.
     int Write();
     WriteProblem writeProblem = WriteProblem::None;
+    // With WriteProblem::Failed: the errno of the call that failed (a full
+    // disk, a read-only file), or 0 when no call failed.
+    int writeErrno = 0;
     // After a write that put a new file in the old one's place (the tag
     // grew): how many other names (hard links) the old file had. They name
     // the old file still, with its old tags.

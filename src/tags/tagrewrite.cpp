@@ -139,7 +139,9 @@ RewriteOutcome RewriteWithNewTag(const QString& path, int source, const FileIden
     ok = ok && ::fstat(temp.fd, &built) == 0;
     ok = temp.Close() && ok;
     if (!ok) {
+        const int err = errno; // why, for the message
         ::unlinkat(folder.fd, tempName.constData(), 0);
+        errno = err;
         return RewriteOutcome::Failed;
     }
     const RewriteOutcome outcome = Publish(ops, folder.fd, tempName, name, source, identity);

@@ -116,7 +116,12 @@ int TagInfo::Write() {
 
 int TagInfo::Write(const Planned& plan) {
     writeProblem = WriteProblem::Failed;
+    writeErrno = 0;
     namesLeftOnOld = 0;
+    const auto failedCall = [this] {
+        writeErrno = errno;
+        return -1;
+    };
     if (path.isEmpty()) {
         TagDiagnostic("Use read first\n");
         return -1;
@@ -131,10 +136,10 @@ int TagInfo::Write(const Planned& plan) {
     if (file.fd < 0) {
         if (errno == ENOENT && identity.isKnown())
             writeProblem = WriteProblem::ChangedSinceRead; // moved or removed since
-        return -1;
+        return failedCall();
     }
     if (!LockForWriting(file.fd))
-        return -1;
+        return -1; // another writer holds it: no reason of the system's
     // The file must still be the one read, as it was read, and the path must
     // still name it (another writer may have replaced it while this one
     // waited for the lock).
@@ -166,11 +171,11 @@ int TagInfo::Write(const Planned& plan) {
     const qint64 size = (plan.inPlace ? regionSize : tag.size()) - 10;
     if (plan.inPlace) {
         // The frames fit: only the tag's bytes change.
-        if (plan.offset + tag.size() > regionSize ||
-            !WriteAllAt(file.fd, tag.constData(), tag.size(), plan.offset))
+        if (plan.offset + tag.size() > regionSize)
             return -1;
-        if (dropV1 && ::ftruncate(file.fd, length - 128) != 0)
-            return -1;
+        if (!WriteAllAt(file.fd, tag.constData(), tag.size(), plan.offset) ||
+            (dropV1 && ::ftruncate(file.fd, length - 128) != 0))
+            return failedCall();
         if (::fstat(file.fd, &st) == 0)
             identity = FileIdentity::of(st);
     } else {
@@ -185,7 +190,7 @@ int TagInfo::Write(const Planned& plan) {
             writeProblem = WriteProblem::ChangedSinceRead;
             return -1;
         case RewriteOutcome::Failed:
-            return -1;
+            return failedCall();
         }
     }
     if (dropV1)

@@ -346,8 +346,9 @@ private slots:
                                    << "Cannot move file as #. Error 2" << true;
         QTest::newRow("file gone, no journal") << "gone"
                                                << "Cannot move file as #. Error 2" << false;
-        QTest::newRow("read-only file") << "readonly"
-                                        << "Cannot write tags to @" << true;
+        QTest::newRow("read-only file")
+            << "readonly"
+            << "Cannot write tags to @: " + qt_error_string(EPERM) << true;
         QTest::newRow("edited since it was read")
             << "edited"
             << "@ changed since it was read; left alone" << true;

@@ -720,7 +720,8 @@ private slots:
         guard.release();
         QCOMPARE(r.status, 1);
         const QJsonArray files = jsonArray(r.out);
-        QCOMPARE(messagesOf(files[0]), QStringList{"Cannot write tags to " + at("one/a.mp3")});
+        QCOMPARE(messagesOf(files[0]), QStringList{"Cannot write tags to " + at("one/a.mp3") +
+                                                   ": " + qt_error_string(EPERM)});
         QCOMPARE(files[0]["tagsWritten"].toBool(), false);
         QCOMPARE(files[0]["moved"].toBool(), false);
         QCOMPARE(files[1]["ok"].toBool(), true);
@@ -747,6 +748,8 @@ private slots:
         const QJsonArray files = jsonArray(p.readAllStandardOutput());
         QCOMPARE(files.size(), 1);
         QCOMPARE(files[0]["tagsWritten"].toBool(), false);
+        QCOMPARE(messagesOf(files[0]),
+                 QStringList{"Cannot write tags to " + file + ": " + qt_error_string(EFBIG)});
         QCOMPARE(fixture::ReadFile(file), before);
         QCOMPARE(QDir(at("one")).entryList({".quorvel-*"}, QDir::Files | QDir::Hidden),
                  QStringList());
