@@ -6,6 +6,7 @@
 #include "movefile.h"
 #include "tags/pathbytes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -105,13 +106,21 @@ std::optional<Refusal> checkRoom(const QString& path, const QString& deepest, co
         ::statvfs(pathBytes(deepest).constData(), &fs) != 0)
         return std::nullopt; // the steps themselves will tell
     static const bool privileged = ::geteuid() == 0;
-    const auto inodes = qint64(privileged ? fs.f_ffree : fs.f_favail);
-    if (fs.f_files != 0 && inodes < levels)
+    // A file system that counts no blocks or no inodes (ramfs, many FUSE
+    // file systems) says nothing of its room; counts beyond what a qint64
+    // holds are room enough.
+    const auto count = [](fsblkcnt_t n) { return qint64(std::min<fsblkcnt_t>(n, INT64_MAX)); };
+    const qint64 inodes = count(privileged ? fs.f_ffree : fs.f_favail);
+    const bool inodesCounted = fs.f_files != 0;
+    if (inodesCounted && inodes < levels)
         return Refusal{QStringLiteral("cannot create folder: no free inode"),
                        QStringLiteral("Cannot create folder")};
-    const qint64 bytes = qint64(privileged ? fs.f_bfree : fs.f_bavail) * qint64(fs.f_frsize);
+    const qint64 blocks = count(privileged ? fs.f_bfree : fs.f_bavail);
+    const qint64 blockSize = qint64(std::max<unsigned long>(fs.f_frsize, 1));
+    const bool roomForCopy =
+        fs.f_blocks == 0 || blocks >= (source.st_size + blockSize - 1) / blockSize;
     const bool copied = source.st_dev != folder.st_dev;
-    if (copied && ((fs.f_files != 0 && inodes < levels + 1) || bytes < source.st_size))
+    if (copied && ((inodesCounted && inodes < levels + 1) || !roomForCopy))
         return Refusal{QStringLiteral("cannot move: %1").arg(qt_error_string(ENOSPC)),
                        QStringLiteral("Cannot move file as %1. Error %2").arg(target).arg(ENOSPC)};
     return std::nullopt;
