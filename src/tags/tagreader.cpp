@@ -237,8 +237,10 @@ int TagInfo::ReadV2(QByteArray start, qint64 fileSize) {
         };
         // A date and a TDAT, TIME or TORY of the tag's own are one value in
         // two forms: the later one wins, as of two TYER, so that the write
-        // gives one frame of each.
+        // gives one frame of each. An empty one holds no value to win with.
         auto replaceDatePart = [&](const FrameInfo& f) {
+            if (!f.opaque && (f.text.isEmpty() || f.text[0] == QChar(0)))
+                return;
             const QByteArray id(f.id, 4);
             frames.remove_if([&](const FrameInfo& old) { return old.IsId(f.id); });
             if (std::find(dateParts.begin(), dateParts.end(), id) == dateParts.end())

@@ -205,6 +205,10 @@ void TestTagReader::reads_data() {
           {"TYER=2003", "TDAT=0101"});
     dates("v2.4 TDOR after TORY", 4,
           {{"TORY", TextBody(0, "1970")}, {"TDOR", TextBody(0, "1999-05-01")}}, {"TORY=1999"});
+    dates(
+        "v2.3 date, then an empty TYER and TDAT", 3,
+        {{"TDRC", TextBody(0, "2003-04-05")}, {"TYER", TextBody(0, "")}, {"TDAT", TextBody(0, "")}},
+        {"TYER=2003", "TDAT=0504"});
     dates("two TDAT of the tag's own both kept", 3,
           {{"TDAT", TextBody(0, "0101")}, {"TDAT", TextBody(0, "0202")}},
           {"TDAT=0101", "TDAT=0202"});
