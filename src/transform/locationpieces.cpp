@@ -48,9 +48,11 @@ QString JoinLocationPieces(const QList<LocationPiece>& pieces) {
             result += QLatin1Char('/');
         start = end + 1;
     }
-    // A Location that begins with a value from another field is relative: an
-    // empty or dropped value must not leave the format's "/" at its start.
-    if (!pieces.isEmpty() && pieces.first().fromOtherField) {
+    // A Location that begins with a value from another field (once the
+    // characters no folder path holds are gone) is relative: an empty or
+    // dropped value must not leave the format's "/" at its start.
+    if ((!foreign.empty() && foreign.front()) ||
+        (!emptyForeign.empty() && emptyForeign.front() == 0)) {
         qsizetype lead = 0;
         while (lead < result.size() && result.at(lead) == u'/')
             ++lead;

@@ -221,6 +221,14 @@ private slots:
                                               << ""
                                               << ""
                                               << "";
+        QTest::newRow("relative, behind characters removed") << "<%A>/%B"
+                                                             << ""
+                                                             << "Hits"
+                                                             << "Hits";
+        QTest::newRow("relative, dot dot behind a character removed") << "?%A/%B"
+                                                                      << ".."
+                                                                      << "etc"
+                                                                      << "etc";
         QTest::newRow("relative, artist fills it") << "%A/%B"
                                                    << "Abba"
                                                    << "Gold"
