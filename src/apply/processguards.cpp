@@ -4,18 +4,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-bool OccupyClosedStandardDescriptors() {
-    bool outputClosed = false;
+void OccupyClosedStandardDescriptors() {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1)
             continue;
-        outputClosed = outputClosed || fd == STDOUT_FILENO;
         // The lowest free descriptor is the one closed.
-        const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        const int opened = ::open("/dev/null", O_RDONLY);
         if (opened != -1 && opened != fd)
             ::close(opened);
     }
-    return outputClosed;
 }
 
 void FailWritesPastSizeLimit() {

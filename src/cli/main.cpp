@@ -32,8 +32,8 @@ void printHelp(QTextStream& out) {
 
 // Results that could not be written (a full disk, a closed output) are a
 // failure of the run, even when every file was done.
-int finishOutput(int status, bool outputClosed) {
-    const int err = outputClosed ? EBADF : OutputError();
+int finishOutput(int status) {
+    const int err = OutputError();
     if (err == 0)
         return status;
     if (err > 0)
@@ -80,7 +80,7 @@ int usageError(const QString& reason) {
 }
 
 int main(int argc, char* argv[]) {
-    const bool outputClosed = OccupyClosedStandardDescriptors();
+    OccupyClosedStandardDescriptors();
     FailWritesPastSizeLimit();
     BufferOutput();
     QCoreApplication app(argc, argv);
@@ -97,5 +97,5 @@ int main(int argc, char* argv[]) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << pathFromBytes(argv[i]);
-    return finishOutput(runCommand(std::move(args)), outputClosed);
+    return finishOutput(runCommand(std::move(args)));
 }

@@ -225,6 +225,8 @@ void TestCliShow::outputThatCannotBeWritten_data() {
         << QStringList{"show"} << QByteArray("/dev/full") << 2 << QByteArray("needs at least one");
     QTest::newRow("written output")
         << QStringList{"show", "good.mp3"} << QByteArray("/dev/null") << 0 << QByteArray();
+    QTest::newRow("nothing printed to a closed output")
+        << QStringList{"profile", "save", "Closed output"} << QByteArray() << 0 << QByteArray();
 }
 
 void TestCliShow::outputThatCannotBeWritten() {
