@@ -324,9 +324,11 @@ bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& 
             return false;
         }
     }
-    // The ID3v1 block first: it grows the file, which a full disk refuses.
-    // Cut back off, it leaves the file as the run left it, for a later undo
-    // to take back whole, rather than with the old tag and without the block.
+    // The ID3v1 block first: it grows the file, which a full disk refuses
+    // (an overwrite in place needs no room, but on a copy-on-write file
+    // system). Cut back off, it leaves the file as the run left it, for a
+    // later undo to take back whole, rather than with the old tag and
+    // without the block.
     if (!f.tail.isEmpty() && !WriteAllAt(f.fd, f.tail.constData(), f.tail.size(), f.before.size)) {
         const int err = errno;
         untouched = ::ftruncate(f.fd, f.before.size) == 0;

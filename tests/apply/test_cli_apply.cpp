@@ -784,6 +784,10 @@ private slots:
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 1);
+        const QByteArray said = p.readAllStandardOutput();
+        QVERIFY2(
+            said.contains(QString("Cannot restore %1. Error %2").arg(file).arg(EFBIG).toUtf8()),
+            said.constData());
         QCOMPARE(fixture::ReadFile(file), applied);
         QCOMPARE(RunCli({"undo"}).status, 0);
         QCOMPARE(fixture::ReadFile(file), original);
