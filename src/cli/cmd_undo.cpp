@@ -101,6 +101,12 @@ int runUndo(const QStringList& args) {
         }
         for (const QString& folder : report.foldersRemoved)
             out += QStringLiteral("removed folder ") + OneLine(folder) + u'\n';
+        if (report.files.isEmpty() && found->notRestored == 0) {
+            out += found->undoAttempted
+                       ? QStringLiteral("nothing left to take back: its files were taken back "
+                                        "before\n")
+                       : QStringLiteral("nothing to take back: the run changed no file\n");
+        }
         PrintOut(out);
     }
     FlushOut();

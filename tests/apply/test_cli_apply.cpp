@@ -300,6 +300,11 @@ private slots:
         const CliRun nothing = RunCli({"undo"});
         QCOMPARE(nothing.status, 1);
         QVERIFY(nothing.err.contains("nothing to undo"));
+        // Named, the run undone already is done: said so, not a bare title.
+        const CliRun again = RunCli({"undo", runs[0]["id"].toString()});
+        QCOMPARE(again.status, 0);
+        QCOMPARE(again.out, "Run " + runs[0]["id"].toString().toUtf8() +
+                                "\nnothing left to take back: its files were taken back before\n");
     }
 
     // A file changed since the run is reported and left alone; the others
