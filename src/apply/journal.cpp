@@ -210,7 +210,7 @@ int JournalRun::notRestored() const {
 }
 
 bool JournalRun::settled() const {
-    return damage.isEmpty() &&
+    return damage.isEmpty() && !undoUnfinished() &&
            std::none_of(entries.begin(), entries.end(), [this](const JournalEntry& e) {
                return !e.undone && (e.restoring || (!e.done && mayHaveTouched(e)));
            });

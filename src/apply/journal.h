@@ -90,8 +90,11 @@ struct JournalRun {
     // Undo has been run and took back every file: nothing left to undo. A
     // run whose undo failed for some files stays undoable for those.
     bool fullyUndone() const { return undoAttempted && notRestored() == 0; }
-    // Every file handled to its end (or taken back), the journal sound:
-    // nothing in it is needed to mend a run that was cut off.
+    // An undo took files back but was cut off before it removed the run's
+    // folders and recorded that it had run: undo must go on with it.
+    bool undoUnfinished() const { return !undoAttempted && notRestored() < changedFiles(); }
+    // Every file handled to its end (or taken back), no undo cut off, the
+    // journal sound: nothing in it is needed to mend a run that was cut off.
     bool settled() const;
 };
 

@@ -19,6 +19,7 @@ struct JournalRunSummary {
     bool settled = false; // JournalRun::settled()
 
     bool fullyUndone() const { return undoAttempted && notRestored == 0; }
+    bool undoUnfinished() const { return !undoAttempted && notRestored < files; }
 };
 
 JournalRunSummary SummaryOf(const JournalRun& run);

@@ -663,6 +663,12 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
         return Restored::Pending;
     }
 
+    // The copy back is of no use when the run's file cannot then leave its
+    // folder: found before anything is written, or there would be two.
+    if (!samePlace) {
+        if (const int denied = CheckMayMove(path, e.originalPath))
+            return fail(cannotRestore(e.originalPath, denied));
+    }
     Descriptor current;
     current.fd =
         ::open(pathBytes(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -708,8 +714,11 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
             err = errno;
     } else {
         err = PublishNoReplace(temporary, e.originalPath);
-        if (err == 0)
-            ::unlink(pathBytes(path).constData());
+        if (err == 0 && ::unlink(pathBytes(path).constData()) != 0) {
+            // The run's file stays: the copy just put back goes again.
+            err = errno;
+            ::unlink(pathBytes(e.originalPath).constData());
+        }
     }
     if (err != 0) {
         ::unlink(pathBytes(temporary).constData());

@@ -26,6 +26,8 @@ const char HistoryHelp[] =
 QString state(const JournalRunSummary& run) {
     if (!run.damage.isEmpty())
         return QStringLiteral("  (damaged)");
+    if (run.undoUnfinished())
+        return QStringLiteral("  (undo unfinished: undo again)");
     if (!run.undoAttempted)
         return QString();
     const int left = run.notRestored;

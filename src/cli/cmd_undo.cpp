@@ -58,11 +58,13 @@ int runUndo(const QStringList& args) {
     // Chosen from the summaries; only that run is read whole.
     const QList<JournalRunSummary> runs = ReadJournalSummaries();
     // Without RUN: the newest run with files not taken back yet (a run whose
-    // undo failed for some files among them), or a damaged one, which is
+    // undo failed for some files among them) or whose undo was cut off
+    // before it removed the run's folders, or a damaged one, which is
     // refused with what is wrong with it. A run killed before it changed a
     // file has nothing to take back.
     const auto found = std::find_if(runs.begin(), runs.end(), [&](const JournalRunSummary& r) {
-        return wanted.isEmpty() ? r.notRestored > 0 || !r.damage.isEmpty() : r.id == wanted;
+        return wanted.isEmpty() ? r.notRestored > 0 || r.undoUnfinished() || !r.damage.isEmpty()
+                                : r.id == wanted;
     });
     if (found == runs.end()) {
         err << "quorvel-cli: "
@@ -101,11 +103,11 @@ int runUndo(const QStringList& args) {
         }
         for (const QString& folder : report.foldersRemoved)
             out += QStringLiteral("removed folder ") + OneLine(folder) + u'\n';
-        if (report.files.isEmpty() && found->notRestored == 0) {
-            out += found->undoAttempted
-                       ? QStringLiteral("nothing left to take back: its files were taken back "
-                                        "before\n")
-                       : QStringLiteral("nothing to take back: the run changed no file\n");
+        if (report.files.isEmpty() && report.foldersRemoved.isEmpty() && found->notRestored == 0) {
+            out += found->files == 0
+                       ? QStringLiteral("nothing to take back: the run changed no file\n")
+                       : QStringLiteral("nothing left to take back: its files were taken back "
+                                        "before\n");
         }
         PrintOut(out);
     }

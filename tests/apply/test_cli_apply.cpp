@@ -307,6 +307,60 @@ private slots:
                                 "\nnothing left to take back: its files were taken back before\n");
     }
 
+    // An undo killed after its files came back, before it removed the run's
+    // folders and said it was done: history says so, --forget keeps the
+    // run, and a plain undo finishes it. It had passed for a run with
+    // nothing to undo, and --forget took it with the folders left behind.
+    void undoKilledBeforeItsFolders() {
+        const auto before = tree(m_root);
+        QCOMPARE(
+            RunCli(QStringList{"apply"} + sortInto("sorted") + QStringList{at("one/a.mp3")}).status,
+            0);
+        QCOMPARE(RunCli({"undo"}).status, 0);
+        // As the kill left it: the folder still there, no record of the end.
+        QVERIFY(QDir().mkpath(at("sorted")));
+        const QString journal =
+            cliJournal() + '/' + QDir(cliJournal()).entryList({"*.jsonl"}).value(0);
+        QByteArrayList lines = fixture::ReadFile(journal).split('\n');
+        lines.removeIf([](const QByteArray& l) { return l.contains("\"type\":\"undo\""); });
+        QVERIFY(fixture::WriteFile(journal, lines.join('\n')));
+
+        QVERIFY(RunCli({"history"}).out.contains("(undo unfinished: undo again)"));
+        QCOMPARE(RunCli({"history", "--forget", "0"}).status, 0);
+        const CliRun undo = RunCli({"undo"});
+        QCOMPARE(undo.status, 0);
+        QVERIFY2(undo.out.contains(("removed folder " + at("sorted")).toUtf8()),
+                 undo.out.constData());
+        QVERIFY2(!undo.out.contains("take back"), undo.out.constData());
+        QCOMPARE(tree(m_root), before);
+        QVERIFY(RunCli({"history"}).out.contains("(undone)"));
+    }
+
+    // A run's file that undo could copy back but not remove from the run's
+    // folder is left alone, before anything is written: it had been copied
+    // back, its removal had failed unseen, and undo said ok with two copies.
+    void undoCannotRemoveTheRunsFile() {
+        if (::geteuid() != 0)
+            QSKIP("needs root, to make the folder immutable");
+        const auto before = tree(m_root);
+        QCOMPARE(
+            RunCli(QStringList{"apply"} + sortInto("sorted") + QStringList{at("one/a.mp3")}).status,
+            0);
+        const QByteArray applied = fixture::ReadFile(at("sorted/a.mp3"));
+        ImmutableFile guard;
+        if (!guard.protect(at("sorted")))
+            QSKIP("this file system cannot make a folder immutable");
+        const CliRun refused = RunCli({"undo"});
+        guard.release();
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.out.contains(("Cannot restore " + at("one/a.mp3")).toUtf8()),
+                 refused.out.constData());
+        QVERIFY(!QFileInfo::exists(at("one/a.mp3")));
+        QCOMPARE(fixture::ReadFile(at("sorted/a.mp3")), applied);
+        QCOMPARE(RunCli({"undo"}).status, 0);
+        QCOMPARE(tree(m_root), before);
+    }
+
     // A file changed since the run is reported and left alone; the others
     // come back.
     void undoRefusesChangedFile() {
