@@ -45,6 +45,8 @@ int runUndo(const QStringList& args) {
         }
         if (arg == QLatin1String("--json"))
             json = true;
+        else if (arg.isEmpty())
+            return usageError(QStringLiteral("undo: RUN is empty (see history)"));
         else if (arg.startsWith(QLatin1Char('-')) || !wanted.isEmpty())
             return usageError(QStringLiteral("undo: unexpected argument '%1'").arg(arg));
         else

@@ -18,6 +18,9 @@ private slots:
                                  << "a command is needed";
         QTest::newRow("unknown") << QStringList{"frobnicate"} << 2 << ""
                                  << "unknown command 'frobnicate'";
+        // A script's empty variable names no run: it must not undo the newest.
+        QTest::newRow("undo of an empty RUN") << QStringList{"undo", ""} << 2 << ""
+                                              << "undo: RUN is empty";
     }
     void exitStatus() {
         QFETCH(QStringList, args);
