@@ -41,6 +41,15 @@ QString runIdOfFile(const QString& journalFile) {
     return nameOfPath(journalFile).chopped(6);
 }
 
+// When a run began, as its id says (UTC, to the millisecond): for a run
+// whose run record is missing or cannot be read, so that history still
+// lists it in its place.
+QDateTime timeOfRunId(const QString& id) {
+    QDateTime time = QDateTime::fromString(id.left(19), QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    time.setTimeZone(QTimeZone::utc());
+    return time;
+}
+
 QByteArray toLine(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
 }
@@ -631,17 +640,14 @@ private:
     void finish() {
         if (!m_sawRun) {
             m_run.id = runIdOfFile(m_run.file);
+            m_run.time = timeOfRunId(m_run.id);
             // Killed between making its journal and writing the run record
             // (at most that line, cut short): the run began no file, so
-            // there is nothing to check, and its id tells when it began.
-            // What an undo appended since does not change that.
+            // there is nothing to check. What an undo appended since does
+            // not change that.
             const int runLines = m_lines - m_undoLines;
-            if (runLines == 0 || (runLines == 1 && m_cutLine == 1)) {
-                m_run.time =
-                    QDateTime::fromString(m_run.id.left(19), QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-                m_run.time.setTimeZone(QTimeZone::utc());
+            if (runLines == 0 || (runLines == 1 && m_cutLine == 1))
                 return;
-            }
             damaged(QStringLiteral("the run record is missing: when and how the run began "
                                    "cannot be checked"));
         }
@@ -674,8 +680,10 @@ JournalRun ReadJournalRun(const QString& file) {
         // be read is a run that cannot be checked, not one to leave out.
         if (errno == ENOENT)
             return run;
+        const int err = errno;
         run.id = runIdOfFile(file);
-        run.damage << QStringLiteral("the journal cannot be read: %1").arg(qt_error_string(errno));
+        run.time = timeOfRunId(run.id);
+        run.damage << QStringLiteral("the journal cannot be read: %1").arg(qt_error_string(err));
         return run;
     }
     RunReader(run).read(bytes);
