@@ -4,6 +4,7 @@
 #include "window/listbox.h"
 #include "window/typinglimit.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -178,6 +179,15 @@ ControlKind ControlRegistry::kind(int id) const {
 QWidget* ControlRegistry::previous(int id) const {
     const int i = m_index.value(id, 0);
     return i > 0 ? m_controls[size_t(i - 1)].widget : nullptr;
+}
+
+int ControlRegistry::focusedId() const {
+    const QWidget* focused = QApplication::focusWidget();
+    for (const Control& c : m_controls) {
+        if (c.widget == focused)
+            return c.id;
+    }
+    return 0;
 }
 
 QString ControlRegistry::text(int id) const {

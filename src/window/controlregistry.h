@@ -33,6 +33,8 @@ public:
     template <class T> T* as(int id) const { return qobject_cast<T*>(widget(id)); }
     // The control created immediately before control `id`, or nullptr.
     QWidget* previous(int id) const;
+    // The id of the control that has the keyboard focus, or 0.
+    int focusedId() const;
 
     QString text(int id) const;
     void setText(int id, const QString& text);

@@ -226,6 +226,13 @@ void CQuorvelDlg::switchPage(int page) {
     if (page == RowOutput)
         transform(true);
     loadControls();
+    // A page chosen by its shortcut leaves the focus in its edit box, which
+    // then gets no new focus: its Original row is filled here.
+    const int focused = m_controls.focusedId();
+    for (int f = 0; f < FieldCount; ++f) {
+        if (focused == fieldEditId(f))
+            updateOriginalRow(f);
+    }
 }
 
 bool CQuorvelDlg::transform(bool showMessages, int* messageCount) {

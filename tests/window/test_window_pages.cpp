@@ -32,6 +32,7 @@ private slots:
     void typedTextGoesToThePageRow();
     void originalRow_data();
     void originalRow();
+    void originalRowAfterPageShortcut();
     void originalRowOnlyOnParsePage_data();
     void originalRowOnlyOnParsePage();
     void outputPageIsReadOnly();
@@ -199,6 +200,28 @@ void TestWindowPages::originalRow() {
     dialog.clearOriginalRow();
     QCOMPARE(r.text(IDC_ORIGINAL_LABEL), QString());
     QCOMPARE(r.text(IDC_ORIGINAL_EDIT), QString());
+}
+
+// Ctrl+1 to Ctrl+4 change the page with the focus left in its edit box:
+// the row shows that box's Input value as the switch saved it, not what it
+// showed when the box last got the focus (or nothing after a selection).
+void TestWindowPages::originalRowAfterPageShortcut() {
+    RecordingSeam seam;
+    TempStore temp;
+    CQuorvelDlg dialog(seam, temp.store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    ControlRegistry& r = dialog.controls();
+    QWidget* artist = r.widget(fieldEditId(FieldArtist));
+    for (const QString& typed : {QStringLiteral("New Artist"), QStringLiteral("Newer")}) {
+        QTest::keyClick(artist, Qt::Key_1, Qt::ControlModifier);
+        artist->setFocus();
+        typeInto(artist, typed);
+        QTest::keyClick(artist, Qt::Key_2, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), artist);
+        QCOMPARE(r.text(IDC_ORIGINAL_LABEL), QStringLiteral("Original Artist"));
+        QCOMPARE(r.text(IDC_ORIGINAL_EDIT), typed);
+    }
 }
 
 void TestWindowPages::originalRowOnlyOnParsePage_data() {
