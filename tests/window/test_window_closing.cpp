@@ -106,14 +106,27 @@ void TestWindowClosing::enterClicksFocusedButton() {
     button->setFocus();
     QTest::keyClick(button, Qt::Key_Return);
     QCOMPARE(clicks.size(), 1);
-    // A held Enter clicks once: its repeats click nothing.
+    // A held Enter clicks once: its repeats click nothing, also those that
+    // X11 sends as a release and a press of one time stamp and that Qt
+    // does not mark as repeats.
     QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
     QApplication::sendEvent(button, &repeat);
     QCOMPARE(clicks.size(), 1);
+    const auto sendAt = [button](QEvent::Type type, ulong time) {
+        QKeyEvent key(type, Qt::Key_Return, Qt::NoModifier);
+        key.setTimestamp(time);
+        QApplication::sendEvent(button, &key);
+    };
+    sendAt(QEvent::KeyRelease, 5000);
+    sendAt(QEvent::KeyPress, 5000);
+    QCOMPARE(clicks.size(), 1);
+    sendAt(QEvent::KeyRelease, 5040);
+    sendAt(QEvent::KeyPress, 5300); // pressed again
+    QCOMPARE(clicks.size(), 2);
     // Focus back in an edit box: Enter clicks no button at all.
     dialog.controls().widget(fieldEditId(FieldTitle))->setFocus();
     QTest::keyClick(dialog.controls().widget(fieldEditId(FieldTitle)), Qt::Key_Return);
-    QCOMPARE(clicks.size(), 1);
+    QCOMPARE(clicks.size(), 2);
     QVERIFY(dialog.isVisible());
 }
 
