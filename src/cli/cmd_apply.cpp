@@ -72,6 +72,7 @@ int runApply(const QStringList& arguments) {
     // Nothing changes while the batch is planned: a stop request then ends
     // the run before the first file is touched.
     InstallStopHandlers();
+    KeepGoingWhenOutputCloses();
     const QStringList paths = AbsolutePaths(run.given.files);
     // Kept compact until applied; a file that a stop request keeps from
     // being planned is not applied.

@@ -185,8 +185,13 @@ int remove(const QStringList& args) {
 // --profile, since NAME is the profile it saves.
 void printHelp() {
     QStringList options = runOptionsHelp().split(QLatin1Char('\n'));
-    options.removeIf(
-        [](const QString& line) { return line.startsWith(QLatin1String("  --profile ")); });
+    // What a run takes for itself, save stores.
+    options.removeIf([](const QString& line) {
+        return line.startsWith(QLatin1String("  --profile ")) ||
+               line.contains(QLatin1String("\"LastProfile\""));
+    });
+    for (QString& line : options)
+        line.replace(QLatin1String(" for this run"), QLatin1String(" to store"));
     QTextStream(stdout)
         << "Usage: quorvel-cli profile list [--json]\n"
            "       quorvel-cli profile show NAME [--json]\n"

@@ -1,4 +1,5 @@
 #include "command.h"
+#include "stopsignal.h"
 #include "streamout.h"
 
 #include "apply/journal.h"
@@ -52,6 +53,7 @@ int runUndo(const QStringList& args) {
         else
             wanted = arg;
     }
+    KeepGoingWhenOutputCloses();
     QTextStream err(stderr);
     if (const QString problem = JournalFolderProblem(); !problem.isEmpty()) {
         err << "quorvel-cli: " << problem << "; nothing was undone\n";

@@ -125,7 +125,8 @@ bool takeRunOptions(QStringList& args, RunOptions& options, QString& error) {
 
 QString runOptionsHelp() {
     return QStringLiteral(
-        "  --profile NAME            base profile (default: the last saved, else \"Default\")\n"
+        "  --profile NAME            base profile (default: the one the window opens with,\n"
+        "                            \"LastProfile\", else the first stored, else \"Default\")\n"
         "  --parse FIELD=FORMAT      parse format of FIELD for this run (repeatable)\n"
         "  --create FIELD=FORMAT     create format of FIELD for this run (repeatable)\n"
         "                            FIELD: location filename artist title album genre year track\n"

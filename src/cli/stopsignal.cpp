@@ -31,3 +31,7 @@ void InstallStopHandlers() {
 bool StopRequested() {
     return stopRequested != 0;
 }
+
+void KeepGoingWhenOutputCloses() {
+    std::signal(SIGPIPE, SIG_IGN);
+}

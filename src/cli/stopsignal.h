@@ -5,3 +5,8 @@
 // signal that the program was started ignoring (nohup) stays ignored.
 void InstallStopHandlers();
 bool StopRequested();
+
+// A reader of the output that goes away (`| head`) does not kill a run that
+// changes files part way: it goes on, and the output's failure is reported
+// at its end. (show and preview, which change nothing, just end.)
+void KeepGoingWhenOutputCloses();

@@ -21,9 +21,11 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -785,6 +787,40 @@ private slots:
         QCOMPARE(files[0]["moved"].toBool(), false);
         QCOMPARE(files[1]["ok"].toBool(), true);
         QCOMPARE(fixture::ReadFile(at("one/a.mp3")), song("one/a"));
+    }
+
+    // A reader of the output that goes away (| head) does not kill the run
+    // part way: every file is done, and the lost output is said at the end.
+    void outputReaderGone() {
+        int pipeFds[2];
+        QCOMPARE(::pipe(pipeFds), 0);
+        ::close(pipeFds[0]); // nobody reads
+        const QByteArray err = QFile::encodeName(m_dir.filePath("err"));
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        posix_spawn_file_actions_addopen(&actions, 2, err.constData(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        QList<QByteArray> args{QUORVEL_CLI_PATH, "apply", "--json"};
+        for (const QString& a : sortInto("sorted") + QStringList{at("one/a.mp3"), at("one/b.mp3")})
+            args << QFile::encodeName(a);
+        std::vector<char*> argv;
+        for (QByteArray& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = -1;
+        const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipeFds[1]);
+        QCOMPARE(spawned, 0);
+        int status = 0;
+        QCOMPARE(::waitpid(pid, &status, 0), pid);
+        QVERIFY2(WIFEXITED(status), "killed by a signal");
+        QCOMPARE(WEXITSTATUS(status), 1);
+        const QByteArray said = fixture::ReadFile(m_dir.filePath("err"));
+        QVERIFY2(said.contains("cannot write the output: Broken pipe"), said.constData());
+        QVERIFY(QFile::exists(at("sorted/a.mp3")));
+        QVERIFY(QFile::exists(at("sorted/b.mp3")));
     }
 
     // A write past the file-size limit (ulimit -f) fails as a full disk
