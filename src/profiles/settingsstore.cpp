@@ -184,7 +184,7 @@ bool commit(QSettings& s) {
 struct SettingsStore::LockedSettings {
     std::unique_ptr<QLockFile> lock;
     QString file;
-    std::unique_ptr<QSettings> settings; // none when no file stands at file
+    std::unique_ptr<QSettings> settings; // none when what stands at file is no file
     QSettings& operator*() const { return *settings; }
     QSettings* operator->() const { return settings.get(); }
 };
