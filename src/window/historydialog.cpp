@@ -40,15 +40,18 @@ void setRow(QTableWidget* t, int row, const QStringList& texts) {
     }
 }
 
-// Whether undo has anything left to take back; a damaged run it refuses.
+// Whether undo has anything left to take back (or an undo cut off to
+// finish); a damaged run it refuses.
 bool undoable(const JournalRunSummary& run) {
-    return run.damage.isEmpty() && run.notRestored > 0;
+    return run.damage.isEmpty() && (run.notRestored > 0 || run.undoUnfinished());
 }
 
 // The run's state in a word or two, as quorvel-cli history says it.
 QString runState(const JournalRunSummary& run) {
     if (!run.damage.isEmpty())
         return QStringLiteral("damaged");
+    if (run.undoUnfinished())
+        return QStringLiteral("undo unfinished");
     if (!run.undoAttempted)
         return QStringLiteral("applied");
     const int left = run.notRestored;

@@ -409,6 +409,26 @@ void TestWindowBatch::historyListsCliAndWindowRuns() {
     QCOMPARE(listed.size(), 2);
     QCOMPARE(listed[1]["undone"].toBool(), true);
     QCOMPARE(listed[0]["undone"].toBool(), false);
+
+    // An undo cut off after its file came back, before it removed the run's
+    // folder and recorded its end: shown so, and finished by Undo.
+    delete dialog;
+    QVERIFY(QDir().mkpath(b.root.filePath("cli-out")));
+    QByteArrayList lines = fixture::ReadFile(runs[1].file).split('\n');
+    lines.removeIf([](const QByteArray& l) { return l.contains("\"type\":\"undo\""); });
+    QVERIFY(fixture::WriteFile(runs[1].file, lines.join('\n')));
+    history->trigger();
+    dialog = b.w.dialog->findChild<HistoryDialog*>();
+    QVERIFY(dialog);
+    QTRY_VERIFY(!dialog->isWorking());
+    runTable = named<QTableWidget>(dialog, "Runs");
+    QCOMPARE(cell(runTable, 1, 3), QStringLiteral("undo unfinished"));
+    runTable->selectRow(1);
+    QTRY_VERIFY(!dialog->isWorking());
+    enter(dialog, "Undo");
+    QTRY_VERIFY(!dialog->isWorking());
+    QCOMPARE(cell(runTable, 1, 3), QStringLiteral("undone"));
+    QVERIFY(!QFileInfo::exists(b.root.filePath("cli-out")));
 }
 
 void TestWindowBatch::keysOpenDialogs_data() {
