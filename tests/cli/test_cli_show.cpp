@@ -234,33 +234,14 @@ void TestCliShow::outputThatCannotBeWritten() {
     QFETCH(QByteArray, output);
     QFETCH(int, status);
     QFETCH(QByteArray, says);
-    const QByteArray err = QFile::encodeName(dir.filePath("err"));
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (output.isEmpty())
-        posix_spawn_file_actions_addclose(&actions, 1);
-    else
-        posix_spawn_file_actions_addopen(&actions, 1, output.constData(), O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, err.constData(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addchdir_np(&actions, QFile::encodeName(dir.path()).constData());
-    QByteArray program(QUORVEL_CLI_PATH);
-    QList<QByteArray> copies{program};
+    QList<QByteArray> bytes;
     for (const QString& a : args)
-        copies << a.toUtf8();
-    std::vector<char*> argv;
-    for (QByteArray& a : copies)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    int result = 0;
-    QCOMPARE(::posix_spawn(&pid, program.constData(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    QCOMPARE(::waitpid(pid, &result, 0), pid);
-    QVERIFY(WIFEXITED(result));
-    QCOMPARE(WEXITSTATUS(result), status);
-    const QByteArray said = fixture::ReadFile(dir.filePath("err"));
-    QVERIFY2(says.isEmpty() ? !said.contains("output") : said.contains(says), said.constData());
+        bytes << a.toUtf8();
+    const CliOutput to = output.isEmpty() ? CliOutput{CliOutput::Closed, {}, -1}
+                                          : CliOutput{CliOutput::File, output, -1};
+    const CliRun r = RunCliBytes(bytes, QFile::encodeName(dir.path()), to);
+    QCOMPARE(r.status, status);
+    QVERIFY2(says.isEmpty() ? !r.err.contains("output") : r.err.contains(says), r.err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCliShow)

@@ -34,16 +34,31 @@ inline CliRun RunCli(const QStringList& args, const QString& workingDirectory = 
     return r;
 }
 
+// Where a run's standard output goes, for RunCliBytes: a file it writes
+// (read back into out), a descriptor of the caller's, or nowhere (closed).
+struct CliOutput {
+    enum Kind { File, Descriptor, Closed } kind = File;
+    QByteArray path; // File: empty for a file of the run's own
+    int fd = -1;     // Descriptor
+};
+
 // The same with arguments as bytes: QProcess would encode a file name that is
-// no UTF-8 into another one.
-inline CliRun RunCliBytes(const QList<QByteArray>& args, const QByteArray& workingDirectory = {}) {
+// no UTF-8 into another one. status is -1 also when a signal ended the run.
+inline CliRun RunCliBytes(const QList<QByteArray>& args, const QByteArray& workingDirectory = {},
+                          const CliOutput& output = {}) {
     CliRun r;
     QTemporaryDir io;
-    const QByteArray out = QFile::encodeName(io.filePath("out"));
+    const QByteArray out =
+        output.path.isEmpty() ? QFile::encodeName(io.filePath("out")) : output.path;
     const QByteArray err = QFile::encodeName(io.filePath("err"));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT, 0600);
+    if (output.kind == CliOutput::File)
+        posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT, 0600);
+    else if (output.kind == CliOutput::Descriptor)
+        posix_spawn_file_actions_adddup2(&actions, output.fd, 1);
+    else
+        posix_spawn_file_actions_addclose(&actions, 1);
     posix_spawn_file_actions_addopen(&actions, 2, err.constData(), O_WRONLY | O_CREAT, 0600);
     if (!workingDirectory.isEmpty())
         posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.constData());
@@ -61,8 +76,8 @@ inline CliRun RunCliBytes(const QList<QByteArray>& args, const QByteArray& worki
     posix_spawn_file_actions_destroy(&actions);
     if (ran && WIFEXITED(status))
         r.status = WEXITSTATUS(status);
-    QFile o(io.filePath("out")), e(io.filePath("err"));
-    if (o.open(QIODevice::ReadOnly))
+    QFile o(QFile::decodeName(out)), e(io.filePath("err"));
+    if (output.kind == CliOutput::File && output.path.isEmpty() && o.open(QIODevice::ReadOnly))
         r.out = o.readAll();
     if (e.open(QIODevice::ReadOnly))
         r.err = e.readAll();
