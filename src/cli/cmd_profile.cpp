@@ -172,13 +172,19 @@ int remove(const QStringList& args) {
     if (!takeName(args, QStringLiteral("delete"), name, status))
         return status;
     SettingsStore store;
-    if (!store.findProfile(name))
-        return failed(notFound(store, name));
-    if (store.EnumProfiles().size() <= 1)
-        return failed(QStringLiteral("At least 1 profile should always exist"));
-    if (!store.DeleteProfileKey(name))
-        return failed(QStringLiteral("cannot write the settings store %1").arg(store.fileName()));
-    return ExitOk;
+    const QString onlyOne = QStringLiteral("At least 1 profile should always exist");
+    switch (store.DeleteProfileKey(name, true)) {
+    case Deletion::Done:
+        return ExitOk;
+    case Deletion::NotStored:
+        // The "Default" an empty store runs on is the only profile there is.
+        return failed(store.findProfile(name) ? onlyOne : notFound(store, name));
+    case Deletion::OnlyProfile:
+        return failed(onlyOne);
+    case Deletion::Failed:
+        break;
+    }
+    return failed(CannotSaveToStore(store));
 }
 
 // Help for every subcommand at once; save takes the run options except

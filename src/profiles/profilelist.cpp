@@ -87,8 +87,13 @@ bool ProfileList::removeProfile(const QString& oldName) {
     }
     const QString question = QStringLiteral("Are you sure to delete profile \"%1\"").arg(oldName);
     if (m_host.askYesNo(question, QStringLiteral("Confirm Delete"))) {
+        // A profile the store still holds keeps its entry: it would be back
+        // at the next start.
+        if (!m_host.deleteProfile(oldName)) {
+            m_selected = i;
+            return false;
+        }
         m_entries.removeAt(i);
-        m_host.deleteProfile(oldName);
         if (i == n - 3)
             --i;
     }

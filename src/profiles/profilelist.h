@@ -25,7 +25,8 @@ public:
     // (members into the store, with "LastProfile") and DeleteProfileKey.
     virtual void loadProfile(const QString& name) = 0;
     virtual void saveProfile(const QString& name) = 0;
-    virtual void deleteProfile(const QString& name) = 0;
+    // False, said to the user already, when the profile is still stored.
+    virtual bool deleteProfile(const QString& name) = 0;
     // A transformation run for the selected file without messages.
     virtual void quietTransform() = 0;
 };

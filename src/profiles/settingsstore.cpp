@@ -340,14 +340,16 @@ std::optional<QString> SettingsStore::findProfile(const QString& name) const {
     return storedName(*s, name);
 }
 
-bool SettingsStore::DeleteProfileKey(const QString& name) {
+Deletion SettingsStore::DeleteProfileKey(const QString& name, bool keepOne) {
     const auto s = openLocked();
     if (!readable(s))
-        return false;
+        return Deletion::Failed;
     const auto group = existingGroup(*s, name);
     // An empty group would remove the whole application key.
     if (!group || group->isEmpty())
-        return false;
+        return Deletion::NotStored;
+    if (keepOne && profileNames(*s).size() <= 1)
+        return Deletion::OnlyProfile;
     // Key by key: QSettings::remove(group) would also take a value of the
     // application key that has the group's name, such as "LastProfile".
     s->beginGroup(*group);
@@ -355,7 +357,7 @@ bool SettingsStore::DeleteProfileKey(const QString& name) {
     s->endGroup();
     for (const QString& key : keys)
         s->remove(path(*group, key));
-    return commit(*s);
+    return commit(*s) ? Deletion::Done : Deletion::Failed;
 }
 
 Profile SettingsStore::readProfile(const QString& name) const {

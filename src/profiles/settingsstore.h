@@ -19,6 +19,7 @@ inline constexpr std::nullopt_t ApplicationKey = std::nullopt;
 
 enum class Exchange { Read, Write };
 enum class LastProfileUpdate { Write, Keep };
+enum class Deletion { Done, NotStored, OnlyProfile, Failed };
 
 // Value names of the profile key and of the application key.
 namespace StoreValue {
@@ -64,8 +65,10 @@ public:
     // The stored spelling of a profile name compared without regard to case;
     // "Default" in a store that holds no profile yet.
     std::optional<QString> findProfile(const QString& name) const;
-    // Deletes the profile key with everything below it; false when none exists.
-    bool DeleteProfileKey(const QString& name);
+    // Deletes the profile key with everything below it. With keepOne, the
+    // only profile stored stays: counted and deleted under one lock, so two
+    // programs deleting at once never leave the store without a profile.
+    Deletion DeleteProfileKey(const QString& name, bool keepOne = false);
 
     // The stored profile with defaults for missing values, creating its key
     // when missing (so that the name is listed at the next start).

@@ -323,9 +323,12 @@ Profile CQuorvelDlg::currentProfile() const {
 void CQuorvelDlg::saveProfile(const QString& name) {
     Profile saved = currentProfile();
     saved.name = name;
+    // Read without creating: a profile deleted meanwhile is no profile
+    // changed to the defaults.
     const auto stored = [&] {
-        Profile now = m_store.LoadProfile(name);
-        now.name = name;
+        std::optional<Profile> now = m_store.readRunProfile(name);
+        if (now)
+            now->name = name;
         return now;
     };
     // What saving would write had the user changed nothing here.
@@ -333,13 +336,14 @@ void CQuorvelDlg::saveProfile(const QString& name) {
     takeOptionsAsWindow(untouched);
     const bool changedHere = saved != untouched;
     // Nothing changed here, and quorvel-cli changed the profile meanwhile:
-    // its change stays.
-    if (!changedHere && stored() != m_loaded) {
+    // its change stays. One deleted meanwhile is stored again, as shown here.
+    const std::optional<Profile> now = stored();
+    if (!changedHere && now && *now != m_loaded) {
         m_store.WriteText(ApplicationKey, StoreValue::LastProfile, name);
         return;
     }
     if (m_store.SaveProfile(saved)) {
-        m_loaded = stored();
+        m_loaded = stored().value_or(saved);
         return;
     }
     // The user's changes would be lost without a word.
@@ -348,8 +352,20 @@ void CQuorvelDlg::saveProfile(const QString& name) {
                         .arg(name, CannotSaveToStore(m_store)));
 }
 
-void CQuorvelDlg::deleteProfile(const QString& name) {
-    m_store.DeleteProfileKey(name);
+bool CQuorvelDlg::deleteProfile(const QString& name) {
+    switch (m_store.DeleteProfileKey(name, true)) {
+    case Deletion::Done:
+    case Deletion::NotStored: // deleted meanwhile by another program
+        return true;
+    case Deletion::OnlyProfile: // the others were deleted meanwhile
+        showMessage(QStringLiteral("At least 1 profile should always exist"));
+        return false;
+    case Deletion::Failed:
+        break;
+    }
+    showMessage(
+        QStringLiteral("Profile \"%1\" was not deleted: %2").arg(name, CannotSaveToStore(m_store)));
+    return false;
 }
 
 void CQuorvelDlg::quietTransform() {

@@ -123,7 +123,7 @@ private:
     bool askYesNo(const QString& text, const QString& caption) override;
     void loadProfile(const QString& name) override;
     void saveProfile(const QString& name) override;
-    void deleteProfile(const QString& name) override;
+    bool deleteProfile(const QString& name) override;
     void quietTransform() override;
 
     QString exactPathOfPicked(const QString& picked, const QString& kind);

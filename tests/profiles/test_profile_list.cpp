@@ -10,6 +10,7 @@ public:
     QStringList calls;
     std::optional<QString> nameAnswer;
     bool yesAnswer = true;
+    bool deleteAnswer = true;
 
     std::optional<QString> askProfileName() override {
         calls << "askName";
@@ -24,7 +25,10 @@ public:
     void loadControls() override { calls << "loadControls"; }
     void loadProfile(const QString& name) override { calls << "load:" + name; }
     void saveProfile(const QString& name) override { calls << "save:" + name; }
-    void deleteProfile(const QString& name) override { calls << "delete:" + name; }
+    bool deleteProfile(const QString& name) override {
+        calls << "delete:" + name;
+        return deleteAnswer;
+    }
     void quietTransform() override { calls << "transform"; }
 };
 
@@ -187,6 +191,22 @@ private slots:
         QCOMPARE(list.entries(), entries);
         QCOMPARE(list.selectedIndex(), selected);
         QCOMPARE(list.currentName(), entries[selected]);
+    }
+
+    // A profile the store could not delete keeps its entry and stays current.
+    void removeThatTheStoreRefusesKeepsTheEntry() {
+        ScriptedHost host;
+        ProfileList list(host);
+        list.fill("B", {"A", "B", "C"});
+        host.calls.clear();
+        host.deleteAnswer = false;
+        list.onProfileChange(4);
+        QCOMPARE(host.calls, (QStringList{"saveControls", "save:B",
+                                          "ask:Confirm Delete:Are you sure to delete profile \"B\"",
+                                          "delete:B"}));
+        QCOMPARE(list.entries(), (QStringList{"A", "B", "C", addEntry, removeEntry}));
+        QCOMPARE(list.selectedIndex(), 1);
+        QCOMPARE(list.currentName(), QString("B"));
     }
 
     void addedProfileBecomesCurrentWhenChosen() {

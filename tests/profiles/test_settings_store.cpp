@@ -185,7 +185,7 @@ private slots:
         // Key names compare without regard to case, odd or not.
         QCOMPARE(store.findProfile(name.toUpper()), std::optional<QString>(name));
 
-        QVERIFY(store.DeleteProfileKey(name));
+        QCOMPARE(store.DeleteProfileKey(name), Deletion::Done);
         QCOMPARE(store.EnumProfiles(), QStringList{"Other"});
         QCOMPARE(dump(store.readProfile("Other")), dump(distinctive("Other")));
         QCOMPARE(store.ReadText(ApplicationKey, StoreValue::LastProfile, {}), QString("Other"));
@@ -198,7 +198,7 @@ private slots:
         QCOMPARE(store.ReadText(ApplicationKey, StoreValue::LastProfile, {}), QString("Albums"));
         QCOMPARE(store.ReadText(QString(""), StoreValue::LastProfile, {}), QString("Empty"));
         QCOMPARE(store.EnumProfiles(), QStringList{""});
-        QVERIFY(store.DeleteProfileKey(""));
+        QCOMPARE(store.DeleteProfileKey(""), Deletion::Done);
         QCOMPARE(store.ReadText(ApplicationKey, StoreValue::LastProfile, {}), QString("Albums"));
     }
 
@@ -210,7 +210,7 @@ private slots:
         QVERIFY(store.SaveProfile(Profile::withDefaults(encoded.mid(1))));
         QCOMPARE(store.EnumProfiles().size(), 3);
         QCOMPARE(dump(store.readProfile("a/b")), dump(distinctive("a/b")));
-        QVERIFY(store.DeleteProfileKey(encoded));
+        QCOMPARE(store.DeleteProfileKey(encoded), Deletion::Done);
         QCOMPARE(dump(store.readProfile("a/b")), dump(distinctive("a/b")));
     }
 
@@ -218,12 +218,16 @@ private slots:
         writeFile(file, "[General]\nLastProfile=A\n[A]\nCase=1\n[A/Sub]\nx=1\n[A/Sub/Deep]\ny=2\n"
                         "[AB]\nCase=2\n[B]\nCase=3\n");
         SettingsStore store(file);
-        QVERIFY(store.DeleteProfileKey("a"));
+        QCOMPARE(store.DeleteProfileKey("a"), Deletion::Done);
         QSettings raw(file, QSettings::IniFormat);
         QCOMPARE(raw.allKeys(), (QStringList{"AB/Case", "B/Case", "LastProfile"}));
-        QVERIFY(!store.DeleteProfileKey("A"));
-        QVERIFY(!store.DeleteProfileKey("Missing"));
+        QCOMPARE(store.DeleteProfileKey("A"), Deletion::NotStored);
+        QCOMPARE(store.DeleteProfileKey("Missing"), Deletion::NotStored);
         QCOMPARE(store.EnumProfiles(), (QStringList{"AB", "B"}));
+        // Asked to keep one, the store deletes all but the last.
+        QCOMPARE(store.DeleteProfileKey("AB", true), Deletion::Done);
+        QCOMPARE(store.DeleteProfileKey("B", true), Deletion::OnlyProfile);
+        QCOMPARE(store.EnumProfiles(), QStringList{"B"});
     }
 
     // A store edited by hand with two groups equal but for case: each name
@@ -235,7 +239,7 @@ private slots:
         QCOMPARE(store.LoadProfile("FOO").caseMode, 2);
         QVERIFY(store.SaveProfile(distinctive("Foo")));
         QCOMPARE(store.ReadInt(QString("FOO"), "Case", 0), 2);
-        QVERIFY(store.DeleteProfileKey("Foo"));
+        QCOMPARE(store.DeleteProfileKey("Foo"), Deletion::Done);
         QSettings raw(file, QSettings::IniFormat);
         QCOMPARE(raw.allKeys(), (QStringList{"FOO/Case", "LastProfile", "Other/Case"}));
     }
@@ -274,7 +278,7 @@ private slots:
                  QString("Default"));
         QVERIFY(!store.SaveProfile(distinctive("A")));
         QVERIFY(!store.WriteInt(QString("A"), "Case", 1));
-        QVERIFY(!store.DeleteProfileKey("A"));
+        QCOMPARE(store.DeleteProfileKey("A"), Deletion::Failed);
         QCOMPARE(readAll(file), bytes);
 
         // Once the file is mended the store works again.

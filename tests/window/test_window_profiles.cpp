@@ -1,3 +1,4 @@
+#include "immutablefile.h"
 #include "profiles/profilelist.h"
 #include "window/controlids.h"
 #include "window/quorveldlg.h"
@@ -67,6 +68,7 @@ private slots:
     void removeProfile_data();
     void removeProfile();
     void removeOnlyProfileRefused();
+    void removeThatTheStoreRefuses();
     void exitStoresLastProfile_data();
     void exitStoresLastProfile();
     void otherWritersChangesStay_data();
@@ -271,6 +273,31 @@ void TestWindowProfiles::removeOnlyProfileRefused() {
     QCOMPARE(SettingsStore(temp.file).EnumProfiles(), QStringList{"Default"});
 }
 
+// A store that reads but cannot be written: the entry stays, and the user
+// is told, rather than see the profile gone until the next start.
+void TestWindowProfiles::removeThatTheStoreRefuses() {
+    TempStore temp;
+    storeProfiles(temp.store, {"Alpha", "Beta", "Gamma"}, "Beta");
+    RecordingSeam seam;
+    CQuorvelDlg dialog(seam, temp.store);
+    ImmutableFile readOnly;
+    if (!readOnly.protect(temp.file))
+        QSKIP("the store cannot be made read-only here");
+    seam.yesNoAnswers.enqueue(true);
+    choose(dialog, 4); // "<Remove Selected>"
+
+    QCOMPARE(seam.shown.size(), 2);
+    QCOMPARE(seam.shown[1].text, QStringLiteral("Profile \"Beta\" was not deleted: cannot write "
+                                                "the settings store %1")
+                                     .arg(temp.file));
+    QCOMPARE(comboEntries(dialog), (QStringList{"Alpha", "Beta", "Gamma", kAdd, kRemove}));
+    QCOMPARE(shownProfile(dialog), QStringLiteral("Beta"));
+    // On disk: this process's QSettings keeps the failed change in view.
+    QFile stored(temp.file);
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    QVERIFY(stored.readAll().contains("\n[Beta]\n"));
+}
+
 void TestWindowProfiles::exitStoresLastProfile_data() {
     QTest::addColumn<bool>("closeBox");
     QTest::newRow("Exit") << false;
@@ -316,7 +343,7 @@ void TestWindowProfiles::exitStoresLastProfile() {
 // quorvel-cli changes or damages the store while the window is open, on
 // Alpha; the window then exits, with or without a change of its own.
 void TestWindowProfiles::otherWritersChangesStay_data() {
-    QTest::addColumn<QString>("meanwhile"); // "nothing", "changed" or "damaged"
+    QTest::addColumn<QString>("meanwhile"); // "nothing", "changed", "deleted" or "damaged"
     QTest::addColumn<bool>("editHere");
     QTest::addColumn<QString>("titleFormat"); // Alpha's Title parse format after
     QTest::addColumn<QString>("message");
@@ -327,6 +354,12 @@ void TestWindowProfiles::otherWritersChangesStay_data() {
                                                 << "";
     QTest::newRow("changed nowhere") << "nothing" << false << "%T Alpha"
                                      << "";
+    // Chosen and left: stored again as the window shows it, not with the
+    // defaults of a key made anew.
+    QTest::newRow("deleted elsewhere") << "deleted" << false << "%T Alpha"
+                                       << "";
+    QTest::newRow("deleted elsewhere, changed here") << "deleted" << true << "%T Alpha"
+                                                     << "";
     QTest::newRow("damaged, changed here")
         << "damaged" << true << ""
         << "Profile \"Alpha\" was not saved: cannot read the settings store %1";
@@ -353,6 +386,9 @@ void TestWindowProfiles::otherWritersChangesStay() {
         p.name = QStringLiteral("Alpha");
         p.parse[FieldTitle] = QStringLiteral("%T (CLI)");
         QVERIFY(other.SaveProfile(p, LastProfileUpdate::Keep));
+    } else if (meanwhile == "deleted") {
+        QCOMPARE(SettingsStore(temp.file).DeleteProfileKey(QStringLiteral("Alpha")),
+                 Deletion::Done);
     } else if (meanwhile == "damaged") {
         QVERIFY(damageStore(temp));
     }
