@@ -144,6 +144,13 @@ int show(QStringList args) {
 }
 
 int save(QStringList args) {
+    // The store keeps text: a byte that is no UTF-8 would be dropped from a
+    // value without a word, and from "LastProfile" when the window leaves it.
+    for (const QString& arg : std::as_const(args)) {
+        if (!arg.isValidUtf16())
+            return usageError(QStringLiteral("profile save stores text: NAME and the values "
+                                             "must be UTF-8"));
+    }
     RunOptions options;
     QString error;
     if (!takeRunOptions(args, options, error))
@@ -205,7 +212,8 @@ void printHelp() {
            "       quorvel-cli profile delete NAME\n\n"
            "list prints the names in the store's order, show the values of one\n"
            "profile; save creates or changes NAME (\"LastProfile\" stays as it is);\n"
-           "delete removes NAME. Put -- before a NAME that begins with a dash.\n\n"
+           "delete removes NAME. Put -- before a NAME that begins with a dash, after\n"
+           "the options: every argument after -- is the NAME.\n\n"
            "  --json                    JSON output of list and show\n"
            "OPTIONS of save:\n"
         << options.join(QLatin1Char('\n'));

@@ -1,3 +1,4 @@
+#include "clirun.h"
 #include "immutablefile.h"
 
 #include <QFile>
@@ -159,6 +160,30 @@ private slots:
         QVERIFY2(saved.err.contains("cannot write the settings store"), qPrintable(saved.err));
         QCOMPARE(readAll(storeFile), threeProfiles);
         QCOMPARE(run(home->path(), {"list"}).status, 0);
+    }
+
+    // Bytes that are no UTF-8 cannot be kept by the store: refused, not
+    // dropped while the save says it was done.
+    void savedTextMustBeUtf8_data() {
+        QTest::addColumn<QList<QByteArray>>("args");
+        QTest::newRow("name") << QList<QByteArray>{"caf\xe9"};
+        QTest::newRow("separator") << QList<QByteArray>{"A", "--separator", "\xe9"};
+        QTest::newRow("format") << QList<QByteArray>{"A", "--create", "title=%T\xff"};
+    }
+    void savedTextMustBeUtf8() {
+        QFETCH(QList<QByteArray>, args);
+        seed(threeProfiles);
+        const bool hadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home->path()));
+        const CliRun r = RunCliBytes(QList<QByteArray>{"profile", "save"} + args);
+        if (hadConfigHome)
+            qputenv("XDG_CONFIG_HOME", configHome);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains("must be UTF-8"), r.err.constData());
+        QCOMPARE(readAll(storeFile), threeProfiles);
     }
 
     // Names and formats come from the user or a hand-edited file: text
