@@ -512,7 +512,7 @@ private:
         // after a line that a killed run cut short; nothing else may follow
         // such a line.
         const bool byUndo = type == QLatin1String("undone") || type == QLatin1String("undo") ||
-                            type == QLatin1String("restoring");
+                            type == QLatin1String("restoring") || type == QLatin1String("undoing");
         m_undoLines += byUndo;
         if (m_cutLine != 0 && !byUndo && !m_cutReported) {
             m_cutReported = true;
@@ -549,6 +549,8 @@ private:
         } else if (type == QLatin1String("restoring")) {
             if (JournalEntry* e = recordOf(r, QStringLiteral("the restore mark")))
                 e->restoring = !r.value("left").toBool(); // "left": not written after all
+        } else if (type == QLatin1String("undoing")) {
+            m_run.undoBegun = true;
         } else if (type == QLatin1String("undo")) {
             m_run.undoAttempted = true;
         } else if (type == QLatin1String("end")) {
@@ -785,6 +787,10 @@ void JournalMarks::undone(int seq) {
     take(Mark::Undone, seq, toLine({{"type", "undone"}, {"seq", seq}}));
 }
 
+void JournalMarks::undoBegins() {
+    take(Mark::UndoBegins, 0, toLine({{"type", "undoing"}}));
+}
+
 void JournalMarks::undoAttempt() {
     take(Mark::UndoAttempt, 0, toLine(undoAttemptRecord()));
 }
@@ -801,6 +807,8 @@ bool JournalMarks::flush() {
             JournalEntry* e = m_run->entry(seq);
             if (mark == Mark::UndoAttempt)
                 m_run->undoAttempted = true;
+            else if (mark == Mark::UndoBegins)
+                m_run->undoBegun = true;
             else if (!e)
                 m_run.reset(); // the reader finds the journal damaged
             else if (mark == Mark::Undone)

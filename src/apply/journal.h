@@ -67,6 +67,7 @@ struct JournalRun {
     QString bytesFile; // the original tag regions, written beside it
     QList<JournalEntry> entries;
     bool undoAttempted = false;
+    bool undoBegun = false;  // an undo said so before it touched a file
     bool marksBegin = false; // the run writes begin records (earlier versions did not)
     // Why the journal cannot be trusted, one sentence each naming what cannot
     // be checked (a start record missing, an outcome without its start, a
@@ -92,7 +93,9 @@ struct JournalRun {
     bool fullyUndone() const { return undoAttempted && notRestored() == 0; }
     // An undo took files back but was cut off before it removed the run's
     // folders and recorded that it had run: undo must go on with it.
-    bool undoUnfinished() const { return !undoAttempted && notRestored() < changedFiles(); }
+    bool undoUnfinished() const {
+        return !undoAttempted && (undoBegun || notRestored() < changedFiles());
+    }
     // Every file handled to its end (or taken back), no undo cut off, the
     // journal sound: nothing in it is needed to mend a run that was cut off.
     bool settled() const;
@@ -219,6 +222,9 @@ public:
     // (it had changed): its mark no longer lets the bytes decide.
     void notRestoring(int seq);
     void undone(int seq);
+    // Written before the first file is touched: an undo cut off before it
+    // marked anything is then known all the same.
+    void undoBegins();
     void undoAttempt();
     // Appends the records held and makes them durable; false (and nothing
     // known to be on disk) on a failure.
@@ -232,7 +238,7 @@ public:
     qint64 journalBytes() const { return m_run ? m_run->journalBytes : -1; }
 
 private:
-    enum class Mark { Restoring, NotRestoring, Undone, UndoAttempt };
+    enum class Mark { Restoring, NotRestoring, Undone, UndoBegins, UndoAttempt };
     void take(Mark mark, int seq, const QByteArray& line);
 
     QString m_file;

@@ -20,6 +20,9 @@
 namespace {
 
 constexpr char IndexName[] = ".runs-index";
+// Lines of another format (an earlier version judged "settled" otherwise)
+// are not taken: their runs are read again.
+constexpr int IndexFormat = 2;
 
 // What tells that a journal file changed: appends change its size, an edit
 // in place its times (the change time cannot be set back), a copy put in
@@ -56,7 +59,8 @@ using Index = QHash<QString, Indexed>;
 
 QJsonObject toJson(const QString& name, const Indexed& entry) {
     const JournalRunSummary& s = entry.summary;
-    return {{"name", name},
+    return {{"format", IndexFormat},
+            {"name", name},
             {"size", entry.stamp.size},
             {"mtimeNs", entry.stamp.mtimeNs},
             {"ctimeNs", entry.stamp.ctimeNs},
@@ -65,6 +69,7 @@ QJsonObject toJson(const QString& name, const Indexed& entry) {
             {"time", s.time.toString(Qt::ISODateWithMs)},
             {"files", s.files},
             {"undone", s.undoAttempted},
+            {"undoBegun", s.undoBegun},
             {"notRestored", s.notRestored},
             {"damage", QJsonArray::fromStringList(s.damage)},
             {"settled", s.settled}};
@@ -76,7 +81,7 @@ Index readIndex(const QString& folder) {
     ReadSmallFile(folder + u'/' + QLatin1String(IndexName), bytes);
     for (const QByteArray& line : bytes.split('\n')) {
         const QJsonObject o = QJsonDocument::fromJson(line).object();
-        if (o.isEmpty())
+        if (o.isEmpty() || o["format"].toInt() != IndexFormat)
             continue;
         Indexed e;
         e.stamp = {o["size"].toInteger(-1), o["mtimeNs"].toInteger(), o["ctimeNs"].toInteger(),
@@ -86,6 +91,7 @@ Index readIndex(const QString& folder) {
         s.time = QDateTime::fromString(o["time"].toString(), Qt::ISODateWithMs);
         s.files = o["files"].toInt();
         s.undoAttempted = o["undone"].toBool();
+        s.undoBegun = o["undoBegun"].toBool();
         s.notRestored = o["notRestored"].toInt();
         for (const QJsonValue& d : o["damage"].toArray())
             s.damage << d.toString();
@@ -133,6 +139,7 @@ JournalRunSummary SummaryOf(const JournalRun& run) {
     s.file = run.file;
     s.files = run.changedFiles();
     s.undoAttempted = run.undoAttempted;
+    s.undoBegun = run.undoBegun;
     s.notRestored = run.notRestored();
     s.damage = run.damage;
     s.settled = run.settled();

@@ -14,12 +14,13 @@ struct JournalRunSummary {
     QString file;  // the journal file
     int files = 0; // JournalRun::changedFiles()
     bool undoAttempted = false;
+    bool undoBegun = false;
     int notRestored = 0; // JournalRun::notRestored()
     QStringList damage;
     bool settled = false; // JournalRun::settled()
 
     bool fullyUndone() const { return undoAttempted && notRestored == 0; }
-    bool undoUnfinished() const { return !undoAttempted && notRestored < files; }
+    bool undoUnfinished() const { return !undoAttempted && (undoBegun || notRestored < files); }
 };
 
 JournalRunSummary SummaryOf(const JournalRun& run);

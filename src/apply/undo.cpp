@@ -996,6 +996,11 @@ UndoReport UndoRun(const JournalRun& given) {
         }
     }
     UndoGroup group(run);
+    // Made durable before the first file goes back, so that history keeps
+    // an undo cut off before its first marks as unfinished. Without it the
+    // next undo still finds the files taken back by their prints.
+    group.marks().undoBegins();
+    group.marks().flush();
     QStringList folders;
     // Read ahead in parallel, a group's worth at a time: each file's saved
     // tag from the byte file and, for a file that kept its path, its print

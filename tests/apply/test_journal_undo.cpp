@@ -703,26 +703,27 @@ private slots:
         QTest::addColumn<int>("whole"); // CountedOps::Whole
         QTest::addColumn<bool>("fileSyncFails");
         // Files restored at each journal flush; journal flushes before each
-        // file flush, and before each flush of the whole file system.
-        // Groups of 64 and 6, then the undo itself.
+        // file flush, and before each flush of the whole file system. The
+        // undo's start, groups of 64 and 6, then the undo's end.
         QTest::addColumn<QList<int>>("journalSyncs");
         QTest::addColumn<QList<int>>("fileSyncs");
         QTest::addColumn<QList<int>>("wholeSyncs");
-        const QList<int> eachFile = QList<int>(64, 1) + QList<int>(6, 3);
-        QTest::newRow("files flushed") << int(CountedOps::NotDone) << false
-                                       << QList<int>{0, 64, 64, 70, 70} << eachFile << QList<int>{};
+        const QList<int> eachFile = QList<int>(64, 2) + QList<int>(6, 4);
+        QTest::newRow("files flushed")
+            << int(CountedOps::NotDone) << false << QList<int>{0, 0, 64, 64, 70, 70} << eachFile
+            << QList<int>{};
         QTest::newRow("file flushes fail: nothing marked")
-            << int(CountedOps::NotDone) << true << QList<int>{0, 64, 70}
-            << QList<int>(64, 1) + QList<int>(6, 2) << QList<int>{};
+            << int(CountedOps::NotDone) << true << QList<int>{0, 0, 64, 70}
+            << QList<int>(64, 2) + QList<int>(6, 3) << QList<int>{};
         QTest::newRow("file system flushed whole, then one file of it")
-            << int(CountedOps::Flushed) << false << QList<int>{0, 64, 64, 70, 70}
-            << QList<int>{1, 3} << QList<int>{1, 3};
+            << int(CountedOps::Flushed) << false << QList<int>{0, 0, 64, 64, 70, 70}
+            << QList<int>{2, 4} << QList<int>{2, 4};
         QTest::newRow("whole flush fails: each file flushed")
-            << int(CountedOps::Fails) << false << QList<int>{0, 64, 64, 70, 70} << eachFile
-            << QList<int>{1, 3};
+            << int(CountedOps::Fails) << false << QList<int>{0, 0, 64, 64, 70, 70} << eachFile
+            << QList<int>{2, 4};
         QTest::newRow("whole flush and file flushes fail: nothing marked")
-            << int(CountedOps::Fails) << true << QList<int>{0, 64, 70}
-            << QList<int>(64, 1) + QList<int>(6, 2) << QList<int>{1, 2};
+            << int(CountedOps::Fails) << true << QList<int>{0, 0, 64, 70}
+            << QList<int>(64, 2) + QList<int>(6, 3) << QList<int>{2, 3};
     }
     void undoFlushesInGroups() {
         QFETCH(int, whole);
