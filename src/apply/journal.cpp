@@ -15,7 +15,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTimeZone>
 
 #include <algorithm>
 #include <cerrno>
@@ -45,9 +44,11 @@ QString runIdOfFile(const QString& journalFile) {
 // whose run record is missing or cannot be read, so that history still
 // lists it in its place.
 QDateTime timeOfRunId(const QString& id) {
-    QDateTime time = QDateTime::fromString(id.left(19), QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    time.setTimeZone(QTimeZone::utc());
-    return time;
+    // UTC from the start, as the run records' times are ("...Z" in JSON),
+    // never a local time (which a change to summer time may skip).
+    const QDate date = QDate::fromString(id.left(8), QStringLiteral("yyyyMMdd"));
+    const QTime time = QTime::fromString(id.mid(9, 10), QStringLiteral("HHmmss-zzz"));
+    return date.isValid() && time.isValid() ? QDateTime(date, time, Qt::UTC) : QDateTime();
 }
 
 QByteArray toLine(const QJsonObject& object) {

@@ -1092,6 +1092,7 @@ private slots:
         // From its id without the run record, so that history lists it in
         // its place and a plain undo meets it first.
         QVERIFY(run.time.isValid());
+        QVERIFY(run.time.toString(Qt::ISODateWithMs).endsWith(u'Z'));
         QCOMPARE(run.entries.isEmpty(), how[0] == "truncate" || how[0] == "keep");
         const UndoReport report = UndoRun(run);
         QCOMPARE(report.ok, says.isEmpty());
