@@ -105,9 +105,12 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
     const QString path = tag.path;
     const bool keepsItsPath = result.target == AbsolutePath(path);
     // What can be known now is checked before the first byte is written.
+    const auto growth = [&] {
+        return plan ? GrowthOf(tag, *plan) : ApplyGrowth(tag, output, options);
+    };
     const auto refusal = recheck == Recheck::TagOnlyInPlace && keepsItsPath && plan && plan->inPlace
                              ? CheckNoLink(path)
-                             : CheckBeforeApply(path, output);
+                             : CheckBeforeApply(path, output, growth);
     if (refusal) {
         result.messages << (tag.identity.isKnown() && pathGone(path)
                                 ? cannotMove(result.target, ENOENT)
@@ -171,6 +174,18 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
 }
 
 } // namespace
+
+qint64 GrowthOf(const TagInfo& tag, const TagInfo::Planned& plan) {
+    // An ID3v1 block may be added where none was.
+    constexpr qint64 v1Block = 128;
+    return (plan.inPlace ? 0 : std::max<qint64>(plan.bytes.size() - tag.regionSize, 0)) + v1Block;
+}
+
+qint64 ApplyGrowth(const TagInfo& tag, const FieldValues& output, const ApplyOptions& options) {
+    TagInfo composed = tag;
+    composeTag(composed, output, options);
+    return GrowthOf(composed, composed.PlanWrite());
+}
 
 QString ApplyLocation(const FieldValues& output) {
     return output[FieldLocation].isEmpty() ? QString() : AbsolutePath(output[FieldLocation]);

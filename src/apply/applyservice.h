@@ -47,6 +47,12 @@ QString ApplyTarget(const FieldValues& output);
 ApplyResult ApplyFile(TagInfo& tag, const FieldValues& output, const ApplyOptions& options,
                       JournalWriter* journal = nullptr);
 
+// At most how many bytes the file read as tag grows by when plan is written
+// (an ID3v1 block counted as new): what a copy to another file system needs
+// beyond the file's size now. ApplyGrowth plans the write of output first.
+qint64 GrowthOf(const TagInfo& tag, const TagInfo::Planned& plan);
+qint64 ApplyGrowth(const TagInfo& tag, const FieldValues& output, const ApplyOptions& options);
+
 // "<path> changed since it was read; left alone": Apply met another file at
 // the path than the one it read, or the same file with other content.
 QString ChangedSinceRead(const QString& path);

@@ -39,8 +39,11 @@ FilePlan PlanRead(const QString& path, const Profile& profile, const TagInfo& ta
         return plan;
     }
     plan.target = ApplyTarget(plan.outputs);
-    if (check == PlanCheck::Now)
-        plan.refusal = CheckBeforeApply(path, plan.outputs);
+    if (check == PlanCheck::Now) {
+        const ApplyOptions options{profile.clearOtherV2 != 0, profile.clearV1 != 0};
+        plan.refusal = CheckBeforeApply(path, plan.outputs,
+                                        [&] { return ApplyGrowth(tag, plan.outputs, options); });
+    }
     return plan;
 }
 

@@ -96,9 +96,10 @@ std::optional<Refusal> checkName(const QString& path, const QString& name, const
 
 // A full disk would stop Apply after the tags are written: each folder
 // level still to be made takes an inode, and a move to another file system
-// a copy of the file. (Root may also use the blocks kept for it.)
+// a copy of the file with its new tag. (Root may also use the blocks kept
+// for it.)
 std::optional<Refusal> checkRoom(const QString& path, const QString& deepest, const QString& target,
-                                 int levels) {
+                                 int levels, const std::function<qint64()>& growth) {
     struct stat source, folder;
     struct statvfs fs;
     if (::stat(pathBytes(path).constData(), &source) != 0 ||
@@ -117,10 +118,12 @@ std::optional<Refusal> checkRoom(const QString& path, const QString& deepest, co
                        QStringLiteral("Cannot create folder")};
     const qint64 blocks = count(privileged ? fs.f_bfree : fs.f_bavail);
     const qint64 blockSize = qint64(std::max<unsigned long>(fs.f_frsize, 1));
-    const bool roomForCopy =
-        fs.f_blocks == 0 || blocks >= (source.st_size + blockSize - 1) / blockSize;
     const bool copied = source.st_dev != folder.st_dev;
-    if (copied && ((inodesCounted && inodes < levels + 1) || !roomForCopy))
+    const auto roomForCopy = [&] {
+        const qint64 size = qint64(source.st_size) + (growth ? std::max<qint64>(growth(), 0) : 0);
+        return fs.f_blocks == 0 || blocks >= (size + blockSize - 1) / blockSize;
+    };
+    if (copied && ((inodesCounted && inodes < levels + 1) || !roomForCopy()))
         return Refusal{QStringLiteral("cannot move: %1").arg(qt_error_string(ENOSPC)),
                        QStringLiteral("Cannot move file as %1. Error %2").arg(target).arg(ENOSPC)};
     return std::nullopt;
@@ -128,7 +131,8 @@ std::optional<Refusal> checkRoom(const QString& path, const QString& deepest, co
 
 } // namespace
 
-std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& outputs) {
+std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& outputs,
+                                        const std::function<qint64()>& growth) {
     if (auto refusal = CheckNoLink(path))
         return refusal;
     const QString target = ApplyTarget(outputs);
@@ -171,7 +175,7 @@ std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& 
         return Refusal{QStringLiteral("target folder not writable"),
                        QStringLiteral("Cannot move file as %1. Error %2").arg(target).arg(err)};
     }
-    if (auto refusal = checkRoom(path, deepest, target, int(missing.size())))
+    if (auto refusal = checkRoom(path, deepest, target, int(missing.size()), growth))
         return refusal;
     // A target in a folder still to be made is free.
     if (missing.isEmpty()) {

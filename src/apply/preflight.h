@@ -3,6 +3,7 @@
 #include "fileplan.h"
 #include "transform/fields.h"
 
+#include <functional>
 #include <optional>
 
 // Longest name and path the file systems of a Linux desktop take.
@@ -20,9 +21,13 @@ inline constexpr qsizetype MaxPathBytes = 4095;
 // sticky bit, lets this user take the file out (a move, a write that grows
 // the tag and a later undo all need that); the Location exists as a folder
 // or can be made (the deepest existing level writable and searchable); the
-// target is free or the file's own path. Changes nothing; --dry-run and
-// the window's Apply get the same answers as the run itself.
-std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& outputs);
+// target is free or the file's own path; the target's file system has room
+// for the folders still to be made and, when the file is copied there, for
+// the file as the write leaves it (growth: the bytes the new tag adds, asked
+// only then). Changes nothing; --dry-run and the window's Apply get the
+// same answers as the run itself.
+std::optional<Refusal> CheckBeforeApply(const QString& path, const FieldValues& outputs,
+                                        const std::function<qint64()>& growth = {});
 // The first of those checks alone: the path is no symbolic link.
 std::optional<Refusal> CheckNoLink(const QString& path);
 

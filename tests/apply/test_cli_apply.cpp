@@ -906,34 +906,39 @@ private slots:
         QTest::addColumn<QString>("options");  // filled unless says is empty
         QTest::addColumn<QString>("location"); // below the mount
         QTest::addColumn<QString>("says");     // %1: the target
+        QTest::addColumn<bool>("grows");       // room left for the file, not its longer tag
         const QString noSpace = QStringLiteral("Cannot move file as %1. Error 28");
         QTest::newRow("no room for the copy") << "tmpfs"
                                               << "size=64k"
-                                              << "" << noSpace;
+                                              << "" << noSpace << false;
         QTest::newRow("no room for the copy, folder to make") << "tmpfs"
                                                               << "size=64k"
-                                                              << "/sub" << noSpace;
+                                                              << "/sub" << noSpace << false;
+        QTest::newRow("room for the file, not for its longer tag") << "tmpfs"
+                                                                   << "size=64k"
+                                                                   << "" << noSpace << true;
         QTest::newRow("no inode for a folder") << "tmpfs"
                                                << "size=1m,nr_inodes=4"
                                                << "/sub/deeper"
-                                               << "Cannot create folder";
+                                               << "Cannot create folder" << false;
         QTest::newRow("no inode for the copy") << "tmpfs"
                                                << "size=1m,nr_inodes=4"
-                                               << "" << noSpace;
+                                               << "" << noSpace << false;
         QTest::newRow("room not counted") << "ramfs"
                                           << ""
                                           << "/sub"
-                                          << "";
+                                          << "" << false;
         QTest::newRow("room unlimited") << "tmpfs"
                                         << "size=0,nr_inodes=0"
                                         << "/sub"
-                                        << "";
+                                        << "" << false;
     }
     void fullTargetDisk() {
         QFETCH(QString, type);
         QFETCH(QString, options);
         QFETCH(QString, location);
         QFETCH(QString, says);
+        QFETCH(bool, grows);
         const QString disk = m_dir.filePath("disk");
         QVERIFY(QDir().mkpath(disk));
         QStringList mount{"-t", type, type, disk};
@@ -959,8 +964,14 @@ private slots:
         }
         const QString file = at("one/a.mp3");
         const QByteArray before = fixture::ReadFile(file);
-        const CliRun r =
-            RunCli({"apply", "--json", "--create", "location=" + disk + location, file});
+        QStringList grow;
+        if (grows) {
+            constexpr qint64 block = 4096;
+            QVERIFY(filler.resize(filler.size() - (before.size() + block - 1) / block * block));
+            grow = QStringList{"--create", "title=" + QString(3 * block, u'x')};
+        }
+        const CliRun r = RunCli(
+            QStringList{"apply", "--json", "--create", "location=" + disk + location, file} + grow);
         const QJsonArray files = jsonArray(r.out);
         if (says.isEmpty()) {
             QCOMPARE(r.status, 0);
