@@ -377,12 +377,19 @@ private slots:
         ImmutableFile guard;
         if (!guard.protect(at("sorted")))
             QSKIP("this file system cannot make a folder immutable");
+        // A time long past: any name made in the old folder moves it.
+        const struct timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(at("one")).constData(), past, 0), 0);
         const CliRun refused = RunCli({"undo"});
         guard.release();
         QCOMPARE(refused.status, 1);
         QVERIFY2(refused.out.contains(("Cannot restore " + at("one/a.mp3")).toUtf8()),
                  refused.out.constData());
         QVERIFY(!QFileInfo::exists(at("one/a.mp3")));
+        // Refused before the copy back was written, not removed after it.
+        struct stat folder;
+        QCOMPARE(::stat(QFile::encodeName(at("one")).constData(), &folder), 0);
+        QCOMPARE(qint64(folder.st_mtim.tv_sec), qint64(1000000000));
         QCOMPARE(fixture::ReadFile(at("sorted/a.mp3")), applied);
         QCOMPARE(RunCli({"undo"}).status, 0);
         QCOMPARE(tree(m_root), before);
