@@ -141,6 +141,10 @@ RewriteOutcome RewriteWithNewTag(const QString& path, int source, const FileIden
     if (!ok) {
         const int err = errno; // why, for the message
         ::unlinkat(folder.fd, tempName.constData(), 0);
+        // Audio that ended early was cut by another program meanwhile: no
+        // failure of this write, and errno would tell of something else.
+        if (!IsOriginal(folder.fd, name, source, identity))
+            return RewriteOutcome::Changed;
         errno = err;
         return RewriteOutcome::Failed;
     }
