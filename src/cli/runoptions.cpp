@@ -131,7 +131,8 @@ QString runOptionsHelp() {
         "  --create FIELD=FORMAT     create format of FIELD for this run (repeatable)\n"
         "                            FIELD: location filename artist title album genre year track\n"
         "  --case title|lower|upper|keep\n"
-        "  --separator TEXT          SPACE, NONE, \"_(underscore)\", \"-(dash)\" or any text\n"
+        "  --separator TEXT          SPACE, NONE, \"_(underscore)\", \"-(dash)\" (or text that\n"
+        "                            begins one, in any case) or any other text\n"
         "  --ansi, --no-ansi         ASCII characters only, or not\n"
         "  --clear-other-v2, --no-clear-other-v2\n"
         "  --clear-v1, --no-clear-v1\n");

@@ -51,7 +51,11 @@ OptionControls loadOptionControls(Profile& profile) {
 
 void saveOptionControls(const OptionControls& controls, Profile& profile) {
     profile.ansi = controls.ansi != 0 ? 1 : 0;
-    profile.separator = controls.separatorText;
+    // Typed text that begins an entry is that entry once the box is loaded
+    // again: the run takes the entry now, so the name shown is the name
+    // written ("n" is NONE, not "n").
+    const int entry = separatorEntryFor(controls.separatorText);
+    profile.separator = entry >= 0 ? separatorEntries()[entry] : controls.separatorText;
     profile.caseMode = controls.caseIndex >= 0 && controls.caseIndex < caseEntries().size()
                            ? controls.caseIndex
                            : -1;

@@ -33,6 +33,32 @@ private slots:
         QCOMPARE(p.separator, savedBack);
     }
 
+    // What the user typed is saved as the box shows it once loaded again.
+    void typedSeparatorSavedAsLoaded_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("begins NONE") << "n"
+                                     << "NONE";
+        QTest::newRow("begins SPACE") << "s"
+                                      << "SPACE";
+        QTest::newRow("begins the dash entry") << "-("
+                                               << "-(dash)";
+        QTest::newRow("begins no entry") << "+"
+                                         << "+";
+        QTest::newRow("empty") << ""
+                               << "";
+    }
+    void typedSeparatorSavedAsLoaded() {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        Profile p = Profile::withDefaults("A");
+        OptionControls c = loadOptionControls(p);
+        c.separatorText = typed;
+        saveOptionControls(c, p);
+        QCOMPARE(p.separator, saved);
+        QCOMPARE(loadOptionControls(p).separatorText, saved);
+    }
+
     void caseAndCheckBoxes_data() {
         QTest::addColumn<int>("caseMode");
         QTest::addColumn<int>("checkBox");

@@ -20,7 +20,7 @@ class TestWindowOptions : public QObject {
 private slots:
     void exchange_data();
     void exchange();
-    void typedSeparatorIsSavedAsTyped();
+    void typedSeparatorIsSavedAsShown();
     void caseChange_data();
     void caseChange();
 };
@@ -100,7 +100,7 @@ void TestWindowOptions::exchange() {
     QCOMPARE(raw.value(name + QStringLiteral("/Case")).toInt(), savedCase);
 }
 
-void TestWindowOptions::typedSeparatorIsSavedAsTyped() {
+void TestWindowOptions::typedSeparatorIsSavedAsShown() {
     TempStore temp;
     RecordingSeam seam;
     CQuorvelDlg dialog(seam, temp.store);
@@ -117,13 +117,17 @@ void TestWindowOptions::typedSeparatorIsSavedAsTyped() {
     QCOMPARE(separator->count(), 4);
     clickPage(dialog, IDC_PAGE_INPUT);
     QCOMPARE(dialog.profile().separator, QStringLiteral(" ~ "));
-    // A text that begins an entry is not completed to it.
+    // A text that begins an entry is not completed to it while typed; saved,
+    // it is the entry that the box shows once loaded again, so the Output
+    // page shows the name that Apply writes.
     clickPage(dialog, IDC_PAGE_CREATE);
     separator->setFocus();
     separator->lineEdit()->selectAll();
     QTest::keyClicks(separator, QStringLiteral("n"));
+    QCOMPARE(separator->currentText(), QStringLiteral("n"));
     clickPage(dialog, IDC_PAGE_INPUT);
-    QCOMPARE(dialog.profile().separator, QStringLiteral("n"));
+    QCOMPARE(dialog.profile().separator, QStringLiteral("NONE"));
+    QCOMPARE(separator->currentText(), QStringLiteral("NONE"));
 }
 
 void TestWindowOptions::caseChange_data() {
