@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include <limits>
+
 namespace {
 
 bool isLabel(ControlKind kind) {
@@ -222,8 +224,12 @@ void ControlRegistry::setReadOnly(int id, bool readOnly) {
 }
 
 void ControlRegistry::setLimit(int id, int characters) {
-    if (auto* edit = as<QLineEdit>(id))
+    if (auto* edit = as<QLineEdit>(id)) {
+        // Text set by the program is never cut: Qt's own limit (32,767 by
+        // default) would shorten a long tag value, even inside a character.
+        edit->setMaxLength(std::numeric_limits<int>::max());
         new TypingLimit(edit, characters); // owned by the edit box
+    }
 }
 
 void ControlRegistry::setPlaceholderText(int id, const QString& text) {

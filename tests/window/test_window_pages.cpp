@@ -269,6 +269,7 @@ void TestWindowPages::editLimit_data() {
     QTest::newRow("typing stops at 1024") << 1000 << QString(50, QLatin1Char('x')) << 1024;
     QTest::newRow("typing up to the limit") << 1023 << QStringLiteral("x") << 1024;
     QTest::newRow("set text is never cut") << 1500 << QString() << 1500;
+    QTest::newRow("set text beyond Qt's own limit") << 40000 << QString() << 40000;
     QTest::newRow("no typing beyond set text") << 1500 << QStringLiteral("xx") << 1500;
     QTest::newRow("deleting beyond the limit") << 1500 << QStringLiteral("<<") << 1498;
     QTest::newRow("delete then type") << 1025 << QStringLiteral("<<x") << 1024;
