@@ -4,6 +4,26 @@
 #include "transform/removecharacters.h"
 #include "transform/tokenize.h"
 
+namespace {
+
+// A lone U+DC80..U+DCFF stands for a byte of a path that is no UTF-8, and
+// goes back to the file system as that byte. Tag text holds one only when
+// its own encoding was broken: in a name it shows as U+FFFD instead.
+QString withoutByteEscapes(QString text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0xDC80 && c <= 0xDCFF && !(i > 0 && text[i - 1].isHighSurrogate()))
+            text[i] = QChar(QChar::ReplacementCharacter);
+    }
+    return text;
+}
+
+bool isPathField(int field) {
+    return field == FieldLocation || field == FieldFilename;
+}
+
+} // namespace
+
 bool ComposeOutputs(const CodeMap& codes, const FieldValues& createFormats, FieldValues& outputs,
                     bool showMessages, const MessageSink& sink) {
     for (int field = 0; field < FieldCount; ++field) {
@@ -24,8 +44,11 @@ bool ComposeOutputs(const CodeMap& codes, const FieldValues& createFormats, Fiel
                               createFormats[field] + QStringLiteral(" has invalid value ") + token);
                 return false;
             }
-            output += found->value;
-            pieces.append({found->value, found->source != FieldLocation});
+            const QString value = isPathField(field) && !isPathField(found->source)
+                                      ? withoutByteEscapes(found->value)
+                                      : found->value;
+            output += value;
+            pieces.append({value, found->source != FieldLocation});
         }
         if (field == FieldLocation)
             output = JoinLocationPieces(pieces);

@@ -282,6 +282,38 @@ private slots:
         // "%T" would complete a ".." component: the component is left empty.
         QCOMPARE(grid[RowOutput][FieldLocation], QStringLiteral("/music/../../Metal/"));
     }
+
+    // A lone U+DC80..U+DCFF stands for a byte of a name that is no UTF-8:
+    // one from the old path goes back as that byte, one from broken tag
+    // text must not, and shows as U+FFFD in the names.
+    void byteEscapesComeFromPathsOnly_data() {
+        QTest::addColumn<QString>("filenameFormat");
+        QTest::addColumn<QString>("artist");
+        QTest::addColumn<QString>("filename");
+        const QString escaped = QStringLiteral("caf") + QChar(0xDCE9);
+        const QString replaced = QStringLiteral("caf") + QChar(QChar::ReplacementCharacter);
+        QTest::newRow("from the old name") << "%F"
+                                           << "x" << escaped;
+        QTest::newRow("from a tag") << "%A" << escaped << replaced;
+        QTest::newRow("a pair with such a low half") << "%A"
+                                                     << "\U0001F480"
+                                                     << "\U0001F480";
+    }
+    void byteEscapesComeFromPathsOnly() {
+        QFETCH(QString, filenameFormat);
+        QFETCH(QString, artist);
+        QFETCH(QString, filename);
+        FieldValues inputs;
+        inputs[FieldLocation] = QStringLiteral("/music/in") + QChar(0xDCFF);
+        inputs[FieldFilename] = QStringLiteral("caf") + QChar(0xDCE9);
+        inputs[FieldArtist] = artist;
+        FieldGrid grid = makeGrid(inputs, {{FieldFilename, "%F"}},
+                                  {{FieldLocation, "%L/%A"}, {FieldFilename, filenameFormat}});
+        QVERIFY(Transform(grid, TransformOptions{0, CaseKeep, "SPACE"}, false, false));
+        QCOMPARE(grid[RowOutput][FieldFilename], filename);
+        const QString location = inputs[FieldLocation] + u'/' + (artist == "x" ? artist : filename);
+        QCOMPARE(grid[RowOutput][FieldLocation], location);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTransformRun)
