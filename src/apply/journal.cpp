@@ -554,6 +554,7 @@ private:
             m_run.undoBegun = true;
         } else if (type == QLatin1String("undo")) {
             m_run.undoAttempted = true;
+            m_run.undoBegun = false; // that undo ended
         } else if (type == QLatin1String("end")) {
             m_run.complete = true;
             m_endFiles = r.value("files").toInt(-1);
@@ -806,16 +807,18 @@ bool JournalMarks::flush() {
         // As RunReader takes these records.
         for (const auto& [mark, seq] : m_pendingMarks) {
             JournalEntry* e = m_run->entry(seq);
-            if (mark == Mark::UndoAttempt)
+            if (mark == Mark::UndoAttempt) {
                 m_run->undoAttempted = true;
-            else if (mark == Mark::UndoBegins)
+                m_run->undoBegun = false;
+            } else if (mark == Mark::UndoBegins) {
                 m_run->undoBegun = true;
-            else if (!e)
+            } else if (!e) {
                 m_run.reset(); // the reader finds the journal damaged
-            else if (mark == Mark::Undone)
+            } else if (mark == Mark::Undone) {
                 e->undone = true;
-            else
+            } else {
                 e->restoring = mark == Mark::Restoring;
+            }
             if (!m_run)
                 break;
         }

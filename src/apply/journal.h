@@ -67,7 +67,7 @@ struct JournalRun {
     QString bytesFile; // the original tag regions, written beside it
     QList<JournalEntry> entries;
     bool undoAttempted = false;
-    bool undoBegun = false;  // an undo said so before it touched a file
+    bool undoBegun = false;  // an undo began (said so before its first file) and has not ended
     bool marksBegin = false; // the run writes begin records (earlier versions did not)
     // Why the journal cannot be trusted, one sentence each naming what cannot
     // be checked (a start record missing, an outcome without its start, a
@@ -94,7 +94,7 @@ struct JournalRun {
     // An undo took files back but was cut off before it removed the run's
     // folders and recorded that it had run: undo must go on with it.
     bool undoUnfinished() const {
-        return !undoAttempted && (undoBegun || notRestored() < changedFiles());
+        return undoBegun || (!undoAttempted && notRestored() < changedFiles());
     }
     // Every file handled to its end (or taken back), no undo cut off, the
     // journal sound: nothing in it is needed to mend a run that was cut off.

@@ -20,9 +20,9 @@
 namespace {
 
 constexpr char IndexName[] = ".runs-index";
-// Lines of another format (an earlier version judged "settled" otherwise)
-// are not taken: their runs are read again.
-constexpr int IndexFormat = 2;
+// Lines of another format (an earlier version judged "settled" otherwise,
+// or had no "undoBegun") are not taken: their runs are read again.
+constexpr int IndexFormat = 3;
 
 // What tells that a journal file changed: appends change its size, an edit
 // in place its times (the change time cannot be set back), a copy put in

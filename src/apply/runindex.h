@@ -20,7 +20,7 @@ struct JournalRunSummary {
     bool settled = false; // JournalRun::settled()
 
     bool fullyUndone() const { return undoAttempted && notRestored == 0; }
-    bool undoUnfinished() const { return !undoAttempted && (undoBegun || notRestored < files); }
+    bool undoUnfinished() const { return undoBegun || (!undoAttempted && notRestored < files); }
 };
 
 JournalRunSummary SummaryOf(const JournalRun& run);

@@ -268,6 +268,7 @@ void HistoryDialog::showUndoReport() {
         return;
     }
     run.undoAttempted = true;
+    run.undoBegun = false;
     QList<FileList::Outcome> outcomes;
     int failed = 0;
     // The entries of each old path, in order: a run of 10,000 files is not
