@@ -7,12 +7,16 @@
 namespace {
 
 // A lone U+DC80..U+DCFF stands for a byte of a path that is no UTF-8, and
-// goes back to the file system as that byte. Tag text holds one only when
-// its own encoding was broken: in a name it shows as U+FFFD instead.
-QString withoutByteEscapes(QString text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= 0xDC80 && c <= 0xDCFF && !(i > 0 && text[i - 1].isHighSurrogate()))
+// goes back to the file system as that byte; other lone surrogates name no
+// file. Tag text holds them only when its own encoding was broken: in a
+// name they show as U+FFFD instead.
+QString withoutLoneSurrogates(QString text) {
+    const QString given = text;
+    for (qsizetype i = 0; i < given.size(); ++i) {
+        const bool pairedHigh =
+            given[i].isHighSurrogate() && i + 1 < given.size() && given[i + 1].isLowSurrogate();
+        const bool pairedLow = given[i].isLowSurrogate() && i > 0 && given[i - 1].isHighSurrogate();
+        if (given[i].isSurrogate() && !pairedHigh && !pairedLow)
             text[i] = QChar(QChar::ReplacementCharacter);
     }
     return text;
@@ -45,7 +49,7 @@ bool ComposeOutputs(const CodeMap& codes, const FieldValues& createFormats, Fiel
                 return false;
             }
             const QString value = isPathField(field) && !isPathField(found->source)
-                                      ? withoutByteEscapes(found->value)
+                                      ? withoutLoneSurrogates(found->value)
                                       : found->value;
             output += value;
             pieces.append({value, found->source != FieldLocation});

@@ -285,7 +285,8 @@ private slots:
 
     // A lone U+DC80..U+DCFF stands for a byte of a name that is no UTF-8:
     // one from the old path goes back as that byte, one from broken tag
-    // text must not, and shows as U+FFFD in the names.
+    // text must not, and shows as U+FFFD in the names, as any other lone
+    // surrogate of a tag does (it would name no file).
     void byteEscapesComeFromPathsOnly_data() {
         QTest::addColumn<QString>("filenameFormat");
         QTest::addColumn<QString>("artist");
@@ -298,6 +299,10 @@ private slots:
         QTest::newRow("a pair with such a low half") << "%A"
                                                      << "\U0001F480"
                                                      << "\U0001F480";
+        QTest::newRow("a lone high surrogate from a tag")
+            << "%A" << QStringLiteral("caf") + QChar(0xD83D) << replaced;
+        QTest::newRow("a lone low surrogate from a tag")
+            << "%A" << QStringLiteral("caf") + QChar(0xDE00) << replaced;
     }
     void byteEscapesComeFromPathsOnly() {
         QFETCH(QString, filenameFormat);
