@@ -1044,8 +1044,15 @@ UndoReport UndoRun(const JournalRun& given) {
     for (qsizetype n = 0; n < count; ++n) {
         const JournalEntry* e = &run.entries[count - 1 - n];
         folders += e->plannedFolders;
-        if (!undoable(*e))
+        if (!undoable(*e)) {
+            if (e->undone) {
+                UndoFileResult& before = report.takenBackBefore.emplace_back();
+                before.path = e->done ? e->finalPath : e->targetPath;
+                before.restoredPath = e->originalPath;
+                before.ok = true;
+            }
             continue;
+        }
         readAhead(n);
         Ahead& x = ahead[size_t(n - aheadFrom)];
         const JournalEntry entry = std::move(x.entry);

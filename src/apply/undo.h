@@ -18,6 +18,10 @@ struct UndoReport {
     bool stillApplying = false;  // the run is still being applied: nothing was done
     bool beingUndone = false;    // another undo of the run is under way: nothing was done
     QList<UndoFileResult> files; // newest change first
+    // The files an earlier undo took back, as the journal says (ok, from
+    // where the run left them): for a caller whose view of the run is older,
+    // such as a window that another program's undo went past.
+    QList<UndoFileResult> takenBackBefore;
     QStringList foldersRemoved;
 };
 

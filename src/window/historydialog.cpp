@@ -276,12 +276,16 @@ void HistoryDialog::showUndoReport() {
     QHash<QString, QList<int>> entriesOf;
     for (int i = 0; i < run.entries.size(); ++i)
         entriesOf[run.entries[i].originalPath].append(i);
-    for (const UndoFileResult& file : m_report.files) {
+    // Files taken back by another program since the run was shown count as
+    // this undo's: the list follows them too.
+    const auto take = [&](const UndoFileResult& file, bool onlyIfShownApplied) {
+        bool taken = false;
         for (const int i : entriesOf.value(file.restoredPath)) {
             JournalEntry& e = run.entries[i];
             if (e.undone)
                 continue;
             e.undone = file.ok;
+            taken = true;
             const QString state = file.ok
                                       ? QStringLiteral("undone")
                                       : QStringLiteral("undo failed: ") + file.messages.value(0);
@@ -291,11 +295,17 @@ void HistoryDialog::showUndoReport() {
             }
             break;
         }
+        if (onlyIfShownApplied && !taken)
+            return;
         if (file.ok)
             outcomes.append({file.path, file.restoredPath, FileList::Mark::None, {}});
         else
             ++failed;
-    }
+    };
+    for (const UndoFileResult& file : m_report.files)
+        take(file, false);
+    for (const UndoFileResult& file : m_report.takenBackBefore)
+        take(file, true);
     m_runs[m_undoing] = SummaryOf(run);
     m_runTable->item(m_undoing, 3)->setText(runState(m_runs[m_undoing]));
     QString summary =

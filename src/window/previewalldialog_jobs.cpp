@@ -185,7 +185,8 @@ void PreviewAllDialog::undoEnded() {
         rowOf.insert(m_model.rows()[i].plan.path, int(i));
     std::vector<RowReport> reports;
     QList<FileList::Outcome> outcomes;
-    for (const UndoFileResult& file : m_undoReport.files) {
+    // This dialog's run: files another program took back since count too.
+    for (const UndoFileResult& file : m_undoReport.files + m_undoReport.takenBackBefore) {
         const int row = rowOf.value(file.restoredPath, -1);
         if (row < 0)
             continue;
@@ -198,7 +199,8 @@ void PreviewAllDialog::undoEnded() {
     }
     m_model.report(reports);
     // The files the undo handled, all of them done.
-    const int handled = std::max(1, int(m_undoReport.files.size()));
+    const int handled =
+        std::max(1, int(m_undoReport.files.size() + m_undoReport.takenBackBefore.size()));
     m_progressBar->setRange(0, handled);
     m_progressBar->setValue(handled);
     setStage(Stage::Undone);

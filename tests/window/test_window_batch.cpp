@@ -131,6 +131,8 @@ private slots:
     void closingWhileWorking_data();
     void closingWhileWorking();
     void historyListsCliAndWindowRuns();
+    void undoAfterAnotherProgramsUndo_data();
+    void undoAfterAnotherProgramsUndo();
     void keysOpenDialogs_data();
     void keysOpenDialogs();
 };
@@ -429,6 +431,65 @@ void TestWindowBatch::historyListsCliAndWindowRuns() {
     QTRY_VERIFY(!dialog->isWorking());
     QCOMPARE(cell(runTable, 1, 3), QStringLiteral("undone"));
     QVERIFY(!QFileInfo::exists(b.root.filePath("cli-out")));
+}
+
+// Another program took the run back while a dialog showed it applied: the
+// dialog's Undo shows its files undone and the list follows them back,
+// rather than "undone" beside rows still applied and entries whose paths
+// are gone.
+void TestWindowBatch::undoAfterAnotherProgramsUndo_data() {
+    QTest::addColumn<bool>("fromHistory");
+    QTest::newRow("Preview All") << false;
+    QTest::newRow("History") << true;
+}
+
+void TestWindowBatch::undoAfterAnotherProgramsUndo() {
+    QFETCH(bool, fromHistory);
+    BatchWindow b({"01 - One.mp3|TPE1=Ann", "02 - Two.mp3|TPE1=Bo"});
+    PreviewAllDialog* preview = b.preview();
+    QVERIFY(preview);
+    press(preview, "Apply All");
+    QVERIFY(BatchWindow::waitFor(preview, Stage::Applied));
+    QCOMPARE(b.appliedMarks(), 2);
+    HistoryDialog* history = nullptr;
+    if (fromHistory) {
+        press(preview, "Close");
+        std::unique_ptr<QMenu> menu(b.w.dialog->createContextMenu());
+        for (QAction* a : menu->actions()) {
+            if (a->text() == QLatin1String("&History..."))
+                a->trigger();
+        }
+        history = b.w.dialog->findChild<HistoryDialog*>();
+        QVERIFY(history);
+        QTRY_VERIFY(!history->isWorking());
+    }
+    // The other program's undo, one file at a time: the first undo leaves
+    // the second file, changed meanwhile; the second takes it back.
+    const QString journal = ReadJournalRuns().value(0).file;
+    const QByteArray applied = fixture::ReadFile(b.out("Bo - Two.mp3"));
+    QVERIFY(fixture::WriteFile(b.out("Bo - Two.mp3"), applied + "edited"));
+    QVERIFY(!UndoRun(ReadJournalRun(journal)).ok);
+    QVERIFY(fixture::WriteFile(b.out("Bo - Two.mp3"), applied));
+    QVERIFY(UndoRun(ReadJournalRun(journal)).ok);
+
+    if (fromHistory) {
+        enter(history, "Undo");
+        QTRY_VERIFY(!history->isWorking());
+        auto* runTable = named<QTableWidget>(history, "Runs");
+        auto* fileTable = named<QTableWidget>(history, "Files of the run");
+        QCOMPARE(runTable->item(0, 3)->text(), QStringLiteral("undone"));
+        for (int row = 0; row < fileTable->rowCount(); ++row)
+            QCOMPARE(fileTable->item(row, 2)->text(), QStringLiteral("undone"));
+        QVERIFY(!named<QPushButton>(history, "Undo")->isEnabled());
+    } else {
+        enter(preview, "Undo");
+        QVERIFY(BatchWindow::waitFor(preview, Stage::Undone));
+        QCOMPARE(statuses(preview), (QStringList{"undone", "undone"}));
+    }
+    for (const QString& path : b.listedPaths())
+        QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+    QCOMPARE(b.listedPaths(), (QStringList{b.in("01 - One.mp3"), b.in("02 - Two.mp3")}));
+    QCOMPARE(b.appliedMarks(), 0);
 }
 
 void TestWindowBatch::keysOpenDialogs_data() {
