@@ -91,8 +91,9 @@ struct JournalRun {
     // Undo has been run and took back every file: nothing left to undo. A
     // run whose undo failed for some files stays undoable for those.
     bool fullyUndone() const { return undoAttempted && notRestored() == 0; }
-    // An undo took files back but was cut off before it removed the run's
-    // folders and recorded that it had run: undo must go on with it.
+    // An undo began and was cut off before it removed the run's folders and
+    // recorded its end (or, in journals without "undoing" records, took
+    // files back and was cut off so): undo must go on with it.
     bool undoUnfinished() const {
         return undoBegun || (!undoAttempted && notRestored() < changedFiles());
     }

@@ -7,6 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+// What history and the window say of a run, in this order of precedence.
+enum class RunState { Damaged, UndoUnfinished, Applied, Undone, PartlyUndone };
+
 // What history shows of a run, without its files.
 struct JournalRunSummary {
     QString id;
@@ -19,8 +22,18 @@ struct JournalRunSummary {
     QStringList damage;
     bool settled = false; // JournalRun::settled()
 
-    bool fullyUndone() const { return undoAttempted && notRestored == 0; }
     bool undoUnfinished() const { return undoBegun || (!undoAttempted && notRestored < files); }
+    // Files not taken back yet, or an undo cut off to finish.
+    bool leftToUndo() const { return notRestored > 0 || undoUnfinished(); }
+    RunState state() const {
+        if (!damage.isEmpty())
+            return RunState::Damaged;
+        if (undoUnfinished())
+            return RunState::UndoUnfinished;
+        if (!undoAttempted)
+            return RunState::Applied;
+        return notRestored == 0 ? RunState::Undone : RunState::PartlyUndone;
+    }
 };
 
 JournalRunSummary SummaryOf(const JournalRun& run);

@@ -25,15 +25,19 @@ const char HistoryHelp[] =
 
 // What history shows after a run's time and file count.
 QString state(const JournalRunSummary& run) {
-    if (!run.damage.isEmpty())
+    switch (run.state()) {
+    case RunState::Damaged:
         return QStringLiteral("  (damaged)");
-    if (run.undoUnfinished())
+    case RunState::UndoUnfinished:
         return QStringLiteral("  (undo unfinished: undo again)");
-    if (!run.undoAttempted)
+    case RunState::Applied:
         return QString();
-    const int left = run.notRestored;
-    if (left == 0)
+    case RunState::Undone:
         return QStringLiteral("  (undone)");
+    case RunState::PartlyUndone:
+        break;
+    }
+    const int left = run.notRestored;
     return QStringLiteral("  (partly undone: %1 %2 not restored)")
         .arg(left)
         .arg(left == 1 ? QStringLiteral("file") : QStringLiteral("files"));

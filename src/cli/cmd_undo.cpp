@@ -67,8 +67,7 @@ int runUndo(const QStringList& args) {
     // refused with what is wrong with it. A run killed before it changed a
     // file has nothing to take back.
     const auto found = std::find_if(runs.begin(), runs.end(), [&](const JournalRunSummary& r) {
-        return wanted.isEmpty() ? r.notRestored > 0 || r.undoUnfinished() || !r.damage.isEmpty()
-                                : r.id == wanted;
+        return wanted.isEmpty() ? r.leftToUndo() || !r.damage.isEmpty() : r.id == wanted;
     });
     if (found == runs.end()) {
         err << "quorvel-cli: "

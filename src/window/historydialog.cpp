@@ -43,20 +43,24 @@ void setRow(QTableWidget* t, int row, const QStringList& texts) {
 // Whether undo has anything left to take back (or an undo cut off to
 // finish); a damaged run it refuses.
 bool undoable(const JournalRunSummary& run) {
-    return run.damage.isEmpty() && (run.notRestored > 0 || run.undoUnfinished());
+    return run.damage.isEmpty() && run.leftToUndo();
 }
 
 // The run's state in a word or two, as quorvel-cli history says it.
 QString runState(const JournalRunSummary& run) {
-    if (!run.damage.isEmpty())
+    switch (run.state()) {
+    case RunState::Damaged:
         return QStringLiteral("damaged");
-    if (run.undoUnfinished())
+    case RunState::UndoUnfinished:
         return QStringLiteral("undo unfinished");
-    if (!run.undoAttempted)
+    case RunState::Applied:
         return QStringLiteral("applied");
-    const int left = run.notRestored;
-    return left == 0 ? QStringLiteral("undone")
-                     : QStringLiteral("partly undone: %1 not restored").arg(left);
+    case RunState::Undone:
+        return QStringLiteral("undone");
+    case RunState::PartlyUndone:
+        break;
+    }
+    return QStringLiteral("partly undone: %1 not restored").arg(run.notRestored);
 }
 
 QString entryState(const JournalRun& run, const JournalEntry& e) {
