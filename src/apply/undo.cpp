@@ -55,6 +55,11 @@ bool sameEntry(const QString& a, const QString& b) {
            sa.st_ino == sb.st_ino;
 }
 
+bool isFolder(const QString& path) {
+    struct stat st;
+    return ::stat(pathBytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 struct timespec timeOf(qint64 ns) {
     return {time_t(ns / 1000000000), long(ns % 1000000000)};
 }
@@ -634,9 +639,12 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
         message = cannotRestore(e.originalPath, EEXIST);
         return Restored::No;
     }
-    // The user may have removed the folder the run emptied.
+    // The user may have removed the folder the run emptied. One that stands
+    // needs nothing made, however long its path (folder creation refuses a
+    // path of over MaxFolderPathLength, where the file was all the same).
     QStringList madeFolders;
-    if (!CreateFolderLevels(folderOfPath(e.originalPath), &madeFolders)) {
+    const QString folder = folderOfPath(e.originalPath);
+    if (!isFolder(folder) && !CreateFolderLevels(folder, &madeFolders)) {
         message =
             QStringLiteral("Cannot restore %1: its folder cannot be made").arg(e.originalPath);
         return Restored::No;

@@ -92,7 +92,9 @@ void simulate(JournalWriter& journal, const QString& path, const Edit& edit, con
     e.originalSize = before.size;
     e.originalDigest = before.digest;
     e.originalMtimeNs = before.mtimeNs;
-    QVERIFY(MissingFolderLevels(QFileInfo(target).path(), e.plannedFolders));
+    // A file that keeps its folder needs none made.
+    const bool ownFolder = QFileInfo(target).path() == QFileInfo(path).path();
+    QVERIFY(ownFolder || MissingFolderLevels(QFileInfo(target).path(), e.plannedFolders));
     QString error;
     QVERIFY2(journal.recordStart(e, &error), qPrintable(error));
     QVERIFY(journal.recordBegin(e.seq, &error));
@@ -104,7 +106,7 @@ void simulate(JournalWriter& journal, const QString& path, const Edit& edit, con
     writeAll(path, bytes);
     if (!complete)
         return;
-    QVERIFY(CreateFolderLevels(QFileInfo(target).path()));
+    QVERIFY(ownFolder || CreateFolderLevels(QFileInfo(target).path()));
     QCOMPARE(MoveFileNoReplace(path, target), 0);
     const FileDigest after = PrintFileAt(target).digest;
     e.done = e.changed = true;
@@ -279,21 +281,35 @@ private slots:
         QTest::addColumn<bool>("removeTail");
         QTest::addColumn<QString>("target");
         QTest::addColumn<bool>("complete");
+        QTest::addColumn<QString>("folder"); // of the file, in the test's folder
 
         const QByteArray small = "ID3" + QByteArray(60, 's');
         const QByteArray big = "ID3" + QByteArray(900, 'b');
         QTest::newRow("in place, same size") << small << QByteArray("ID3" + QByteArray(60, 'n'))
-                                             << false << false << "a.mp3" << true;
+                                             << false << false << "a.mp3" << true << QString();
+        // Longer than folder creation takes, and there all the same.
+        QString deep;
+        for (int level = 0; level < 9; ++level)
+            deep += QString(250, u'd') + u'/';
+        QTest::newRow("in place, in a folder of over 2,047 characters")
+            << small << QByteArray("ID3" + QByteArray(60, 'n')) << false << false << "a.mp3" << true
+            << deep;
+        QTest::newRow("moved out of a folder of over 2,047 characters")
+            << small << big << false << false << "/x/a.mp3" << true << deep;
         QTest::newRow("tag grows, two new folders")
-            << small << big << false << false << "x/y/a.mp3" << true;
-        QTest::newRow("no tag before") << QByteArray() << big << true << false << "b.mp3" << true;
-        QTest::newRow("block removed") << small << big << true << true << "x/a.mp3" << true;
-        QTest::newRow("block kept") << small << small << true << false << "A.MP3" << true;
+            << small << big << false << false << "x/y/a.mp3" << true << QString();
+        QTest::newRow("no tag before")
+            << QByteArray() << big << true << false << "b.mp3" << true << QString();
+        QTest::newRow("block removed")
+            << small << big << true << true << "x/a.mp3" << true << QString();
+        QTest::newRow("block kept")
+            << small << small << true << false << "A.MP3" << true << QString();
         QTest::newRow("own path through a link to its folder")
-            << small << big << false << false << "here/a.mp3" << true;
+            << small << big << false << false << "here/a.mp3" << true << QString();
         QTest::newRow("cut off before the move")
-            << small << big << true << true << "x/y/a.mp3" << false;
-        QTest::newRow("cut off, in place") << small << big << false << false << "a.mp3" << false;
+            << small << big << true << true << "x/y/a.mp3" << false << QString();
+        QTest::newRow("cut off, in place")
+            << small << big << false << false << "a.mp3" << false << QString();
     }
     void restoresBytes() {
         QFETCH(QByteArray, oldHead);
@@ -302,8 +318,11 @@ private slots:
         QFETCH(bool, removeTail);
         QFETCH(QString, target);
         QFETCH(bool, complete);
+        QFETCH(QString, folder);
         QTemporaryDir dir;
-        const QString path = dir.filePath("a.mp3");
+        QVERIFY(QDir(dir.path()).mkpath(folder.isEmpty() ? "." : folder));
+        const QDir own(dir.filePath(folder));
+        const QString path = own.filePath("a.mp3");
         const QByteArray original = oldHead + audio(5000, 3) + (hasTail ? v1Block() : "");
         writeAll(path, original);
         const FileDigest before = PrintFileAt(path).digest;
@@ -311,8 +330,10 @@ private slots:
         JournalWriter journal;
         QTemporaryDir links; // "here" leads to dir, from outside it
         QVERIFY(QFile::link(dir.path(), links.filePath("here")));
-        const QString to =
-            target.startsWith("here/") ? links.filePath(target) : dir.filePath(target);
+        // "/x": a folder of the test's own
+        const QString to = target.startsWith("here/") ? links.filePath(target)
+                           : target.startsWith(u'/')  ? dir.path() + target
+                                                      : own.filePath(target);
         simulate(journal, path, {oldHead, newHead, hasTail, removeTail, {}}, to, complete);
         journal.finish();
         const QList<JournalRun> runs = ReadJournalRuns();
@@ -324,8 +345,10 @@ private slots:
         QCOMPARE(readAll(path), original);
         QCOMPARE(PrintFileAt(path).digest.mtimeNs, before.mtimeNs);
         // Only the file is left: created folders and temporary files are gone.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QCOMPARE(own.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{"a.mp3"});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{folder.isEmpty() ? "a.mp3" : folder.section(u'/', 0, 0)});
 
         // The run is now marked: a second undo passes over the file.
         const JournalRun again = ReadJournalRun(runs[0].file);
