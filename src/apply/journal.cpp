@@ -306,6 +306,15 @@ bool JournalWriter::open(QString* error) {
     return false;
 }
 
+bool JournalWriter::removed() const {
+    struct stat st;
+    for (const int fd : {m_fd, m_bytesFd}) {
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && st.st_nlink == 0)
+            return true;
+    }
+    return false;
+}
+
 bool JournalWriter::append(const QByteArray& lines, QString* error, bool* left) {
     if (left)
         *left = m_uncut;
@@ -315,6 +324,12 @@ bool JournalWriter::append(const QByteArray& lines, QString* error, bool* left) 
         // Part of a record the journal could not cut off stands at its end:
         // whatever came after it would not read, so nothing more is written.
         errno = EIO;
+        return fail(m_path, error);
+    }
+    if (removed()) {
+        // Its folder cleared meanwhile, by hand or by another program: no
+        // undo would find these records, so no file is touched on their word.
+        errno = ENOENT;
         return fail(m_path, error);
     }
     if (!currentJournalFileOps().append(m_fd, lines)) {

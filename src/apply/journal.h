@@ -166,6 +166,8 @@ private:
     bool append(const QByteArray& lines, QString* error, bool* left = nullptr);
     bool flush(QString* error);
     bool fail(const QString& path, QString* error);
+    // A file of the run no longer has a name (the journal folder was cleared).
+    bool removed() const;
 
     QString m_folder;
     QString m_id;

@@ -627,6 +627,35 @@ private slots:
         QCOMPARE(untouched(), flushFails);
     }
 
+    // The journal folder cleared between two files (by hand, or by another
+    // program): the files after are not touched, and say why. They had been
+    // written with no undo to find their records.
+    void journalRemovedBetweenFiles() {
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        QStringList paths;
+        QList<QByteArray> originals;
+        for (const char* name : {"a", "b", "c"}) {
+            paths << root.filePath(QString("%1.mp3").arg(name));
+            originals << song(name);
+            QVERIFY(fixture::WriteFile(paths.last(), originals.last()));
+        }
+        const Profile profile = sortInto(root.filePath("out"));
+        std::vector<FilePlan> plans;
+        PlanFiles(paths, profile, [&](int, FilePlan&& p) { plans.push_back(std::move(p)); });
+        BatchHooks hooks;
+        hooks.betweenFiles = [](int) { QDir(JournalFolder()).removeRecursively(); };
+        const QList<ApplyResult> results = applyAll(plans, profile, hooks);
+        QCOMPARE(results.size(), 3);
+        QVERIFY(results[0].ok);
+        for (int i = 1; i < 3; ++i) {
+            QVERIFY(!results[i].ok && !results[i].tagsWritten);
+            QVERIFY2(results[i].messages.value(0).startsWith("Cannot write the undo journal: "),
+                     qPrintable(results[i].messages.join('\n')));
+            QCOMPARE(fixture::ReadFile(paths[i]), originals[i]);
+        }
+    }
+
     // A stop asked for in the middle of a group: the files the group wrote
     // together stay written, are reported so and undone with the run; a
     // file still to be written in its turn is not begun.
