@@ -42,7 +42,7 @@ int WriteAllBytes(int fd, const char* data, qint64 size) {
     return WriteAll(fd, data, size) ? 0 : errno;
 }
 
-int CreateTemporaryBeside(const QString& target, QString& path) {
+int CreateTemporaryBeside(const QString& target, QString& path, Descriptor& held) {
     // Named after this process, so that one left by a killed run is swept
     // by the next write or undo in the folder (RemoveAbandonedRewriteTemps).
     QByteArray name = RewriteTempPattern(folderOfPath(target));
@@ -51,8 +51,10 @@ int CreateTemporaryBeside(const QString& target, QString& path) {
         return -1;
     }
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd >= 0)
+    if (fd >= 0) {
         path = pathFromBytes(name);
+        held.fd = HoldRewriteTemp(fd);
+    }
     return fd;
 }
 
@@ -92,7 +94,8 @@ int CopyThenDelete(const QString& from, const QString& to, int* otherNames) {
         return err;
     }
     QString temporary;
-    const int out = CreateTemporaryBeside(to, temporary);
+    Descriptor held;
+    const int out = CreateTemporaryBeside(to, temporary, held);
     if (out < 0) {
         const int err = errno;
         ::close(in);

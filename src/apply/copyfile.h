@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tags/descriptorio.h"
+
 #include <QString>
 
 // The cross-file-system half of a move: copies the file into a hidden
@@ -19,8 +21,9 @@ int PublishNoReplace(const QString& temporary, const QString& to);
 
 // A new empty file "<folder>/.quorvel-PID-XXXXXX" for building a file that is
 // published later. Returns the open descriptor (or -1 with errno) and the
-// file's name in path.
-int CreateTemporaryBeside(const QString& target, QString& path);
+// file's name in path; held keeps it locked as being written
+// (HoldRewriteTemp) until the caller publishes or removes it.
+int CreateTemporaryBeside(const QString& target, QString& path, Descriptor& held);
 
 // Writes all size bytes at the descriptor's position; 0 or an errno.
 int WriteAllBytes(int fd, const char* data, qint64 size);

@@ -144,12 +144,13 @@ QByteArray digestOfOpen(const JournalEntry& e, int fd) {
 // head, the last `middle` bytes of the current file and, when withTail, the
 // saved ID3v1 block. Keeps it only when what it wrote has the original
 // digest. Returns the temporary path, or an empty string with err set (0
-// when the bytes did not match).
+// when the bytes did not match); held keeps the file locked as being
+// written until the caller publishes it.
 QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 middle,
-                bool withTail, const QString& target, int& err) {
+                bool withTail, const QString& target, int& err, Descriptor& held) {
     err = 0;
     QString temporary;
-    const int out = CreateTemporaryBeside(target, temporary);
+    const int out = CreateTemporaryBeside(target, temporary, held);
     if (out < 0) {
         err = errno;
         return {};
@@ -186,6 +187,8 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
     ::close(out);
     if (!matches || err != 0) {
         ::unlink(pathBytes(temporary).constData());
+        ::close(held.fd);
+        held.fd = -1;
         return {};
     }
     return temporary;
@@ -687,6 +690,7 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
     // The audio in between is what no write changes: its length follows from
     // the original size, with or without the ID3v1 block that was removed.
     QString temporary;
+    Descriptor held; // the temporary file, locked until published
     for (const bool withTail : {true, false}) {
         if (withTail && e.tail.isEmpty())
             continue;
@@ -700,7 +704,7 @@ Restored restore(const JournalEntry& saved, const QString& path, QString& messag
                 break;
             continue;
         }
-        temporary = rebuild(e, current.fd, st.st_size, middle, withTail, e.originalPath, err);
+        temporary = rebuild(e, current.fd, st.st_size, middle, withTail, e.originalPath, err, held);
         if (!temporary.isEmpty() || err != 0)
             break;
     }

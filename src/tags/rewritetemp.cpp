@@ -10,6 +10,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -38,7 +40,32 @@ qint64 WriterOf(const char* name) {
     return ok ? pid : 0;
 }
 
+// The file name in folder is a temporary file that nobody writes: no
+// process holds its lock (taken while it is tested, so a writer that starts
+// now fails to get it) and it begins as one of ours does.
+bool Abandoned(int folder, const char* name) {
+    const int fd = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool abandoned = false;
+    struct stat st;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        unsigned char start[3] = {};
+        const ssize_t got = st.st_size == 0 ? 0 : ::pread(fd, start, sizeof start, 0);
+        abandoned = st.st_size == 0 || (got == 3 && std::memcmp(start, "ID3", 3) == 0) ||
+                    (got >= 2 && start[0] == 0xFF && (start[1] & 0xE0) == 0xE0);
+    }
+    ::close(fd);
+    return abandoned;
+}
+
 } // namespace
+
+int HoldRewriteTemp(int fd) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return -1;
+    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
 
 QByteArray RewriteTempPattern(const QString& folder) {
     const QByteArray bytes = pathBytes(folder);
@@ -55,7 +82,8 @@ int RemoveAbandonedRewriteTemps(const QString& folder) {
     while (const dirent* entry = ::readdir(dir)) {
         if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)
             continue;
-        if (ProcessGone(WriterOf(entry->d_name)) && ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
+        if (ProcessGone(WriterOf(entry->d_name)) && Abandoned(::dirfd(dir), entry->d_name) &&
+            ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
             ++removed;
     }
     ::closedir(dir);

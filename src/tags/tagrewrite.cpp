@@ -129,6 +129,8 @@ RewriteOutcome RewriteWithNewTag(const QString& path, int source, const FileIden
     temp.fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
     if (temp.fd < 0)
         return RewriteOutcome::Failed;
+    Descriptor held; // till it is published or removed
+    held.fd = HoldRewriteTemp(temp.fd);
     const QByteArray tempName = tempPath.mid(tempPath.lastIndexOf('/') + 1);
 
     RewriteFileOps& ops = CurrentRewriteFileOps();

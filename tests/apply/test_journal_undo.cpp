@@ -609,7 +609,7 @@ private slots:
             ::_exit(0);
         QCOMPARE(::waitpid(gone, nullptr, 0), gone);
         const QString leftover = dir.filePath(QString("out/1/.quorvel-%1-aB3dE6").arg(gone));
-        writeAll(leftover, "half a file");
+        writeAll(leftover, "ID3 and half a file"); // a rebuilt file begins with its tag
 
         const UndoReport report = UndoRun(ReadJournalRuns().value(0));
         QVERIFY(report.ok);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -160,6 +161,39 @@ private slots:
         QCOMPARE(
             QDir(here.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
             QStringList{"c.mp3"});
+    }
+
+    // The copy's temporary file is locked while it is written, so that a
+    // run elsewhere (another PID namespace or computer) does not sweep it.
+    void copyHoldsItsTemporaryFile() {
+        QTemporaryDir here;
+        const QString from = here.filePath("a.mp3");
+        put(from, QByteArray(70000, 'a'));
+        QVERIFY(QDir(here.path()).mkpath("to"));
+        class LockProbe : public RewriteFileOps {
+        public:
+            QString folder;
+            QStringList locked;
+            bool Flush(int fd) override {
+                for (const QString& name :
+                     QDir(folder).entryList({".quorvel-*"}, QDir::Hidden | QDir::Files)) {
+                    const int probe = ::open(QFile::encodeName(folder + '/' + name).constData(),
+                                             O_RDONLY | O_CLOEXEC);
+                    if (probe >= 0 && ::flock(probe, LOCK_EX | LOCK_NB) != 0 &&
+                        errno == EWOULDBLOCK)
+                        locked << name;
+                    ::close(probe);
+                }
+                return RewriteFileOps::Flush(fd);
+            }
+        } ops;
+        ops.folder = here.filePath("to");
+        SetRewriteFileOps(&ops);
+        const int err = CopyThenDelete(from, here.filePath("to/b.mp3"));
+        SetRewriteFileOps(nullptr);
+        QCOMPARE(err, 0);
+        QCOMPARE(ops.locked.size(), 1);
+        QCOMPARE(get(here.filePath("to/b.mp3")), QByteArray(70000, 'a'));
     }
 
     // Another program writes the file while it is copied to the other file

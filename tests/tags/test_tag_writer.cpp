@@ -15,6 +15,7 @@
 
 #include <fcntl.h>
 #include <functional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -289,8 +290,11 @@ void TestTagWriter::growsAndMovesAudio() {
 
 // A growing write killed before its rename leaves its temporary file; the
 // first growing write of the next run in that folder removes it, but never
-// one whose process still runs, nor a file that only looks similar. The
-// folder is listed once per run: a file left meanwhile waits for the next.
+// one whose process still runs, one locked by its writer (a process of
+// another PID namespace or computer, whose id says nothing here), nor a
+// file that only looks similar by its name or holds what none of ours
+// does. The folder is listed once per run: a file left meanwhile waits for
+// the next.
 void TestTagWriter::growRemovesAbandonedTemps() {
     NewRewriteTempSweep();
     const pid_t child = ::fork();
@@ -301,17 +305,45 @@ void TestTagWriter::growRemovesAbandonedTemps() {
     const QString abandoned = QString(".quorvel-%1-aB3dE6").arg(child);
     const QString running = QString(".quorvel-%1-gH7jK9").arg(::getpid());
     const QString lookalike = QString(".quorvel-%1-notes.txt").arg(child);
-    for (const QString& name : {abandoned, running, lookalike})
-        QVERIFY(fixture::WriteFile(dir.filePath(name), "left"));
+    const QString held = QString(".quorvel-%1-hL0ck5").arg(child);
+    const QString users = QString(".quorvel-%1-backup").arg(child);
+    const QByteArray ours = "ID3\3\0\0\0\0\0\0";
+    for (const QString& name : {abandoned, running, lookalike, held})
+        QVERIFY(fixture::WriteFile(dir.filePath(name), ours));
+    QVERIFY(fixture::WriteFile(dir.filePath(users), "my notes"));
+    QFile holder(dir.filePath(held)); // as its writer holds it
+    QVERIFY(holder.open(QIODevice::ReadOnly));
+    QCOMPARE(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
 
+    // The write's own temporary file is locked till it takes the name.
+    class LockProbe : public RewriteFileOps {
+    public:
+        int locked = -1;
+        int Exchange(int folder, const QByteArray& temp, const QByteArray& name) override {
+            const int fd = ::openat(folder, temp.constData(), O_RDONLY | O_CLOEXEC);
+            locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+            ::close(fd);
+            return RewriteFileOps::Exchange(folder, temp, name);
+        }
+    } probe;
     const QString path = WriteBytes(fixture::SilentAudio(4));
     TagInfo info;
     QVERIFY(info.Read(path) >= 0);
     info.SetFrameWide("TIT2", QString(400, 'z'), -1);
+    SetRewriteFileOps(&probe);
     QCOMPARE(info.Write(), 0);
-    QCOMPARE(TempLeftovers(), (QStringList{running, lookalike}));
+    SetRewriteFileOps(nullptr);
+    QCOMPARE(probe.locked, 1);
+    QStringList kept{running, lookalike, held, users};
+    QStringList left = TempLeftovers();
+    kept.sort();
+    left.sort();
+    QCOMPARE(left, kept);
+    holder.close();
+    for (const QString& name : {held, users})
+        QVERIFY(QFile::remove(dir.filePath(name)));
 
-    QVERIFY(fixture::WriteFile(dir.filePath(abandoned), "left again"));
+    QVERIFY(fixture::WriteFile(dir.filePath(abandoned), ours));
     for (const bool newRun : {false, true}) {
         if (newRun)
             NewRewriteTempSweep();
