@@ -1,5 +1,7 @@
 #include "tags/taginfo.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 namespace {
@@ -18,27 +20,25 @@ bool IsSingleInstance(const FrameInfo& frame) {
 }
 
 // A comment's text is three language units, the descriptor, a 0 unit and
-// the comment. Two comments are one when language and descriptor are equal;
-// an ID3v1 comment has "eng" and an empty descriptor.
-struct CommentParts {
-    QStringView key;     // language and descriptor
-    QStringView comment; // up to its first 0 unit
-};
-
-CommentParts SplitComment(const QString& text) {
+// the comment. Two comments are one when language and descriptor are equal
+// (their key); an ID3v1 comment has "eng" and an empty descriptor.
+QStringView CommentKey(const QString& text) {
     const qsizetype end = text.size() < 3 ? -1 : text.indexOf(QChar(0), 3);
-    if (end < 0)
-        return {QStringView(text), {}};
-    QStringView comment = QStringView(text).mid(end + 1);
-    const qsizetype zero = comment.indexOf(QChar(0));
-    return {QStringView(text).left(end), zero < 0 ? comment : comment.left(zero)};
+    return end < 0 ? QStringView(text) : QStringView(text).left(end);
 }
 
 // A value that adds nothing: a comment without comment text (whatever its
-// language bytes), any other text that is empty or begins with a 0 unit.
+// language bytes; nothing but 0 units after the descriptor), any other text
+// that is empty or begins with a 0 unit. A comment text that begins with a
+// 0 unit holds more after it (a second value, as mutagen writes and shows
+// it), which a dropped frame would lose.
 bool IsEmptyValue(const FrameInfo& frame) {
-    if (frame.IsId("COMM"))
-        return SplitComment(frame.text).comment.isEmpty();
+    if (frame.IsId("COMM")) {
+        const QString& text = frame.text;
+        const qsizetype end = text.size() < 3 ? -1 : text.indexOf(QChar(0), 3);
+        return end < 0 || std::all_of(text.cbegin() + end + 1, text.cend(),
+                                      [](QChar c) { return c.isNull(); });
+    }
     return frame.text.isEmpty() || frame.text[0] == QChar(0);
 }
 
@@ -55,11 +55,11 @@ bool TagInfo::AddFrame(const FrameInfo& frame) {
     // A frame that cannot be decoded holds a value all the same.
     if (!frame.opaque && IsEmptyValue(frame))
         return false;
-    const QStringView key = comment ? SplitComment(frame.text).key : QStringView();
+    const QStringView key = comment ? CommentKey(frame.text) : QStringView();
     frames.remove_if([&](const FrameInfo& f) {
         if (!f.IsId(frame.id))
             return false;
-        return !comment || (!f.opaque && SplitComment(f.text).key == key);
+        return !comment || (!f.opaque && CommentKey(f.text) == key);
     });
     frames.push_back(frame);
     return true;

@@ -62,8 +62,11 @@ void TestTagRecord::addFrameRules_data() {
         << QStringList{"COMM=eng|v1", "COMM=||||note"}
         << QStringList{"COMM=eng|v1", "COMM=||||note"};
     QTest::newRow("comment without text adds nothing")
-        << QStringList{"COMM=eng|old", "COMM=eng|", "COMM=eng||x", "COMM=engDesc", "COMM=en"}
+        << QStringList{"COMM=eng|old", "COMM=eng|", "COMM=eng|||", "COMM=engDesc", "COMM=en"}
         << QStringList{"COMM=eng|old"};
+    // mutagen's comment of two values, the first empty
+    QTest::newRow("comment text beginning with a 0 unit kept")
+        << QStringList{"COMM=eng|old", "COMM=eng||second"} << QStringList{"COMM=eng||second"};
     QTest::newRow("undecodable frames hold a value")
         << QStringList{"TIT2=v1", "TIT2#", "COMM=eng|a", "COMM#", "COMM=eng|b"}
         << QStringList{"TIT2#1", "COMM#1", "COMM=eng|b"};
