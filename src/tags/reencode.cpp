@@ -10,17 +10,19 @@ namespace {
 // Field layouts after the encoding byte: a digit is that many fixed bytes,
 // M a zero-terminated Latin-1 string, E a zero-terminated encoded string,
 // R encoded text to the end, B binary data to the end. The fields after a
-// * repeat until the body ends. An E that ends the layout may end with the
-// body instead: version 2.4 lists leave the last terminator out.
+// * repeat until the body ends; those after a ? may be missing (mutagen
+// leaves out a commercial frame's picture type and logo when it has none).
+// An E that ends the layout, or stands before a ?, may end with the body
+// instead: version 2.4 lists leave the last terminator out.
 struct BodyLayout {
     const char* id;
     const char* fields;
 };
 
 const BodyLayout layouts[] = {
-    {"COMM", "3ER"},     {"USLT", "3ER"}, {"TXXX", "ER"},       {"WXXX", "EB"},
-    {"APIC", "M1EB"},    {"USER", "3R"},  {"GEOB", "MEEB"},     {"IPLS", "*E"},
-    {"SYLT", "311E*E4"}, {"OWNE", "M8R"}, {"COMR", "M8M1EEMB"},
+    {"COMM", "3ER"},     {"USLT", "3ER"}, {"TXXX", "ER"},        {"WXXX", "EB"},
+    {"APIC", "M1EB"},    {"USER", "3R"},  {"GEOB", "MEEB"},      {"IPLS", "*E"},
+    {"SYLT", "311E*E4"}, {"OWNE", "M8R"}, {"COMR", "M8M1EE?MB"},
 };
 
 const char* FieldsOf(const char* id) {
@@ -51,6 +53,9 @@ QByteArray ReencodeToUtf16(const char* id, const QByteArray& body, bool* ok) {
             f = repeat;
         } else if (*f == '*') {
             repeat = f;
+        } else if (*f == '?') {
+            if (pos == body.size())
+                break;
         } else if (*f >= '1' && *f <= '9') {
             const int n = *f - '0';
             if (pos + n > body.size())
@@ -65,7 +70,7 @@ QByteArray ReencodeToUtf16(const char* id, const QByteArray& body, bool* ok) {
             pos = end + 1;
         } else if (*f == 'E') {
             qsizetype end = FindTerminator(enc, body, pos);
-            if (end < 0 && f[1] == '\0')
+            if (end < 0 && (f[1] == '\0' || f[1] == '?'))
                 end = body.size();
             if (end < 0)
                 return body;

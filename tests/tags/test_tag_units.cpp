@@ -215,6 +215,23 @@ void TestTagUnits::reencode_data() {
                fixture::Encode(encoding, lyric);
     };
     QTest::newRow("ownership utf-8") << QByteArray("OWNE") << owned(3) << true << owned(1);
+    // Price, valid until, contact, received as, seller, description, then a
+    // picture's type and bytes, which mutagen leaves out when there is none.
+    const auto commercial = [&](int encoding, const QByteArray& picture) {
+        return QByteArray(1, char(encoding)) +
+               QByteArray("USD1\0"
+                          "20301231"
+                          "http://c\0\x00",
+                          23) +
+               listed(encoding, {"S\u00e9ller", lyric}).mid(1) + picture;
+    };
+    const QByteArray logo("image/png\0\x89PNG", 14);
+    QTest::newRow("commercial utf-8")
+        << QByteArray("COMR") << commercial(3, logo) << true << commercial(1, logo);
+    QTest::newRow("commercial utf-8 without picture")
+        << QByteArray("COMR") << commercial(3, {}) << true << commercial(1, {});
+    QTest::newRow("commercial utf-8, description without its terminator")
+        << QByteArray("COMR") << commercial(3, {}).chopped(1) << true << commercial(1, {});
     QTest::newRow("unknown layout left alone")
         << QByteArray("ETCO") << QByteArray("\x03zz", 3) << false << QByteArray("\x03zz", 3);
     QTest::newRow("missing terminator left alone")
