@@ -60,7 +60,11 @@ QString runState(const JournalRunSummary& run) {
     case RunState::PartlyUndone:
         break;
     }
-    return QStringLiteral("partly undone: %1 not restored").arg(run.notRestored);
+    // As quorvel-cli history says it.
+    const int left = run.notRestored;
+    return QStringLiteral("partly undone: %1 %2 not restored")
+        .arg(left)
+        .arg(left == 1 ? QStringLiteral("file") : QStringLiteral("files"));
 }
 
 QString entryState(const JournalRun& run, const JournalEntry& e) {
