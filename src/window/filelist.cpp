@@ -14,7 +14,6 @@ namespace {
 
 constexpr int SlotRole = Qt::UserRole;
 constexpr int MarkRole = Qt::UserRole + 1;
-constexpr int DetailRole = Qt::UserRole + 2; // why an Apply failed
 
 const QCollator& collator() {
     static const QCollator instance = fileNameCollator();
@@ -202,7 +201,6 @@ void FileList::markEntry(QListWidgetItem* entry, const QString& path, Mark mark,
     else if (mark == Mark::Failed)
         description = QStringLiteral("Apply failed: ") + detail;
     entry->setData(MarkRole, int(mark));
-    entry->setData(DetailRole, detail);
     entry->setIcon(mark == Mark::Applied  ? m_appliedMark
                    : mark == Mark::Failed ? m_failedMark
                                           : m_noMark);
@@ -221,14 +219,6 @@ void FileList::followRun(const QList<Outcome>& outcomes) {
         FileListItem* entry = entryOf.value(slot);
         if (!entry)
             continue;
-        // A file a run marked gets back, when an undo takes it back, the
-        // mark it had before that run (a single Apply's, say).
-        PriorMark mark{outcome.mark, outcome.detail};
-        if (outcome.mark == Mark::None)
-            mark = m_markBeforeRun.take(outcome.path);
-        else
-            m_markBeforeRun.insert(outcome.newPath, PriorMark{Mark(entry->data(MarkRole).toInt()),
-                                                              entry->data(DetailRole).toString()});
         if (outcome.newPath != outcome.path) {
             const int other = m_store.findExact(outcome.newPath);
             if (other >= 0 && other != slot) {
@@ -238,7 +228,7 @@ void FileList::followRun(const QList<Outcome>& outcomes) {
             m_store.replace(slot, outcome.newPath);
             entry->setPath(outcome.newPath);
         }
-        markEntry(entry, outcome.newPath, mark.mark, mark.detail);
+        markEntry(entry, outcome.newPath, outcome.mark, outcome.detail);
     }
 }
 

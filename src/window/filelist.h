@@ -2,7 +2,6 @@
 
 #include "window/pathstore.h"
 
-#include <QHash>
 #include <QIcon>
 #include <QStringList>
 
@@ -59,9 +58,7 @@ public:
     // The entries of a run's files follow them as moveEntry and setMark
     // would, one after the other, but sorted once: 10,000 files at once
     // cost the window no more than a moment. Paths not listed are passed
-    // over. An outcome without a mark is an undo's: the entry gets back the
-    // mark it had before the run that marked it, when that run was followed
-    // here.
+    // over.
     void followRun(const QList<Outcome>& outcomes);
 
     // Frees the selected entry's slot, deletes the entry and selects the one
@@ -80,15 +77,8 @@ private:
     void markEntry(QListWidgetItem* entry, const QString& path, Mark mark,
                    const QString& detail) const;
 
-    struct PriorMark {
-        Mark mark = Mark::None;
-        QString detail;
-    };
-
     QListWidget* m_list;
     PathStore m_store;
-    // By where each file of a followed run stands now: its mark before.
-    QHash<QString, PriorMark> m_markBeforeRun;
     QIcon m_noMark;
     QIcon m_appliedMark;
     QIcon m_failedMark;

@@ -133,7 +133,6 @@ private slots:
     void historyListsCliAndWindowRuns();
     void undoAfterAnotherProgramsUndo_data();
     void undoAfterAnotherProgramsUndo();
-    void undoGivesBackEarlierMarks();
     void keysOpenDialogs_data();
     void keysOpenDialogs();
 };
@@ -491,30 +490,6 @@ void TestWindowBatch::undoAfterAnotherProgramsUndo() {
         QVERIFY2(QFileInfo::exists(path), qPrintable(path));
     QCOMPARE(b.listedPaths(), (QStringList{b.in("01 - One.mp3"), b.in("02 - Two.mp3")}));
     QCOMPARE(b.appliedMarks(), 0);
-}
-
-// A file applied alone, then again with the batch: undoing the batch's
-// run gives its entry the mark it had before that run (the single Apply's),
-// not none; the entry that run marked first has none again.
-void TestWindowBatch::undoGivesBackEarlierMarks() {
-    BatchWindow b({"01 - One.mp3|TPE1=Ann", "02 - Two.mp3|TPE1=Bo"});
-    b.w.userSelects(0);
-    b.w.typeEdits(SortIntoOut, b.dir.path());
-    b.w.click(IDC_APPLY);
-    QCOMPARE(b.w.messages(), QStringList());
-    QCOMPARE(b.appliedMarks(), 1);
-    PreviewAllDialog* preview = b.preview();
-    QVERIFY(preview);
-    press(preview, "Apply All");
-    QVERIFY(BatchWindow::waitFor(preview, Stage::Applied));
-    QCOMPARE(b.appliedMarks(), 2);
-    enter(preview, "Undo");
-    QVERIFY(BatchWindow::waitFor(preview, Stage::Undone));
-    QCOMPARE(statuses(preview), (QStringList{"undone", "undone"}));
-    const FileList& list = b.w.dialog->fileList();
-    QCOMPARE(b.listedPaths(), (QStringList{b.in("02 - Two.mp3"), b.out("Ann - One.mp3")}));
-    QCOMPARE(list.markAt(0), FileList::Mark::None);
-    QCOMPARE(list.markAt(1), FileList::Mark::Applied);
 }
 
 void TestWindowBatch::keysOpenDialogs_data() {
