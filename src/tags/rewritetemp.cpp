@@ -40,23 +40,29 @@ qint64 WriterOf(const char* name) {
     return ok ? pid : 0;
 }
 
-// The file name in folder is a temporary file that nobody writes: no
-// process holds its lock (taken while it is tested, so a writer that starts
-// now fails to get it) and it begins as one of ours does.
-bool Abandoned(int folder, const char* name) {
-    const int fd = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+// Removes the file name in folder when it is a temporary file that nobody
+// writes: no process holds its lock and it begins as one of ours does. The
+// lock is taken for the test and kept till the file is gone. Opened for
+// writing: NFS takes an exclusive lock only so. Where the file system takes
+// no lock at all, the process id has told already. (A writer of another PID
+// namespace whose file is so new that it holds no lock yet loses it to this
+// sweep: its write then fails, and nothing else is lost.)
+bool RemoveIfAbandoned(int folder, const char* name) {
+    const int fd = ::openat(folder, name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     bool abandoned = false;
     struct stat st;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    if (!held && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         unsigned char start[3] = {};
         const ssize_t got = st.st_size == 0 ? 0 : ::pread(fd, start, sizeof start, 0);
         abandoned = st.st_size == 0 || (got == 3 && std::memcmp(start, "ID3", 3) == 0) ||
                     (got >= 2 && start[0] == 0xFF && (start[1] & 0xE0) == 0xE0);
     }
+    const bool removed = abandoned && ::unlinkat(folder, name, 0) == 0;
     ::close(fd);
-    return abandoned;
+    return removed;
 }
 
 } // namespace
@@ -82,8 +88,7 @@ int RemoveAbandonedRewriteTemps(const QString& folder) {
     while (const dirent* entry = ::readdir(dir)) {
         if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)
             continue;
-        if (ProcessGone(WriterOf(entry->d_name)) && Abandoned(::dirfd(dir), entry->d_name) &&
-            ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
+        if (ProcessGone(WriterOf(entry->d_name)) && RemoveIfAbandoned(::dirfd(dir), entry->d_name))
             ++removed;
     }
     ::closedir(dir);

@@ -18,7 +18,8 @@ QByteArray RewriteTempPattern(const QString& folder);
 // Locks the new temporary file open as fd (flock) for as long as the
 // returned descriptor, a second one of the same open file, stays open: the
 // writer keeps it past closing fd until the file is published or removed.
-// -1 when the file system takes no lock (the process id alone tells then).
+// -1 when the file system takes no lock (the process id alone tells then,
+// and a sweep from another PID namespace may take the file).
 int HoldRewriteTemp(int fd);
 
 // Removes the temporary files in folder that were abandoned, and returns
