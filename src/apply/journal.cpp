@@ -328,7 +328,8 @@ bool JournalWriter::append(const QByteArray& lines, QString* error, bool* left) 
     }
     if (removed()) {
         // Its folder cleared meanwhile, by hand or by another program: no
-        // undo would find these records, so no file is touched on their word.
+        // undo would find these records, so no file not begun yet is touched
+        // on their word (one being written is finished; its outcome is lost).
         errno = ENOENT;
         return fail(m_path, error);
     }

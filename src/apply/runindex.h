@@ -34,6 +34,13 @@ struct JournalRunSummary {
             return RunState::Applied;
         return notRestored == 0 ? RunState::Undone : RunState::PartlyUndone;
     }
+    // "partly undone: 2 files not restored", as history and the History
+    // dialog say a PartlyUndone run.
+    QString partlyUndoneText() const {
+        return QStringLiteral("partly undone: %1 %2 not restored")
+            .arg(notRestored)
+            .arg(notRestored == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+    }
 };
 
 JournalRunSummary SummaryOf(const JournalRun& run);

@@ -37,10 +37,7 @@ QString state(const JournalRunSummary& run) {
     case RunState::PartlyUndone:
         break;
     }
-    const int left = run.notRestored;
-    return QStringLiteral("  (partly undone: %1 %2 not restored)")
-        .arg(left)
-        .arg(left == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+    return QStringLiteral("  (%1)").arg(run.partlyUndoneText());
 }
 
 int forget(int days, bool json) {

@@ -60,11 +60,7 @@ QString runState(const JournalRunSummary& run) {
     case RunState::PartlyUndone:
         break;
     }
-    // As quorvel-cli history says it.
-    const int left = run.notRestored;
-    return QStringLiteral("partly undone: %1 %2 not restored")
-        .arg(left)
-        .arg(left == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+    return run.partlyUndoneText();
 }
 
 QString entryState(const JournalRun& run, const JournalEntry& e) {
