@@ -1,7 +1,6 @@
 #include "tags/taginfo.h"
 
 #include <algorithm>
-
 #include <cstring>
 
 namespace {
