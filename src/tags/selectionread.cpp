@@ -13,7 +13,10 @@ QString FrameValue(const TagInfo& tag, const char* id) {
 QString ReadFailure(const TagInfo& tag, int result) {
     switch (tag.problem) {
     case ReadProblem::CannotOpen:
-        return QStringLiteral("cannot open file");
+        // With the system's reason: a missing file, a folder that cannot be
+        // searched and a path too long are told apart.
+        return tag.openErrno ? QStringLiteral("cannot open file: ") + qt_error_string(tag.openErrno)
+                             : QStringLiteral("cannot open file");
     case ReadProblem::NotRegularFile:
         return QStringLiteral("not a regular file");
     case ReadProblem::TagRefused:

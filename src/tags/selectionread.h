@@ -6,7 +6,7 @@
 struct SelectionRead {
     int result = -1;
     bool ok = false;
-    // Why ok is false, in words ("cannot open file", "not MPEG audio (FLAC
+    // Why ok is false, in words ("cannot open file: Permission denied", "not MPEG audio (FLAC
     // audio)", ...); empty when ok.
     QString failure;
     FieldValues inputs;

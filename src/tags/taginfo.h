@@ -126,6 +126,7 @@ public:
     // the path still names it unchanged) and whether MPEG audio follows the
     // tag.
     ReadProblem problem = ReadProblem::None;
+    int openErrno = 0; // the system's reason for CannotOpen, when it gave one
     FileIdentity identity;
     AudioContent content;
 

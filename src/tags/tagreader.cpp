@@ -37,6 +37,7 @@ void TagInfo::forgetRead() {
     albumArtistFromV1 = false;
     readRefused = true;
     problem = ReadProblem::CannotOpen;
+    openErrno = 0;
     content = AudioContent{};
     identity = FileIdentity{};
 }
@@ -49,8 +50,10 @@ int TagInfo::Read(const QString& filePath) {
     Descriptor file; // closed on every way out
     file.fd = ::open(pathBytes(filePath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat st {};
-    if (file.fd < 0 || ::fstat(file.fd, &st) != 0)
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0) {
+        openErrno = errno;
         return E_FAIL_RESULT;
+    }
     if (!S_ISREG(st.st_mode)) {
         problem = ReadProblem::NotRegularFile;
         return E_FAIL_RESULT;

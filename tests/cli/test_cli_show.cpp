@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -82,9 +84,11 @@ void TestCliShow::exitStatus_data() {
     QTest::newRow("diagnostic names its file")
         << QStringList{"show", "--json", "refused.mp3", "esc\x1b[2J.mp3"} << 1 << "tag refused"
         << QFileInfo(dir.filePath("esc?[2J.mp3")).absoluteFilePath() + ": Invalid id3size\n";
+    // With the system's reason.
     QTest::newRow("missing file") << QStringList{"show", "good.mp3", "missing.mp3"} << 1
-                                  << "cannot open file"
-                                  << "";
+                                  << "cannot open file: " + qt_error_string(ENOENT) << "";
+    QTest::newRow("name too long") << QStringList{"show", QString(300, u'n') + ".mp3"} << 1
+                                   << "cannot open file: " + qt_error_string(ENAMETOOLONG) << "";
     QTest::newRow("folder") << QStringList{"show", "."} << 1 << "not a regular file"
                             << "";
     QTest::newRow("after --, a dash name is a file")
