@@ -21,8 +21,14 @@ bool IsSingleInstance(const FrameInfo& frame) {
 // A comment's text is three language units, the descriptor, a 0 unit and
 // the comment. Two comments are one when language and descriptor are equal
 // (their key); an ID3v1 comment has "eng" and an empty descriptor.
+
+// Where the 0 unit that ends the descriptor stands; -1 when there is none.
+qsizetype DescriptorEnd(const QString& text) {
+    return text.size() < 3 ? -1 : text.indexOf(QChar(0), 3);
+}
+
 QStringView CommentKey(const QString& text) {
-    const qsizetype end = text.size() < 3 ? -1 : text.indexOf(QChar(0), 3);
+    const qsizetype end = DescriptorEnd(text);
     return end < 0 ? QStringView(text) : QStringView(text).left(end);
 }
 
@@ -34,7 +40,7 @@ QStringView CommentKey(const QString& text) {
 bool IsEmptyValue(const FrameInfo& frame) {
     if (frame.IsId("COMM")) {
         const QString& text = frame.text;
-        const qsizetype end = text.size() < 3 ? -1 : text.indexOf(QChar(0), 3);
+        const qsizetype end = DescriptorEnd(text);
         return end < 0 || std::all_of(text.cbegin() + end + 1, text.cend(),
                                       [](QChar c) { return c.isNull(); });
     }
