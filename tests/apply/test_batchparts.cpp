@@ -23,6 +23,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <initializer_list>
 #include <linux/magic.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -38,6 +39,23 @@ QByteArray song(const QString& title, int padding = 2000) {
     tag.frames = {{"TPE1", fixture::TextBody(0, "Artist")}, {"TIT2", fixture::TextBody(0, title)}};
     tag.padding = padding; // the new tag fits: written in place
     return fixture::BuildFile(&tag, 4);
+}
+
+// Songs written as <folder>/<name>.mp3, each with its padding.
+struct Songs {
+    QStringList paths;
+    QList<QByteArray> originals;
+    bool written = true;
+};
+Songs writeSongs(const QDir& folder, std::initializer_list<std::pair<const char*, int>> names) {
+    Songs songs;
+    for (const auto& [name, padding] : names) {
+        songs.paths << folder.filePath(QString("%1.mp3").arg(name));
+        songs.originals << song(name, padding);
+        songs.written =
+            fixture::WriteFile(songs.paths.last(), songs.originals.last()) && songs.written;
+    }
+    return songs;
 }
 
 // Every file goes to <folder>/<its name>.mp3 with a new title.
@@ -589,13 +607,11 @@ private slots:
         QTemporaryDir dir;
         const QDir root(dir.path());
         QVERIFY(root.mkpath("in"));
-        QStringList paths;
-        QList<QByteArray> originals;
-        for (const char* name : {"a", "b", "c"}) {
-            paths << root.filePath(QString("in/%1.mp3").arg(name));
-            originals << song(name);
-            QVERIFY(fixture::WriteFile(paths.last(), originals.last()));
-        }
+        const Songs songs =
+            writeSongs(root.filePath("in"), {{"a", 2000}, {"b", 2000}, {"c", 2000}});
+        QVERIFY(songs.written);
+        const QStringList& paths = songs.paths;
+        const QList<QByteArray>& originals = songs.originals;
         const auto untouched = [&] {
             for (int i = 0; i < paths.size(); ++i) {
                 if (fixture::ReadFile(paths[i]) != originals[i])
@@ -633,13 +649,10 @@ private slots:
     void journalRemovedBetweenFiles() {
         QTemporaryDir dir;
         const QDir root(dir.path());
-        QStringList paths;
-        QList<QByteArray> originals;
-        for (const char* name : {"a", "b", "c"}) {
-            paths << root.filePath(QString("%1.mp3").arg(name));
-            originals << song(name);
-            QVERIFY(fixture::WriteFile(paths.last(), originals.last()));
-        }
+        const Songs songs = writeSongs(root, {{"a", 2000}, {"b", 2000}, {"c", 2000}});
+        QVERIFY(songs.written);
+        const QStringList& paths = songs.paths;
+        const QList<QByteArray>& originals = songs.originals;
         const Profile profile = sortInto(root.filePath("out"));
         std::vector<FilePlan> plans;
         PlanFiles(paths, profile, [&](int, FilePlan&& p) { plans.push_back(std::move(p)); });
@@ -662,13 +675,10 @@ private slots:
     void stopInGroup() {
         QTemporaryDir dir;
         const QDir root(dir.path());
-        QStringList paths;
-        QList<QByteArray> originals;
-        for (const auto& [name, padding] : {std::pair{"a", 2000}, {"b", 0}, {"c", 2000}}) {
-            paths << root.filePath(QString("%1.mp3").arg(name));
-            originals << song(name, padding);
-            QVERIFY(fixture::WriteFile(paths.last(), originals.last()));
-        }
+        const Songs songs = writeSongs(root, {{"a", 2000}, {"b", 0}, {"c", 2000}});
+        QVERIFY(songs.written);
+        const QStringList& paths = songs.paths;
+        const QList<QByteArray>& originals = songs.originals;
         const Profile profile = sortInto(dir.path());
         std::vector<FilePlan> plans;
         PlanFiles(paths, profile, [&](int, FilePlan&& p) { plans.push_back(std::move(p)); });
