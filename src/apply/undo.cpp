@@ -27,6 +27,7 @@
 #include <future>
 #include <optional>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -220,12 +221,28 @@ struct InPlace {
 // and at the end.
 class UndoGroup {
 public:
-    static constexpr int Files = 64;
+    static constexpr int MostFiles = 128;
 
     explicit UndoGroup(const JournalRun& run) : m_marks(run) {}
 
+    // How many files a group takes. Its files stay open from their read
+    // ahead until their flush is done, with those of the group flushed
+    // before and of the group read ahead next, and a moved file keeps its
+    // two folders open too: within the process's limit of descriptors
+    // (1,024 by default, less where a user lowered it), with some spare for
+    // the rest of the program.
+    static int files() {
+        struct rlimit limit {};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+            return MostFiles;
+        constexpr rlim_t Spare = 64;
+        const rlim_t free = limit.rlim_cur > Spare ? limit.rlim_cur - Spare : 0;
+        return int(std::clamp<rlim_t>(free / 5, 1, MostFiles));
+    }
+
+    int size() const { return m_files; }
     bool hasPending() const { return !m_inPlace.empty(); }
-    bool full() const { return m_results.size() >= Files; }
+    bool full() const { return m_results.size() >= m_files; }
     // Takes the result of a file handled now; r.ok files are marked undone
     // at the end of the group.
     void add(int seq, const UndoFileResult& r, bool report) { m_results.append({seq, r, report}); }
@@ -265,8 +282,16 @@ private:
         std::future<QList<int>> errors;
     };
     bool write(InPlace& f, QString& message, QStringList& folders, bool& untouched);
+    // settle in two steps, so that the undone marks can reach the disk with
+    // the next group's restore marks, in one flush: waits for the flush of
+    // the group committed last and marks its restored files undone (false
+    // when there is none); then, once the marks were flushed (or not, with
+    // the flush's errno), puts its results into report.
+    bool markSettled();
+    void reportSettled(UndoReport& report, bool marksFlushed, int err);
 
     JournalMarks m_marks;
+    const int m_files = files();
     QList<Result> m_results;
     std::vector<InPlace> m_inPlace;
     std::optional<Flushing> m_flushing;
@@ -384,7 +409,14 @@ bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& 
 }
 
 void UndoGroup::commit(UndoReport& report) {
-    settle(report);
+    // With files to restore in place, the undone marks of the group before
+    // are flushed with their restore marks: the group before is on disk
+    // already, and no file of this one is touched before the flush.
+    bool settling = false;
+    if (m_inPlace.empty())
+        settle(report);
+    else
+        settling = markSettled();
     Flushing group;
     group.results = std::move(m_results);
     m_results.clear();
@@ -394,6 +426,8 @@ void UndoGroup::commit(UndoReport& report) {
         for (const InPlace& f : m_inPlace)
             m_marks.restoring(f.seq);
         const bool marked = m_marks.flush();
+        if (settling)
+            reportSettled(report, marked, errno);
         // Files that stay where they are change their own bytes only: they
         // are written together, in parallel; the others move, one at a
         // time, in their order.
@@ -472,8 +506,15 @@ void UndoGroup::commit(UndoReport& report) {
 }
 
 void UndoGroup::settle(UndoReport& report) {
-    if (!m_flushing)
+    if (!markSettled())
         return;
+    const bool flushed = m_marks.flush();
+    reportSettled(report, flushed, errno);
+}
+
+bool UndoGroup::markSettled() {
+    if (!m_flushing)
+        return false;
     Flushing& group = *m_flushing;
     if (group.errors.valid()) {
         const QList<int> errors = group.errors.get();
@@ -507,10 +548,15 @@ void UndoGroup::settle(UndoReport& report) {
         if (r.file.ok)
             m_marks.undone(r.seq);
     }
-    if (!m_marks.flush()) {
+    return true;
+}
+
+void UndoGroup::reportSettled(UndoReport& report, bool marksFlushed, int err) {
+    Flushing& group = *m_flushing;
+    if (!marksFlushed) {
         // Taken back all the same; the next undo finds them so and records
         // it (history counts them as not taken back until then).
-        const QString reason = qt_error_string(errno);
+        const QString reason = qt_error_string(err);
         report.ok = false;
         for (Result& r : group.results) {
             if (r.file.ok)
@@ -1038,7 +1084,7 @@ UndoReport UndoRun(const JournalRun& given) {
         if (from < aheadFrom + qsizetype(ahead.size()) || from >= count)
             return;
         aheadFrom = from;
-        ahead.assign(size_t(std::min<qsizetype>(UndoGroup::Files, count - from)), Ahead());
+        ahead.assign(size_t(std::min<qsizetype>(group.size(), count - from)), Ahead());
         Descriptor bytesFile;
         bytesFile.fd = ::open(pathBytes(run.bytesFile).constData(), O_RDONLY | O_CLOEXEC);
         ParallelFor(int(ahead.size()), [&](int k) {

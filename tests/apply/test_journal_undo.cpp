@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -720,33 +721,34 @@ private slots:
 
     // Undo marks a group of files as being restored with one flush, writes
     // their old tags back, flushes the files together, and only then marks
-    // them as taken back, with one more flush. A file whose flush fails is
-    // not marked: the next undo finds it restored and marks it.
+    // them as taken back, in the flush that marks the next group as being
+    // restored (or one of their own at the end). A file whose flush fails
+    // is not marked: the next undo finds it restored and marks it.
     void undoFlushesInGroups_data() {
         QTest::addColumn<int>("whole"); // CountedOps::Whole
         QTest::addColumn<bool>("fileSyncFails");
         // Files restored at each journal flush; journal flushes before each
         // file flush, and before each flush of the whole file system. The
-        // undo's start, groups of 64 and 6, then the undo's end.
+        // undo's start, groups of 128 and 6, then the undo's end.
         QTest::addColumn<QList<int>>("journalSyncs");
         QTest::addColumn<QList<int>>("fileSyncs");
         QTest::addColumn<QList<int>>("wholeSyncs");
-        const QList<int> eachFile = QList<int>(64, 2) + QList<int>(6, 4);
+        const QList<int> eachFile = QList<int>(128, 2) + QList<int>(6, 3);
         QTest::newRow("files flushed")
-            << int(CountedOps::NotDone) << false << QList<int>{0, 0, 64, 64, 70, 70} << eachFile
+            << int(CountedOps::NotDone) << false << QList<int>{0, 0, 128, 134, 134} << eachFile
             << QList<int>{};
         QTest::newRow("file flushes fail: nothing marked")
-            << int(CountedOps::NotDone) << true << QList<int>{0, 0, 64, 70}
-            << QList<int>(64, 2) + QList<int>(6, 3) << QList<int>{};
+            << int(CountedOps::NotDone) << true << QList<int>{0, 0, 128, 134} << eachFile
+            << QList<int>{};
         QTest::newRow("file system flushed whole, then one file of it")
-            << int(CountedOps::Flushed) << false << QList<int>{0, 0, 64, 64, 70, 70}
-            << QList<int>{2, 4} << QList<int>{2, 4};
+            << int(CountedOps::Flushed) << false << QList<int>{0, 0, 128, 134, 134}
+            << QList<int>{2, 3} << QList<int>{2, 3};
         QTest::newRow("whole flush fails: each file flushed")
-            << int(CountedOps::Fails) << false << QList<int>{0, 0, 64, 64, 70, 70} << eachFile
-            << QList<int>{2, 4};
+            << int(CountedOps::Fails) << false << QList<int>{0, 0, 128, 134, 134} << eachFile
+            << QList<int>{2, 3};
         QTest::newRow("whole flush and file flushes fail: nothing marked")
-            << int(CountedOps::Fails) << true << QList<int>{0, 0, 64, 70}
-            << QList<int>(64, 2) + QList<int>(6, 3) << QList<int>{2, 3};
+            << int(CountedOps::Fails) << true << QList<int>{0, 0, 128, 134} << eachFile
+            << QList<int>{2, 3};
     }
     void undoFlushesInGroups() {
         QFETCH(int, whole);
@@ -759,7 +761,7 @@ private slots:
         ops.whole = CountedOps::Whole(whole);
         ops.failFileSync = fileSyncFails;
         JournalWriter journal;
-        for (int i = 0; i < 70; ++i) {
+        for (int i = 0; i < 134; ++i) {
             ops.files << dir.filePath(QString("f%1.mp3").arg(i));
             ops.originals << tagRegion(300, 'o') + audio(500, char(i));
             writeAll(ops.files.last(), ops.originals.last());
@@ -775,10 +777,85 @@ private slots:
         QCOMPARE(ops.journalSyncs, journalSyncs);
         QCOMPARE(ops.fileSyncs, fileSyncs);
         QCOMPARE(ops.wholeSyncs, wholeSyncs);
-        QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), fileSyncFails ? 70 : 0);
+        QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), fileSyncFails ? 134 : 0);
         if (fileSyncFails)
             QVERIFY(UndoRun(ReadJournalRun(journal.filePath())).ok);
         QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), 0);
+    }
+
+    // The undone marks of a group go to the journal with the next group's
+    // restore marks: when that write fails, the group before stays taken
+    // back (and says the journal lacks it), and the next group is not
+    // touched. A later undo finishes both.
+    void undoneMarksFailBeforeNextGroup() {
+        QTemporaryDir dir;
+        JournalWriter journal;
+        QStringList files;
+        QList<QByteArray> originals;
+        for (int i = 0; i < 134; ++i) {
+            files << dir.filePath(QString("f%1.mp3").arg(i));
+            originals << tagRegion(300, 'o') + audio(500, char(i));
+            writeAll(files.last(), originals.last());
+            simulate(journal, files.last(),
+                     {tagRegion(300, 'o'), tagRegion(300, 'n'), false, false, {}}, files.last(),
+                     true);
+        }
+        journal.finish();
+        UndoneMarksFail ops;
+        setJournalFileOps(&ops);
+        const UndoReport report = UndoRun(ReadJournalRun(journal.filePath()));
+        setJournalFileOps(nullptr);
+        QVERIFY(!report.ok);
+        QCOMPARE(report.files.size(), 134);
+        // Undo goes from the last file of the run to the first.
+        for (int k = 0; k < 134; ++k) {
+            const UndoFileResult& r = report.files[k];
+            const int i = 133 - k;
+            const bool firstGroup = k < 128;
+            QCOMPARE(r.ok, firstGroup);
+            QCOMPARE(r.messages.size(), 1);
+            QVERIFY2(r.messages[0].contains(firstGroup ? "is taken back, but the undo journal "
+                                                         "cannot record it"
+                                                       : "the journal cannot be written"),
+                     qPrintable(r.messages[0]));
+            QCOMPARE(readAll(files[i]) == originals[i], firstGroup);
+        }
+        QVERIFY(UndoRun(ReadJournalRun(journal.filePath())).ok);
+        for (int i = 0; i < 134; ++i)
+            QCOMPARE(readAll(files[i]), originals[i]);
+        QCOMPARE(ReadJournalRun(journal.filePath()).notRestored(), 0);
+    }
+
+    // Undo holds the files of a few groups open at once: under a low limit
+    // of descriptors its groups get smaller, rather than files it cannot
+    // open being reported as changed since the run.
+    void undoWithinDescriptorLimit() {
+        QTemporaryDir dir;
+        JournalWriter journal;
+        QStringList files;
+        QList<QByteArray> originals;
+        for (int i = 0; i < 300; ++i) {
+            files << dir.filePath(QString("f%1.mp3").arg(i));
+            originals << tagRegion(300, 'o') + audio(500, char(i));
+            writeAll(files.last(), originals.last());
+            simulate(journal, files.last(),
+                     {tagRegion(300, 'o'), tagRegion(300, 'n'), false, false, {}}, files.last(),
+                     true);
+        }
+        journal.finish();
+        const qsizetype open = QDir("/proc/self/fd").count();
+        struct rlimit was {};
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &was), 0);
+        struct rlimit low = was;
+        low.rlim_cur = std::min<rlim_t>(was.rlim_cur, rlim_t(open) + 150);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+        const UndoReport report = UndoRun(ReadJournalRun(journal.filePath()));
+        ::setrlimit(RLIMIT_NOFILE, &was);
+        for (const UndoFileResult& r : report.files)
+            QVERIFY2(r.ok, qPrintable(r.messages.join(u'\n')));
+        QVERIFY(report.ok);
+        for (int i = 0; i < 300; ++i)
+            QCOMPARE(readAll(files[i]), originals[i]);
     }
 
     // Undo puts the run's summary into the index from the marks it wrote,
