@@ -107,8 +107,19 @@ QByteArray rebuiltDigest(const JournalEntry& e, int current, qint64 from, qint64
         }
         return true;
     };
-    if (!e.wholeFileDigests)
-        return PrintOfReader(size, reader);
+    if (!e.wholeFileDigests) {
+        // The old head is the rebuilt content's ID3v2 region, covers and
+        // all: hashed where it lies rather than copied out first.
+        const PrintSpan span = PrintSpanOf(size, head);
+        if (head == 0 || Id3v2RegionSize(e.head.first(std::min<qint64>(head, 10)), size) != head)
+            return PrintOfReader(size, reader);
+        QByteArray after(span.frontEnd - head, Qt::Uninitialized);
+        QByteArray back(size - span.backStart, Qt::Uninitialized);
+        if (!reader(head, after.size(), after.data()) ||
+            !reader(span.backStart, back.size(), back.data()))
+            return {};
+        return PrintWithRegion(size, e.head, after, back);
+    }
     ContentHash hash(e.originalDigest.size());
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     for (qint64 at = 0; at < size;) {
