@@ -224,12 +224,12 @@ struct InPlace {
 
 // The files of a run undone together: restore marks flushed once before any
 // of them is written in place, the files flushed together, then their undo
-// marks flushed once. A crash in between leaves files that are marked as
-// being restored (the next undo lets their bytes decide) or restored and
-// unmarked (the next undo finds them as they were). The flush of a group's
-// files runs while the next group is read; the group is settled (marked and
-// reported) before the next one writes any file in place or marks anything,
-// and at the end.
+// marks flushed once, with the next group's restore marks. A crash in
+// between leaves files that are marked as being restored (the next undo
+// lets their bytes decide) or restored and unmarked (the next undo finds
+// them as they were). The flush of a group's files runs while the next
+// group is read; the group is settled (marked and reported) before the next
+// one writes any file in place, and at the end.
 class UndoGroup {
 public:
     static constexpr int MostFiles = 128;
