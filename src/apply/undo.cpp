@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <future>
@@ -240,15 +241,29 @@ public:
     // ahead until their flush is done, with those of the group flushed
     // before and of the group read ahead next, and a moved file keeps its
     // two folders open too: within the process's limit of descriptors
-    // (1,024 by default, less where a user lowered it), with some spare for
-    // the rest of the program.
+    // (1,024 by default, less where a user lowered it), less those the
+    // process holds already (the window's, or ones a parent left open), with
+    // some spare for the rest of the program.
     static int files() {
         struct rlimit limit {};
         if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
             return MostFiles;
         constexpr rlim_t Spare = 64;
-        const rlim_t free = limit.rlim_cur > Spare ? limit.rlim_cur - Spare : 0;
+        const rlim_t used = Spare + openDescriptors();
+        const rlim_t free = limit.rlim_cur > used ? limit.rlim_cur - used : 0;
         return int(std::clamp<rlim_t>(free / 5, 1, MostFiles));
+    }
+
+    // The descriptors open now (0 where that is not known).
+    static rlim_t openDescriptors() {
+        DIR* dir = ::opendir("/proc/self/fd");
+        if (!dir)
+            return 0;
+        rlim_t count = 0;
+        while (const dirent* entry = ::readdir(dir))
+            count += entry->d_name[0] != '.';
+        ::closedir(dir);
+        return count > 0 ? count - 1 : 0; // not the one that read them
     }
 
     int size() const { return m_files; }
