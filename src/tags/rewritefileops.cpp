@@ -19,6 +19,21 @@ bool RewriteFileOps::Write(int fd, const char* buffer, qint64 count) {
     return WriteAll(fd, buffer, count);
 }
 
+qint64 RewriteFileOps::Copy(int from, int to, qint64 count, qint64 offset) {
+    for (;;) {
+        loff_t at = offset;
+        const ssize_t n = ::copy_file_range(from, &at, to, nullptr, static_cast<size_t>(count), 0);
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        // Another file system, or one (or a kernel) that does not copy.
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)
+            return CannotCopy;
+        return -1;
+    }
+}
+
 bool RewriteFileOps::Flush(int fd) {
     return ::fsync(fd) == 0;
 }

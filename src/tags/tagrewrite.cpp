@@ -28,8 +28,22 @@ struct Descriptor {
 };
 
 bool CopyRange(RewriteFileOps& ops, int from, int to, qint64 start, qint64 end) {
+    qint64 offset = start;
+    // In the kernel where it copies; the rest, if any, through a buffer (a
+    // copy that stops short is tried again that way, which reads the end of
+    // a file that shrank as a failure).
+    while (offset < end) {
+        const qint64 got = ops.Copy(from, to, std::min<qint64>(end - offset, 1 << 30), offset);
+        if (got == 0 || got == RewriteFileOps::CannotCopy)
+            break;
+        if (got < 0)
+            return false;
+        offset += got;
+    }
+    if (offset == end)
+        return true;
     std::vector<char> buffer(1 << 16);
-    for (qint64 offset = start; offset < end;) {
+    while (offset < end) {
         const qint64 want = std::min<qint64>(qint64(buffer.size()), end - offset);
         const qint64 got = ops.Read(from, buffer.data(), want, offset);
         if (got <= 0 || !ops.Write(to, buffer.data(), got))

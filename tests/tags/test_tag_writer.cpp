@@ -40,10 +40,23 @@ qint64 HeaderSize(const QByteArray& file) {
 // Makes the n-th call of one operation fail.
 class FailingOps : public RewriteFileOps {
 public:
-    enum Which { ReadOp, WriteOp, FlushOp, ExchangeOp };
+    enum Which { ReadOp, WriteOp, FlushOp, ExchangeOp, CopyOp };
     FailingOps(Which which, int failAt) : which(which), failAt(failAt) {}
     qint64 Read(int fd, char* b, qint64 n, qint64 off) override {
         return Fail(ReadOp) ? -1 : RewriteFileOps::Read(fd, b, n, off);
+    }
+    // Only a failing copy is made in the kernel: the reads and writes of
+    // the others are what fails.
+    qint64 Copy(int from, int to, qint64 n, qint64 off) override {
+        if (which != CopyOp)
+            return CannotCopy;
+        if (Fail(CopyOp)) {
+            // A copy that got part of the way.
+            RewriteFileOps::Copy(from, to, n / 2, off);
+            errno = EIO;
+            return -1;
+        }
+        return RewriteFileOps::Copy(from, to, n, off);
     }
     bool Write(int fd, const char* b, qint64 n) override {
         if (Fail(WriteOp)) {
@@ -79,6 +92,11 @@ public:
         if (m_atFirstRead && m_meanwhile)
             std::exchange(m_meanwhile, {})();
         return RewriteFileOps::Read(fd, b, n, off);
+    }
+    qint64 Copy(int from, int to, qint64 n, qint64 off) override {
+        if (m_atFirstRead && m_meanwhile)
+            std::exchange(m_meanwhile, {})();
+        return RewriteFileOps::Copy(from, to, n, off);
     }
     bool Flush(int fd) override {
         if (m_meanwhile)
@@ -719,6 +737,7 @@ void TestTagWriter::faultsLeaveOriginal_data() {
     QTest::newRow("last audio write") << int(FailingOps::WriteOp) << 5;
     QTest::newRow("flush") << int(FailingOps::FlushOp) << 1;
     QTest::newRow("exchange") << int(FailingOps::ExchangeOp) << 1;
+    QTest::newRow("audio copied in the kernel") << int(FailingOps::CopyOp) << 1;
 }
 
 void TestTagWriter::faultsLeaveOriginal() {
