@@ -120,6 +120,21 @@ void simulate(JournalWriter& journal, const QString& path, const Edit& edit, con
     QVERIFY(journal.recordOutcome(e, &error));
 }
 
+// count files in dir, each a tag region and audio, whose tag one run of
+// journal (then finished) rewrote in place; their names and original bytes
+// go to files and originals.
+void retitledInPlace(const QTemporaryDir& dir, int count, JournalWriter& journal,
+                     QStringList& files, QList<QByteArray>& originals) {
+    for (int i = 0; i < count; ++i) {
+        files << dir.filePath(QString("f%1.mp3").arg(i));
+        originals << tagRegion(300, 'o') + audio(500, char(i));
+        writeAll(files.last(), originals.last());
+        simulate(journal, files.last(),
+                 {tagRegion(300, 'o'), tagRegion(300, 'n'), false, false, {}}, files.last(), true);
+    }
+    journal.finish();
+}
+
 // Counts the flushes of undo: the journal's, with how many files hold their
 // original bytes at that moment, the restored files' and those of their
 // whole file system.
@@ -786,15 +801,7 @@ private slots:
         ops.whole = CountedOps::Whole(whole);
         ops.failFileSync = fileSyncFails;
         JournalWriter journal;
-        for (int i = 0; i < 134; ++i) {
-            ops.files << dir.filePath(QString("f%1.mp3").arg(i));
-            ops.originals << tagRegion(300, 'o') + audio(500, char(i));
-            writeAll(ops.files.last(), ops.originals.last());
-            simulate(journal, ops.files.last(),
-                     {tagRegion(300, 'o'), tagRegion(300, 'n'), false, false, {}}, ops.files.last(),
-                     true);
-        }
-        journal.finish();
+        retitledInPlace(dir, 134, journal, ops.files, ops.originals);
         setJournalFileOps(&ops);
         const UndoReport report = UndoRun(ReadJournalRun(journal.filePath()));
         setJournalFileOps(nullptr);
@@ -820,15 +827,7 @@ private slots:
         JournalWriter journal;
         QStringList files;
         QList<QByteArray> originals;
-        for (int i = 0; i < 134; ++i) {
-            files << dir.filePath(QString("f%1.mp3").arg(i));
-            originals << tagRegion(300, 'o') + audio(500, char(i));
-            writeAll(files.last(), originals.last());
-            simulate(journal, files.last(),
-                     {tagRegion(300, 'o'), tagRegion(300, 'n'), false, false, {}}, files.last(),
-                     true);
-        }
-        journal.finish();
+        retitledInPlace(dir, 134, journal, files, originals);
         UndoneMarksFail ops;
         setJournalFileOps(&ops);
         const UndoReport report = UndoRun(ReadJournalRun(journal.filePath()));
@@ -873,15 +872,7 @@ private slots:
         JournalWriter journal;
         QStringList files;
         QList<QByteArray> originals;
-        for (int i = 0; i < 300; ++i) {
-            files << dir.filePath(QString("f%1.mp3").arg(i));
-            originals << tagRegion(300, 'o') + audio(500, char(i));
-            writeAll(files.last(), originals.last());
-            simulate(journal, files.last(),
-                     {tagRegion(300, 'o'), tagRegion(300, 'n'), false, false, {}}, files.last(),
-                     true);
-        }
-        journal.finish();
+        retitledInPlace(dir, 300, journal, files, originals);
         std::vector<int> heldFds;
         for (int i = 0; i < held; ++i)
             heldFds.push_back(::open("/dev/null", O_RDONLY | O_CLOEXEC));
@@ -927,14 +918,8 @@ private slots:
         QTemporaryDir dir;
         JournalWriter journal;
         QStringList files;
-        for (int i = 0; i < 3; ++i) {
-            files << dir.filePath(QString("f%1.mp3").arg(i));
-            writeAll(files.last(), tagRegion(300, 'o') + audio(500, char(i)));
-            simulate(journal, files.last(),
-                     {tagRegion(300, 'o'), tagRegion(300, 'n'), false, false, {}}, files.last(),
-                     true);
-        }
-        journal.finish();
+        QList<QByteArray> originals;
+        retitledInPlace(dir, 3, journal, files, originals);
         const QString file = journal.filePath();
         if (how == "edited" || how == "other undo")
             writeAll(files[2], readAll(files[2]).replace(20, 1, "e"));
