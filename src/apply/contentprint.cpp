@@ -86,6 +86,14 @@ QByteArray PrintWithRegion(qint64 size, QByteArrayView region, QByteArrayView af
     return printOf(size, region.size(), RegionPageDigests(region), afterRegion, back);
 }
 
+QByteArray PrintWithRegion(qint64 size, QByteArrayView region, QByteArrayView afterRegion,
+                           QByteArrayView back, const QByteArray& regionDigests) {
+    const qint64 pages = (region.size() + SavedRegion::PageSize - 1) / SavedRegion::PageSize;
+    if (regionDigests.size() != pages * SavedRegion::PageDigestSize)
+        return PrintWithRegion(size, region, afterRegion, back);
+    return printOf(size, region.size(), regionDigests, afterRegion, back);
+}
+
 QByteArray PrintOfContent(QByteArrayView content) {
     const qint64 size = content.size();
     const PrintSpan span =

@@ -37,6 +37,10 @@ QByteArray PrintOfParts(qint64 size, QByteArrayView front, QByteArrayView back);
 // region its header gives) and the bytes after it.
 QByteArray PrintWithRegion(qint64 size, QByteArrayView region, QByteArrayView afterRegion,
                            QByteArrayView back);
+// The same with RegionPageDigests(region) made already; digests of another
+// length are made again.
+QByteArray PrintWithRegion(qint64 size, QByteArrayView region, QByteArrayView afterRegion,
+                           QByteArrayView back, const QByteArray& regionDigests);
 // The print of content given whole.
 QByteArray PrintOfContent(QByteArrayView content);
 // The print of content of size bytes that read(offset, count, out) gives,

@@ -712,6 +712,7 @@ JournalRun ReadJournalRun(const QString& file) {
 }
 
 bool LoadSavedHead(const JournalRun& run, JournalEntry& entry, int bytesFd) {
+    entry.headDigests.clear();
     if (entry.regionSize < 0 && entry.head.size() == entry.headSize)
         return true; // inline, or nothing to load
     if (entry.headAt < 0 || entry.headSize < 0)
@@ -736,16 +737,19 @@ bool LoadSavedHead(const JournalRun& run, JournalEntry& entry, int bytesFd) {
 }
 
 bool RestoreSavedHead(JournalEntry& entry, int fd, QByteArrayView start) {
+    entry.headDigests.clear();
     if (entry.regionSize < 0 || entry.saved.refs.isEmpty())
         return entry.head.size() == (entry.regionSize >= 0 ? entry.regionSize : entry.headSize);
     const qint64 needed = entry.saved.fileBytesNeeded();
     const bool given = start.size() >= needed;
     const QByteArray read = given ? QByteArray() : ReadAt(fd, 0, needed);
+    QByteArray digests;
     const std::optional<QByteArray> head =
-        RestoreRegion(entry.saved, given ? start.first(needed) : QByteArrayView(read));
+        RestoreRegion(entry.saved, given ? start.first(needed) : QByteArrayView(read), &digests);
     if (!head)
         return false;
     entry.head = *head;
+    entry.headDigests = digests;
     return true;
 }
 

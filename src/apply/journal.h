@@ -52,6 +52,10 @@ struct JournalEntry {
     // in place (empty when the write changes more than the region), which
     // the outcome takes instead of reading the file again.
     QByteArray printIfWritten;
+    // Not recorded: RegionPageDigests(head) when RestoreSavedHead rebuilt
+    // head and learnt them doing so (empty otherwise), which the print of
+    // the rebuilt file takes instead of hashing head again.
+    QByteArray headDigests;
 
     bool undone = false;
     // An undo began to restore the file where it stands (the tag had been

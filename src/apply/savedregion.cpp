@@ -157,26 +157,38 @@ SavedRegion SaveRegion(QByteArrayView original, QByteArrayView written, bool inP
     return saved;
 }
 
-std::optional<QByteArray> RestoreRegion(const SavedRegion& saved, QByteArrayView file) {
-    QByteArray region(saved.size, '\0');
+std::optional<QByteArray> RestoreRegion(const SavedRegion& saved, QByteArrayView file,
+                                        QByteArray* pageDigests) {
+    // Every byte is set below: by the literal, or by a piece in its page.
+    QByteArray region(saved.size, Qt::Uninitialized);
     const QList<Piece> pieces = piecesOf(saved);
     if (!fillLiteral(region, pieces, saved.literal))
         return std::nullopt;
-    if (pieces.isEmpty())
+    if (pieces.isEmpty()) {
+        if (pageDigests)
+            *pageDigests = RegionPageDigests(region);
         return region;
-    // Page by page: the referenced bytes where the original had them, or
-    // where the written tag put them; the page's digest tells which.
+    }
+    if (pageDigests)
+        pageDigests->resize(saved.pageDigests.size());
+    // Page by page: the referenced bytes where the written tag put them
+    // (a file as its run left it), or where the original had them (a write
+    // or an undo cut off); the page's digest tells which.
     qsizetype first = 0;
     for (qint64 page = 0; page < saved.size; page += Page) {
         const qint64 pageEnd = std::min(page + Page, saved.size);
+        const qint64 digestAt = page / Page * SavedRegion::PageDigestSize;
         while (first < pieces.size() && pieces[first].end <= page)
             ++first;
-        if (first == pieces.size() || pieces[first].begin >= pageEnd)
-            continue; // all literal
-        const quint64 want = qFromLittleEndian<quint64>(saved.pageDigests.constData() +
-                                                        page / Page * SavedRegion::PageDigestSize);
+        if (first == pieces.size() || pieces[first].begin >= pageEnd) { // all literal
+            if (pageDigests)
+                qToLittleEndian(digestOf(QByteArrayView(region).sliced(page, pageEnd - page)),
+                                pageDigests->data() + digestAt);
+            continue;
+        }
+        const quint64 want = qFromLittleEndian<quint64>(saved.pageDigests.constData() + digestAt);
         bool found = false;
-        for (const bool moved : {false, true}) {
+        for (const bool moved : {true, false}) {
             for (qsizetype i = first; i < pieces.size() && pieces[i].begin < pageEnd; ++i) {
                 const qint64 b = std::max(pieces[i].begin, page);
                 const qint64 e = std::min(pieces[i].end, pageEnd);
@@ -192,6 +204,8 @@ std::optional<QByteArray> RestoreRegion(const SavedRegion& saved, QByteArrayView
         }
         if (!found)
             return std::nullopt;
+        if (pageDigests)
+            qToLittleEndian(want, pageDigests->data() + digestAt);
     }
     return region;
 }

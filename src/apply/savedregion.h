@@ -64,5 +64,8 @@ SavedRegion SaveRegionWhole(QByteArrayView original);
 // The original region from the saved parts and the first bytes of the file
 // as it stands (fileBytesNeeded() of them, fewer when the file is shorter).
 // Empty when a page of the original cannot be found there: the file is
-// neither as the write nor as the original left it.
-std::optional<QByteArray> RestoreRegion(const SavedRegion& saved, QByteArrayView file);
+// neither as the write nor as the original left it. pageDigests, when
+// given, receives RegionPageDigests of the region restored: the digests
+// it checked pages against, and those of the pages all literal, made.
+std::optional<QByteArray> RestoreRegion(const SavedRegion& saved, QByteArrayView file,
+                                        QByteArray* pageDigests = nullptr);

@@ -119,7 +119,7 @@ QByteArray rebuiltDigest(const JournalEntry& e, int current, qint64 from, qint64
         if (!reader(head, after.size(), after.data()) ||
             !reader(span.backStart, back.size(), back.data()))
             return {};
-        return PrintWithRegion(size, e.head, after, back);
+        return PrintWithRegion(size, e.head, after, back, e.headDigests);
     }
     ContentHash hash(e.originalDigest.size());
     QByteArray buffer(1 << 20, Qt::Uninitialized);

@@ -466,29 +466,37 @@ private slots:
         QTest::addColumn<int>("cover");        // bytes of a picture that Apply keeps
         QTest::addColumn<int>("undoCutAfter"); // pages an undo killed before wrote back (0: none)
         QTest::addColumn<bool>("stays");       // the file keeps its path
-        QTest::newRow("in place") << false << false << false << 5 << true << 0 << 0 << false;
-        QTest::newRow("tag grows") << true << false << false << 3000 << false << 0 << 0 << false;
+        // The journal's copy of the old padding is altered: undo must notice.
+        QTest::addColumn<bool>("savedAltered");
+        QTest::newRow("in place") << false << false << false << 5 << true << 0 << 0 << false
+                                  << false;
+        QTest::newRow("tag grows")
+            << true << false << false << 3000 << false << 0 << 0 << false << false;
         QTest::newRow("everything cleared, tag grows")
-            << true << true << true << 3000 << false << 0 << 0 << false;
+            << true << true << true << 3000 << false << 0 << 0 << false << false;
         QTest::newRow("v1 removed in place")
-            << true << false << true << 3 << true << 0 << 0 << false;
+            << true << false << true << 3 << true << 0 << 0 << false << false;
         QTest::newRow("cover cleared: kept in the journal")
-            << false << true << false << 5 << true << 30000 << 0 << false;
+            << false << true << false << 5 << true << 30000 << 0 << false << false;
         QTest::newRow("in place, cover kept")
-            << false << false << false << 5 << true << 30000 << 0 << false;
+            << false << false << false << 5 << true << 30000 << 0 << false << false;
         QTest::newRow("tag grows, cover kept")
-            << true << false << true << 3000 << false << 30000 << 0 << false;
+            << true << false << true << 3000 << false << 30000 << 0 << false << false;
         QTest::newRow("in place, cover kept, undo cut off")
-            << true << false << true << 5 << true << 30000 << 3 << false;
+            << true << false << true << 5 << true << 30000 << 3 << false << false;
         // Taken back where it stands: read ahead of its turn, under its lock.
         QTest::newRow("stays, cover kept")
-            << false << false << false << 5 << true << 30000 << 0 << true;
+            << false << false << false << 5 << true << 30000 << 0 << true << false;
         QTest::newRow("stays, cover kept, v1 removed")
-            << true << false << true << 5 << true << 30000 << 0 << true;
+            << true << false << true << 5 << true << 30000 << 0 << true << false;
         QTest::newRow("stays, cover kept, undo cut off")
-            << true << false << true << 5 << true << 30000 << 3 << true;
+            << true << false << true << 5 << true << 30000 << 3 << true << false;
+        QTest::newRow("in place, cover kept, saved padding altered")
+            << false << false << false << 5 << true << 30000 << 0 << false << true;
+        QTest::newRow("stays, cover kept, saved padding altered")
+            << false << false << false << 5 << true << 30000 << 0 << true << true;
         QTest::newRow("stays, short file, v1 removed")
-            << true << false << true << 3 << true << 0 << 0 << true;
+            << true << false << true << 3 << true << 0 << 0 << true << false;
     }
     void journaledUndo() {
         QFETCH(bool, withV1);
@@ -499,6 +507,7 @@ private slots:
         QFETCH(int, cover);
         QFETCH(int, undoCutAfter);
         QFETCH(bool, stays);
+        QFETCH(bool, savedAltered);
         QTemporaryDir dir;
         const QString path = dir.filePath("in/song.mp3");
         const QString target = stays ? path : dir.filePath("out/a/b/x.mp3");
@@ -549,7 +558,24 @@ private slots:
             QVERIFY(fixture::WriteFile(target, half));
         }
 
+        if (savedAltered) {
+            // The last byte kept is the old tag's last byte of padding, in a
+            // page that the journal holds whole.
+            QFile bytes(run.bytesFile);
+            QVERIFY(bytes.open(QIODevice::ReadWrite));
+            QVERIFY(bytes.seek(bytes.size() - 1));
+            QVERIFY(bytes.putChar('\x01'));
+            bytes.close();
+        }
+
         const UndoReport undo = UndoRun(ReadJournalRun(run.file));
+        if (savedAltered) {
+            QVERIFY(!undo.ok);
+            QCOMPARE(undo.files.value(0).messages,
+                     QStringList{target + " does not match the journal; left alone"});
+            QCOMPARE(fixture::ReadFile(target), applied);
+            return;
+        }
         QVERIFY2(undo.ok, qPrintable(undo.files.value(0).messages.join(' ')));
         QCOMPARE(fixture::ReadFile(path), before);
         QVERIFY(!QFileInfo::exists(dir.filePath("out")));

@@ -300,11 +300,15 @@ private slots:
         kept.refs = saved.refs;
         kept.inPlace = saved.inPlace;
         QVERIFY(kept.takeStored(saved.stored()));
+        QByteArray digests;
         const std::optional<QByteArray> back = RestoreRegion(
-            kept, QByteArrayView(file).first(std::min(file.size(), kept.fileBytesNeeded())));
+            kept, QByteArrayView(file).first(std::min(file.size(), kept.fileBytesNeeded())),
+            &digests);
         QCOMPARE(back.has_value(), restored);
-        if (restored)
+        if (restored) {
             QCOMPARE(*back, original);
+            QCOMPARE(digests, RegionPageDigests(original)); // what the print of the file takes
+        }
     }
 
     void unreadable() {
