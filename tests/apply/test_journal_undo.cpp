@@ -1129,52 +1129,58 @@ private slots:
     void damagedJournal_data() {
         QTest::addColumn<QString>("edit");
         QTest::addColumn<QString>("says"); // empty: not damaged
+        QTest::addColumn<int>("files");
         QTest::newRow("start record deleted") << "delete start 2"
-                                              << "no start record";
+                                              << "no start record" << 3;
         QTest::newRow("all records of the last file deleted")
             << "delete all 3"
-            << "the run recorded 3 files and the journal holds 2";
+            << "the run recorded 3 files and the journal holds 2" << 3;
         QTest::newRow("line cut short in the middle")
             << "cut start 2"
-            << "line 5 cannot be read and line 6 follows it";
+            << "line 5 cannot be read and line 6 follows it" << 3;
+        // Past the first thousand lines, which are read apart from the rest.
+        QTest::newRow("line cut short in a long run")
+            << "cut start 390"
+            << "line 1169 cannot be read and line 1170 follows it" << 400;
         QTest::newRow("run record deleted") << "delete run 0"
-                                            << "the run record is missing";
+                                            << "the run record is missing" << 3;
         QTest::newRow("last line cut by a kill") << "cut end 0"
-                                                 << "";
+                                                 << "" << 3;
         // A kill before the run record: no file begun, an empty run.
         QTest::newRow("killed before its run record") << "truncate 0"
-                                                      << "";
+                                                      << "" << 3;
         QTest::newRow("killed while writing its run record") << "truncate 20"
-                                                             << "";
+                                                             << "" << 3;
         // One whole record that is no run record is an edit, not a kill.
         QTest::newRow("only its end record left") << "keep end 0"
-                                                  << "the run record is missing";
+                                                  << "the run record is missing" << 3;
         // Numbers no run writes: refused, not followed into gigabytes.
         QTest::newRow("file numbered far beyond the others")
             << "set start 2 seq 2147483647"
-            << "file 2147483647 is numbered beyond";
+            << "file 2147483647 is numbered beyond" << 3;
         QTest::newRow("files missing beyond the bound in all")
             << "set start 2 seq 40002 start 3 seq 80003"
-            << "file 80003 is numbered beyond";
+            << "file 80003 is numbered beyond" << 3;
         QTest::newRow("saved head of exabytes") << "set start 2 headSize 9223372036854775807"
-                                                << "start record of file 2";
+                                                << "start record of file 2" << 3;
         QTest::newRow("region of exabytes") << "set start 2 region 9223372036854775807"
-                                            << "start record of file 2";
+                                            << "start record of file 2" << 3;
         QTest::newRow("reference past the region")
             << "set start 2 refs [[9223372036854775807,2000,0]]"
-            << "start record of file 2";
+            << "start record of file 2" << 3;
         QTest::newRow("reference from past any tag")
             << "set start 2 refs [[0,20,9223372036854775800]]"
-            << "start record of file 2";
+            << "start record of file 2" << 3;
     }
     void damagedJournal() {
         QFETCH(QString, edit);
         QFETCH(QString, says);
+        QFETCH(int, files);
         QTemporaryDir dir;
         const QByteArray head = "ID3" + QByteArray(30, 'h');
         JournalWriter journal;
         QStringList targets;
-        for (int i = 1; i <= 3; ++i) {
+        for (int i = 1; i <= files; ++i) {
             const QString path = dir.filePath(QString("f%1.mp3").arg(i));
             writeAll(path, head + audio(900, char(i)));
             targets << dir.filePath(QString("out/f%1.mp3").arg(i));
