@@ -12,8 +12,10 @@
 #include "syncfiles.h"
 #include "tags/descriptorio.h"
 #include "tags/pathbytes.h"
+#include "tags/rewritefileops.h"
 #include "tags/rewritetemp.h"
 #include "tags/tagregion.h"
+#include "tags/tagrewrite.h"
 #include "tags/userattributes.h"
 
 #include <QMultiHash>
@@ -169,18 +171,10 @@ QString rebuild(const JournalEntry& e, int current, qint64 currentSize, qint64 m
         return {};
     }
     err = WriteAllBytes(out, e.head.constData(), e.head.size());
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (qint64 at = currentSize - middle; err == 0 && at < currentSize;) {
-        const ssize_t got = ::pread(current, buffer.data(),
-                                    size_t(std::min<qint64>(buffer.size(), currentSize - at)), at);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            err = got < 0 ? errno : EIO; // shorter than it was a moment ago
-        else
-            err = WriteAllBytes(out, buffer.constData(), got);
-        at += got;
-    }
+    // The audio as Apply copied it: inside the kernel where it can.
+    if (err == 0 &&
+        !CopyRange(CurrentRewriteFileOps(), current, out, currentSize - middle, currentSize))
+        err = errno ? errno : EIO;
     if (err == 0 && withTail)
         err = WriteAllBytes(out, e.tail.constData(), e.tail.size());
     // What was written is what gets published: its digest decides.

@@ -27,6 +27,8 @@ struct Descriptor {
     }
 };
 
+} // namespace
+
 bool CopyRange(RewriteFileOps& ops, int from, int to, qint64 start, qint64 end) {
     qint64 offset = start;
     // In the kernel where it copies; the rest, if any, through a buffer (a
@@ -46,12 +48,16 @@ bool CopyRange(RewriteFileOps& ops, int from, int to, qint64 start, qint64 end) 
     while (offset < end) {
         const qint64 want = std::min<qint64>(qint64(buffer.size()), end - offset);
         const qint64 got = ops.Read(from, buffer.data(), want, offset);
+        if (got == 0)
+            errno = EIO; // shorter than it was a moment ago
         if (got <= 0 || !ops.Write(to, buffer.data(), got))
             return false;
         offset += got;
     }
     return true;
 }
+
+namespace {
 
 bool SameInode(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;

@@ -5,6 +5,14 @@
 #include <QByteArray>
 #include <QString>
 
+class RewriteFileOps;
+
+// Copies the bytes [start, end) of from to where to's writes have got:
+// inside the kernel where it copies, through a buffer where it does not
+// (or stops short). False with errno set when a read or write fails, or
+// from ends before end (EIO).
+bool CopyRange(RewriteFileOps& ops, int from, int to, qint64 start, qint64 end);
+
 enum class RewriteOutcome {
     Written,
     Failed,  // nothing changed; the original stands as it was
