@@ -20,14 +20,15 @@ namespace {
 // file, 50 microseconds a file on 100,000 files).
 class TargetKeys {
 public:
-    QString of(const QString& target) {
+    QString of(const QString& target, bool noLink) {
         const qsizetype slash = target.lastIndexOf(u'/');
         const QStringView name = QStringView(target).sliced(slash + 1);
         struct stat st {};
         // Absolute, without ".", ".." or empty parts: AbsolutePath leaves
         // such a path as it is.
         const bool plain = slash > 0 && AbsolutePath(target, QString()) == target;
-        if (!plain || (::lstat(pathBytes(target).constData(), &st) == 0 && S_ISLNK(st.st_mode)))
+        if (!plain ||
+            (!noLink && ::lstat(pathBytes(target).constData(), &st) == 0 && S_ISLNK(st.st_mode)))
             return ResolvedPathKey(target);
         const QString folder = target.left(slash);
         auto known = m_folders.constFind(folder);
@@ -42,14 +43,14 @@ private:
 
 } // namespace
 
-QList<SharedTarget> SharedTargets(const QStringList& targets) {
+QList<SharedTarget> SharedTargets(const QStringList& targets, const QList<bool>& noLink) {
     // A hash of each target's key, not the key: 100,000 keys in a QHash took
     // 22 MB. Targets whose hashes meet are told apart by their keys.
     TargetKeys keys;
     std::vector<std::pair<size_t, int>> hashed;
     for (int i = 0; i < targets.size(); ++i) {
         if (!targets[i].isEmpty())
-            hashed.emplace_back(qHash(keys.of(targets[i])), i);
+            hashed.emplace_back(qHash(keys.of(targets[i], noLink.value(i))), i);
     }
     std::sort(hashed.begin(), hashed.end());
     QList<SharedTarget> shared(targets.size());
@@ -60,7 +61,8 @@ QList<SharedTarget> SharedTargets(const QStringList& targets) {
         if (end - run > 1) {
             QHash<QString, QList<int>> byKey;
             for (size_t k = run; k < end; ++k)
-                byKey[keys.of(targets[hashed[k].second])].append(hashed[k].second);
+                byKey[keys.of(targets[hashed[k].second], noLink.value(hashed[k].second))].append(
+                    hashed[k].second);
             for (QList<int> group : std::as_const(byKey)) {
                 std::sort(group.begin(), group.end());
                 for (int i : group) {

@@ -15,5 +15,7 @@ struct SharedTarget {
 };
 
 // For each target of a batch, the other files with the same target. Empty
-// targets (files that failed earlier) are left out.
-QList<SharedTarget> SharedTargets(const QStringList& targets);
+// targets (files that failed earlier) are left out. noLink[i], where given,
+// says that targets[i] was found no symbolic link itself (a file that keeps
+// its path, checked when planned): it is not looked at again.
+QList<SharedTarget> SharedTargets(const QStringList& targets, const QList<bool>& noLink = {});

@@ -44,10 +44,14 @@ FilePlan CompactPlan::plan() const {
 
 void MarkSharedTargets(std::vector<CompactPlan>& plans) {
     QStringList targets;
+    QList<bool> noLink; // a file that keeps its path passed CheckNoLink when planned
     targets.reserve(qsizetype(plans.size()));
-    for (const CompactPlan& p : plans)
+    noLink.reserve(qsizetype(plans.size()));
+    for (const CompactPlan& p : plans) {
         targets << p.target();
-    const QList<SharedTarget> shared = SharedTargets(targets);
+        noLink << (targets.last() == p.path());
+    }
+    const QList<SharedTarget> shared = SharedTargets(targets, noLink);
     targets.clear();
     for (size_t i = 0; i < plans.size(); ++i) {
         const SharedTarget& s = shared[qsizetype(i)];

@@ -35,7 +35,9 @@ private:
     std::unique_ptr<FilePlan> m_whole; // a plan that is not ready
 };
 
-// MarkSharedTargets for compact plans.
+// MarkSharedTargets for compact plans, made from plans that PlanFile
+// checked (PlanCheck::Now): a file that keeps its path was found no
+// symbolic link then, and is not looked at again.
 void MarkSharedTargets(std::vector<CompactPlan>& plans);
 
 // ApplyBatch for compact plans, as one run of the journal: the plans are

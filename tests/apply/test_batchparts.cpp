@@ -133,16 +133,22 @@ private slots:
         // A file that is a link itself leads elsewhere than its folder.
         QVERIFY(QFile(dir.filePath("real/d.mp3")).open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(dir.filePath("real/d.mp3"), dir.filePath("real/sub/alias.mp3")));
-        const QList<SharedTarget> shared =
-            SharedTargets({dir.filePath("link/a.mp3"), dir.filePath("real/a.mp3"),
-                           dir.filePath("real/sub/../b.mp3"), dir.filePath("link/sub/../b.mp3"),
-                           dir.filePath("real/new/c.mp3"), dir.filePath("link/new/c.mp3"),
-                           dir.filePath("link/sub/alias.mp3"), dir.filePath("link/d.mp3"),
-                           dir.filePath("deep/new/../../e.mp3"), dir.filePath("real/e.mp3")});
-        QList<QList<int>> named;
-        for (const SharedTarget& s : shared)
-            named << s.named;
-        QCOMPARE(named, (QList<QList<int>>{{1}, {0}, {3}, {2}, {5}, {4}, {7}, {6}, {9}, {8}}));
+        const QStringList targets{
+            dir.filePath("link/a.mp3"),           dir.filePath("real/a.mp3"),
+            dir.filePath("real/sub/../b.mp3"),    dir.filePath("link/sub/../b.mp3"),
+            dir.filePath("real/new/c.mp3"),       dir.filePath("link/new/c.mp3"),
+            dir.filePath("link/sub/alias.mp3"),   dir.filePath("link/d.mp3"),
+            dir.filePath("deep/new/../../e.mp3"), dir.filePath("real/e.mp3")};
+        // Targets known to be no link themselves still go through their
+        // folders' links.
+        QList<bool> noLink(targets.size(), true);
+        noLink[6] = false;
+        for (const QList<bool>& known : {QList<bool>(), noLink}) {
+            QList<QList<int>> named;
+            for (const SharedTarget& s : SharedTargets(targets, known))
+                named << s.named;
+            QCOMPARE(named, (QList<QList<int>>{{1}, {0}, {3}, {2}, {5}, {4}, {7}, {6}, {9}, {8}}));
+        }
     }
 
     // Paths reach the file system as the kernel resolves them: "." and
