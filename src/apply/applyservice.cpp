@@ -108,9 +108,10 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
     const auto growth = [&] {
         return plan ? GrowthOf(tag, *plan) : ApplyGrowth(tag, output, options);
     };
-    const auto refusal = recheck == Recheck::TagOnlyInPlace && keepsItsPath && plan && plan->inPlace
-                             ? CheckNoLink(path)
-                             : CheckBeforeApply(path, output, growth);
+    // A new tag in place: the write itself refuses a link put at the path.
+    const bool tagOnly =
+        recheck == Recheck::TagOnlyInPlace && keepsItsPath && plan && plan->inPlace;
+    const auto refusal = tagOnly ? std::nullopt : CheckBeforeApply(path, output, growth);
     if (refusal) {
         result.messages << (tag.identity.isKnown() && pathGone(path)
                                 ? cannotMove(result.target, ENOENT)
@@ -123,7 +124,20 @@ ApplyResult applyUnrecorded(TagInfo& tag, const FieldValues& output, const Apply
 
     // A failed write is reported and the file stays where it is: moving it
     // would give it a name that its tags do not match.
-    result.tagsWritten = (plan ? tag.Write(*plan) : tag.Write()) == 0;
+    if (tagOnly) {
+        TagInfo::Planned noLink = *plan;
+        noLink.noLink = true;
+        result.tagsWritten = tag.Write(noLink) == 0;
+        const auto link =
+            result.tagsWritten || tag.writeErrno != ELOOP ? std::nullopt : CheckNoLink(path);
+        if (link) {
+            result.messages << link->message;
+            result.untouched = true;
+            return result;
+        }
+    } else {
+        result.tagsWritten = (plan ? tag.Write(*plan) : tag.Write()) == 0;
+    }
     if (result.tagsWritten && tag.namesLeftOnOld > 0) {
         // The new file took this name only: the file's other names (a
         // seeding copy, a second library) keep the old one.

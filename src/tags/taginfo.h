@@ -105,6 +105,9 @@ public:
         // Where bytes start in the file: 0 but for an in-place plan cut
         // down to what differs from the region the file holds.
         qint64 offset = 0;
+        // The path must name the file itself: a symbolic link there fails
+        // the write with ELOOP before anything is written.
+        bool noLink = false;
 
         // Keeps of an in-place plan only the bytes that differ from region,
         // the ID3v2 region the file holds now (the header when none do, so

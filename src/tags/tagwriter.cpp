@@ -132,7 +132,8 @@ int TagInfo::Write(const Planned& plan) {
         return -1;
     const QByteArray name = pathBytes(path);
     Descriptor file; // closed on every way out
-    file.fd = ::open(name.constData(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    file.fd = ::open(name.constData(),
+                     O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (plan.noLink ? O_NOFOLLOW : 0));
     if (file.fd < 0) {
         if (errno == ENOENT && identity.isKnown())
             writeProblem = WriteProblem::ChangedSinceRead; // moved or removed since

@@ -560,39 +560,60 @@ private slots:
     void changedAfterPlanning_data() {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("message"); // %1: the path planned, %2: where the file went
+        // Else right before its write: after its group was read and recorded.
+        QTest::addColumn<bool>("whenRead");
         QTest::newRow("a folder in its place") << "folder"
-                                               << "Cannot read %1: not a regular file";
+                                               << "Cannot read %1: not a regular file" << true;
         QTest::newRow("a FIFO in its place") << "fifo"
-                                             << "Cannot read %1: not a regular file";
+                                             << "Cannot read %1: not a regular file" << true;
         QTest::newRow("moved, a link to it in its place")
             << "link"
-            << "Not applied to %1: it is a symbolic link to %2 (give that file instead)";
+            << "Not applied to %1: it is a symbolic link to %2 (give that file instead)" << true;
         QTest::newRow("moved away") << "gone"
-                                    << "Cannot move file as %1. Error 2";
+                                    << "Cannot move file as %1. Error 2" << true;
+        QTest::newRow("moved before its write, a link to it in its place")
+            << "link"
+            << "Not applied to %1: it is a symbolic link to %2 (give that file instead)" << false;
+        QTest::newRow("moved away before its write") << "gone"
+                                                     << "Cannot move file as %1. Error 2" << false;
     }
     void changedAfterPlanning() {
         QFETCH(QString, change);
         QFETCH(QString, message);
+        QFETCH(bool, whenRead);
         QTemporaryDir dir;
+        const QString first = dir.filePath("first.mp3");
         const QString path = dir.filePath("a.mp3"), moved = dir.filePath("moved.mp3");
+        QVERIFY(fixture::WriteFile(first, song("first")));
         QVERIFY(fixture::WriteFile(path, song("a")));
         // The tag fits and the file keeps its path: a write in place.
         const Profile profile = sortInto(dir.path());
-        std::vector<FilePlan> plans{PlanFile(path, profile)};
-        QCOMPARE(plans[0].status(), QString("ready"));
-        QCOMPARE(plans[0].target, path);
-        QVERIFY(QFile::rename(path, moved));
-        if (change == "folder")
-            QVERIFY(QDir().mkdir(path));
-        else if (change == "fifo")
-            QCOMPARE(::mkfifo(path.toLocal8Bit().constData(), 0644), 0);
-        else if (change == "link")
-            QVERIFY(QFile::link(moved, path));
+        std::vector<FilePlan> plans{PlanFile(first, profile), PlanFile(path, profile)};
+        QCOMPARE(plans[1].status(), QString("ready"));
+        QCOMPARE(plans[1].target, path);
+        const auto changeIt = [&] {
+            QVERIFY(QFile::rename(path, moved));
+            if (change == "folder")
+                QVERIFY(QDir().mkdir(path));
+            else if (change == "fifo")
+                QCOMPARE(::mkfifo(path.toLocal8Bit().constData(), 0644), 0);
+            else if (change == "link")
+                QVERIFY(QFile::link(moved, path));
+        };
+        BatchHooks hooks;
+        if (whenRead)
+            changeIt();
+        else // the files are written one at a time, this one after the first
+            hooks.betweenFiles = [&](int i) {
+                if (i == 0)
+                    changeIt();
+            };
         QDir(JournalFolder()).removeRecursively();
-        const QList<ApplyResult> results = applyAll(plans, profile);
-        QCOMPARE(results.size(), 1);
-        QVERIFY(!results[0].ok && !results[0].tagsWritten);
-        QCOMPARE(results[0].messages, QStringList{message.arg(path, moved)});
+        const QList<ApplyResult> results = applyAll(plans, profile, hooks);
+        QCOMPARE(results.size(), 2);
+        QVERIFY(results[0].ok);
+        QVERIFY(!results[1].ok && !results[1].tagsWritten);
+        QCOMPARE(results[1].messages, QStringList{message.arg(path, moved)});
         QCOMPARE(fixture::ReadFile(moved), song("a"));
     }
 
