@@ -38,8 +38,9 @@ private:
 // MarkSharedTargets for compact plans, made from plans that PlanFile
 // checked (PlanCheck::Now): a file that keeps its path was found no
 // symbolic link then, and is not looked at again. A link put at its path
-// since (to another file of the batch, say) is refused by its write, which
-// opens no link, instead of here as a shared target.
+// since (to another file of the batch, say) is refused when the batch reads
+// the file again, or by its write, which opens no link, instead of here as
+// a shared target.
 void MarkSharedTargets(std::vector<CompactPlan>& plans);
 
 // ApplyBatch for compact plans, as one run of the journal: the plans are

@@ -617,6 +617,41 @@ private slots:
         QCOMPARE(fixture::ReadFile(moved), song("a"));
     }
 
+    // A file that keeps its path is not looked at again when files with one
+    // target are sought: a link put at its path after planning, to another
+    // file of the batch, is refused when the batch reads the file again
+    // instead, and that other file, alone at its target now, is written.
+    void linkPutInPlaceBeforeSharedTargets() {
+        QTemporaryDir dir;
+        const QString a = dir.filePath("a.mp3"), b = dir.filePath("b.mp3");
+        const QString aMoved = dir.filePath("a-moved.mp3");
+        QVERIFY(fixture::WriteFile(a, song("a")));
+        QVERIFY(fixture::WriteFile(b, song("b")));
+        const Profile profile = sortInto(dir.path());
+        const QStringList paths{a, b};
+        std::vector<CompactPlan> plans(paths.cbegin(), paths.cend());
+        PlanFiles(paths, profile,
+                  [&](int i, FilePlan&& p) { plans[size_t(i)] = CompactPlan(std::move(p)); });
+        QVERIFY(QFile::rename(a, aMoved));
+        QVERIFY(QFile::link(b, a));
+        MarkSharedTargets(plans);
+        QDir(JournalFolder()).removeRecursively();
+        JournalWriter journal;
+        QList<ApplyResult> results;
+        BatchHooks hooks;
+        hooks.finished = [&](int, const ApplyResult& r) { results << r; };
+        ApplyBatch(plans, profile, journal, hooks);
+        journal.finish();
+        QCOMPARE(results.size(), 2);
+        QVERIFY(!results[0].ok && !results[0].tagsWritten);
+        QCOMPARE(results[0].messages,
+                 QStringList{"Not applied to " + a + ": it is a symbolic link to " + b +
+                             " (give that file instead)"});
+        QVERIFY(results[1].ok);
+        QCOMPARE(fixture::ReadFile(aMoved), song("a"));
+        QVERIFY(fixture::ReadFile(b).contains("New b"));
+    }
+
     // No file of a group is touched before the journal records of the group
     // are on disk; when they cannot be put there, no file is touched at all.
     // Files that keep their path and whose tag fits are written together.
