@@ -82,16 +82,11 @@ QByteArray PrintOfParts(qint64 size, QByteArrayView front, QByteArrayView back) 
 }
 
 QByteArray PrintWithRegion(qint64 size, QByteArrayView region, QByteArrayView afterRegion,
-                           QByteArrayView back) {
-    return printOf(size, region.size(), RegionPageDigests(region), afterRegion, back);
-}
-
-QByteArray PrintWithRegion(qint64 size, QByteArrayView region, QByteArrayView afterRegion,
                            QByteArrayView back, const QByteArray& regionDigests) {
     const qint64 pages = (region.size() + SavedRegion::PageSize - 1) / SavedRegion::PageSize;
-    if (regionDigests.size() != pages * SavedRegion::PageDigestSize)
-        return PrintWithRegion(size, region, afterRegion, back);
-    return printOf(size, region.size(), regionDigests, afterRegion, back);
+    const bool made = regionDigests.size() == pages * SavedRegion::PageDigestSize;
+    return printOf(size, region.size(), made ? regionDigests : RegionPageDigests(region),
+                   afterRegion, back);
 }
 
 QByteArray PrintOfContent(QByteArrayView content) {

@@ -34,13 +34,11 @@ QByteArray RegionPageDigests(QByteArrayView region);
 // The print of content of size bytes, from its two covered parts.
 QByteArray PrintOfParts(qint64 size, QByteArrayView front, QByteArrayView back);
 // The same from the front in two: the ID3v2 region (as long as the
-// region its header gives) and the bytes after it.
+// region its header gives) and the bytes after it. regionDigests:
+// RegionPageDigests(region) where made already; digests of another length
+// (none) are made here.
 QByteArray PrintWithRegion(qint64 size, QByteArrayView region, QByteArrayView afterRegion,
-                           QByteArrayView back);
-// The same with RegionPageDigests(region) made already; digests of another
-// length are made again.
-QByteArray PrintWithRegion(qint64 size, QByteArrayView region, QByteArrayView afterRegion,
-                           QByteArrayView back, const QByteArray& regionDigests);
+                           QByteArrayView back, const QByteArray& regionDigests = {});
 // The print of content given whole.
 QByteArray PrintOfContent(QByteArrayView content);
 // The print of content of size bytes that read(offset, count, out) gives,
