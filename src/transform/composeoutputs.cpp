@@ -6,11 +6,13 @@
 
 namespace {
 
-// A lone U+DC80..U+DCFF stands for a byte of a path that is no UTF-8, and
-// goes back to the file system as that byte; other lone surrogates name no
-// file. Tag text holds them only when its own encoding was broken: in a
-// name they show as U+FFFD instead.
-QString withoutLoneSurrogates(QString text) {
+// Tag text as part of a folder or file name. A lone U+DC80..U+DCFF stands
+// for a byte of a path that is no UTF-8, and goes back to the file system as
+// that byte; other lone surrogates name no file. Tag text holds them only
+// when its own encoding was broken: in a name they show as U+FFFD instead.
+// Control characters (a line break, a terminal escape) are dropped: in a
+// name they would break the listings and scripts that meet it.
+QString asNamePart(QString text) {
     const QString given = text;
     for (qsizetype i = 0; i < given.size(); ++i) {
         const bool pairedHigh =
@@ -19,6 +21,7 @@ QString withoutLoneSurrogates(QString text) {
         if (given[i].isSurrogate() && !pairedHigh && !pairedLow)
             text[i] = QChar(QChar::ReplacementCharacter);
     }
+    text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
     return text;
 }
 
@@ -49,7 +52,7 @@ bool ComposeOutputs(const CodeMap& codes, const FieldValues& createFormats, Fiel
                 return false;
             }
             const QString value = isPathField(field) && !isPathField(found->source)
-                                      ? withoutLoneSurrogates(found->value)
+                                      ? asNamePart(found->value)
                                       : found->value;
             output += value;
             pieces.append({value, found->source != FieldLocation});

@@ -199,6 +199,9 @@ private slots:
         QTest::newRow("backslash path") << under << "..\\..\\win"
                                         << "z"
                                         << "/music/....win/z";
+        QTest::newRow("dot dot around a control character") << under << ".\t."
+                                                            << "x"
+                                                            << "/music//x";
         QTest::newRow("dots are fine inside a name") << under << "..x"
                                                      << "a.b"
                                                      << "/music/..x/a.b";
@@ -286,7 +289,8 @@ private slots:
     // A lone U+DC80..U+DCFF stands for a byte of a name that is no UTF-8:
     // one from the old path goes back as that byte, one from broken tag
     // text must not, and shows as U+FFFD in the names, as any other lone
-    // surrogate of a tag does (it would name no file).
+    // surrogate of a tag does (it would name no file). Control characters
+    // of tag text stay out of names; the old name keeps its own.
     void byteEscapesComeFromPathsOnly_data() {
         QTest::addColumn<QString>("filenameFormat");
         QTest::addColumn<QString>("artist");
@@ -294,7 +298,7 @@ private slots:
         const QString escaped = QStringLiteral("caf") + QChar(0xDCE9);
         const QString replaced = QStringLiteral("caf") + QChar(QChar::ReplacementCharacter);
         QTest::newRow("from the old name") << "%F"
-                                           << "x" << escaped;
+                                           << "x" << escaped + u'\t';
         QTest::newRow("from a tag") << "%A" << escaped << replaced;
         QTest::newRow("a pair with such a low half") << "%A"
                                                      << "\U0001F480"
@@ -303,6 +307,15 @@ private slots:
             << "%A" << QStringLiteral("caf") + QChar(0xD83D) << replaced;
         QTest::newRow("a lone low surrogate from a tag")
             << "%A" << QStringLiteral("caf") + QChar(0xDE00) << replaced;
+        QTest::newRow("a line break from a tag") << "%A"
+                                                 << "Part 1\r\nPart 2"
+                                                 << "Part 1Part 2";
+        QTest::newRow("a terminal escape from a tag") << "%A"
+                                                      << "\x1b]0;owned\x07x\x7f"
+                                                      << "]0;ownedx";
+        QTest::newRow("an 8-bit escape from a tag") << "%A"
+                                                    << "a\u009b31mb\u0085"
+                                                    << "a31mb";
     }
     void byteEscapesComeFromPathsOnly() {
         QFETCH(QString, filenameFormat);
@@ -310,7 +323,7 @@ private slots:
         QFETCH(QString, filename);
         FieldValues inputs;
         inputs[FieldLocation] = QStringLiteral("/music/in") + QChar(0xDCFF);
-        inputs[FieldFilename] = QStringLiteral("caf") + QChar(0xDCE9);
+        inputs[FieldFilename] = QStringLiteral("caf") + QChar(0xDCE9) + u'\t';
         inputs[FieldArtist] = artist;
         FieldGrid grid = makeGrid(inputs, {{FieldFilename, "%F"}},
                                   {{FieldLocation, "%L/%A"}, {FieldFilename, filenameFormat}});
