@@ -10,6 +10,7 @@
 #include "preflight.h"
 #include "runindex.h"
 #include "syncfiles.h"
+#include "tags/changedbytes.h"
 #include "tags/descriptorio.h"
 #include "tags/pathbytes.h"
 #include "tags/rewritefileops.h"
@@ -207,7 +208,8 @@ struct InPlace {
     int fd = -1;
     int seq = 0;
     qsizetype result = 0; // its place in the group's results
-    QByteArray head;
+    QByteArray head;      // the old tag's bytes from headAt on that the file lacks
+    qint64 headAt = 0;
     QByteArray tail;     // empty unless the ID3v1 block goes back too
     FileIdentity before; // as it was found, under the lock
     qint64 originalMtimeNs = 0;
@@ -390,7 +392,7 @@ bool UndoGroup::write(InPlace& f, QString& message, QStringList& folders, bool& 
         message = cannotRestore(f.originalPath, err);
         return false;
     }
-    if (!WriteAllAt(f.fd, f.head.constData(), f.head.size(), 0)) {
+    if (!WriteAllAt(f.fd, f.head.constData(), f.head.size(), f.headAt)) {
         message = cannotRestore(f.originalPath, errno);
         return false;
     }
@@ -622,6 +624,15 @@ int takeInPlace(const JournalEntry& e, Descriptor& file, const FileIdentity& bef
         file.fd = -1;
         f.seq = e.seq;
         f.head = e.head;
+        // Only what differs from the bytes the print read goes back: where
+        // a title changed beside a cover of 100 KB, the cover stays as it
+        // lies, unwritten and not sent to the disk again.
+        if (read && read->front.size() >= e.head.size()) {
+            const ChangedBytes changed =
+                ChangedBytesOf(e.head, QByteArrayView(read->front).first(e.head.size()));
+            f.headAt = changed.first;
+            f.head = e.head.sliced(changed.first, changed.end - changed.first);
+        }
         f.tail = withTail ? e.tail : QByteArray();
         f.before = before;
         f.originalMtimeNs = e.originalMtimeNs;

@@ -1,3 +1,4 @@
+#include "tags/changedbytes.h"
 #include "tags/descriptorio.h"
 #include "tags/diagnostics.h"
 #include "tags/framelayout.h"
@@ -87,27 +88,11 @@ TagInfo::Planned TagInfo::PlanWrite() const {
 void TagInfo::Planned::keepChangesFrom(QByteArrayView region) {
     if (!inPlace || offset != 0 || bytes.size() != region.size() || bytes.isEmpty())
         return;
-    // A block at a time first: a cover of 100 KB compared a byte at a time
-    // took as long as the rest of the write.
-    constexpr qint64 Block = 256;
-    const char* now = bytes.constData();
-    const char* was = region.data();
-    qint64 end = bytes.size();
-    qint64 first = 0;
-    while (first + Block <= end && std::memcmp(now + first, was + first, Block) == 0)
-        first += Block;
-    while (first < end && now[first] == was[first])
-        ++first;
-    while (end - Block >= first && std::memcmp(now + end - Block, was + end - Block, Block) == 0)
-        end -= Block;
-    while (end > first && now[end - 1] == was[end - 1])
-        --end;
-    if (first == end) { // the same tag again: its header is written
-        first = 0;
-        end = std::min<qint64>(10, bytes.size());
-    }
-    offset = first;
-    bytes = bytes.sliced(first, end - first);
+    ChangedBytes changed = ChangedBytesOf(bytes, region);
+    if (changed.first == changed.end) // the same tag again: its header is written
+        changed = {0, std::min<qint64>(10, bytes.size())};
+    offset = changed.first;
+    bytes = bytes.sliced(changed.first, changed.end - changed.first);
 }
 
 int TagInfo::Write() {
