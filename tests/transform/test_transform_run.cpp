@@ -322,7 +322,7 @@ private slots:
         QFETCH(QString, artist);
         QFETCH(QString, filename);
         FieldValues inputs;
-        inputs[FieldLocation] = QStringLiteral("/music/in") + QChar(0xDCFF);
+        inputs[FieldLocation] = QStringLiteral("/music/in\t") + QChar(0xDCFF);
         inputs[FieldFilename] = QStringLiteral("caf") + QChar(0xDCE9) + u'\t';
         inputs[FieldArtist] = artist;
         FieldGrid grid = makeGrid(inputs, {{FieldFilename, "%F"}},
