@@ -623,13 +623,23 @@ int takeInPlace(const JournalEntry& e, Descriptor& file, const FileIdentity& bef
         f.fd = file.fd;
         file.fd = -1;
         f.seq = e.seq;
+        // Only what differs from the file's bytes goes back: where a title
+        // changed beside a cover of 100 KB, the cover stays as it lies,
+        // unwritten and not sent to the disk again. The bytes are those the
+        // print read under the lock, or read now under it; the write checks
+        // that the file did not change since.
+        const qint64 head = e.head.size();
+        QByteArray readNow;
+        QByteArrayView now;
+        if (read && read->front.size() >= head) {
+            now = QByteArrayView(read->front).first(head);
+        } else {
+            readNow = ReadAt(f.fd, 0, head);
+            now = readNow;
+        }
         f.head = e.head;
-        // Only what differs from the bytes the print read goes back: where
-        // a title changed beside a cover of 100 KB, the cover stays as it
-        // lies, unwritten and not sent to the disk again.
-        if (read && read->front.size() >= e.head.size()) {
-            const ChangedBytes changed =
-                ChangedBytesOf(e.head, QByteArrayView(read->front).first(e.head.size()));
+        if (now.size() == head) {
+            const ChangedBytes changed = ChangedBytesOf(e.head, now);
             f.headAt = changed.first;
             f.head = e.head.sliced(changed.first, changed.end - changed.first);
         }
